@@ -1,0 +1,92 @@
+// The parser: one object per checkpoint, constructed with the path, parsed at
+// once in seven fixed steps, read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tesvarin/container.hpp"
+#include "tesvarin/error.hpp"
+#include "tesvarin/file_serializer.hpp"
+#include "tesvarin/records.hpp"
+
+class Tesvarin {
+public:
+    // Spelled this way so that signatures in error texts read "const string&".
+    using string = std::string;
+
+    explicit Tesvarin(const string& fname);
+
+    const ChkParams& get_params() const { return params; }
+    const std::vector<int64_t>& get_ilsw() const { return ilsw; }
+    const std::vector<double>& get_rlsw() const { return rlsw; }
+
+    void write_gjf(const string& fgjf) const;
+    void write_fchk(const string& fname) const;
+
+    // Shell coefficient access, in the internal shell encoding (before fix_basis ends).
+    std::vector<double> GetCCB(int64_t shell, int64_t L);
+    void PutCCB(int64_t shell, int64_t L, const std::vector<double>& values);
+    // Splits the SCF-type code IOpCl into its spin, complex and component factors.
+    void decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,
+                   int64_t& densityBlocks, int64_t& above15);
+    // One renormalisation pass over every shell (its messages call it Renor1).
+    void convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare);
+
+    bool check_coor() const;
+    void translate();
+    void rotate();
+
+private:
+    friend struct TesvarinTestAccess;
+
+    void do_parser();
+    void read_header();
+    void read_genarr();
+    void read_label();
+    void read_mol();
+    void read_hessian();
+    void fix_basis();
+    void read_densities();
+
+    // read_mol's pieces, in the order it runs them.
+    void read_mol_header(int64_t section_start);
+    void read_basis_section();
+    void reconcile_orientation(bool have_basis);
+    void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
+    void prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t components);
+
+    bool has_magic(MagicNum label, int& index) const;
+    // Seeks to the first word of directory entry `index`.
+    void seek_section(int index) const;
+    // end - start of directory entry `index`.
+    int64_t section_words(int index) const;
+    // Rejects a count read from the file that is negative or asks for more
+    // words than the whole file holds, before it sizes anything.
+    void check_count(const char* what, int64_t count) const;
+
+    template <typename T>
+    void read_array(std::vector<T>& values, int64_t count) const {
+        values.assign(count > 0 ? static_cast<size_t>(count) : 0, T{});
+        serializer->read_words(values.data(), count);
+    }
+    // read_array for a count that came from the file.
+    template <typename T>
+    void read_counted(std::vector<T>& values, int64_t count, const char* what) const {
+        check_count(what, count);
+        read_array(values, count);
+    }
+
+    std::unique_ptr<FileSerializer> serializer;
+    string fname;
+    std::vector<Address> addresses;
+    std::vector<int64_t> ilsw;
+    std::vector<double> rlsw;
+    ChkParams params;
+    bool rotated = false;
+    int64_t iopcl = 0;
+    int64_t iopcl_out = 0;
+    int64_t irohf = 0;
+};

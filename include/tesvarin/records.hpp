@@ -1,0 +1,99 @@
+// The result record of one parse: job description, general array, molecule,
+// basis, orbitals, Hessian and densities. Lengths in Bohr, energies in Hartree.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <Eigen/Dense>
+
+// Element symbols by atomic number: "X", then "H" to "Rg".
+extern const char* const pte_label[112];
+// Names of the nine density kinds, in the order of their presence bits.
+extern const char* const labdens[9];
+
+// Symbol for an atomic number: below 1 gives "X", above 111 gives "Rg".
+const char* element_symbol(int64_t atomic_number);
+
+// One Angstrom expressed in Bohr is 1/bohr_to_angstrom.
+constexpr double bohr_to_angstrom = 0.529177249;
+
+struct ChkParams {
+    struct Mol {
+        // The basis as stored in the file (shell and atom indices 1-based); rewritten by fix_basis.
+        struct Bparams {
+            std::vector<double> primexp;      // primitive exponents, NPrim
+            std::vector<double> coefs;        // s coefficients (and s of SP), NPrim
+            std::vector<double> coefp;        // p coefficients (and p of SP), NPrim
+            std::vector<double> coefd;        // d coefficients, NPrimD
+            std::vector<double> coefhi;       // f and higher coefficients, NPrimD
+            std::vector<int64_t> dfstart;     // first primitive in coefd/coefhi, NShell
+            std::vector<double> shellx;       // shell centres, Bohr, NShell
+            std::vector<double> shelly;
+            std::vector<double> shellz;
+            std::vector<int64_t> shell2map;   // atom of each shell (JAn)
+            std::vector<int64_t> primstart;   // first primitive in primexp/coefs/coefp
+            std::vector<int64_t> shellnprim;  // primitives per shell
+            std::vector<int64_t> shelltypes;  // highest L; signed shell-type code after fix_basis
+            std::vector<int64_t> shellcons;   // 0: all lower L included; 1 with type 1: pure P
+            std::vector<int64_t> ishaux1;
+            std::vector<int64_t> ishaux2;
+            std::vector<double> rshaux1;
+            std::vector<double> rshaux2;
+        };
+
+        int64_t hdrlen = 0;
+        int64_t natoms = 0;
+        int64_t totchg = 0;
+        int64_t multiplicity = 0;
+        int64_t nae = 0;
+        int64_t nbe = 0;
+        int64_t ne = 0;
+        int64_t nbasis = 0;
+        int64_t nbsuse = 0;
+        int64_t hdrw10 = 0;
+        int64_t ndim = 0;
+        int64_t hdrw12 = 0, hdrw13 = 0, hdrw14 = 0, hdrw15 = 0, hdrw16 = 0;
+        int64_t NShell = 0;
+        int64_t MaxTyp = 0;
+        int64_t NPrim = 0;
+        int64_t NPrimD = 0;
+        int64_t CartD = 0;
+        int64_t CartF = 0;
+        std::vector<int64_t> atomicnums;
+        std::vector<int64_t> atomtypes;
+        std::vector<double> nucchg;
+        std::vector<double> coords;  // x y z per atom, then up to three translation vectors
+        std::vector<double> aoene;
+        std::vector<double> boene;
+        std::vector<double> amocoeff;
+        std::vector<double> bmocoeff;
+        std::vector<double> orthbasis;
+        std::vector<double> concoeff;    // per primitive, for normalised primitives
+        std::vector<double> spconcoeff;  // P coefficients of SP primitives; empty without SP shells
+        std::vector<double> cshell;      // 3 per shell, Bohr
+        std::vector<std::string> orblabels;
+        std::array<std::vector<double>, 9> totdens;
+        std::array<std::vector<double>, 9> spindens;
+        Bparams bparams;
+        std::array<int64_t, 2> orihdr{};
+        std::array<int64_t, 24> oritab{};
+        std::array<double, 9> stdrot{};    // column by column: M(i, j) = stdrot[i + 3j]
+        std::array<double, 3> stdtrans{};  // Bohr
+        std::vector<double> ffpacked;      // force constants, lower triangle row by row
+        Eigen::MatrixXd hessian;
+        Eigen::Matrix3d cell = Eigen::Matrix3d::Zero();  // row k = translation vector k, Bohr
+    };
+
+    Mol mol;
+    std::string route;
+    std::string gauver;
+    std::string title;
+    std::string jobtype;
+    std::string method;
+    std::string baset;
+    std::vector<double> genarr;
+    std::vector<int64_t> info1_9;
+};

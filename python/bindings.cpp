@@ -1,0 +1,140 @@
+// The Python module Tesvarin_: converts and forwards to the parser; no logic of its own
+// beyond slicing to the atom count and Bohr-to-Angstrom scaling.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "tesvarin/parser.hpp"
+
+namespace py = pybind11;
+using Mol = ChkParams::Mol;
+
+namespace {
+// Read-only property returning a fresh Python object built from the record.
+template <typename Class, typename Getter>
+void def_value(py::class_<Class>& cls, const char* name, Getter getter, const char* doc) {
+    cls.def_property_readonly(name, getter, doc);
+}
+
+template <typename T>
+std::vector<T> first_n(const std::vector<T>& v, int64_t n) {
+    const auto count = static_cast<size_t>(std::clamp<int64_t>(n, 0, static_cast<int64_t>(v.size())));
+    return std::vector<T>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+// New (rows, 3) array in Angstrom from the first 3 rows values of a Bohr list.
+py::array_t<double> xyz_angstrom(const std::vector<double>& bohr, int64_t rows) {
+    rows = std::clamp<int64_t>(rows, 0, static_cast<int64_t>(bohr.size() / 3));
+    py::array_t<double> out({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(3)});
+    double* dst = out.mutable_data();
+    for (int64_t i = 0; i < 3 * rows; ++i) dst[i] = bohr[static_cast<size_t>(i)] * bohr_to_angstrom;
+    return out;
+}
+}  // namespace
+
+PYBIND11_MODULE(Tesvarin_, m) {
+    m.doc() =
+        "A Gaussian .chk parser to extract basic information. All energy values are in Hartree, length values are in "
+        "Angstrom. <br><br> <b>No warranty</b> is provided for the correctness of this program. If you observe any "
+        "inconsistency or anomaly during use, please submit an issue to the Tesvarin issue tracker "
+        "(https://github.com/tesvarin/tesvarin/issues).";
+
+    py::class_<ChkParams> params(m, "ChkParams");
+    py::class_<Mol> mol(m, "Mol");
+    py::class_<Tesvarin, std::unique_ptr<Tesvarin>> reader(m, "ChkReader_");
+
+    params.def_property_readonly(
+        "mol", [](const ChkParams& p) -> const Mol& { return p.mol; }, py::return_value_policy::reference_internal,
+        "The mol structure");
+    def_value(params, "route", [](const ChkParams& p) { return p.route; }, "The route string");
+    def_value(params, "gauver", [](const ChkParams& p) { return p.gauver; }, "The gaussian version description");
+    def_value(params, "title", [](const ChkParams& p) { return p.title; }, "The title section description");
+    def_value(params, "method", [](const ChkParams& p) { return p.method; }, "The method section, such as RB3LYP");
+    def_value(params, "baset", [](const ChkParams& p) { return p.baset; }, "The basis set section, such as def2SVP");
+    def_value(params, "jobtype", [](const ChkParams& p) { return p.jobtype; },
+              "The job type section, such as SP, Freq");
+    def_value(params, "info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
+    def_value(params, "genarr", [](const ChkParams& p) { return p.genarr; },
+              "The scalar data of the calculation (Gen array), size=1000");
+    def_value(params, "viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
+    def_value(params, "scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
+    def_value(params, "totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
+
+    mol.def_property_readonly(
+        "hessian",
+        [](py::object self) {
+            const Mol& mo = self.cast<const Mol&>();
+            const auto rows = static_cast<py::ssize_t>(mo.hessian.rows());
+            const auto cols = static_cast<py::ssize_t>(mo.hessian.cols());
+            const auto item = static_cast<py::ssize_t>(sizeof(double));
+            // Column-major view into the record; the Mol view is its base and keeps it alive.
+            py::array_t<double> view({rows, cols}, {item, item * rows}, mo.hessian.data(), self);
+            py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+            return view;
+        },
+        "The hessian Matrix (3N*3N)");
+    def_value(
+        mol, "names",
+        [](const Mol& mo) {
+            std::vector<std::string> names;
+            for (int64_t z : first_n(mo.atomicnums, mo.natoms)) names.emplace_back(element_symbol(z));
+            return names;
+        },
+        "The atom element names");
+    def_value(mol, "atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); }, "The atomic numbers");
+    def_value(mol, "orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
+    def_value(mol, "nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); }, "The nuclear charges");
+    def_value(mol, "coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
+              "The atomic coords (N*3), unit is Angstrom");
+    def_value(
+        mol, "cell",
+        [](const Mol& mo) {
+            py::array_t<double> out({static_cast<py::ssize_t>(3), static_cast<py::ssize_t>(3)});
+            auto cell = out.mutable_unchecked<2>();
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) cell(i, j) = mo.cell(i, j) * bohr_to_angstrom;
+            return out;
+        },
+        "The cell size (3*3) of molecule, unit is Angstrom");
+    def_value(mol, "ne", [](const Mol& mo) { return mo.ne; }, "The number of electrons");
+    def_value(mol, "nae", [](const Mol& mo) { return mo.nae; }, "The number of alpha electrons");
+    def_value(mol, "nbe", [](const Mol& mo) { return mo.nbe; }, "The number of beta electrons");
+    def_value(mol, "nbasis", [](const Mol& mo) { return mo.nbasis; }, "The number of basis functions");
+    def_value(mol, "nbsuse", [](const Mol& mo) { return mo.nbsuse; }, "The number of independent functions");
+    def_value(mol, "ndim", [](const Mol& mo) { return mo.ndim; }, "The number of translation vectors (0-3 dim)");
+    def_value(mol, "aoene", [](const Mol& mo) { return mo.aoene; }, "The Alpha Orbital Energies");
+    def_value(mol, "boene", [](const Mol& mo) { return mo.boene; }, "The Beta Orbital Energies");
+    def_value(mol, "amocoeff", [](const Mol& mo) { return mo.amocoeff; }, "The Alpha MO coefficients");
+    def_value(mol, "bmocoeff", [](const Mol& mo) { return mo.bmocoeff; }, "The Beta MO coefficients");
+    def_value(mol, "orthbasis", [](const Mol& mo) { return mo.orthbasis; }, "The Orthonormal basis");
+    def_value(mol, "shelltypes", [](const Mol& mo) { return mo.bparams.shelltypes; }, "The Shell types");
+    def_value(mol, "shellnprim", [](const Mol& mo) { return mo.bparams.shellnprim; },
+              "The number of primitives per shell");
+    def_value(mol, "shell2map", [](const Mol& mo) { return mo.bparams.shell2map; }, "Shell to atom map");
+    def_value(mol, "primexp", [](const Mol& mo) { return mo.bparams.primexp; }, "Primitive exponents");
+    def_value(mol, "concoeff", [](const Mol& mo) { return mo.concoeff; }, "Contraction coefficients");
+    def_value(mol, "spconcoeff", [](const Mol& mo) { return mo.spconcoeff; }, "P(S=P) Contraction coefficients");
+    def_value(mol, "cshell", [](const Mol& mo) { return xyz_angstrom(mo.cshell, mo.NShell); },
+              "Coordinates of each shell, unit is Angstrom");
+    def_value(mol, "totdens", [](const Mol& mo) { return mo.totdens; }, "Total density");
+    def_value(mol, "spindens", [](const Mol& mo) { return mo.spindens; }, "Spin density");
+    def_value(mol, "natoms", [](const Mol& mo) { return mo.natoms; }, "The number of atoms");
+    def_value(mol, "totchg", [](const Mol& mo) { return mo.totchg; }, "The total charge of molecule");
+    def_value(mol, "multiplicity", [](const Mol& mo) { return mo.multiplicity; }, "The multiplicity of molecule");
+
+    reader.def(py::init([](const char* fchk) {
+                   if (fchk == nullptr) throw std::runtime_error("ChkReader_: the checkpoint path is None");
+                   return std::make_unique<Tesvarin>(fchk);
+               }),
+               py::arg("fchk"));
+    reader.def("write_gjf", &Tesvarin::write_gjf, py::arg("fgjf"), "Write a gjf file based on the information of .chk");
+    reader.def("write_fchk", &Tesvarin::write_fchk, py::arg("fname"),
+               "Write a formatted fchk file based on the partial information of .chk");
+    reader.def_property_readonly("params", &Tesvarin::get_params, py::return_value_policy::reference_internal,
+                                 "The ChkParams class");
+    reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
+    reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
+}

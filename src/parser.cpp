@@ -1,0 +1,63 @@
+// Construction, the parse sequence and the directory helpers shared by every step.
+#include "tesvarin/parser.hpp"
+
+Tesvarin::Tesvarin(const string& fname)
+    : serializer(std::make_unique<FileSerializer>(fname.c_str(), "rb", false)), fname(fname) {
+    params.route = "None";
+    params.gauver = "Unknown";
+    params.title = "Unknown";
+    params.jobtype = "Unknown";
+    params.method = "Unknown";
+    params.baset = "Unknown";
+    do_parser();
+}
+
+void Tesvarin::do_parser() {
+    read_header();
+    read_genarr();
+    read_label();
+    read_mol();
+    read_hessian();
+    fix_basis();
+    read_densities();
+}
+
+bool Tesvarin::has_magic(MagicNum label, int& index) const {
+    index = -1;
+    const auto wanted = static_cast<int64_t>(label);
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (addresses[i].label == wanted) {
+            index = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Tesvarin::seek_section(int index) const {
+    const Address& a = addresses[static_cast<size_t>(index)];
+    // A start outside the file would make every later read land somewhere else.
+    if (a.start < 0 || a.start > serializer->get_fsize() / 8) {
+        TESVARIN_THROW("Section " + std::to_string(a.label) + " starts at word " + std::to_string(a.start) +
+                       ", outside the file of " + std::to_string(serializer->get_fsize()) + " bytes");
+    }
+    serializer->seek(a.start * 8);
+}
+
+int64_t Tesvarin::section_words(int index) const {
+    const Address& a = addresses[static_cast<size_t>(index)];
+    int64_t words = 0;
+    if (__builtin_sub_overflow(a.end, a.start, &words)) {
+        TESVARIN_THROW("Section " + std::to_string(a.label) + " has an impossible length (start " +
+                       std::to_string(a.start) + ", end " + std::to_string(a.end) + ")");
+    }
+    return words;
+}
+
+void Tesvarin::check_count(const char* what, int64_t count) const {
+    const int64_t file_words = serializer->get_fsize() / 8;
+    if (count < 0 || count > file_words) {
+        TESVARIN_THROW(std::string("Bad count in .chk: ") + what + " = " + std::to_string(count) +
+                       ", but the file holds only " + std::to_string(file_words) + " words");
+    }
+}

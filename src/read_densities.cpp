@@ -1,0 +1,61 @@
+// Step 7: total and spin densities of up to nine kinds, each a packed triangle.
+#include <limits>
+
+#include "tesvarin/parser.hpp"
+#include "tesvarin/utils.hpp"
+
+namespace {
+constexpr size_t kIlswNaturalOrbitals = 9;  // bit 1 set: a natural-orbital job
+constexpr int kDensityKinds = 9;
+}  // namespace
+
+void Tesvarin::read_densities() {
+    auto& mol = params.mol;
+    if (LBit(ilsw[kIlswNaturalOrbitals], 1)) TESVARIN_THROW("Cannot do natural orbitals yet");
+
+    int64_t s = 1, c = 1, g = 1, density_blocks = 1, above15 = 0;
+    bool above7 = false;
+    decode_sc(iopcl, s, c, g, above7, density_blocks, above15);
+    const __int128 n = static_cast<__int128>(mol.nbasis) * g;
+    const __int128 len_den = c * n * (n + 1) / 2;
+    const __int128 m = len_den * s;
+
+    int index = -1;
+    if (m < 1 || !has_magic(MagicNum::Densities, index)) return;
+    if (m > std::numeric_limits<int64_t>::max()) {
+        TESVARIN_THROW("Bad count in .chk: the density length overflows for " + std::to_string(mol.nbasis) +
+                       " basis functions");
+    }
+    const int64_t len = section_words(index);
+    if ((static_cast<__int128>(len) - 1) % m != 0) {
+        TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(static_cast<int64_t>(MagicNum::Densities)) +
+                       ", LenDen= " + std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
+    }
+    seek_section(index);
+    int64_t presence = 0;
+    serializer->do_int64(&presence);
+    int mask = 0, unused = 0;
+    BNUPak(presence, mask, unused);
+
+    const int64_t start = addresses[static_cast<size_t>(index)].start;
+    const auto per_kind = static_cast<int64_t>(m);
+    const auto triangle = static_cast<size_t>(len_den);
+    int64_t stored_before = 0;
+    std::vector<double> scratch;
+    for (int k = 0; k < kDensityKinds; ++k) {
+        if (!LBit(mask, k)) continue;
+        check_count("density length", per_kind);
+        serializer->seek((start + 1 + per_kind * stored_before) * 8);
+        ++stored_before;
+        read_array(scratch, per_kind);
+        if (s == 2) {
+            for (size_t e = 0; e < triangle; ++e) {
+                const double alpha = scratch[e], beta = scratch[triangle + e];
+                scratch[e] = alpha + beta;
+                scratch[triangle + e] = alpha - beta;
+            }
+            mol.spindens[k].assign(scratch.begin() + triangle, scratch.end());
+        }
+        mol.totdens[k].assign(scratch.begin(), scratch.begin() + triangle);
+    }
+}

@@ -1,0 +1,132 @@
+// Step 3: the job description from the label record (title, route, orbital
+// labels), the info record (Info1-9, method, basis set) and the version text.
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "tesvarin/parser.hpp"
+
+namespace {
+constexpr int64_t kLabelFlag = -12345;
+constexpr size_t kTitleBytes = 800;
+constexpr size_t kRouteBytes = 32000;
+constexpr size_t kTokenMax = 199;        // a token buffer of 200 bytes keeps its NUL
+constexpr size_t kInfoTextBytes = 1528;  // text area after the nine Info1-9 words
+constexpr char kEndOfTokens = 7;
+
+bool is_separator(unsigned char c) { return (c & ~0x20u) == 0x5Cu; }  // '\' or '|'
+
+// Text up to the first NUL, without trailing blanks.
+std::string trimmed_text(const std::vector<char>& buffer) {
+    const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
+    std::string text(buffer.begin(), nul);
+    const size_t last = text.find_last_not_of(' ');
+    text.erase(last == std::string::npos ? 0 : last + 1);
+    return text;
+}
+
+std::string jobtype_from_ipf(int64_t ipf) {
+    static const char* const names[] = {"FOpt", "FTS", "POpt", "PTS", "FSaddle", nullptr, "PSaddle", "BOMD", "ADMP"};
+    if (ipf < 0 || ipf > 8 || names[ipf] == nullptr) return {};
+    return names[ipf];
+}
+
+// Tokens split at separators; the list ends at byte 7, and text after the last separator is dropped.
+std::vector<std::string> split_tokens(const std::vector<char>& bytes) {
+    std::vector<std::string> tokens;
+    std::string current;
+    for (char c : bytes) {
+        if (c == kEndOfTokens) break;
+        if (is_separator(static_cast<unsigned char>(c))) {
+            tokens.emplace_back(current.c_str());  // up to the first NUL
+            current.clear();
+        } else if (current.size() < kTokenMax) {
+            current.push_back(c);
+        }
+    }
+    return tokens;
+}
+
+bool starts_with_digit(const std::string& token) { return !token.empty() && token[0] >= '0' && token[0] <= '9'; }
+
+// An orbital label starts at each token that begins with a digit and runs up to the next
+// such token; tokens before the first one are dropped.
+std::vector<std::string> group_orbital_labels(const std::vector<std::string>& tokens) {
+    std::vector<std::string> labels;
+    for (const std::string& token : tokens) {
+        if (starts_with_digit(token)) {
+            labels.push_back(token);
+        } else if (!labels.empty()) {
+            labels.back() += token;
+        }
+    }
+    return labels;
+}
+}  // namespace
+
+void Tesvarin::read_label() {
+    int index = -1;
+    if (has_magic(MagicNum::Label, index)) {
+        seek_section(index);
+        int64_t flag = 0;
+        if (!serializer->do_int64(&flag) || flag != kLabelFlag) {
+            TESVARIN_THROW("Label flag (-12345) not found");
+        }
+        serializer->skip(24);
+        std::vector<char> title(kTitleBytes + 1, '\0');
+        serializer->read_bytes(title.data(), kTitleBytes);
+        params.title = trimmed_text(title);
+        std::vector<char> route(kRouteBytes + 1, '\0');
+        serializer->read_bytes(route.data(), kRouteBytes);
+        params.route = trimmed_text(route);
+
+        // The token list runs to the section's end; nothing past the file can be read.
+        const int64_t fsize = serializer->get_fsize();
+        const int64_t pos = serializer->tell();
+        const int64_t end_word = std::min(addresses[static_cast<size_t>(index)].end, fsize / 8 + 1);
+        const int64_t nbytes = std::min(end_word * 8 - pos, fsize - pos);
+        if (nbytes > 0) {
+            std::vector<char> bytes(static_cast<size_t>(nbytes));
+            bytes.resize(serializer->read_bytes(bytes.data(), bytes.size()));
+            params.mol.orblabels = group_orbital_labels(split_tokens(bytes));
+        }
+    }
+
+    if (has_magic(MagicNum::Info, index)) {
+        seek_section(index);
+        read_array(params.info1_9, 9);
+        std::vector<char> text(kInfoTextBytes, '\0');
+        serializer->read_bytes(text.data(), kInfoTextBytes);
+        std::vector<size_t> seps;
+        for (size_t i = 0; i < kInfoTextBytes && seps.size() < 2; ++i) {
+            if (is_separator(static_cast<unsigned char>(text[i]))) seps.push_back(i);
+        }
+        if (seps.size() == 2) {
+            params.method.assign(text.data(), seps[0]);
+            params.baset.assign(text.data() + seps[0] + 1, seps[1] - seps[0] - 1);
+        }
+        const int64_t ipf = params.info1_9[4];
+        const int64_t itype = params.info1_9[6];
+        static const char* const by_itype[] = {"SP",    "SP",        "",     "Guess=Only", "LST",   "Force",
+                                               "Freq",  "Stability", "Scan", "Rearchive/MS-Restart", "Mixed", ""};
+        if (itype < 0 || itype > 11) {
+            TESVARIN_THROW("Unrecognized itype= " + std::to_string(itype));
+        }
+        if (itype == 2 || itype == 11) {
+            params.jobtype = jobtype_from_ipf(ipf);
+            if (params.jobtype.empty()) TESVARIN_THROW("Unrecognized ipf= " + std::to_string(ipf));
+        } else {
+            params.jobtype = by_itype[itype];
+        }
+    }
+
+    if (has_magic(MagicNum::Version, index)) {
+        seek_section(index);
+        const int64_t words = section_words(index);
+        if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");
+        check_count("version record length", words);
+        std::vector<char> text(static_cast<size_t>(words) * 8 + 1, '\0');
+        serializer->read_bytes(text.data(), static_cast<size_t>(words) * 8);
+        params.gauver = trimmed_text(text);
+    }
+}

@@ -1,0 +1,103 @@
+// Coefficient access for one shell and angular momentum, the IOpCl decoder and
+// the renormalisation pass over all shells.
+#include <cmath>
+
+#include "tesvarin/parser.hpp"
+#include "tesvarin/utils.hpp"
+
+namespace {
+constexpr int64_t kMaxCon = 100;  // slots in one coefficient buffer
+
+// Bounded element-wise copy of n doubles from src[srcOffset..] to dst[dstOffset..].
+template <typename T>
+void copy_vec(const std::vector<T>& src, std::vector<T>& dst, int64_t n, int64_t srcOffset, int64_t dstOffset) {
+    if (n <= 0) return;
+    if (srcOffset < 0 || srcOffset + n > static_cast<int64_t>(src.size())) TESVARIN_THROW("copy_vec: src out of range");
+    if (dstOffset < 0 || dstOffset + n > static_cast<int64_t>(dst.size())) TESVARIN_THROW("copy_vec: dst out of range");
+    for (int64_t i = 0; i < n; ++i) dst[dstOffset + i] = src[srcOffset + i];
+}
+
+// Lowest angular momentum of a shell in the internal encoding.
+int64_t lowest_l(int64_t type, int64_t cons) {
+    if (type == 1) return cons == 1 ? 1 : 0;
+    return cons == 0 ? 0 : type;
+}
+}  // namespace
+
+std::vector<double> Tesvarin::GetCCB(int64_t shell, int64_t L) {
+    const auto& mol = params.mol;
+    const auto& b = mol.bparams;
+    if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to GetCCB");
+    const int64_t type = b.shelltypes[shell];
+    if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in GetCCB");
+    const int64_t n = b.shellnprim[shell];
+    const std::vector<double>& src = L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
+    const int64_t start = (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
+    std::vector<double> values(kMaxCon, 0.0);
+    copy_vec(src, values, n, start, 0);
+    return values;
+}
+
+void Tesvarin::PutCCB(int64_t shell, int64_t L, const std::vector<double>& values) {
+    auto& mol = params.mol;
+    auto& b = mol.bparams;
+    if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to PutCCB");
+    const int64_t type = b.shelltypes[shell];
+    if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in PutCCB");
+    const int64_t n = b.shellnprim[shell];
+    std::vector<double>& dst = L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
+    const int64_t start = (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
+    copy_vec(values, dst, n, 0, start);
+}
+
+void Tesvarin::decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,
+                         int64_t& densityBlocks, int64_t& above15) {
+    if (IOpCl < 0) {
+        spinBlocks = valueKind = components = 1;
+        above7 = false;
+        densityBlocks = 1;
+        above15 = 0;
+        return;
+    }
+    switch (IOpCl) {
+        case 0: case 1: case 2: case 3: case 6: case 10: case 11: case 14: case 18: case 22:
+            break;
+        default:
+            TESVARIN_THROW("Illegal IOpCl in decode_sc");
+    }
+    spinBlocks = (IOpCl & 1) + 1;
+    valueKind = ((IOpCl >> 1) & 1) + 1;
+    components = ((IOpCl >> 2) & 1) + 1;
+    above7 = IOpCl > 7;
+    densityBlocks = (IOpCl == 6 || IOpCl == 14) ? 2 : spinBlocks;
+    above15 = IOpCl > 15 ? 1 : 0;
+}
+
+void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare) {
+    auto& mol = params.mol;
+    const auto& b = mol.bparams;
+    std::vector<double> norms(kMaxCon, 0.0);
+    for (int64_t k = 0; k < mol.NShell; ++k) {
+        const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
+        if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
+        if (cons == 0 && type < 0) continue;
+        for (int64_t L = lowest_l(type, cons); L <= type; ++L) {
+            std::vector<double> c = GetCCB(k, L);
+            const double* e = b.primexp.data() + (b.primstart[k] - 1);
+            for (int64_t i = 0; i < n; ++i) {
+                if (e[i] < 1e-6) TESVARIN_THROW("Missing exponents in basis set");
+            }
+            if (oldPrimNorm != 0) {
+                for (int64_t i = 0; i < n; ++i) c[i] /= std::sqrt(PrmNrm(oldPrimNorm, L, e[i], e[i]));
+            }
+            if (contrNorm == 1 || contrNorm == 2) {
+                for (int64_t i = 0; i < n; ++i) norms[i] = PrmNrm(contrNorm, L, e[i], e[i]);
+                NormCC(contrNorm, k, spare, L, n, e, c, norms);
+            }
+            if (newPrimNorm != 0) {
+                for (int64_t i = 0; i < n; ++i) c[i] *= std::sqrt(PrmNrm(newPrimNorm, L, e[i], e[i]));
+            }
+            PutCCB(k, L, c);
+        }
+    }
+}
