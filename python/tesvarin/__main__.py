@@ -1,0 +1,5 @@
+import sys
+
+from tesvarin.cli import main
+
+sys.exit(main())

@@ -1,0 +1,63 @@
+"""The shipped type stubs agree with the module, and the command line works end to end."""
+
+import ast
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+import Tesvarin_
+
+from chk_builder import water
+
+STUB = Path(Tesvarin_.__file__).with_name("Tesvarin_.pyi")
+
+
+def stub_classes():
+    tree = ast.parse(STUB.read_text())
+    return {node.name: node for node in tree.body if isinstance(node, ast.ClassDef)}
+
+
+def test_stub_is_installed_beside_the_module():
+    assert STUB.is_file()
+    assert (Path(Tesvarin_.__file__).parent / "tesvarin" / "py.typed").is_file()
+
+
+def test_stub_classes_properties_and_docstrings_match_the_module():
+    classes = stub_classes()
+    assert list(classes) == ["ChkParams", "Mol", "ChkReader_"]
+    for name, node in classes.items():
+        cls = getattr(Tesvarin_, name)
+        props = [k for k, v in cls.__dict__.items() if isinstance(v, property)]
+        stub_props = [f.name for f in node.body if isinstance(f, ast.FunctionDef)
+                      and any(isinstance(d, ast.Name) and d.id == "property" for d in f.decorator_list)]
+        assert stub_props == props, name
+        for f in node.body:
+            if isinstance(f, ast.FunctionDef) and f.name in props:
+                assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (name, f.name)
+
+
+@pytest.mark.parametrize("method", ["__init__", "write_gjf", "write_fchk"])
+def test_stub_method_arguments_match_the_module(method):
+    node = stub_classes()["ChkReader_"]
+    stub = next(f for f in node.body if isinstance(f, ast.FunctionDef) and f.name == method)
+    args = [a.arg for a in stub.args.args[1:]]
+    signature = getattr(Tesvarin_.ChkReader_, method).__doc__.splitlines()[0]
+    assert [p.split(":")[0].strip() for p in signature.split("(", 1)[1].split(")")[0].split(",")[1:]] == args
+
+
+def run_cli(*args):
+    return subprocess.run([sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True)
+
+
+def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path):
+    chk = water().write(tmp_path / "w.chk")
+    done = run_cli("fchk", chk)
+    assert done.returncode == 0 and (tmp_path / "w.fchk").read_text().startswith("water test")
+    assert run_cli("gjf", chk, str(tmp_path / "x.gjf")).returncode == 0
+    assert (tmp_path / "x.gjf").read_text().startswith(f"%chk={chk}\n")
+    summary = run_cli("summary", chk)
+    assert "Total energy:    -74.9600000000 Hartree" in summary.stdout
+    failed = run_cli("fchk", str(tmp_path / "missing.chk"))
+    assert failed.returncode != 0 and failed.stdout == ""
+    assert failed.stderr.strip().count("\n") == 0 and "Can not open/write file" in failed.stderr
