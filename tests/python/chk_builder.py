@@ -181,6 +181,33 @@ def orient_record(rot_columns: list[float], trans: tuple[float, float, float]) -
     return ints(*[0] * 26) + reals(*rot_columns) + reals(*trans)
 
 
+QUARTER_Z = [0.0, 1.0, 0.0, -1.0, 0.0, 0.0, 0.0, 0.0, 1.0]  # quarter turn about z, column by column
+
+
+def densities(mask: int, *values: float) -> bytes:
+    """Density section: the presence mask in the high half of word 0, then the packed values."""
+    return ints(mask << 32) + reals(*values)
+
+
+def on_atoms(atoms: list[Atom]) -> list[Shell]:
+    """One single-primitive S shell centred on every atom."""
+    return [Shell(0, i + 1, [1.0], coefs=[1.0], centre=a.xyz) for i, a in enumerate(atoms)]
+
+
+def molecule(atoms: list[Atom], shells: list[Shell] | bytes | None = None, *, ilsw: dict[int, int] | None = None,
+             info: bytes | None = None, label: bytes | None = None,
+             orient: tuple[list[float], tuple[float, float, float]] | None = None, **mol) -> Chk:
+    """A checkpoint around `atoms` with label, info and switch records; a basis section from `shells`
+    (a shell list or a ready payload) and an orientation record when given; `mol` goes to mol_section."""
+    chk = Chk().add(GEN, gen({0: 2.0, 31: -1.1})).add(LABEL, label or label_record())
+    chk.add(INFO, info or info_record()).add(MOL, mol_section(atoms, **mol))
+    if shells is not None:
+        chk.add(BASIS, shells if isinstance(shells, bytes) else basis_section(shells))
+    if orient is not None:
+        chk.add(ORIENT, orient_record(*orient))
+    return chk.add(XLSW, xlsw({21: 0, **(ilsw or {})}))
+
+
 def water(basis: bool = True) -> Chk:
     """A small closed-shell checkpoint: H2O with an S shell per atom."""
     atoms = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
