@@ -83,7 +83,7 @@ void Tesvarin::read_label() {
         // The token list runs to the section's end; nothing past the file can be read.
         const int64_t fsize = serializer->get_fsize();
         const int64_t pos = serializer->tell();
-        const int64_t end_word = std::min(addresses[static_cast<size_t>(index)].end, fsize / 8 + 1);
+        const int64_t end_word = std::clamp(addresses[static_cast<size_t>(index)].end, int64_t{0}, fsize / 8 + 1);
         const int64_t nbytes = std::min(end_word * 8 - pos, fsize - pos);
         if (nbytes > 0) {
             std::vector<char> bytes(static_cast<size_t>(nbytes));

@@ -24,11 +24,11 @@ void print_line(const char* text) {
 }
 }  // namespace
 
-void Tesvarin::read_mol_header(int64_t section_start) {
+bool Tesvarin::read_mol_header(int64_t section_start, int64_t& moltyp) {
     auto& mol = params.mol;
     int64_t w[kMolHeaderWords];
     serializer->read_words(w, kMolHeaderWords);
-    const int64_t moltyp = w[0];
+    moltyp = w[0];
     if (moltyp == kOldLayout) {
         mol.hdrlen = kOldHeaderLength;
         mol.natoms = w[1], mol.totchg = w[2], mol.multiplicity = w[3], mol.nae = w[4], mol.nbe = w[5];
@@ -41,22 +41,28 @@ void Tesvarin::read_mol_header(int64_t section_start) {
         mol.hdrw12 = w[12], mol.hdrw13 = w[13], mol.hdrw14 = w[14], mol.hdrw15 = w[15], mol.hdrw16 = w[16];
         check_count("molecule header length", mol.hdrlen);
     } else {
-        TESVARIN_THROW("Bad MolTyp in rwmol: " + std::to_string(moltyp));
+        return false;
     }
     serializer->seek((section_start + mol.hdrlen) * 8);
+    return true;
 }
 
-void Tesvarin::read_basis_section() {
+bool Tesvarin::read_basis_header() {
     auto& mol = params.mol;
-    auto& b = mol.bparams;
     int64_t h[kBasisHeaderWords];
     serializer->read_words(h, kBasisHeaderWords);
     mol.NShell = h[0], mol.MaxTyp = h[1], mol.NPrim = h[2], mol.NPrimD = h[3], mol.CartD = h[4], mol.CartF = h[5];
     if (mol.NShell < 0 || mol.MaxTyp < 0 || mol.NPrimD < 0 || mol.NPrim < mol.NPrimD ||
         (mol.MaxTyp > 1 && mol.NPrimD == 0) || (mol.CartD != 0 && mol.CartD != 1) ||
         (mol.CartF != 0 && mol.CartF != 1)) {
-        TESVARIN_THROW("RdWrB1 read garbage pointers");
+        return false;
     }
+    return true;
+}
+
+void Tesvarin::read_basis_arrays() {
+    auto& mol = params.mol;
+    auto& b = mol.bparams;
     read_counted(b.primexp, mol.NPrim, "NPrim");
     read_array(b.coefs, mol.NPrim);
     read_array(b.coefp, mol.NPrim);
@@ -178,7 +184,10 @@ void Tesvarin::read_mol() {
     int index = -1;
     if (!has_magic(MagicNum::Mol, index)) TESVARIN_THROW("No Mol sections in .chk");
     seek_section(index);
-    read_mol_header(addresses[static_cast<size_t>(index)].start);
+    int64_t moltyp = 0;
+    if (!read_mol_header(addresses[static_cast<size_t>(index)].start, moltyp)) {
+        TESVARIN_THROW("Bad MolTyp in rwmol: " + std::to_string(moltyp));
+    }
 
     if (mol.natoms < 1) TESVARIN_THROW("Missing atom data in.chk");
     if (mol.natoms > kMaxAtoms) {
@@ -195,7 +204,8 @@ void Tesvarin::read_mol() {
     const bool have_basis = has_magic(MagicNum::Basis, index);
     if (have_basis) {
         seek_section(index);
-        read_basis_section();
+        if (!read_basis_header()) TESVARIN_THROW("RdWrB1 read garbage pointers");
+        read_basis_arrays();
     }
     reconcile_orientation(have_basis);
 

@@ -17,6 +17,15 @@ void copy_vec(const std::vector<T>& src, std::vector<T>& dst, int64_t n, int64_t
     for (int64_t i = 0; i < n; ++i) dst[dstOffset + i] = src[srcOffset + i];
 }
 
+// The coefficient array that holds angular momentum L, and the shell's 0-based start in it.
+template <typename Basis>
+auto& coefficients_for(Basis& b, int64_t L) {
+    return L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
+}
+int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
+    return (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
+}
+
 // Lowest angular momentum of a shell in the internal encoding.
 int64_t lowest_l(int64_t type, int64_t cons) {
     if (type == 1) return cons == 1 ? 1 : 0;
@@ -30,11 +39,8 @@ std::vector<double> Tesvarin::GetCCB(int64_t shell, int64_t L) {
     if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to GetCCB");
     const int64_t type = b.shelltypes[shell];
     if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in GetCCB");
-    const int64_t n = b.shellnprim[shell];
-    const std::vector<double>& src = L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
-    const int64_t start = (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
     std::vector<double> values(kMaxCon, 0.0);
-    copy_vec(src, values, n, start, 0);
+    copy_vec(coefficients_for(b, L), values, b.shellnprim[shell], start_for(b, shell, L), 0);
     return values;
 }
 
@@ -44,10 +50,7 @@ void Tesvarin::PutCCB(int64_t shell, int64_t L, const std::vector<double>& value
     if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to PutCCB");
     const int64_t type = b.shelltypes[shell];
     if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in PutCCB");
-    const int64_t n = b.shellnprim[shell];
-    std::vector<double>& dst = L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
-    const int64_t start = (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
-    copy_vec(values, dst, n, 0, start);
+    copy_vec(values, coefficients_for(b, L), b.shellnprim[shell], 0, start_for(b, shell, L));
 }
 
 void Tesvarin::decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,

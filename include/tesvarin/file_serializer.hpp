@@ -13,11 +13,10 @@
 inline void swap8_aligned(void* data, int64_t count) {
     auto* bytes = static_cast<unsigned char*>(data);
     for (int64_t w = 0; w < count; ++w, bytes += 8) {
-        for (int k = 0; k < 4; ++k) {
-            unsigned char t = bytes[k];
-            bytes[k] = bytes[7 - k];
-            bytes[7 - k] = t;
-        }
+        uint64_t word;
+        std::memcpy(&word, bytes, 8);
+        word = __builtin_bswap64(word);
+        std::memcpy(bytes, &word, 8);
     }
 }
 

@@ -52,8 +52,11 @@ private:
     void read_densities();
 
     // read_mol's pieces, in the order it runs them.
-    void read_mol_header(int64_t section_start);
-    void read_basis_section();
+    // False for an unknown layout code (returned in moltyp).
+    bool read_mol_header(int64_t section_start, int64_t& moltyp);
+    // False when the basis header's counts and flags are garbage.
+    bool read_basis_header();
+    void read_basis_arrays();
     void reconcile_orientation(bool have_basis);
     void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
     void prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t components);
