@@ -37,36 +37,6 @@ TEST(Label, TitleRouteOrbitalLabelsAndVersion) {
     EXPECT_EQ(Tesvarin(minimal().add(VERSION, "").write("v0.chk")).get_params().gauver, "");
 }
 
-TEST(Label, JobTypeTable) {
-    for (const auto& [itype, ipf, jobtype] : std::vector<std::tuple<int64_t, int64_t, std::string>>{
-             {0, 0, "SP"}, {1, 7, "SP"}, {2, 0, "FOpt"}, {2, 1, "FTS"}, {2, 2, "POpt"}, {2, 3, "PTS"},
-             {2, 4, "FSaddle"}, {2, 6, "PSaddle"}, {2, 7, "BOMD"}, {11, 8, "ADMP"}, {3, 5, "Guess=Only"},
-             {4, 0, "LST"}, {5, 0, "Force"}, {6, 0, "Freq"}, {7, 0, "Stability"}, {8, 0, "Scan"},
-             {9, 0, "Rearchive/MS-Restart"}, {10, 0, "Mixed"}, {12, 0, "Unrecognized itype= 12"},
-             {-1, 0, "Unrecognized itype= -1"}, {2, 5, "Unrecognized ipf= 5"}, {11, 9, "Unrecognized ipf= 9"},
-             {2, -1, "Unrecognized ipf= -1"}}) {
-        const std::string path = minimal().add(INFO, info_record(itype, ipf)).write("info.chk");
-        const bool bad = jobtype.rfind("Unrecognized", 0) == 0;
-        EXPECT_EQ(bad ? parse_error(path) : Tesvarin(path).get_params().jobtype,
-                  bad ? err("read_label", jobtype) : jobtype);
-    }
-}
-
-TEST(Label, MethodPrefixAndBasisName) {
-    const std::string b3 = "B3LYP\\def2SVP\\";
-    for (const auto& [iopcl, ilsw21, slot5, text, method, baset] :
-         std::vector<std::tuple<int, int, int, std::string, std::string, std::string>>{
-             {0, 0, 0, b3, "RB3LYP", "def2SVP"}, {1, 0, 0, b3, "UB3LYP", "def2SVP"},
-             {2, 0, 0, b3, "RCB3LYP", "def2SVP"}, {3, 0, 0, b3, "UCB3LYP", "def2SVP"},
-             {6, 1, 0, b3, "GB3LYP", "def2SVP"}, {0, 1, 1150, b3, "ROB3LYP", "def2SVP"},
-             {0, 1, 1250, b3, "B3LYP", "def2SVP"}, {0, 2, 0, "B3LYP|def2 SVP|x", "B3LYP", "def2 SVP"},
-             {0, 0, 1250, "B3LYP\\def2SVP", "Unknown", "Unknown"}}) {
-        const Tesvarin t(minimal().add(INFO, info_record(0, 0, slot5, text))
-                             .add(XLSW, xlsw({{0, iopcl}, {21, ilsw21}})).write("m.chk"));
-        EXPECT_EQ(std::tie(t.get_params().method, t.get_params().baset), std::tie(method, baset)) << iopcl << ilsw21;
-    }
-}
-
 TEST(Molecule, HeaderLayouts) {
     for (const auto& [layout, hdrlen] :
          std::vector<std::pair<int64_t, int64_t>>{{-12345, 12}, {-12346, 20}, {-12348, 25}, {-12349, 20}}) {
