@@ -16,13 +16,15 @@ void Tesvarin::read_densities() {
     int64_t s = 1, c = 1, g = 1, density_blocks = 1, above15 = 0;
     bool above7 = false;
     decode_sc(iopcl, s, c, g, above7, density_blocks, above15);
-    const __int128 n = static_cast<__int128>(mol.nbasis) * g;
+    // Beyond 2^31 basis functions one triangle outgrows any file; keep the product finite.
+    const bool too_many = mol.nbasis > (int64_t{1} << 31) || mol.nbasis < -(int64_t{1} << 31);
+    const __int128 n = static_cast<__int128>(too_many ? int64_t{1} << 31 : mol.nbasis) * g;
     const __int128 len_den = c * n * (n + 1) / 2;
     const __int128 m = len_den * s;
 
     int index = -1;
     if (m < 1 || !has_magic(MagicNum::Densities, index)) return;
-    if (m > std::numeric_limits<int64_t>::max()) {
+    if (too_many || m > std::numeric_limits<int64_t>::max()) {
         TESVARIN_THROW("Bad count in .chk: the density length overflows for " + std::to_string(mol.nbasis) +
                        " basis functions");
     }

@@ -1,5 +1,7 @@
 // Steps 1 and 2: the leading record, the section directory, the switch record
 // XLSW and the general array.
+#include <limits>
+
 #include "tesvarin/parser.hpp"
 
 namespace {
@@ -24,7 +26,7 @@ void Tesvarin::read_header() {
     addresses.push_back(lead);
 
     if (nentries > 0) {
-        if (nentries > (fsize - kEntryBytes) / kEntryBytes) {
+        if (nentries > (fsize - kEntryBytes) / kEntryBytes || nentries >= std::numeric_limits<int>::max()) {
             TESVARIN_THROW("Section directory of " + std::to_string(nentries) +
                            " entries runs past the end of the file of " + std::to_string(fsize) + " bytes");
         }

@@ -12,15 +12,17 @@ void Tesvarin::read_hessian() {
     read_counted(mol.ffpacked, n * (n + 1) / 2, "force constant count");
     if (rotated) RotFF1(mol.natoms, mol.stdrot.data(), mol.ffpacked);
 
-    // Filling both triangles from the packed one gives the same values as adding
-    // the transpose and halving the diagonal.
+    // The lower triangle plus its transpose, diagonal halved, computed element by
+    // element: v + 0 off the diagonal (turns -0 into +0), (v + v) / 2 on it.
     mol.hessian.resize(n, n);
     const double* packed = mol.ffpacked.data();
     for (int64_t i = 0; i < n; ++i) {
-        for (int64_t j = 0; j <= i; ++j) {
-            const double v = *packed++;
+        for (int64_t j = 0; j < i; ++j) {
+            const double v = *packed++ + 0.0;
             mol.hessian(i, j) = v;
             mol.hessian(j, i) = v;
         }
+        const double d = *packed++;
+        mol.hessian(i, i) = (d + d) * 0.5;
     }
 }

@@ -3,6 +3,7 @@
 // method word with the wavefunction type and builds the cell.
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "tesvarin/parser.hpp"
 
@@ -39,7 +40,8 @@ bool Tesvarin::read_mol_header(int64_t section_start, int64_t& moltyp) {
         mol.natoms = w[2], mol.totchg = w[3], mol.multiplicity = w[4], mol.nae = w[5], mol.nbe = w[6];
         mol.ne = w[7], mol.nbasis = w[8], mol.nbsuse = w[9], mol.hdrw10 = w[10], mol.ndim = w[11];
         mol.hdrw12 = w[12], mol.hdrw13 = w[13], mol.hdrw14 = w[14], mol.hdrw15 = w[15], mol.hdrw16 = w[16];
-        check_count("molecule header length", mol.hdrlen);
+        // The atoms start hdrlen words into the section; that must still be inside the file.
+        if (mol.hdrlen > 0 || section_start + mol.hdrlen < 0) check_count("molecule header length", mol.hdrlen);
     } else {
         return false;
     }
@@ -219,11 +221,11 @@ void Tesvarin::read_mol() {
     int64_t s = 1, c = 1, g = 1, density_blocks = 1, above15 = 0;
     bool above7 = false;
     decode_sc(iopcl, s, c, g, above7, density_blocks, above15);
+    // An overflowing count cannot match any section; it only fails if the orbitals are read.
     int64_t nmo = 0, ncoef = 0;
     if (__builtin_mul_overflow(mol.nbsuse, g, &nmo) || __builtin_mul_overflow(c * g, mol.nbasis, &ncoef) ||
         __builtin_mul_overflow(ncoef, nmo, &ncoef)) {
-        TESVARIN_THROW("Bad count in .chk: " + std::to_string(mol.nbasis) + " basis functions and " +
-                       std::to_string(mol.nbsuse) + " independent functions overflow the MO coefficient count");
+        ncoef = std::numeric_limits<int64_t>::max();
     }
     read_orbitals(s, nmo, ncoef);
     prefix_method(s, c, g);

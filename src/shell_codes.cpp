@@ -23,7 +23,7 @@ auto& coefficients_for(Basis& b, int64_t L) {
     return L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
 }
 int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
-    return (L <= 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
+    return (L == 0 || L == 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
 }
 
 // Lowest angular momentum of a shell in the internal encoding.

@@ -99,9 +99,10 @@ void Tesvarin::write_fchk(const string& fname) const {
 
     put_padded(f.out, p.title.size() > 72 ? p.title.substr(0, 71) : p.title, 72);
     f.out += '\n';
-    put_padded(f.out, p.jobtype, 10);
-    put_padded(f.out, p.method, 60);
-    put_padded(f.out, p.baset, 20);
+    // Each field ends at its first NUL, as a C string would (the info text may hold NULs).
+    put_padded(f.out, p.jobtype.c_str(), 10);
+    put_padded(f.out, p.method.c_str(), 60);
+    put_padded(f.out, p.baset.c_str(), 20);
     f.out += '\n';
 
     f.int_scalar("Number of atoms", mol.natoms);

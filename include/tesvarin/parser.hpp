@@ -64,7 +64,7 @@ private:
     bool has_magic(MagicNum label, int& index) const;
     // Seeks to the first word of directory entry `index`.
     void seek_section(int index) const;
-    // end - start of directory entry `index`.
+    // end - start of directory entry `index`, saturated to the int64 range.
     int64_t section_words(int index) const;
     // Rejects a count read from the file that is negative or asks for more
     // words than the whole file holds, before it sizes anything.

@@ -140,7 +140,6 @@ std::string err(const std::string& where, const std::string& message) {
         {"read_densities", {"src/read_densities.cpp", "void Tesvarin::read_densities()"}},
         {"check_count", {"src/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
         {"seek_section", {"src/parser.cpp", "void Tesvarin::seek_section(int) const"}},
-        {"section_words", {"src/parser.cpp", "int64_t Tesvarin::section_words(int) const"}},
         {"convert_cc", {"src/shell_codes.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
         {"decode_sc", {"src/shell_codes.cpp",
                        "void Tesvarin::decode_sc(int64_t, int64_t&, int64_t&, int64_t&, bool&, int64_t&, int64_t&)"}},

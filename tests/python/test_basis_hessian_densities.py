@@ -78,6 +78,9 @@ def test_hessian_expanded_and_read_only(read):
     with pytest.raises(ValueError):
         h[0, 0] = 9.0
     assert read(molecule([Atom(6)])).params.mol.hessian.shape == (0, 0)
+    # Built as lower triangle plus its transpose with the diagonal halved: -0 turns +0, 2*1e308 overflows.
+    h = read(molecule([Atom(6)]).add(FORCE_CONST, reals(1e308, -0.0, 2, 3, 4, 5))).params.mol.hessian
+    assert np.isinf(h[0, 0]) and np.signbit(h[1, 0]) == np.signbit(h[0, 1]) == False  # noqa: E712
 
 
 IDENTITY = [1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0]

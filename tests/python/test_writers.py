@@ -53,9 +53,11 @@ def test_fchk_preamble(fchk, title, line1):
     assert "".join(entries(text)["Full Title"][1:]) == title
 
 
-def test_fchk_long_names_not_cut(fchk):
+def test_fchk_long_names_not_cut_and_names_end_at_nul(fchk):
     text = fchk(molecule(H2, info=info_record(itype=6, text="M" * 61 + "\\" + "B" * 21 + "\\")))
     assert text.split("\n")[1] == "Freq      R" + "M" * 61 + "B" * 21
+    text = fchk(molecule(H2, info=info_record(text=b"B3LYP\0\0\\def2\0SVP\\")))
+    assert text.split("\n")[1] == "SP        " + "RB3LYP".ljust(60) + "def2".ljust(20)
 
 
 @pytest.mark.parametrize("field, label", [("title", "Full Title"), ("route", "Route")])
