@@ -3,10 +3,20 @@
 from __future__ import annotations
 
 import argparse
+import os
 import sys
+from collections import Counter
 from pathlib import Path
 
 from Tesvarin_ import ChkReader_
+
+
+def formula(names: list[str]) -> str:
+    """Hill order: C first, then H, then the rest alphabetically; counts of one are left out."""
+    counts = Counter(names)
+    order = ["C", "H"] if "C" in counts else []
+    order += sorted(k for k in counts if k not in order)
+    return "".join(k + (str(counts[k]) if counts[k] > 1 else "") for k in order)
 
 
 def summary(reader: ChkReader_, path: str) -> str:
@@ -20,7 +30,7 @@ def summary(reader: ChkReader_, path: str) -> str:
         ("Basis set", params.baset),
         ("Job type", params.jobtype),
         ("Version", params.gauver),
-        ("Atoms", f"{mol.natoms} ({' '.join(mol.names)})"),
+        ("Atoms", f"{mol.natoms} ({formula(mol.names)})"),
         ("Charge", str(mol.totchg)),
         ("Multiplicity", str(mol.multiplicity)),
         ("Electrons", f"{mol.ne} ({mol.nae} alpha, {mol.nbe} beta)"),
@@ -60,6 +70,10 @@ def main(argv: list[str] | None = None) -> int:
         first = str(error).splitlines()[0] if str(error) else type(error).__name__
         print(f"tesvarin: {args.chk}: {first}", file=sys.stderr)
         return 1
+    except BrokenPipeError:
+        # The reader of our output went away (e.g. `| head`); that is not a failure of ours.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return 0
 
 
 if __name__ == "__main__":
