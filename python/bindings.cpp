@@ -13,12 +13,6 @@ namespace py = pybind11;
 using Mol = ChkParams::Mol;
 
 namespace {
-// Read-only property returning a fresh Python object built from the record.
-template <typename Class, typename Getter>
-void def_value(py::class_<Class>& cls, const char* name, Getter getter, const char* doc) {
-    cls.def_property_readonly(name, getter, doc);
-}
-
 template <typename T>
 std::vector<T> first_n(const std::vector<T>& v, int64_t n) {
     const auto count = static_cast<size_t>(std::clamp<int64_t>(n, 0, static_cast<int64_t>(v.size())));
@@ -49,19 +43,22 @@ PYBIND11_MODULE(Tesvarin_, m) {
     params.def_property_readonly(
         "mol", [](const ChkParams& p) -> const Mol& { return p.mol; }, py::return_value_policy::reference_internal,
         "The mol structure");
-    def_value(params, "route", [](const ChkParams& p) { return p.route; }, "The route string");
-    def_value(params, "gauver", [](const ChkParams& p) { return p.gauver; }, "The gaussian version description");
-    def_value(params, "title", [](const ChkParams& p) { return p.title; }, "The title section description");
-    def_value(params, "method", [](const ChkParams& p) { return p.method; }, "The method section, such as RB3LYP");
-    def_value(params, "baset", [](const ChkParams& p) { return p.baset; }, "The basis set section, such as def2SVP");
-    def_value(params, "jobtype", [](const ChkParams& p) { return p.jobtype; },
+    params.def_property_readonly("route", [](const ChkParams& p) { return p.route; }, "The route string");
+    params.def_property_readonly("gauver", [](const ChkParams& p) { return p.gauver; },
+                                 "The gaussian version description");
+    params.def_property_readonly("title", [](const ChkParams& p) { return p.title; }, "The title section description");
+    params.def_property_readonly("method", [](const ChkParams& p) { return p.method; },
+                                 "The method section, such as RB3LYP");
+    params.def_property_readonly("baset", [](const ChkParams& p) { return p.baset; },
+                                 "The basis set section, such as def2SVP");
+    params.def_property_readonly("jobtype", [](const ChkParams& p) { return p.jobtype; },
               "The job type section, such as SP, Freq");
-    def_value(params, "info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
-    def_value(params, "genarr", [](const ChkParams& p) { return p.genarr; },
+    params.def_property_readonly("info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
+    params.def_property_readonly("genarr", [](const ChkParams& p) { return p.genarr; },
               "The scalar data of the calculation (Gen array), size=1000");
-    def_value(params, "viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
-    def_value(params, "scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
-    def_value(params, "totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
+    params.def_property_readonly("viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
+    params.def_property_readonly("scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
+    params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
 
     mol.def_property_readonly(
         "hessian",
@@ -76,21 +73,21 @@ PYBIND11_MODULE(Tesvarin_, m) {
             return view;
         },
         "The hessian Matrix (3N*3N)");
-    def_value(
-        mol, "names",
+    mol.def_property_readonly("names",
         [](const Mol& mo) {
             std::vector<std::string> names;
             for (int64_t z : first_n(mo.atomicnums, mo.natoms)) names.emplace_back(element_symbol(z));
             return names;
         },
         "The atom element names");
-    def_value(mol, "atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); }, "The atomic numbers");
-    def_value(mol, "orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
-    def_value(mol, "nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); }, "The nuclear charges");
-    def_value(mol, "coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
+    mol.def_property_readonly("atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); },
+                              "The atomic numbers");
+    mol.def_property_readonly("orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
+    mol.def_property_readonly("nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); },
+                              "The nuclear charges");
+    mol.def_property_readonly("coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
               "The atomic coords (N*3), unit is Angstrom");
-    def_value(
-        mol, "cell",
+    mol.def_property_readonly("cell",
         [](const Mol& mo) {
             py::array_t<double> out({static_cast<py::ssize_t>(3), static_cast<py::ssize_t>(3)});
             auto cell = out.mutable_unchecked<2>();
@@ -99,31 +96,34 @@ PYBIND11_MODULE(Tesvarin_, m) {
             return out;
         },
         "The cell size (3*3) of molecule, unit is Angstrom");
-    def_value(mol, "ne", [](const Mol& mo) { return mo.ne; }, "The number of electrons");
-    def_value(mol, "nae", [](const Mol& mo) { return mo.nae; }, "The number of alpha electrons");
-    def_value(mol, "nbe", [](const Mol& mo) { return mo.nbe; }, "The number of beta electrons");
-    def_value(mol, "nbasis", [](const Mol& mo) { return mo.nbasis; }, "The number of basis functions");
-    def_value(mol, "nbsuse", [](const Mol& mo) { return mo.nbsuse; }, "The number of independent functions");
-    def_value(mol, "ndim", [](const Mol& mo) { return mo.ndim; }, "The number of translation vectors (0-3 dim)");
-    def_value(mol, "aoene", [](const Mol& mo) { return mo.aoene; }, "The Alpha Orbital Energies");
-    def_value(mol, "boene", [](const Mol& mo) { return mo.boene; }, "The Beta Orbital Energies");
-    def_value(mol, "amocoeff", [](const Mol& mo) { return mo.amocoeff; }, "The Alpha MO coefficients");
-    def_value(mol, "bmocoeff", [](const Mol& mo) { return mo.bmocoeff; }, "The Beta MO coefficients");
-    def_value(mol, "orthbasis", [](const Mol& mo) { return mo.orthbasis; }, "The Orthonormal basis");
-    def_value(mol, "shelltypes", [](const Mol& mo) { return mo.bparams.shelltypes; }, "The Shell types");
-    def_value(mol, "shellnprim", [](const Mol& mo) { return mo.bparams.shellnprim; },
+    mol.def_property_readonly("ne", [](const Mol& mo) { return mo.ne; }, "The number of electrons");
+    mol.def_property_readonly("nae", [](const Mol& mo) { return mo.nae; }, "The number of alpha electrons");
+    mol.def_property_readonly("nbe", [](const Mol& mo) { return mo.nbe; }, "The number of beta electrons");
+    mol.def_property_readonly("nbasis", [](const Mol& mo) { return mo.nbasis; }, "The number of basis functions");
+    mol.def_property_readonly("nbsuse", [](const Mol& mo) { return mo.nbsuse; }, "The number of independent functions");
+    mol.def_property_readonly("ndim", [](const Mol& mo) { return mo.ndim; },
+                              "The number of translation vectors (0-3 dim)");
+    mol.def_property_readonly("aoene", [](const Mol& mo) { return mo.aoene; }, "The Alpha Orbital Energies");
+    mol.def_property_readonly("boene", [](const Mol& mo) { return mo.boene; }, "The Beta Orbital Energies");
+    mol.def_property_readonly("amocoeff", [](const Mol& mo) { return mo.amocoeff; }, "The Alpha MO coefficients");
+    mol.def_property_readonly("bmocoeff", [](const Mol& mo) { return mo.bmocoeff; }, "The Beta MO coefficients");
+    mol.def_property_readonly("orthbasis", [](const Mol& mo) { return mo.orthbasis; }, "The Orthonormal basis");
+    mol.def_property_readonly("shelltypes", [](const Mol& mo) { return mo.bparams.shelltypes; }, "The Shell types");
+    mol.def_property_readonly("shellnprim", [](const Mol& mo) { return mo.bparams.shellnprim; },
               "The number of primitives per shell");
-    def_value(mol, "shell2map", [](const Mol& mo) { return mo.bparams.shell2map; }, "Shell to atom map");
-    def_value(mol, "primexp", [](const Mol& mo) { return mo.bparams.primexp; }, "Primitive exponents");
-    def_value(mol, "concoeff", [](const Mol& mo) { return mo.concoeff; }, "Contraction coefficients");
-    def_value(mol, "spconcoeff", [](const Mol& mo) { return mo.spconcoeff; }, "P(S=P) Contraction coefficients");
-    def_value(mol, "cshell", [](const Mol& mo) { return xyz_angstrom(mo.cshell, mo.NShell); },
+    mol.def_property_readonly("shell2map", [](const Mol& mo) { return mo.bparams.shell2map; }, "Shell to atom map");
+    mol.def_property_readonly("primexp", [](const Mol& mo) { return mo.bparams.primexp; }, "Primitive exponents");
+    mol.def_property_readonly("concoeff", [](const Mol& mo) { return mo.concoeff; }, "Contraction coefficients");
+    mol.def_property_readonly("spconcoeff", [](const Mol& mo) { return mo.spconcoeff; },
+                              "P(S=P) Contraction coefficients");
+    mol.def_property_readonly("cshell", [](const Mol& mo) { return xyz_angstrom(mo.cshell, mo.NShell); },
               "Coordinates of each shell, unit is Angstrom");
-    def_value(mol, "totdens", [](const Mol& mo) { return mo.totdens; }, "Total density");
-    def_value(mol, "spindens", [](const Mol& mo) { return mo.spindens; }, "Spin density");
-    def_value(mol, "natoms", [](const Mol& mo) { return mo.natoms; }, "The number of atoms");
-    def_value(mol, "totchg", [](const Mol& mo) { return mo.totchg; }, "The total charge of molecule");
-    def_value(mol, "multiplicity", [](const Mol& mo) { return mo.multiplicity; }, "The multiplicity of molecule");
+    mol.def_property_readonly("totdens", [](const Mol& mo) { return mo.totdens; }, "Total density");
+    mol.def_property_readonly("spindens", [](const Mol& mo) { return mo.spindens; }, "Spin density");
+    mol.def_property_readonly("natoms", [](const Mol& mo) { return mo.natoms; }, "The number of atoms");
+    mol.def_property_readonly("totchg", [](const Mol& mo) { return mo.totchg; }, "The total charge of molecule");
+    mol.def_property_readonly("multiplicity", [](const Mol& mo) { return mo.multiplicity; },
+                              "The multiplicity of molecule");
 
     reader.def(py::init([](const char* fchk) {
                    if (fchk == nullptr) throw std::runtime_error("ChkReader_: the checkpoint path is None");

@@ -5,7 +5,6 @@
 #include "tesvarin/utils.hpp"
 
 namespace {
-constexpr size_t kIlswNaturalOrbitals = 9;  // bit 1 set: a natural-orbital job
 constexpr int kDensityKinds = 9;
 }  // namespace
 
@@ -30,8 +29,9 @@ void Tesvarin::read_densities() {
     }
     const int64_t len = section_words(index);
     if ((static_cast<__int128>(len) - 1) % m != 0) {
-        TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(static_cast<int64_t>(MagicNum::Densities)) +
-                       ", LenDen= " + std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
+        const auto label = static_cast<int64_t>(MagicNum::Densities);
+        TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(label) + ", LenDen= " +
+                       std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
     }
     seek_section(index);
     int64_t presence = 0;

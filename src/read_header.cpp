@@ -7,8 +7,6 @@
 namespace {
 constexpr int64_t kIlswWords = 100;
 constexpr int64_t kMaxRlsw = 100;
-constexpr size_t kIlswRlswLength = 57;  // ILSW word holding the number of RLSW reals
-constexpr size_t kIlswIrohf = 21;       // ILSW word holding the ROHF switch
 constexpr int64_t kGenWords = 1000;
 }  // namespace
 

@@ -15,9 +15,6 @@ constexpr int64_t kNewestLayout = -12349;
 constexpr int64_t kMaxAtoms = 249997;  // per-atom arrays hold natoms + 3 entries, at most 250000
 constexpr int64_t kBasisHeaderWords = 32;
 constexpr int64_t kOrientWords = 38;
-constexpr size_t kIlswIOpCl = 0;
-constexpr size_t kIlswIrohf = 21;
-constexpr size_t kIlswNoReorient = 25;  // 1: the orientation record must not be applied
 
 void print_line(const char* text) {
     std::fputs(text, stdout);

@@ -13,15 +13,9 @@ using tesvarin::append_int;
 using tesvarin::append_sci;
 using tesvarin::append_uint;
 
-void pad_to(std::string& out, size_t start, size_t width) {
-    const size_t used = out.size() - start;
-    if (used < width) out.append(width - used, ' ');
-}
-
 void put_padded(std::string& out, const std::string& text, size_t width) {
-    const size_t start = out.size();
     out += text;
-    pad_to(out, start, width);
+    if (text.size() < width) out.append(width - text.size(), ' ');
 }
 
 // "%16.8E", except that a magnitude printing with a three-digit negative exponent
@@ -29,7 +23,7 @@ void put_padded(std::string& out, const std::string& text, size_t width) {
 void put_real(std::string& out, double v) {
     const size_t start = out.size();
     append_sci(out, v, 16, 8);
-    if (std::fabs(v) < 1e-98 && out.size() - start > 15 && out[out.size() - 4] == '-') {
+    if (std::fabs(v) < 1e-98 && out[out.size() - 4] == '-') {
         out.resize(start);
         out += "  0.00000000E+00";
     }

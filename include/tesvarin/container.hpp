@@ -34,3 +34,9 @@ enum class MagicNum : int64_t {
 constexpr int64_t kEntryBytes = 32;
 // Length of the switch record XLSW in words (LRwX).
 constexpr int64_t kLRwX = 200;
+// ILSW words that the readers use (counting from 0).
+constexpr size_t kIlswIOpCl = 0;            // the SCF-type code IOpCl
+constexpr size_t kIlswNaturalOrbitals = 9;  // bit 1 set: a natural-orbital job
+constexpr size_t kIlswIrohf = 21;           // the ROHF switch IROHF
+constexpr size_t kIlswNoReorient = 25;      // 1: the orientation record must not be applied
+constexpr size_t kIlswRlswLength = 57;      // the number of RLSW reals
