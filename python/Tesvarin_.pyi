@@ -40,6 +40,9 @@ class ChkParams:
     @property
     def totene(self) -> float:
         """Total Energy"""
+    @property
+    def rawtexts(self) -> dict[str, bytes]:
+        """The text fields as read, undecoded: {name: bytes} for title, route, method, baset, jobtype and gauver"""
 
 class Mol:
     @property

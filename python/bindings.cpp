@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "tesvarin/parser.hpp"
 
@@ -59,6 +60,17 @@ PYBIND11_MODULE(Tesvarin_, m) {
     params.def_property_readonly("viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
     params.def_property_readonly("scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
     params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
+    params.def_property_readonly(
+        "rawtexts",
+        [](const ChkParams& p) {
+            const std::pair<const char*, const std::string*> fields[] = {
+                {"title", &p.title}, {"route", &p.route},     {"method", &p.method},
+                {"baset", &p.baset}, {"jobtype", &p.jobtype}, {"gauver", &p.gauver}};
+            py::dict texts;
+            for (const auto& [name, text] : fields) texts[name] = py::bytes(*text);
+            return texts;
+        },
+        "The text fields as read, undecoded: {name: bytes} for title, route, method, baset, jobtype and gauver");
 
     mol.def_property_readonly(
         "hessian",

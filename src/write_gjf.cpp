@@ -1,8 +1,24 @@
 // A minimal Gaussian input file: checkpoint line, route, title, charge and
-// multiplicity, and the geometry in Angstrom.
+// multiplicity, the geometry in Angstrom, a "Tv" line per translation vector of
+// a periodic system, and the empty line that ends Gaussian's molecule specification.
+#include <algorithm>
+
 #include "tesvarin/number_format.hpp"
 #include "tesvarin/parser.hpp"
 #include "tesvarin/text_output.hpp"
+
+namespace {
+// "%-2s %12.8f %12.8f %12.8f\n" with the Bohr position given in Angstrom.
+void put_position(std::string& out, const std::string& symbol, const double* bohr) {
+    out += symbol;
+    if (symbol.size() < 2) out += ' ';
+    for (int k = 0; k < 3; ++k) {
+        out += ' ';
+        tesvarin::append_fixed(out, bohr[k] * bohr_to_angstrom, 12, 8);
+    }
+    out += '\n';
+}
+}  // namespace
 
 void Tesvarin::write_gjf(const string& fgjf) const {
     using namespace tesvarin;
@@ -17,14 +33,15 @@ void Tesvarin::write_gjf(const string& fgjf) const {
     append_int(out, mol.multiplicity, 4);
     out += '\n';
     for (int64_t a = 0; a < mol.natoms; ++a) {
-        const std::string symbol = element_symbol(mol.atomicnums[static_cast<size_t>(a)]);
-        out += symbol;
-        if (symbol.size() < 2) out += ' ';
-        for (int k = 0; k < 3; ++k) {
-            out += ' ';
-            append_fixed(out, mol.coords[static_cast<size_t>(3 * a + k)] * bohr_to_angstrom, 12, 8);
-        }
-        out += '\n';
+        put_position(out, element_symbol(mol.atomicnums[static_cast<size_t>(a)]),
+                     &mol.coords[static_cast<size_t>(3 * a)]);
     }
+    // The cell holds the translation vectors as rows; a file may claim more than three.
+    const int64_t nvectors = std::clamp<int64_t>(mol.ndim, 0, 3);
+    for (int64_t k = 0; k < nvectors; ++k) {
+        const double vector[3] = {mol.cell(k, 0), mol.cell(k, 1), mol.cell(k, 2)};
+        put_position(out, "Tv", vector);
+    }
+    out += '\n';
     if (!write_whole_file(fgjf, out)) TESVARIN_THROW("Can not write file: " + fgjf);
 }
