@@ -1,79 +1,232 @@
-"""The ``tesvarin`` command: look inside a checkpoint, or convert it to fchk or gjf."""
+"""The ``tesvarin`` command: look inside checkpoints, or convert them to fchk or gjf files.
+
+Every positional argument is an input. An output goes beside its input unless -o names it; it
+never replaces an input or any checkpoint, replaces another file only with --force, and is
+written through a temporary file so that a failure leaves no partial file. One failing input
+does not stop the others.
+"""
 
 from __future__ import annotations
 
 import argparse
+import contextlib
+import errno
+import json
 import os
+import signal
+import stat
 import sys
-from collections import Counter
+from importlib import metadata
 from pathlib import Path
+from typing import Iterator
 
 from Tesvarin_ import ChkReader_
 
+from tesvarin.chk_length import length_problem, may_be_checkpoint
+from tesvarin.safe_write import write_replacing
+from tesvarin.summary import as_json, as_text, formula
 
-def formula(names: list[str]) -> str:
-    """Hill order: C first, then H, then the rest alphabetically; counts of one are left out."""
-    counts = Counter(names)
-    order = ["C", "H"] if "C" in counts else []
-    order += sorted(k for k in counts if k not in order)
-    return "".join(k + (str(counts[k]) if counts[k] > 1 else "") for k in order)
+__all__ = ["formula", "main"]
+
+EXISTS = "exists; use --force to replace it"
+EXIT_STATUS = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error"
 
 
-def summary(reader: ChkReader_, path: str) -> str:
-    params = reader.params
-    mol = params.mol
-    rows = [
-        ("File", path),
-        ("Title", params.title),
-        ("Route", params.route),
-        ("Method", params.method),
-        ("Basis set", params.baset),
-        ("Job type", params.jobtype),
-        ("Version", params.gauver),
-        ("Atoms", f"{mol.natoms} ({formula(mol.names)})"),
-        ("Charge", str(mol.totchg)),
-        ("Multiplicity", str(mol.multiplicity)),
-        ("Electrons", f"{mol.ne} ({mol.nae} alpha, {mol.nbe} beta)"),
-        ("Basis functions", f"{mol.nbasis} ({mol.nbsuse} independent)"),
-        ("SCF energy", f"{params.scfene:.10f} Hartree"),
-        ("Total energy", f"{params.totene:.10f} Hartree"),
-        ("Virial ratio", f"{params.viratio:.10f}"),
-    ]
-    return "\n".join(f"{label + ':':<17}{value}" for label, value in rows)
+class Failure(Exception):
+    """One input's failure: the path it concerns and why, in words for the person at the terminal."""
+
+    def __init__(self, path: str, reason: str) -> None:
+        super().__init__(f"{path}: {reason}")
+        self.path, self.reason = path, reason
+
+
+def _reason(error: OSError) -> str:
+    return "is a directory" if error.errno == errno.EISDIR else error.strerror or str(error)
+
+
+def _first_line(error: Exception) -> str:
+    # The reader's messages carry the source location on later lines; the first says what failed.
+    text = str(error)
+    return text.splitlines()[0].removeprefix("Error: ") if text else type(error).__name__
+
+
+def check_input(path: str) -> None:
+    """Refuses, before any parse, an input that cannot be read or fails the checkpoint length test."""
+    try:
+        problem = length_problem(path)
+    except OSError as error:
+        raise Failure(path, _reason(error)) from None
+    if problem:
+        raise Failure(path, problem)
+
+
+def parse(path: str) -> ChkReader_:
+    try:
+        return ChkReader_(path)
+    except (RuntimeError, ValueError, MemoryError) as error:
+        raise Failure(path, _first_line(error)) from None
+
+
+class Outputs:
+    """The targets of one run: never an input, never a checkpoint, never written twice."""
+
+    def __init__(self, inputs: list[str], force: bool) -> None:
+        self.inputs = {os.path.realpath(p) for p in inputs}
+        self.force = force
+        self.written: dict[str, str] = {}  # real path of each output -> the input it came from
+
+    def target(self, out: str) -> str:
+        """The real path to write `out` at (through symbolic links), or Failure saying why not."""
+        real = os.path.realpath(out)
+        if real in self.inputs:
+            raise Failure(out, "is one of the inputs; it is never replaced")
+        if real in self.written:
+            raise Failure(out, f"was written from {self.written[real]} just now; it is not replaced")
+        try:
+            mode = os.stat(real).st_mode
+        except FileNotFoundError:
+            return real
+        except OSError as error:
+            raise Failure(out, _reason(error)) from None
+        if stat.S_ISDIR(mode):
+            raise Failure(out, "is a directory")
+        if not stat.S_ISREG(mode):
+            raise Failure(out, "is not a regular file")
+        if may_be_checkpoint(real):
+            raise Failure(out, "is a Gaussian checkpoint; it is never replaced")
+        if not self.force:
+            raise Failure(out, EXISTS)
+        return real
+
+
+# One function per converting subcommand performs its write; options of that subcommand
+# arrive in `args`.
+def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+    reader.write_fchk(path)
+
+
+def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+    reader.write_gjf(path)
+
+
+WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
+
+
+def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
+    check_input(path)
+    out = args.output or str(Path(path).with_suffix("." + args.command))
+    target = outputs.target(out)
+    reader = parse(path)
+    try:
+        write_replacing(target, lambda temporary: WRITERS[args.command](reader, temporary, args), replace=args.force)
+    except FileExistsError:
+        raise Failure(out, EXISTS) from None
+    except OSError as error:
+        raise Failure(out, _reason(error)) from None
+    except RuntimeError as error:
+        message = _first_line(error)
+        raise Failure(out, "could not be written" if message.startswith("Can not write file") else message) from None
+    outputs.written[target] = path
+    print(out)
+
+
+@contextlib.contextmanager
+def _stdout_to_stderr() -> Iterator[None]:
+    """The reader prints its warnings on standard output; keep them out of the JSON lines."""
+    sys.stdout.flush()
+    saved = os.dup(1)
+    os.dup2(2, 1)
+    try:
+        yield
+    finally:
+        os.dup2(saved, 1)
+        os.close(saved)
+
+
+def summarise(args: argparse.Namespace, path: str, first: bool) -> None:
+    check_input(path)
+    if args.json:
+        with _stdout_to_stderr():
+            reader = parse(path)
+        print(as_json(reader, path), flush=True)
+    else:
+        reader = parse(path)
+        print(("" if first else "\n") + as_text(reader, path), flush=True)
+
+
+def _version() -> str:
+    try:
+        return metadata.version("tesvarin")
+    except metadata.PackageNotFoundError:
+        return "unknown"
 
 
 def _parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(prog="tesvarin", description="Read a Gaussian binary checkpoint (.chk).")
-    commands = parser.add_subparsers(dest="command", required=True)
-    show = commands.add_parser("summary", help="print the job description and energies")
-    show.add_argument("chk")
-    for name, suffix in (("fchk", ".fchk"), ("gjf", ".gjf")):
-        convert = commands.add_parser(name, help=f"write a {suffix} file (default: beside the checkpoint)")
-        convert.add_argument("chk")
-        convert.add_argument("out", nargs="?")
+    parser = argparse.ArgumentParser(
+        prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
+        epilog=EXIT_STATUS)
+    parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf}")
+    inputs = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
+
+    show = commands.add_parser(
+        "summary", help="print the job description and energies of each checkpoint",
+        description="Print the job description and energies of each checkpoint.", epilog=EXIT_STATUS)
+    show.add_argument("inputs", **inputs)
+    show.add_argument(
+        "--json", action="store_true",
+        help="print one JSON object per line and file: path, title, route, method, basis, jobtype, version, "
+             "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
+             "virial_ratio; Hartree); for a file that fails, path and error")
+
+    for name, what in (("fchk", "a formatted checkpoint (.fchk)"), ("gjf", "a Gaussian input file (.gjf)")):
+        convert_parser = commands.add_parser(
+            name, help=f"write {what} for each checkpoint",
+            description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept "
+                        "unless --force is given; an input or any checkpoint is never replaced.",
+            epilog=EXIT_STATUS)
+        convert_parser.add_argument("inputs", **inputs)
+        convert_parser.add_argument("-o", "--output", metavar="PATH",
+                                    help="write to PATH instead of beside the input (one input only)")
+        convert_parser.add_argument("-f", "--force", action="store_true",
+                                    help="replace an existing output (never an input nor any checkpoint)")
     return parser
 
 
+def _run(args: argparse.Namespace) -> int:
+    failed = False
+    outputs = Outputs(args.inputs, getattr(args, "force", False))
+    for i, path in enumerate(args.inputs):
+        try:
+            if args.command == "summary":
+                summarise(args, path, i == 0)
+            else:
+                convert(args, path, outputs)
+        except Failure as failure:
+            failed = True
+            print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
+            if args.command == "summary" and args.json:
+                print(json.dumps({"path": path, "error": failure.reason}), flush=True)
+    return 1 if failed else 0
+
+
 def main(argv: list[str] | None = None) -> int:
-    args = _parser().parse_args(argv)
+    parser = _parser()
+    args = parser.parse_args(argv)
+    if getattr(args, "output", None) is not None and len(args.inputs) > 1:
+        parser.error("-o/--output takes one input only; without it each output goes beside its input")
+    # A termination request unwinds like an interrupt, so a temporary file in progress is removed.
+    previous = signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     try:
-        reader = ChkReader_(args.chk)
-        if args.command == "summary":
-            print(summary(reader, args.chk))
-            return 0
-        out = args.out or str(Path(args.chk).with_suffix("." + args.command))
-        (reader.write_fchk if args.command == "fchk" else reader.write_gjf)(out)
-        print(out)
-        return 0
-    except (RuntimeError, ValueError, MemoryError) as error:
-        # The reader's messages carry the source location on later lines; the first says what failed.
-        first = str(error).splitlines()[0] if str(error) else type(error).__name__
-        print(f"tesvarin: {args.chk}: {first}", file=sys.stderr)
-        return 1
+        return _run(args)
+    except KeyboardInterrupt:
+        return 128 + signal.SIGINT
     except BrokenPipeError:
         # The reader of our output went away (e.g. `| head`); that is not a failure of ours.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 0
+    finally:
+        signal.signal(signal.SIGTERM, previous)
 
 
 if __name__ == "__main__":

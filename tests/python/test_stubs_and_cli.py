@@ -54,10 +54,10 @@ def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path
     chk = water().write(tmp_path / "w.chk")
     done = run_cli("fchk", chk)
     assert done.returncode == 0 and (tmp_path / "w.fchk").read_text().startswith("water test")
-    assert run_cli("gjf", chk, str(tmp_path / "x.gjf")).returncode == 0
+    assert run_cli("gjf", chk, "-o", str(tmp_path / "x.gjf")).returncode == 0
     assert (tmp_path / "x.gjf").read_text().startswith(f"%chk={chk}\n")
     summary = run_cli("summary", chk)
     assert "Total energy:    -74.9600000000 Hartree" in summary.stdout and "Atoms:           3 (H2O)" in summary.stdout
     failed = run_cli("fchk", str(tmp_path / "missing.chk"))
     assert failed.returncode != 0 and failed.stdout == ""
-    assert failed.stderr.strip().count("\n") == 0 and "Can not open/write file" in failed.stderr
+    assert failed.stderr.strip().count("\n") == 0 and failed.stderr.endswith("missing.chk: No such file or directory\n")

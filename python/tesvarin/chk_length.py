@@ -1,0 +1,38 @@
+"""The checkpoint length test, in Python, for the command line's checks before it reads or writes.
+
+A 64-bit checkpoint starts with two 8-byte words: the number of directory entries and the
+length of the whole file in words, so word 1 times 8 is the file size. The reader refuses any
+file that fails this; the command line applies the same test to say why in plain words, and to
+recognise a checkpoint that it must never write over.
+"""
+
+from __future__ import annotations
+
+import os
+import struct
+
+_LEADING_WORDS = struct.Struct("<qq")  # directory entries, file length in words
+
+
+def length_problem(path: str) -> str | None:
+    """None when `path` passes the checkpoint length test, else why it does not.
+    Raises OSError when the file cannot be opened or read."""
+    with open(path, "rb") as f:
+        size = os.fstat(f.fileno()).st_size
+        head = f.read(_LEADING_WORDS.size)
+    if len(head) < _LEADING_WORDS.size:
+        return f"not a 64-bit Gaussian checkpoint (file is {size} bytes, shorter than its 16-byte header)"
+    _, length_words = _LEADING_WORDS.unpack(head)
+    if length_words * 8 != size:
+        return f"not a 64-bit Gaussian checkpoint (file is {size} bytes, its header says {length_words * 8})"
+    return None
+
+
+def may_be_checkpoint(path: str) -> bool:
+    """True when the regular file at `path` passes the length test, or cannot be read to tell."""
+    try:
+        return length_problem(path) is None
+    except FileNotFoundError:
+        return False
+    except OSError:
+        return True

@@ -1,0 +1,84 @@
+"""Writing a file so that a failure never leaves it half written.
+
+The content goes to a temporary file in the target's own folder (so the final rename stays on
+one file system and is atomic) and is moved into place only once it is complete and on disk.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import errno
+import os
+import resource
+import stat
+import tempfile
+from typing import Callable
+
+
+def write_replacing(target: str, write: Callable[[str], None], *, replace: bool) -> None:
+    """Calls `write(path)` on a new temporary file beside `target`, then puts it at `target`.
+
+    Without `replace` an existing target is kept and FileExistsError raised, with no window in
+    which a file that appears meanwhile could be overwritten. Whatever fails, including an
+    interrupt, the temporary file is removed and the target is as it was.
+    """
+    folder, name = os.path.split(target)
+    fd, temporary = tempfile.mkstemp(dir=folder or ".", prefix=f".{name}.", suffix=".tmp")
+    os.close(fd)
+    try:
+        try:
+            write(temporary)
+        except OSError:
+            raise
+        except Exception as error:
+            raise (_why_write_failed(temporary) or error)
+        os.chmod(temporary, _mode_for(target))
+        _flush_to_disk(temporary)
+        if replace:
+            os.replace(temporary, target)
+        else:
+            _link_unless_exists(temporary, target)
+    finally:
+        with contextlib.suppress(FileNotFoundError):
+            os.unlink(temporary)
+
+
+def _link_unless_exists(source: str, target: str) -> None:
+    try:
+        os.link(source, target)  # fails with FileExistsError, atomically, if target exists
+    except FileExistsError:
+        raise
+    except OSError:  # a file system without hard links: check, then rename
+        if os.path.lexists(target):
+            raise FileExistsError(errno.EEXIST, os.strerror(errno.EEXIST), target) from None
+        os.replace(source, target)
+
+
+def _mode_for(target: str) -> int:
+    """The permissions the target has now, or those a new file gets under the umask."""
+    try:
+        return stat.S_IMODE(os.stat(target).st_mode)
+    except OSError:
+        umask = os.umask(0)
+        os.umask(umask)
+        return 0o666 & ~umask
+
+
+def _flush_to_disk(path: str) -> None:
+    fd = os.open(path, os.O_RDONLY)
+    try:
+        os.fsync(fd)
+    finally:
+        os.close(fd)
+
+
+def _why_write_failed(path: str) -> OSError | None:
+    """The writers report only that a write failed; the usual causes can be seen afterwards."""
+    with contextlib.suppress(OSError):
+        limit = resource.getrlimit(resource.RLIMIT_FSIZE)[0]
+        if limit != resource.RLIM_INFINITY and os.stat(path).st_size >= limit:
+            return OSError(errno.EFBIG, os.strerror(errno.EFBIG) + " (file size limit, ulimit -f)")
+        space = os.statvfs(path)
+        if space.f_bavail == 0 or space.f_bfree == 0:
+            return OSError(errno.ENOSPC, os.strerror(errno.ENOSPC))
+    return None

@@ -1,0 +1,62 @@
+"""What `tesvarin summary` shows of a parsed checkpoint, as aligned text or as one JSON line."""
+
+from __future__ import annotations
+
+import json
+import math
+from collections import Counter
+from typing import Any
+
+from Tesvarin_ import ChkReader_
+
+
+def formula(names: list[str]) -> str:
+    """Hill order: C first, then H, then the rest alphabetically; counts of one are left out."""
+    counts = Counter(names)
+    order = [k for k in ("C", "H") if k in counts] if "C" in counts else []
+    order += sorted(k for k in counts if k not in order)
+    return "".join(k + (str(counts[k]) if counts[k] > 1 else "") for k in order)
+
+
+def texts(reader: ChkReader_) -> dict[str, str]:
+    """The text fields; bytes that are not UTF-8 (a Latin-1 title, say) are shown replaced."""
+    return {name: raw.decode("utf-8", "replace") for name, raw in reader.params.rawtexts.items()}
+
+
+def _finite(value: float) -> float | None:
+    return value if math.isfinite(value) else None
+
+
+def as_json(reader: ChkReader_, path: str) -> str:
+    params, mol, text = reader.params, reader.params.mol, texts(reader)
+    record: dict[str, Any] = {
+        "path": path, "title": text["title"], "route": text["route"], "method": text["method"],
+        "basis": text["baset"], "jobtype": text["jobtype"], "version": text["gauver"],
+        "charge": mol.totchg, "multiplicity": mol.multiplicity, "formula": formula(mol.names),
+        "atoms": [{"symbol": s, "xyz": [float(v) for v in xyz]} for s, xyz in zip(mol.names, mol.coords)],
+        "energies": {"scf": _finite(params.scfene), "total": _finite(params.totene),
+                     "virial_ratio": _finite(params.viratio)},
+    }
+    return json.dumps(record, allow_nan=False)
+
+
+def as_text(reader: ChkReader_, path: str) -> str:
+    params, mol, text = reader.params, reader.params.mol, texts(reader)
+    rows = [
+        ("File", path),
+        ("Title", text["title"]),
+        ("Route", text["route"]),
+        ("Method", text["method"]),
+        ("Basis set", text["baset"]),
+        ("Job type", text["jobtype"]),
+        ("Version", text["gauver"]),
+        ("Atoms", f"{mol.natoms} ({formula(mol.names)})"),
+        ("Charge", str(mol.totchg)),
+        ("Multiplicity", str(mol.multiplicity)),
+        ("Electrons", f"{mol.ne} ({mol.nae} alpha, {mol.nbe} beta)"),
+        ("Basis functions", f"{mol.nbasis} ({mol.nbsuse} independent)"),
+        ("SCF energy", f"{params.scfene:.10f} Hartree"),
+        ("Total energy", f"{params.totene:.10f} Hartree"),
+        ("Virial ratio", f"{params.viratio:.10f}"),
+    ]
+    return "\n".join(f"{label + ':':<17}{value}" for label, value in rows)

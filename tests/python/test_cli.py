@@ -1,0 +1,114 @@
+"""The command line: it never loses a file, says why it failed, and serves scripts."""
+
+import json
+import os
+import resource
+import subprocess
+import sys
+from importlib import metadata
+
+import pytest
+
+from chk_builder import MOL, Atom, label_record, molecule, water
+from tesvarin.summary import formula
+
+
+def run(tmp_path, *args, **popen):
+    return subprocess.run([sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True, cwd=tmp_path,
+                          **popen)
+
+
+@pytest.fixture
+def folder(tmp_path):
+    """a.chk and b.chk, an old a.fchk, and c.fchk that is a checkpoint under another name."""
+    for name in ("a.chk", "b.chk", "c.fchk"):
+        water().write(tmp_path / name)
+    (tmp_path / "a.fchk").write_text("old")
+    return tmp_path
+
+
+# argv, exit status, error lines, files whose bytes change (every other file keeps its bytes)
+@pytest.mark.parametrize("argv, status, errors, changed", [
+    ("fchk b.chk", 0, [], {"b.fchk"}),
+    ("gjf a.chk b.chk", 0, [], {"a.gjf", "b.gjf"}),
+    ("fchk a.chk b.chk", 1, ["a.fchk: exists; use --force to replace it"], {"b.fchk"}),
+    ("fchk --force a.chk b.chk", 0, [], {"a.fchk", "b.fchk"}),
+    ("fchk -f b.chk b.chk", 1, ["b.fchk: was written from b.chk just now; it is not replaced"], {"b.fchk"}),
+    ("fchk -f a.chk -o b.chk", 1, ["b.chk: is a Gaussian checkpoint; it is never replaced"], set()),
+    ("gjf -f a.chk -o a.chk", 1, ["a.chk: is one of the inputs; it is never replaced"], set()),
+    ("fchk -f c.fchk", 1, ["c.fchk: is one of the inputs; it is never replaced"], set()),
+    ("fchk -f b.chk -o c.fchk", 1, ["c.fchk: is a Gaussian checkpoint; it is never replaced"], set()),
+    ("gjf a.chk nothing.chk . b.chk", 1, ["nothing.chk: No such file or directory", ".: is a directory"],
+     {"a.gjf", "b.gjf"}),
+    ("gjf a.chk -o no/a.gjf", 1, ["no/a.gjf: No such file or directory"], set()),
+])
+def test_no_file_is_lost(folder, argv, status, errors, changed):
+    before = {p.name: p.read_bytes() for p in folder.iterdir()}
+    done = run(folder, *argv.split())
+    assert (done.returncode, done.stderr.splitlines()) == (status, [f"tesvarin: {e}" for e in errors])
+    after = {p.name: p.read_bytes() for p in folder.iterdir()}
+    assert {n for n in after if before.get(n) != after[n]} == changed
+    assert set(after) == set(before) | changed  # no temporary file left behind
+
+
+@pytest.mark.parametrize("command", ["fchk", "gjf"])
+def test_write_stopped_by_the_file_size_limit_keeps_the_old_output(tmp_path, command):
+    molecule([Atom(6, (float(i), 0.0, 0.0)) for i in range(2000)]).write(tmp_path / "big.chk")
+    (tmp_path / f"big.{command}").write_text("previous")
+    limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (32768, 32768))  # noqa: E731
+    done = run(tmp_path, command, "--force", "big.chk", preexec_fn=limit)
+    assert done.returncode == 1
+    assert done.stderr == f"tesvarin: big.{command}: File too large (file size limit, ulimit -f)\n"
+    assert (tmp_path / f"big.{command}").read_text() == "previous"
+    assert sorted(os.listdir(tmp_path)) == ["big.chk", f"big.{command}"]
+
+
+@pytest.mark.parametrize("make, reason", [
+    (lambda p: p.write_bytes(water().build()[:4096]),
+     "not a 64-bit Gaussian checkpoint (file is 4096 bytes, its header says {size})"),
+    (lambda p: p.write_bytes(b"%chk"), "not a 64-bit Gaussian checkpoint (file is 4 bytes, shorter than its "
+                                       "16-byte header)"),
+    (lambda p: water().without(MOL).write(p), "No Mol sections in .chk"),
+])
+def test_unreadable_input_reasons(tmp_path, make, reason):
+    make(tmp_path / "x.chk")
+    size = len(water().build())
+    done = run(tmp_path, "summary", "x.chk")
+    assert (done.returncode, done.stderr) == (1, f"tesvarin: x.chk: {reason.format(size=size)}\n")
+
+
+def test_summary_json_one_line_per_file_and_latin1_text_shown_replaced(tmp_path):
+    water().write(tmp_path / "w.chk")
+    molecule([Atom(1), Atom(17, (0.0, 0.0, 2.4))], label=label_record("Caf\xe9".encode("latin-1"))).write(
+        tmp_path / "l.chk")
+    assert "Title:           Caf\ufffd" in run(tmp_path, "summary", "l.chk").stdout
+    done = run(tmp_path, "summary", "--json", "w.chk", "gone.chk", "l.chk")
+    lines = [json.loads(line) for line in done.stdout.splitlines()]
+    assert done.returncode == 1 and [line["path"] for line in lines] == ["w.chk", "gone.chk", "l.chk"]
+    assert lines[0]["energies"] == {"scf": -74.9, "total": -74.96, "virial_ratio": 2.0}
+    assert [a["symbol"] for a in lines[0]["atoms"]] == ["O", "H", "H"] and lines[0]["jobtype"] == "SP"
+    assert lines[0]["atoms"][1]["xyz"] == pytest.approx([0.0, 1.4 * 0.529177249, -0.9 * 0.529177249])
+    assert lines[1] == {"path": "gone.chk", "error": "No such file or directory"}
+    assert (lines[2]["title"], lines[2]["formula"], lines[2]["charge"]) == ("Caf\ufffd", "ClH", 0)
+
+
+@pytest.mark.parametrize("argv, words", [
+    ("--version", [f"tesvarin {metadata.version('tesvarin')}"]),
+    ("summary --help", ["FILE.chk", "--json", "exit status: 0"]),
+    ("fchk --help", ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
+    ("gjf --help", ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
+])
+def test_version_and_help(tmp_path, argv, words):
+    done = run(tmp_path, *argv.split())
+    assert done.returncode == 0 and all(w in done.stdout for w in words)
+
+
+@pytest.mark.parametrize("argv", ["fchk a.chk b.chk -o x.fchk", "fchk", "summary -o x a.chk", "convert a.chk"])
+def test_usage_errors_exit_2(tmp_path, argv):
+    assert run(tmp_path, *argv.split()).returncode == 2
+
+
+@pytest.mark.parametrize("names, hill", [(["H", "C", "H", "H", "H"], "CH4"), (["H", "Cl"], "ClH"),
+                                         (["O", "H", "H"], "H2O"), (["N", "C", "O", "C"], "C2NO")])
+def test_formula_in_hill_order(names, hill):
+    assert formula(names) == hill
