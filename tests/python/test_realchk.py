@@ -196,3 +196,13 @@ def test_written_fchk_matches_formchk_entry_for_entry(chkfile, written):
             assert ref_data[-1] == data[-1].ljust(12 * pieces), label
         else:
             assert data == ref_data, label
+
+
+@pytest.mark.parametrize("chkfile", GOOD, ids=key)
+def test_written_gjf_loads_in_iodata_with_the_same_geometry(chkfile, tmp_path):
+    iodata = pytest.importorskip("iodata")
+    m = reader(chkfile).params.mol
+    reader(chkfile).write_gjf(str(tmp_path / "out.gjf"))
+    loaded = iodata.load_one(str(tmp_path / "out.gjf"), fmt="gaussianinput")
+    assert loaded.atnums.tolist() == m.atomicnums
+    np.testing.assert_allclose(loaded.atcoords / iodata.utils.angstrom, m.coords, rtol=0, atol=1e-6)
