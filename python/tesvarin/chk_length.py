@@ -27,12 +27,3 @@ def length_problem(path: str) -> str | None:
         return f"not a 64-bit Gaussian checkpoint (file is {size} bytes, its header says {length_words * 8})"
     return None
 
-
-def may_be_checkpoint(path: str) -> bool:
-    """True when the regular file at `path` passes the length test, or cannot be read to tell."""
-    try:
-        return length_problem(path) is None
-    except FileNotFoundError:
-        return False
-    except OSError:
-        return True

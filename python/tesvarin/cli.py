@@ -22,11 +22,11 @@ from typing import Iterator
 
 from Tesvarin_ import ChkReader_
 
-from tesvarin.chk_length import length_problem, may_be_checkpoint
+from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
-from tesvarin.summary import as_json, as_text, formula
+from tesvarin.summary import as_json, as_text
 
-__all__ = ["formula", "main"]
+__all__ = ["main"]
 
 EXISTS = "exists; use --force to replace it"
 EXIT_STATUS = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error"
@@ -92,7 +92,11 @@ class Outputs:
             raise Failure(out, "is a directory")
         if not stat.S_ISREG(mode):
             raise Failure(out, "is not a regular file")
-        if may_be_checkpoint(real):
+        try:
+            is_checkpoint = length_problem(real) is None
+        except OSError as error:
+            raise Failure(out, f"can not be read to make sure it is no checkpoint ({_reason(error)})") from None
+        if is_checkpoint:
             raise Failure(out, "is a Gaussian checkpoint; it is never replaced")
         if not self.force:
             raise Failure(out, EXISTS)

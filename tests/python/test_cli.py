@@ -3,13 +3,16 @@
 import json
 import os
 import resource
+import stat
 import subprocess
 import sys
 from importlib import metadata
+from pathlib import Path
 
 import pytest
 
-from chk_builder import MOL, Atom, label_record, molecule, water
+from chk_builder import MOL, Atom, Shell, label_record, molecule, water
+from tesvarin.safe_write import write_replacing
 from tesvarin.summary import formula
 
 
@@ -63,6 +66,28 @@ def test_write_stopped_by_the_file_size_limit_keeps_the_old_output(tmp_path, com
     assert sorted(os.listdir(tmp_path)) == ["big.chk", f"big.{command}"]
 
 
+@pytest.mark.parametrize("fault", [KeyboardInterrupt, RuntimeError])
+def test_interrupted_write_leaves_the_target_and_no_temporary_file(tmp_path, fault):
+    (tmp_path / "out").write_text("old")
+
+    def write(path):
+        Path(path).write_text("partial")
+        raise fault
+    with pytest.raises(fault):
+        write_replacing(str(tmp_path / "out"), write, replace=True)
+    assert os.listdir(tmp_path) == ["out"] and (tmp_path / "out").read_text() == "old"
+
+
+def test_new_output_gets_the_umask_permissions_and_a_replaced_one_keeps_its_own(tmp_path):
+    out, umask = tmp_path / "out", os.umask(0)
+    os.umask(umask)
+    write_replacing(str(out), lambda path: Path(path).write_text("new"), replace=False)
+    assert stat.S_IMODE(out.stat().st_mode) == 0o666 & ~umask
+    out.chmod(0o640)
+    write_replacing(str(out), lambda path: Path(path).write_text("newer"), replace=True)
+    assert (stat.S_IMODE(out.stat().st_mode), out.read_text()) == (0o640, "newer")
+
+
 @pytest.mark.parametrize("make, reason", [
     (lambda p: p.write_bytes(water().build()[:4096]),
      "not a 64-bit Gaussian checkpoint (file is 4096 bytes, its header says {size})"),
@@ -81,10 +106,12 @@ def test_summary_json_one_line_per_file_and_latin1_text_shown_replaced(tmp_path)
     water().write(tmp_path / "w.chk")
     molecule([Atom(1), Atom(17, (0.0, 0.0, 2.4))], label=label_record("Caf\xe9".encode("latin-1"))).write(
         tmp_path / "l.chk")
+    shifted = [Shell(0, 1, [1.0], coefs=[1.0], centre=(0.0, 0.0, 0.5))]  # the reader warns on standard output
+    molecule([Atom(1)], shifted, nbasis=1, mult=2).write(tmp_path / "warns.chk")
     assert "Title:           Caf\ufffd" in run(tmp_path, "summary", "l.chk").stdout
-    done = run(tmp_path, "summary", "--json", "w.chk", "gone.chk", "l.chk")
+    done = run(tmp_path, "summary", "--json", "w.chk", "gone.chk", "l.chk", "warns.chk")
     lines = [json.loads(line) for line in done.stdout.splitlines()]
-    assert done.returncode == 1 and [line["path"] for line in lines] == ["w.chk", "gone.chk", "l.chk"]
+    assert done.returncode == 1 and [line["path"] for line in lines] == ["w.chk", "gone.chk", "l.chk", "warns.chk"]
     assert lines[0]["energies"] == {"scf": -74.9, "total": -74.96, "virial_ratio": 2.0}
     assert [a["symbol"] for a in lines[0]["atoms"]] == ["O", "H", "H"] and lines[0]["jobtype"] == "SP"
     assert lines[0]["atoms"][1]["xyz"] == pytest.approx([0.0, 1.4 * 0.529177249, -0.9 * 0.529177249])
