@@ -30,6 +30,7 @@ __all__ = ["main"]
 
 EXISTS = "exists; use --force to replace it"
 EXIT_STATUS = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error"
+INPUTS: dict = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
 
 
 class Failure(Exception):
@@ -165,35 +166,39 @@ def _version() -> str:
         return "unknown"
 
 
+def _converter(commands: argparse._SubParsersAction, name: str, what: str) -> argparse.ArgumentParser:
+    """A converting subcommand with its common arguments; its own options go on the parser returned."""
+    parser = commands.add_parser(
+        name, help=f"write {what} for each checkpoint", epilog=EXIT_STATUS,
+        description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept unless "
+                    "--force is given; an input or any checkpoint is never replaced.")
+    parser.add_argument("inputs", **INPUTS)
+    parser.add_argument("-o", "--output", metavar="PATH",
+                        help="write to PATH instead of beside the input (one input only)")
+    parser.add_argument("-f", "--force", action="store_true",
+                        help="replace an existing output (never an input nor any checkpoint)")
+    return parser
+
+
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
     commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf}")
-    inputs = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
         description="Print the job description and energies of each checkpoint.", epilog=EXIT_STATUS)
-    show.add_argument("inputs", **inputs)
+    show.add_argument("inputs", **INPUTS)
     show.add_argument(
         "--json", action="store_true",
         help="print one JSON object per line and file: path, title, route, method, basis, jobtype, version, "
              "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
              "virial_ratio; Hartree); for a file that fails, path and error")
 
-    for name, what in (("fchk", "a formatted checkpoint (.fchk)"), ("gjf", "a Gaussian input file (.gjf)")):
-        convert_parser = commands.add_parser(
-            name, help=f"write {what} for each checkpoint",
-            description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept "
-                        "unless --force is given; an input or any checkpoint is never replaced.",
-            epilog=EXIT_STATUS)
-        convert_parser.add_argument("inputs", **inputs)
-        convert_parser.add_argument("-o", "--output", metavar="PATH",
-                                    help="write to PATH instead of beside the input (one input only)")
-        convert_parser.add_argument("-f", "--force", action="store_true",
-                                    help="replace an existing output (never an input nor any checkpoint)")
+    _converter(commands, "fchk", "a formatted checkpoint (.fchk)")
+    _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     return parser
 
 

@@ -28,10 +28,11 @@ def write_replacing(target: str, write: Callable[[str], None], *, replace: bool)
     try:
         try:
             write(temporary)
-        except OSError:
-            raise
         except Exception as error:
-            raise (_why_write_failed(temporary) or error)
+            cause = None if isinstance(error, OSError) else _why_write_failed(temporary)
+            if cause is None:
+                raise
+            raise cause from error
         os.chmod(temporary, _mode_for(target))
         _flush_to_disk(temporary)
         if replace:
