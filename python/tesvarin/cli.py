@@ -11,6 +11,7 @@ from __future__ import annotations
 import argparse
 import contextlib
 import errno
+import io
 import json
 import os
 import signal
@@ -61,9 +62,11 @@ def check_input(path: str) -> None:
         raise Failure(path, problem)
 
 
+# Paths go to the module as bytes, so that a file name that is not UTF-8 reaches the file
+# system as the bytes it came in as (and the gjf's %chk line repeats them).
 def parse(path: str) -> ChkReader_:
     try:
-        return ChkReader_(path)
+        return ChkReader_(os.fsencode(path))
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, _first_line(error)) from None
 
@@ -107,11 +110,11 @@ class Outputs:
 # One function per converting subcommand performs its write; options of that subcommand
 # arrive in `args`.
 def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_fchk(path)
+    reader.write_fchk(os.fsencode(path))
 
 
 def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_gjf(path)
+    reader.write_gjf(os.fsencode(path))
 
 
 WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
@@ -119,7 +122,7 @@ WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     check_input(path)
-    out = args.output or str(Path(path).with_suffix("." + args.command))
+    out = args.output if args.output is not None else str(Path(path).with_suffix("." + args.command))
     target = outputs.target(out)
     reader = parse(path)
     try:
@@ -222,6 +225,8 @@ def _run(args: argparse.Namespace) -> int:
 def main(argv: list[str] | None = None) -> int:
     parser = _parser()
     args = parser.parse_args(argv)
+    if isinstance(sys.stdout, io.TextIOWrapper):
+        sys.stdout.reconfigure(errors="surrogateescape")  # file names are printed as the bytes they came as
     if getattr(args, "output", None) is not None and len(args.inputs) > 1:
         parser.error("-o/--output takes one input only; without it each output goes beside its input")
     # A termination request unwinds like an interrupt, so a temporary file in progress is removed.

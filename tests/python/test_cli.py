@@ -66,6 +66,13 @@ def test_write_stopped_by_the_file_size_limit_keeps_the_old_output(tmp_path, com
     assert sorted(os.listdir(tmp_path)) == ["big.chk", f"big.{command}"]
 
 
+def test_file_name_that_is_not_utf8_is_used_as_its_bytes(tmp_path):
+    water().write(tmp_path / os.fsdecode(b"caf\xe9.chk"))
+    done = subprocess.run([sys.executable, "-m", "tesvarin", "gjf", b"caf\xe9.chk"], capture_output=True, cwd=tmp_path)
+    assert (done.returncode, done.stdout) == (0, b"caf\xe9.gjf\n")
+    assert (tmp_path / os.fsdecode(b"caf\xe9.gjf")).read_bytes().startswith(b"%chk=caf\xe9.chk\n")
+
+
 @pytest.mark.parametrize("fault", [KeyboardInterrupt, RuntimeError])
 def test_interrupted_write_leaves_the_target_and_no_temporary_file(tmp_path, fault):
     (tmp_path / "out").write_text("old")
