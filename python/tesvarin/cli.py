@@ -151,7 +151,8 @@ def _stdout_to_stderr() -> Iterator[None]:
         os.close(saved)
 
 
-def summarise(args: argparse.Namespace, path: str, first: bool) -> None:
+def summarise(args: argparse.Namespace, path: str, separate: bool) -> None:
+    """Prints one checkpoint's summary; text summaries after the first are set apart by an empty line."""
     check_input(path)
     if args.json:
         with _stdout_to_stderr():
@@ -159,7 +160,7 @@ def summarise(args: argparse.Namespace, path: str, first: bool) -> None:
         print(as_json(reader, path), flush=True)
     else:
         reader = parse(path)
-        print(("" if first else "\n") + as_text(reader, path), flush=True)
+        print(("\n" if separate else "") + as_text(reader, path), flush=True)
 
 
 def _version() -> str:
@@ -206,14 +207,15 @@ def _parser() -> argparse.ArgumentParser:
 
 
 def _run(args: argparse.Namespace) -> int:
-    failed = False
+    failed, done = False, 0
     outputs = Outputs(args.inputs, getattr(args, "force", False))
-    for i, path in enumerate(args.inputs):
+    for path in args.inputs:
         try:
             if args.command == "summary":
-                summarise(args, path, i == 0)
+                summarise(args, path, done > 0)
             else:
                 convert(args, path, outputs)
+            done += 1
         except Failure as failure:
             failed = True
             print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
