@@ -143,8 +143,34 @@ PYBIND11_MODULE(Tesvarin_, m) {
                }),
                py::arg("fchk"));
     reader.def("write_gjf", &Tesvarin::write_gjf, py::arg("fgjf"), "Write a gjf file based on the information of .chk");
-    reader.def("write_fchk", &Tesvarin::write_fchk, py::arg("fname"),
-               "Write a formatted fchk file based on the partial information of .chk");
+    reader.def(
+        "write_fchk",
+        [](const Tesvarin& t, const std::string& fname, bool complete) {
+            complete ? t.write_complete_fchk(fname) : t.write_fchk(fname);
+        },
+        py::arg("fname"), py::kw_only(), py::arg("complete") = false,
+        "Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry "
+        "formchk writes, byte for byte as the formchk of the file's program version");
+    reader.def(
+        "fchk_entries",
+        [](const Tesvarin& t, bool complete) {
+            py::dict out;
+            for (const tesvarin::FchkEntry& e : t.fchk_entries(complete)) {
+                using Kind = tesvarin::FchkEntry::Kind;
+                const auto n = static_cast<py::ssize_t>(e.size());
+                switch (e.kind) {
+                    case Kind::IntScalar: out[py::str(e.label)] = py::int_(e.int_value); break;
+                    case Kind::RealScalar: out[py::str(e.label)] = py::float_(e.real_value); break;
+                    case Kind::IntArray: out[py::str(e.label)] = py::array_t<int64_t>(n, e.int_data()); break;
+                    case Kind::RealArray: out[py::str(e.label)] = py::array_t<double>(n, e.real_data()); break;
+                    case Kind::Text: out[py::str(e.label)] = py::str(e.text); break;
+                }
+            }
+            return out;
+        },
+        py::arg("complete") = true,
+        "The entries that write_fchk(complete=...) writes, in file order: label -> int, float, str or a 1-D "
+        "int64/float64 NumPy array, exact doubles, rotated as written");
     reader.def_property_readonly("params", &Tesvarin::get_params, py::return_value_policy::reference_internal,
                                  "The ChkParams class");
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");

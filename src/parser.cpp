@@ -22,6 +22,7 @@ void Tesvarin::do_parser() {
     read_hessian();
     fix_basis();
     read_densities();
+    read_further_sections();
 }
 
 bool Tesvarin::has_magic(MagicNum label, int& index) const {

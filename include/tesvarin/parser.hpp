@@ -9,7 +9,9 @@
 
 #include "tesvarin/container.hpp"
 #include "tesvarin/error.hpp"
+#include "tesvarin/fchk_entries.hpp"
 #include "tesvarin/file_serializer.hpp"
+#include "tesvarin/further_sections.hpp"
 #include "tesvarin/records.hpp"
 
 class Tesvarin {
@@ -23,8 +25,16 @@ public:
     const std::vector<int64_t>& get_ilsw() const { return ilsw; }
     const std::vector<double>& get_rlsw() const { return rlsw; }
 
+    // The further sections, each read or holding the error it raises when asked for.
+    const tesvarin::FurtherSections& get_further() const { return further; }
+
     void write_gjf(const string& fgjf) const;
+    // The basic formatted checkpoint: a fixed set of entries.
     void write_fchk(const string& fname) const;
+    // Everything formchk writes, byte for byte as the formchk of the file's program version.
+    void write_complete_fchk(const string& fname) const;
+    // The entries of write_fchk (complete = false) or write_complete_fchk, in file order.
+    std::vector<tesvarin::FchkEntry> fchk_entries(bool complete) const;
 
     // Shell coefficient access, in the internal shell encoding (before fix_basis ends).
     std::vector<double> GetCCB(int64_t shell, int64_t L);
@@ -41,6 +51,7 @@ public:
 
 private:
     friend struct TesvarinTestAccess;
+    friend class FchkEntryBuilder;
 
     void do_parser();
     void read_header();
@@ -50,6 +61,10 @@ private:
     void read_hessian();
     void fix_basis();
     void read_densities();
+    void read_further_sections();
+    // A bounded copy of directory entry `index`; throws SectionError when it lies outside the file.
+    tesvarin::SectionView section_view(int index, const char* name) const;
+    std::string fchk_text(bool complete) const;
 
     // read_mol's pieces, in the order it runs them.
     // False for an unknown layout code (returned in moltyp).
@@ -88,6 +103,7 @@ private:
     std::vector<int64_t> ilsw;
     std::vector<double> rlsw;
     ChkParams params;
+    tesvarin::FurtherSections further;
     bool rotated = false;
     int64_t iopcl = 0;
     int64_t iopcl_out = 0;

@@ -1,0 +1,74 @@
+// Step 8: the further sections, each into its own record. A damaged section
+// must not stop the parse: its message is kept and raised only when its data
+// is asked for (the complete fchk, fchk_entries).
+#include <functional>
+
+#include "tesvarin/parser.hpp"
+
+using tesvarin::Loaded;
+using tesvarin::SectionError;
+using tesvarin::SectionView;
+
+namespace {
+// Whatever the reader refuses becomes the record's error; nothing escapes.
+template <typename T, typename Read>
+void load(Loaded<T>& slot, const std::function<SectionView()>& view, Read read) {
+    slot.present = true;
+    try {
+        slot.data = read(view());
+    } catch (const std::exception& e) {
+        slot.data = T{};
+        slot.error = e.what();
+    }
+}
+}  // namespace
+
+SectionView Tesvarin::section_view(int index, const char* name) const {
+    const Address& a = addresses[static_cast<size_t>(index)];
+    const int64_t file_words = serializer->get_fsize() / 8;
+    const std::string title = "Section " + std::to_string(a.label) + " (" + name + ")";
+    if (a.start < 0 || a.end < a.start || a.end > file_words) {
+        throw SectionError(title + ": words " + std::to_string(a.start) + " to " + std::to_string(a.end) +
+                           " lie outside the file of " + std::to_string(file_words) + " words");
+    }
+    std::vector<int64_t> words(static_cast<size_t>(a.end - a.start));
+    serializer->seek(a.start * 8);
+    serializer->read_words(words.data(), a.end - a.start);
+    return SectionView(a.label, name, std::move(words));
+}
+
+void Tesvarin::read_further_sections() {
+    auto& f = further;
+    const int64_t n = params.mol.natoms;
+    int index = -1;
+    auto find = [&](int64_t label, const char* name, auto& slot, auto read) {
+        if (has_magic(static_cast<MagicNum>(label), index)) {
+            const int at = index;
+            load(slot, [this, at, name] { return section_view(at, name); }, read);
+        }
+    };
+    using namespace tesvarin;
+    find(997, "molecule", f.atoms, [n, &f](const SectionView& s) {
+        f.molecule_layout = s.word(0);
+        return read_atom_properties(s, n);
+    });
+    find(503, "bonds", f.bonds, [n](const SectionView& s) { return read_bonds(s, n); });
+    find(511, "internal forces", f.internal_forces, read_internal_forces);
+    find(521, "external field", f.external_field, read_external_field);
+    find(551, "orientation", f.symmetry, read_symmetry_words);
+    find(584, "gradient", f.gradient, [n](const SectionView& s) { return read_gradient(s, n); });
+    find(605, "charges", f.charges, [n](const SectionView& s) { return read_charges(s, n); });
+    find(619, "electric properties", f.electric, [n](const SectionView& s) { return read_electric_properties(s, n); });
+    find(665, "redundant internals", f.redundant_internals, read_redundant_internals);
+    find(674, "ONIOM", f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
+    find(695, "QEq", f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
+    find(698, "constraint structure", f.constraint_structure,
+         [n](const SectionView& s) { return read_constraint_structure(s, n); });
+    find(701, "optimisation archive", f.optimisation, read_optimisation_archive);
+    find(765, "vibrations", f.vibrations, read_vibrations);
+    find(800, "classical parameters", f.classical, read_classical_parameters);
+    find(801, "version", f.version, read_version_text);
+    find(810, "nonadiabatic coupling", f.nonadiabatic_coupling,
+         [n](const SectionView& s) { return read_nonadiabatic_coupling(s, n); });
+    f.has_force_constants = has_magic(MagicNum::ForceConst, index);
+}

@@ -1,0 +1,44 @@
+// Sections that are plain runs of reals: the external field (521), the Cartesian
+// gradient (584), the QEq coupling tensors (695), the constraint structure (698)
+// and the nonadiabatic coupling (810).
+#include "tesvarin/further_sections.hpp"
+
+namespace tesvarin {
+
+namespace {
+constexpr int64_t kExternalFieldWords = 35;
+constexpr int64_t kQeqHeaderWords = 28;  // words before the per-atom data of 695
+constexpr int64_t kQeqWordsPerAtom = 31;
+constexpr int64_t kQeqTensorOffsetPerAtom = 25;  // tensors start at 28 + 25N, 6 per atom
+}  // namespace
+
+std::vector<double> read_external_field(const SectionView& s) {
+    s.expect_length(kExternalFieldWords, "35", "35");
+    return s.reals(0, kExternalFieldWords);
+}
+
+std::vector<double> read_gradient(const SectionView& s, int64_t natoms) {
+    const Checked n(natoms);
+    s.expect_length(6 * n, "6*N", "6*" + n.str());
+    return s.reals(0, 3 * n);
+}
+
+std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms) {
+    const Checked n(natoms);
+    s.expect_length(kQeqHeaderWords + kQeqWordsPerAtom * n, "28 + 31*N", "28 + 31*" + n.str());
+    return s.reals(kQeqHeaderWords + kQeqTensorOffsetPerAtom * n, 6 * n);
+}
+
+std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms) {
+    const Checked n(natoms);
+    s.expect_length(6 * n, "6*N", "6*" + n.str());
+    return s.reals(0, 3 * n);
+}
+
+std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms) {
+    const Checked n(natoms);
+    s.expect_length(3 * n, "3*N", "3*" + n.str());
+    return s.reals(0, 3 * n);
+}
+
+}  // namespace tesvarin
