@@ -50,8 +50,8 @@ std::vector<double> SectionView::reals(Checked at, Checked count) const {
 
 void SectionView::expect_length(Checked expected, const std::string& formula, const std::string& terms) const {
     if (expected != Checked(size())) {
-        fail("expected " + formula + " = " + terms + " = " + expected.str() + " words, found " +
-             std::to_string(size()));
+        const std::string rule = formula == terms ? "" : formula + " = " + terms + " = ";
+        fail("expected " + rule + expected.str() + " words, found " + std::to_string(size()));
     }
 }
 

@@ -3,6 +3,8 @@
 // [NDim], flags [LFlags*NModes] (integers), E2 [LE2Fix*NModes] starting with the
 // frequencies, and the normal modes [3*NDim*NModes]. LE2Fix is not stored: it is
 // what the length leaves per mode.
+#include <limits>
+
 #include "tesvarin/further_sections.hpp"
 
 namespace tesvarin {
@@ -16,7 +18,8 @@ Vibrations read_vibrations(const SectionView& s) {
     v.lflags = s.word(2);
     s.expect_count("NModes (word 0, high half)", v.nmodes, 0, s.size());
     s.expect_count("NDim (word 1, low half)", v.ndim, 0, s.size());
-    s.expect_count("LFlags (word 2)", v.lflags, 0, s.size());
+    // LFlags sizes nothing without modes (a single atom stores 8 with 4 words).
+    s.expect_count("LFlags (word 2)", v.lflags, 0, std::numeric_limits<int64_t>::max());
     const Checked modes(v.nmodes), dim(v.ndim), flags(v.lflags);
     const Checked fixed = 3 + dim + modes * (flags + 3 * dim);
     if (v.nmodes == 0) {  // a single atom: masses only
