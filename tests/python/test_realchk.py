@@ -291,3 +291,37 @@ def test_consumers_read_from_complete_fchk_what_they_read_from_formchk(chkfile, 
     assert mine_cc.keys() == {k for k in vars(cc_theirs) if k != "metadata"}
     for k, v in mine_cc.items():
         same(v, getattr(cc_theirs, k), k)
+
+
+# Files of 16 B.01 and C.01 (layout -12349) and open shells, with no formchk twin: checked against
+# their .log and physics.
+CHKS2 = sorted(REAL2.glob("*/*.chk"))
+
+
+@pytest.mark.skipif(not REAL2.is_dir(), reason=f"second real checkpoint folder {REAL2} is absent")
+@pytest.mark.parametrize("chkfile", CHKS2, ids=key)
+def test_complete_fchk_of_newer_and_open_shell_files(chkfile, complete):
+    iodata = pytest.importorskip("iodata")
+    cclib = pytest.importorskip("cclib")
+    from iodata.overlap import compute_overlap
+    entries = reader(chkfile).fchk_entries()
+    path = complete(chkfile)
+    if "Vib-AtMass" in entries:
+        np.testing.assert_array_equal(entries["Real atomic weights"], entries["Vib-AtMass"])
+    nmodes = entries.get("Number of Normal Modes", 0)
+    freqs = entries["Vib-E2"][:nmodes] if nmodes else np.zeros(0)
+    assert entries.get("NImag", 0) == np.count_nonzero(freqs < 0)
+    log = chkfile.with_suffix(".log")
+    if log.is_file() and nmodes:
+        printed = [float(v) for line in re.findall(r"^ Frequencies --(.*)$", log.read_text(), re.M) for v in line.split()]
+        assert ["%.4f" % f for f in freqs] == ["%.4f" % f for f in printed[-nmodes:]]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        data = iodata.load_one(str(path))
+        cc = cclib.io.ccread(str(path))
+    if nmodes:
+        np.testing.assert_allclose(cc.vibfreqs, freqs, rtol=1e-8)
+    overlap = compute_overlap(data.obasis, data.atcoords)
+    for coeffs in [data.mo.coeffsa] + ([data.mo.coeffsb] if data.mo.kind == "unrestricted" else []):
+        np.testing.assert_allclose(coeffs.T @ overlap @ coeffs, np.eye(coeffs.shape[1]), atol=1e-5)
+    assert (data.mo.kind == "unrestricted") == ("Beta MO coefficients" in entries)
