@@ -140,8 +140,12 @@ class ChkReader_:
     def __init__(self, fchk: str | bytes | bytearray) -> None: ...
     def write_gjf(self, fgjf: str) -> None:
         """Write a gjf file based on the information of .chk"""
-    def write_fchk(self, fname: str) -> None:
-        """Write a formatted fchk file based on the partial information of .chk"""
+    def write_fchk(self, fname: str, *, complete: bool = False) -> None:
+        """Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry formchk writes, byte for byte as the formchk of the file's program version"""
+    def fchk_entries(
+        self, complete: bool = True
+    ) -> dict[str, int | float | str | numpy.typing.NDArray[numpy.int64] | numpy.typing.NDArray[numpy.float64]]:
+        """The entries that write_fchk(complete=...) writes, in file order: label -> int, float, str or a 1-D int64/float64 NumPy array, exact doubles, rotated as written"""
     @property
     def params(self) -> ChkParams:
         """The ChkParams class"""

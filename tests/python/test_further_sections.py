@@ -105,3 +105,81 @@ def test_bent_section_fails_only_the_complete_writer(chk, read, tmp_path, bend, 
             call()
         assert message in str(info.value)
     assert not (tmp_path / "c.fchk").exists()
+
+
+def turn(angle=0.7, axis=(1.0, 2.0, 3.0)):
+    """A general rotation matrix M and the orientation record's column-by-column words."""
+    k = np.array(axis) / np.linalg.norm(axis)
+    cross = np.array([[0, -k[2], k[1]], [k[2], 0, -k[0]], [-k[1], k[0], 0]])
+    m = np.eye(3) + np.sin(angle) * cross + (1 - np.cos(angle)) * cross @ cross
+    return m, list(m.flatten(order="F"))
+
+
+def sym(six, upper=False):
+    """Full symmetric tensor from xx yx yy zx zy zz (or xx yy zz xy xz yz)."""
+    xx, yx, yy, zx, zy, zz = (six[0], six[3], six[1], six[4], six[5], six[2]) if upper else six
+    return np.array([[xx, yx, zx], [yx, yy, zy], [zx, zy, zz]])
+
+
+LOWER, UPPER = ([1, 1, 2, 2, 2], [0, 1, 0, 1, 2]), ([0, 1, 2, 0, 0, 1], [0, 1, 2, 1, 2, 2])
+HYPER = [(0, 0, 0), (0, 0, 1), (0, 1, 1), (1, 1, 1), (0, 0, 2), (0, 1, 2), (1, 1, 2), (0, 2, 2), (1, 2, 2), (2, 2, 2)]
+
+
+def test_rotated_entries_follow_the_orientation_matrix(read):
+    """Every rotated entry against the same rotation done by NumPy: vectors, rank-2 and rank-3 tensors, derivatives."""
+    rng = np.random.default_rng(7)
+    m, words = turn()
+    values = {1: rng.normal(size=3), 4: rng.normal(size=9 * N), 4 + 9 * N: rng.normal(size=6),
+              10 + 9 * N: rng.normal(size=18 * N), 10 + 27 * N: rng.normal(size=10), 47 + 126 * N: rng.normal(size=6)}
+    chk = complete_water(orient=words).replace(ELECTRIC, electric_section(N, 1 | 2 | 4 | 16 | 32 | 1 << 12, values))
+    e = read(chk).fchk_entries()
+    close = lambda ours, ref: np.testing.assert_allclose(ours, np.ravel(ref), rtol=1e-12, atol=1e-14)  # noqa: E731
+    close(e["Dipole Moment"], m @ values[1])
+    close(e["Cartesian Gradient"], (m @ (0.01 * np.arange(9.0)).reshape(3, 3).T).T)
+    close(e["Vib-Modes"], (m @ np.full((9, 3), 0.1).T).T)
+    rot2 = lambda t: m @ t @ m.T  # noqa: E731
+    pol = rot2(sym(values[4 + 9 * N]))
+    close(e["Polarizability"], [pol[i, j] for i, j in zip(*[[0, 1, 1, 2, 2, 2], [0, 0, 1, 0, 1, 2]])])
+    quad = rot2(sym(values[47 + 126 * N], upper=True))
+    close(e["Quadrupole Moment"], quad[UPPER])
+    close(e["QEq coupling tensors"], [rot2(sym([0.1, 0.0, 0.2, 0.0, 0.0, 0.3]))[i, j]
+                                      for _ in range(N) for i, j in zip(*[[0, 1, 1, 2, 2, 2], [0, 0, 1, 0, 1, 2]])])
+    t = np.zeros((3, 3, 3))
+    for v, idx in zip(values[10 + 27 * N], HYPER):
+        for a, b, c in {idx, idx[::-1], (idx[1], idx[0], idx[2]), (idx[0], idx[2], idx[1]), (idx[2], idx[0], idx[1]),
+                        (idx[1], idx[2], idx[0])}:
+            t[a, b, c] = v
+    hyper = np.einsum("ia,jb,kc,abc->ijk", m, m, m, t)
+    close(e["HyperPolarizability"], [hyper[idx] for idx in HYPER])
+    dd = values[4].reshape(N, 3, 3)  # atom, direction, dipole component
+    close(e["Dipole Derivatives"], np.einsum("qp,kl,apl->aqk", m, m, dd))
+    pd = np.array([[sym(row) for row in atom] for atom in values[10 + 9 * N].reshape(N, 3, 6)])
+    turned = np.einsum("qp,ik,jl,apkl->aqij", m, m, m, pd)
+    close(e["Polarizability Derivatives"], [a[q][i, j] for a in turned for q in range(3)
+                                            for i, j in zip(*[[0, 1, 1, 2, 2, 2], [0, 0, 1, 0, 1, 2]])])
+
+
+@pytest.mark.parametrize("layout, before, after", [
+    (-12346, ("Coordinates of each shell", "Constraint Structure"), ("IROHF", "QEq coupling tensors")),
+    (-12347, ("Nuclear ZEff", "Nuclear QMom"), ("QEq coupling tensors", "Mulliken Charges")),
+    (-12348, ("Nuclear ZEff", "Nuclear ZNuc"), ("Quadrupole Moment", "QEq coupling tensors")),
+    (-12349, ("Info1-9", "Full Title"), ("ClPar Real Params", "Gaussian Version")),
+])
+def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
+    """Version 09 (-12346, -12347) and 16 (-12348, -12349) files: neighbours per formchk, and every layout's block
+    column reads the same per-atom values."""
+    e = read(complete_water(layout)).fchk_entries()
+    labels = list(e)
+    for a, b in (before, after):
+        assert labels.index(b) == labels.index(a) + 1
+    v16 = layout in (-12348, -12349)
+    assert ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-E2" in e) == (v16, v16, not v16, v16)
+    assert e["Real atomic weights"].tolist() == [1.5] * N and e["Integer atomic weights"].tolist() == [2] * N
+    assert e["Nuclear spins"].tolist() == [1] * N and e["Nuclear ZEff"].tolist() == [-1.0] * N
+    assert e["Nuclear GFac"].tolist() == [0.5] * N and e["MicOpt"].tolist() == [-1] * N
+    assert e["Mulliken Charges"].tolist() == [-0.8, 0.4, 0.4] and e["NPA Charges"].tolist() == [-0.9, 0.45, 0.45]
+    assert e["Opt point       1 Geometries"].tolist() == [0.1] * 9 + [0.2] * 9
+    if v16:
+        assert (e["NImag"], e["Number of Normal Modes"], e["Vib-LE2Fix"]) == (1, 3, 14)
+        assert e["Gaussian Version"] == "ES64L-G16RevA.03" and e["Atom Types"] == " " * 12 * N
+

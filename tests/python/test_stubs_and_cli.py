@@ -37,11 +37,12 @@ def test_stub_classes_properties_and_docstrings_match_the_module():
                 assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (name, f.name)
 
 
-@pytest.mark.parametrize("method", ["__init__", "write_gjf", "write_fchk"])
+@pytest.mark.parametrize("method", ["__init__", "write_gjf", "write_fchk", "fchk_entries"])
 def test_stub_method_arguments_match_the_module(method):
     node = stub_classes()["ChkReader_"]
     stub = next(f for f in node.body if isinstance(f, ast.FunctionDef) and f.name == method)
-    args = [a.arg for a in stub.args.args[1:]]
+    keyword_only = ["*"] + [a.arg for a in stub.args.kwonlyargs] if stub.args.kwonlyargs else []
+    args = [a.arg for a in stub.args.args[1:]] + keyword_only
     signature = getattr(Tesvarin_.ChkReader_, method).__doc__.splitlines()[0]
     assert [p.split(":")[0].strip() for p in signature.split("(", 1)[1].split(")")[0].split(",")[1:]] == args
 
