@@ -25,7 +25,7 @@ INTERESTING = [0, 1, -1, 2, 7, 8, 12, 20, 100, 101, 200, 201, 1000, 2**31 - 1, 2
 
 def build(out: Path) -> Path:
     exe = out / "fuzz_parse"
-    sources = [str(p) for p in sorted((ROOT / "src").glob("*.cpp"))]
+    sources = [str(p) for p in sorted((ROOT / "src").rglob("*.cpp"))]
     subprocess.run(["g++", "-std=c++17", "-O1", "-g", "-fsanitize=address,undefined", "-fno-sanitize-recover=all",
                     f"-I{ROOT / 'include'}", "-I/usr/include/eigen3", str(ROOT / "tools" / "fuzz_parse.cpp"),
                     *sources, "-o", str(exe)], check=True)

@@ -86,7 +86,9 @@ Bytes mol_section(const std::vector<Atom>& atoms, const MolOpts& o) {
                        zeros(old ? 0 : std::min<int64_t>(o.hdrlen, 1000) - 20);
     z.resize(z.size() + 3), types.resize(types.size() + 3), xyz.resize(xyz.size() + 9);
     const std::vector<double> charges(z.begin(), z.end());
-    return head + ints(z) + reals(charges) + reals(xyz) + ints(types) + zeros(2 * z.size());
+    Bytes data = head + ints(z) + reals(charges) + reals(xyz) + ints(types) + zeros((o.blocks - 6) * z.size());
+    for (const auto& [b, words] : o.block) data.replace(head.size() + 8 * b * z.size(), words.size(), words);
+    return data;
 }
 
 Bytes basis_section(const std::vector<Shell>& shells, const BasisOpts& o) {

@@ -41,7 +41,16 @@ Bytes xlsw(std::map<int, int64_t> ilsw = {}, const std::vector<double>& rlsw = {
 inline Bytes densities(int64_t presence, const std::vector<double>& v) { return ints({presence}) + reals(v); }
 
 struct Atom { int64_t z; std::array<double, 3> xyz{}; int64_t type = 0; };
-struct MolOpts { int64_t layout = -12346, hdrlen = 20, nbasis = 0; std::optional<int64_t> natoms{}, nbsuse{}; };
+struct MolOpts {
+    int64_t layout = -12346, hdrlen = 20, nbasis = 0;
+    std::optional<int64_t> natoms{}, nbsuse{};
+    int64_t blocks = 8;                 // per-atom blocks of N+3 words after the header
+    std::map<int64_t, Bytes> block{};   // block -> its first words
+};
+// A word from its two 32-bit halves, as the further sections pack counts.
+inline int64_t halves(int32_t high, int32_t low) {
+    return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | static_cast<uint32_t>(low));
+}
 Bytes mol_section(const std::vector<Atom>& atoms, const MolOpts& o = {});
 // `type` is the highest L; `cons` -1 stands for 0 with type 1 (SP) and for `type` otherwise.
 struct Shell {
