@@ -60,7 +60,11 @@ public:
     using Emit = void (FchkEntryBuilder::*)(Entries&) const;
 
     explicit FchkEntryBuilder(const Tesvarin& t)
-        : t(t), p(t.params), mol(t.params.mol), f(t.further), natoms(static_cast<size_t>(std::max<int64_t>(mol.natoms, 0))) {}
+        : t(t),
+          p(t.params),
+          mol(t.params.mol),
+          f(t.further),
+          natoms(static_cast<size_t>(std::max<int64_t>(mol.natoms, 0))) {}
 
     // The project's own entries.
     void atom_count(Entries& e) const { e.push_back(FchkEntry::int_scalar("Number of atoms", mol.natoms)); }
@@ -102,7 +106,9 @@ public:
         e.push_back(FchkEntry::int_view("Shell to atom map", b.shell2map));
         e.push_back(FchkEntry::real_view("Primitive exponents", b.primexp));
         if (!mol.concoeff.empty()) e.push_back(FchkEntry::real_view("Contraction coefficients", mol.concoeff));
-        if (!mol.spconcoeff.empty()) e.push_back(FchkEntry::real_view("P(S=P) Contraction coefficients", mol.spconcoeff));
+        if (!mol.spconcoeff.empty()) {
+            e.push_back(FchkEntry::real_view("P(S=P) Contraction coefficients", mol.spconcoeff));
+        }
         e.push_back(FchkEntry::real_view("Coordinates of each shell", mol.cshell));
     }
     void switches(Entries& e) const {
@@ -129,8 +135,9 @@ public:
         if (!mol.bmocoeff.empty()) e.push_back(FchkEntry::real_view("Beta MO coefficients", mol.bmocoeff));
         if (!mol.orthbasis.empty()) e.push_back(FchkEntry::real_view("Orthonormal basis", mol.orthbasis));
         for (int k = 0; k < 9; ++k) {
-            if (!mol.totdens[k].empty()) e.push_back(FchkEntry::real_view(std::string("Total ") + labdens[k], mol.totdens[k]));
-            if (!mol.spindens[k].empty()) e.push_back(FchkEntry::real_view(std::string("Spin ") + labdens[k], mol.spindens[k]));
+            const std::string kind = labdens[k];
+            if (!mol.totdens[k].empty()) e.push_back(FchkEntry::real_view("Total " + kind, mol.totdens[k]));
+            if (!mol.spindens[k].empty()) e.push_back(FchkEntry::real_view("Spin " + kind, mol.spindens[k]));
         }
     }
 
@@ -218,8 +225,9 @@ public:
     void nimag(Entries& e) const {
         const auto* v = f.vibrations.get();
         if (v == nullptr || v->nmodes == 0) return;
-        const auto freq = v->e2.begin();
-        e.push_back(FchkEntry::int_scalar("NImag", std::count_if(freq, freq + v->nmodes, [](double x) { return x < 0; })));
+        const auto freq = v->e2.begin();  // the first NModes values are the frequencies
+        const auto imaginary = std::count_if(freq, freq + v->nmodes, [](double x) { return x < 0; });
+        e.push_back(FchkEntry::int_scalar("NImag", imaginary));
     }
     void external_field(Entries& e) const { add_reals(e, "External E-field", f.external_field); }
     void qeq_stored(Entries& e) const { add_reals(e, "QEq coupling tensors", f.qeq_tensors); }
@@ -292,7 +300,9 @@ public:
         add_rotated(e, "Quadrupole Moment", p619->quadrupole, &R::quadrupole);
     }
     void qeq_rotated(Entries& e) const {
-        if (const auto* q = f.qeq_tensors.get()) add_rotated(e, "QEq coupling tensors", *q, &tesvarin::Rotation::lower_tensors, true);
+        if (const auto* q = f.qeq_tensors.get()) {
+            add_rotated(e, "QEq coupling tensors", *q, &tesvarin::Rotation::lower_tensors, true);
+        }
     }
     void vibrations(Entries& e) const {
         const auto* v = f.vibrations.get();

@@ -63,10 +63,12 @@ std::vector<double> Rotation::hyperpolarizability(const std::vector<double>& v) 
     }
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k) A[i][j][k] = (m(i, 0) * T[0][j][k] + m(i, 1) * T[1][j][k]) + m(i, 2) * T[2][j][k];
+            for (int k = 0; k < 3; ++k)
+                A[i][j][k] = (m(i, 0) * T[0][j][k] + m(i, 1) * T[1][j][k]) + m(i, 2) * T[2][j][k];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k) B[i][j][k] = (m(j, 0) * A[i][0][k] + m(j, 1) * A[i][1][k]) + m(j, 2) * A[i][2][k];
+            for (int k = 0; k < 3; ++k)
+                B[i][j][k] = (m(j, 0) * A[i][0][k] + m(j, 1) * A[i][1][k]) + m(j, 2) * A[i][2][k];
     for (int c = 0; c < 10; ++c) {
         const int i = kHyper[c][0], j = kHyper[c][1], k = kHyper[c][2];
         out[c] = (m(k, 0) * B[i][j][0] + m(k, 1) * B[i][j][1]) + m(k, 2) * B[i][j][2];

@@ -14,7 +14,9 @@ constexpr int64_t kKnownBits = 0xf;
 Charges read_charges(const SectionView& s, int64_t natoms) {
     Charges c;
     c.mask = s.high_half(0);
-    if ((c.mask & ~kKnownBits) != 0) s.fail("charge mask (word 0, high half) " + std::to_string(c.mask) + " has bits other than 0-3");
+    if ((c.mask & ~kKnownBits) != 0) {
+        s.fail("charge mask (word 0, high half) " + std::to_string(c.mask) + " has bits other than 0-3");
+    }
     const int sets = __builtin_popcountll(static_cast<uint64_t>(c.mask));
     const Checked n(natoms);
     s.expect_length(1 + sets * n, "1 + sets*N", "1 + " + std::to_string(sets) + "*" + n.str());

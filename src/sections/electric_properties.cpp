@@ -15,7 +15,8 @@ ElectricProperties read_electric_properties(const SectionView& s, int64_t natoms
     ElectricProperties e;
     e.mask = s.high_half(0);
     if ((e.mask & ~kKnownBits) != 0) {
-        s.fail("property mask (word 0, high half) " + std::to_string(e.mask) + " has bits other than 0, 1, 2, 4, 5, 12");
+        s.fail("property mask (word 0, high half) " + std::to_string(e.mask) +
+               " has bits other than 0, 1, 2, 4, 5, 12");
     }
     const Checked n(natoms);
     s.expect_length(53 + 144 * n, "53 + 144*N", "53 + 144*" + n.str());

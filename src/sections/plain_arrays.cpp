@@ -10,6 +10,13 @@ constexpr int64_t kExternalFieldWords = 35;
 constexpr int64_t kQeqHeaderWords = 28;  // words before the per-atom data of 695
 constexpr int64_t kQeqWordsPerAtom = 31;
 constexpr int64_t kQeqTensorOffsetPerAtom = 25;  // tensors start at 28 + 25N, 6 per atom
+
+// 6N words of which the program fills, and formchk writes, the first 3N.
+std::vector<double> first_half_of_six_per_atom(const SectionView& s, int64_t natoms) {
+    const Checked n(natoms);
+    s.expect_length(6 * n, "6*N", "6*" + n.str());
+    return s.reals(0, 3 * n);
+}
 }  // namespace
 
 std::vector<double> read_external_field(const SectionView& s) {
@@ -18,9 +25,7 @@ std::vector<double> read_external_field(const SectionView& s) {
 }
 
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms) {
-    const Checked n(natoms);
-    s.expect_length(6 * n, "6*N", "6*" + n.str());
-    return s.reals(0, 3 * n);
+    return first_half_of_six_per_atom(s, natoms);
 }
 
 std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms) {
@@ -30,9 +35,7 @@ std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms) {
 }
 
 std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms) {
-    const Checked n(natoms);
-    s.expect_length(6 * n, "6*N", "6*" + n.str());
-    return s.reals(0, 3 * n);
+    return first_half_of_six_per_atom(s, natoms);
 }
 
 std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms) {

@@ -49,7 +49,8 @@ struct MolOpts {
 };
 // A word from its two 32-bit halves, as the further sections pack counts.
 inline int64_t halves(int32_t high, int32_t low) {
-    return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | static_cast<uint32_t>(low));
+    const uint64_t hi = static_cast<uint32_t>(high);
+    return static_cast<int64_t>((hi << 32) | static_cast<uint32_t>(low));
 }
 Bytes mol_section(const std::vector<Atom>& atoms, const MolOpts& o = {});
 // `type` is the highest L; `cons` -1 stands for 0 with type 1 (SP) and for `type` otherwise.

@@ -66,8 +66,8 @@ TEST(CompleteFchk, BentSectionsAreRefusedWithTheirRule) {
     EXPECT_EQ(refusal(511, {0, max, 0}, tesvarin::read_internal_forces),
               "Section 511 (test): NVar (word 1) = 9223372036854775807, expected 0 to 3");
     EXPECT_EQ(refusal(800, {1234, 1, 1, 1, 30, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, tesvarin::read_classical_parameters),
-              "Section 800 (test): expected 16 + 2*MaxAn*LenBitVec + (NIntPar + NRealPar)*MaxAn = 16 + 2*1*1 + (1 + 1)*1 "
-              "= 20 words, found 16");
+              "Section 800 (test): expected 16 + 2*MaxAn*LenBitVec + (NIntPar + NRealPar)*MaxAn = "
+              "16 + 2*1*1 + (1 + 1)*1 = 20 words, found 16");
     const std::vector<int64_t> geometries_past_steps{11, 1, 1, 0, 0, 0, 0, 0, 2};
     EXPECT_EQ(refusal(701, geometries_past_steps, tesvarin::read_optimisation_archive),
               "Section 701 (test): number of geometries (word 8) = 2, expected 0 to 1");
@@ -78,7 +78,8 @@ TEST(CompleteFchk, BentSectionsAreRefusedWithTheirRule) {
 
 TEST(CompleteFchk, Layout12349TakesItsBlockCountFromTheLength) {
     const std::vector<Atom> h{{1}};
-    for (const auto& [blocks, weights, micopt] : std::vector<std::tuple<int64_t, int64_t, int64_t>>{{50, 16, 49}, {58, 24, 57}}) {
+    using Column = std::tuple<int64_t, int64_t, int64_t>;  // block count, real weights block, MicOpt block
+    for (const auto& [blocks, weights, micopt] : std::vector<Column>{{50, 16, 49}, {58, 24, 57}}) {
         MolOpts o;
         o.layout = -12349, o.blocks = blocks, o.block = {{weights, reals({1.0078})}, {micopt, ints({-1})}};
         const Bytes mol = mol_section(h, o);

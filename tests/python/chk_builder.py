@@ -244,7 +244,8 @@ def bonds_section(counts: list[int], partners: list[int], orders: list[float], m
 
 def internal_forces_section(energy: float, forces: list[float], igetfc: int = 4, nvar: int | None = None) -> bytes:
     w = len(forces)
-    return reals(energy) + ints(len(forces) if nvar is None else nvar, igetfc) + reals(*forces, *[0.5] * (w * (w + 1) // 2))
+    packed = [0.5] * (w * (w + 1) // 2)
+    return reals(energy) + ints(len(forces) if nvar is None else nvar, igetfc) + reals(*forces, *packed)
 
 
 def redundant_section(indices: list[tuple[int, int, int, int]], values: list[float], count: int | None = None) -> bytes:
@@ -321,8 +322,9 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     chk.add(EFIELD, reals(*[0.0] * 35))
     chk.add(GRADIENT, reals(*[0.01 * k for k in range(3 * n)], *[0.0] * (3 * n)))
     chk.add(CHARGES, charges_section(1 | 8, [-0.8, 0.4, 0.4], [-0.9, 0.45, 0.45]))
-    chk.add(ELECTRIC, electric_section(n, 1 | 4 | 1 << 12, {1: [0.0, 0.0, 0.8], 4 + 9 * n: [5.0, 0.1, 6.0, 0.2, 0.3, 7.0],
-                                                             47 + 126 * n: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3]}))
+    moments = {1: [0.0, 0.0, 0.8], 4 + 9 * n: [5.0, 0.1, 6.0, 0.2, 0.3, 7.0],  # dipole, polarizability,
+               47 + 126 * n: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3]}  # quadrupole
+    chk.add(ELECTRIC, electric_section(n, 1 | 4 | 1 << 12, moments))
     chk.add(REDUNDANT, redundant_section([(1, 2, 0, 0), (1, 3, 0, 0), (2, 1, 3, 0)], [1.8, 1.8, 1.9]))
     chk.add(ONIOM, ints(*[0] * 16, *[1] * 16, *[0] * (4 * n)) + reals(*[0.0] * (5 * n)))
     chk.add(QEQ, qeq_section([0.1, 0.0, 0.2, 0.0, 0.0, 0.3] * n))

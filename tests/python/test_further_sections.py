@@ -71,10 +71,13 @@ HOSTILE = [
      f"number of coordinates (word 0) = {BIG}, expected 0 to 13"),
     ("674 short", resized(ONIOM, -2), "Section 674 (ONIOM): expected 32 + 9*N = 32 + 9*3 = 59 words, found 57"),
     ("695 long", resized(QEQ, 1), "Section 695 (QEq): expected 28 + 31*N = 28 + 31*3 = 121 words, found 122"),
-    ("698 short, version 09", lambda c: (complete_water(-12346, orient=QUARTER_Z), {"end_delta": {CONSTRAINT: -1}}), "Section 698 (constraint structure): expected 6*N"),
+    ("698 short, version 09",
+     lambda c: (complete_water(-12346, orient=QUARTER_Z), {"end_delta": {CONSTRAINT: -1}}),
+     "Section 698 (constraint structure): expected 6*N"),
     ("701 no point", replaced(OPT_ARCHIVE, opt_archive_section(2, [[0.0]], [[0.0]], [[0.0]], npt=0)),
      "Section 701 (optimisation archive): NPt (word 2) = 0, expected 1 to"),
-    ("701 more geometries than steps", replaced(OPT_ARCHIVE, opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]], ngeom=2)),
+    ("701 more geometries than steps",
+     replaced(OPT_ARCHIVE, opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]], ngeom=2)),
      "Section 701 (optimisation archive): number of geometries (word 8) = 2, expected 0 to 1"),
     ("701 overflowing MaxStp", replaced(OPT_ARCHIVE, opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]])[:8]
                                         + ints(BIG) + opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]])[16:]),
@@ -173,7 +176,8 @@ def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
     for a, b in (before, after):
         assert labels.index(b) == labels.index(a) + 1
     v16 = layout in (-12348, -12349)
-    assert ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-E2" in e) == (v16, v16, not v16, v16)
+    present = ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-E2" in e)
+    assert present == (v16, v16, not v16, v16)
     assert e["Real atomic weights"].tolist() == [1.5] * N and e["Integer atomic weights"].tolist() == [2] * N
     assert e["Nuclear spins"].tolist() == [1] * N and e["Nuclear ZEff"].tolist() == [-1.0] * N
     assert e["Nuclear GFac"].tolist() == [0.5] * N and e["MicOpt"].tolist() == [-1] * N

@@ -313,7 +313,8 @@ def test_complete_fchk_of_newer_and_open_shell_files(chkfile, complete):
     assert entries.get("NImag", 0) == np.count_nonzero(freqs < 0)
     log = chkfile.with_suffix(".log")
     if log.is_file() and nmodes:
-        printed = [float(v) for line in re.findall(r"^ Frequencies --(.*)$", log.read_text(), re.M) for v in line.split()]
+        lines = re.findall(r"^ Frequencies --(.*)$", log.read_text(), re.M)
+        printed = [float(v) for line in lines for v in line.split()]
         assert ["%.4f" % f for f in freqs] == ["%.4f" % f for f in printed[-nmodes:]]
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
