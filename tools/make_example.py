@@ -4,7 +4,10 @@ Water in the STO-3G basis (an S shell and an SP shell on O, an S shell on each H
 with orbitals and an SCF density that are physically consistent: the MOs are the
 Loewdin-orthonormalised basis functions (orthonormal in the overlap metric) and the
 density doubly occupies the five lowest of them, so Tr(S P) is 10 electrons. The
-overlap comes from IOData, reading the formatted checkpoint of a first pass.
+overlap comes from IOData, reading the formatted checkpoint of a first pass. The
+file has the shape of a version-16 single point (molecule layout -12348 with its 42
+per-atom blocks, the version text, and the further sections such a job stores, the
+Mulliken charges computed from P and S), so the complete fchk can be written from it.
 
 Run from the project root after `pip install .` with IOData installed:
     python tools/make_example.py
@@ -37,7 +40,35 @@ def raw(coefs, exps, L):
     return [c / math.sqrt((math.pi / (2 * e)) ** 1.5 / (4 * e) ** L) for c, e in zip(coefs, exps)]
 
 
-def checkpoint(mo_columns: np.ndarray, density: np.ndarray | None) -> cb.Chk:
+def per_atom_blocks() -> dict[int, bytes]:
+    """Blocks of the -12348 molecule section: integer and real weights, spins, ZEff, ZNuc, GFac, MicOpt."""
+    o_h = lambda o, h: [o, h, h]  # noqa: E731
+    return {6: cb.ints(*o_h(16, 1)), 16: cb.reals(*o_h(15.9949146, 1.00782504)), 9: cb.ints(*o_h(0, 1)),
+            18: cb.reals(*o_h(-5.6, -1.0)), 21: cb.reals(*o_h(8.0, 1.0)), 20: cb.reals(*o_h(0.0, 2.792846)),
+            41: cb.ints(-1, -1, -1)}
+
+
+def mulliken(density: np.ndarray, s: np.ndarray) -> list[float]:
+    """Nuclear charge minus the gross population of each atom's functions (O: 5, H: 1 each)."""
+    gross = np.diag(density @ s)
+    return [8.0 - gross[:5].sum(), 1.0 - gross[5], 1.0 - gross[6]]
+
+
+def further_sections(chk: cb.Chk, charges: list[float]) -> None:
+    n = len(ATOMS)
+    chk.add(cb.BONDS, cb.bonds_section([2, 1, 1], [2, 3, 1, 0, 1, 0], [1.0, 1.0, 1.0, 0.0, 1.0, 0.0], 2))
+    chk.add(cb.EFIELD, cb.reals(*[0.0] * 35))
+    chk.add(cb.GRADIENT, cb.reals(*[0.0] * (6 * n)))
+    chk.add(cb.CHARGES, cb.charges_section(1, charges))
+    chk.add(cb.ELECTRIC, cb.electric_section(n, 0, {}))
+    chk.add(cb.ONIOM, cb.ints(*[0] * 16, *[1] * 16, *[0] * (4 * n)) + cb.reals(*[0.0] * (5 * n)))
+    chk.add(cb.QEQ, cb.qeq_section([0.0] * (6 * n)))
+    chk.add(cb.CONSTRAINT, cb.reals(*[0.0] * (6 * n)))
+    chk.add(cb.CLPAR, cb.clpar_section())
+    chk.add(cb.NONADIABATIC, cb.reals(*[0.0] * (3 * n)))
+
+
+def checkpoint(mo_columns: np.ndarray, density: np.ndarray | None, charges: list[float] | None = None) -> cb.Chk:
     o, h1, h2 = ATOMS
     shells = [
         cb.Shell(0, 1, O_EXPS, coefs=raw(S_COEFS, O_EXPS, 0), centre=o.xyz),
@@ -50,15 +81,18 @@ def checkpoint(mo_columns: np.ndarray, density: np.ndarray | None) -> cb.Chk:
     chk.add(cb.GEN, cb.gen({0: 2.0021, 22: 2.1e-9, 31: -74.9629, 42: -74.9629}))
     chk.add(cb.LABEL, cb.label_record("Water, bundled example", "#p RHF/STO-3G"))
     chk.add(cb.INFO, cb.info_record(text=b"HF\\STO-3G\\"))
-    chk.add(cb.VERSION, cb.version_record("ES64L-G16RevA.03 25-Dec-2016"))
-    chk.add(cb.MOL, cb.mol_section(ATOMS, nbasis=NBASIS))
+    chk.add(cb.VERSION, cb.padded("ES64L-G16RevA.03 25-Dec-2016", 48, b"\0"))
+    chk.add(cb.MOL, cb.mol_section(ATOMS, nbasis=NBASIS, layout=-12348, nblocks=42, blocks=per_atom_blocks()))
     chk.add(cb.BASIS, cb.basis_section(shells))
     chk.add(cb.ORBENE, cb.reals(*energies))
     chk.add(cb.ALPHA_MO, cb.reals(*mo_columns.T.ravel()))
     if density is not None:
         rows, cols = np.tril_indices(NBASIS)
         chk.add(cb.DENSITIES, cb.ints(1 << 32) + cb.reals(*density[rows, cols]))
+    if charges is not None:
+        further_sections(chk, charges)
     chk.add(cb.XLSW, cb.xlsw({21: 0}))
+    chk.sections.sort(key=lambda section: section[0])
     return chk
 
 
@@ -80,7 +114,7 @@ def main() -> None:
     mos = vectors @ np.diag(values ** -0.5) @ vectors.T
     density = 2.0 * mos[:, :NOCC] @ mos[:, :NOCC].T
     out = ROOT / "examples" / "water.chk"
-    checkpoint(mos, density).write(out)
+    checkpoint(mos, density, mulliken(density, s)).write(out)
     print(f"wrote {out.relative_to(ROOT)}: Tr(SP) = {np.trace(s @ density):.12f}")
 
 
