@@ -4,14 +4,16 @@ A damaged further section never stops the parse or changes the basic fchk; the c
 writer and fchk_entries refuse it with a message naming the section, the rule and the length.
 """
 
+import re
+
 import numpy as np
 import pytest
 
-from chk_builder import (BONDS, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, MOL,
+from chk_builder import (BONDS, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
                          NONADIABATIC, ONIOM, OPT_ARCHIVE, ORIENT, QEQ, QUARTER_Z, REDUNDANT, VERSION, VIBRATIONS,
-                         Atom, atom_blocks, bonds_section, charges_section, complete_water, electric_section,
-                         halves, ints, internal_forces_section, mol_section, opt_archive_section, reals,
-                         redundant_section, vibrations_section)
+                         Atom, bonds_section, charges_section, complete_water, electric_section,
+                         halves, ints, internal_forces_section, label_record, mol_section, opt_archive_section,
+                         redundant_section, vibrations_section, water)
 
 N = 3
 BIG = 2**62
@@ -187,3 +189,15 @@ def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
         assert (e["NImag"], e["Number of Normal Modes"], e["Vib-LE2Fix"]) == (1, 3, 14)
         assert e["Gaussian Version"] == "ES64L-G16RevA.03" and e["Atom Types"] == " " * 12 * N
 
+
+
+def test_basic_entries_keep_their_types_and_undecodable_text(read, tmp_path):
+    """fchk_entries(False) is the basic file entry by entry; a title that is not UTF-8 comes back, not an error."""
+    reader = read(water().replace(LABEL, label_record(b"caf\xe9", "#p HF")))
+    e = reader.fchk_entries(complete=False)
+    assert e["Full Title"] == "caf\udce9" and e["Route"] == "#p HF"
+    assert type(e["Number of atoms"]) is int and type(e["SCF Energy"]) is float
+    assert e["Atomic numbers"].dtype == np.int64 and e["Current cartesian coordinates"].dtype == np.float64
+    reader.write_fchk(str(tmp_path / "b.fchk"))
+    lines = (tmp_path / "b.fchk").read_text("latin-1").splitlines()[2:]
+    assert list(e) == [line[:40].rstrip() for line in lines if re.match(r"\S.{39}   [IRC]  ", line)]
