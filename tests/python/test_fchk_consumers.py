@@ -53,7 +53,8 @@ def test_loads_in_iodata_and_cclib(written):
     assert (mol.mo.occsa.sum(), mol.mo.occsb.sum(), data.mult) == (m.nae, m.nbe, m.multiplicity)
     homos = [m.nae - 1] + ([m.nbe - 1] if m.boene else [])
     assert (data.nbasis, data.nmo, data.homos.tolist(), data.charge) == (m.nbasis, m.nbsuse, homos, m.totchg)
-    assert mol.mo.kind == ("unrestricted" if m.boene else "restricted") and mol.energy == pytest.approx(p.totene, rel=1e-15)
+    assert mol.mo.kind == ("unrestricted" if m.boene else "restricted")
+    assert mol.energy == pytest.approx(p.totene, rel=1e-15)
     assert convertor(data.scfenergies[-1], "eV", "hartree") == pytest.approx(p.scfene, rel=1e-9)
     np.testing.assert_allclose(mol.mo.energies, m.aoene + m.boene, rtol=1e-7, atol=1e-12)
     for ours, theirs in zip([m.aoene, m.boene], data.moenergies):
