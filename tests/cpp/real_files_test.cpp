@@ -73,13 +73,14 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
         const auto value = [&ours](const char* label) { return std::stoll(ours[label].substr(49)); };
         const int64_t natoms = value("Number of atoms"), charge = value("Charge"), mult = value("Multiplicity");
 
-        // The gjf: charge and multiplicity, then one line per atom.
+        // The gjf: charge and multiplicity, one line per atom, the empty line that ends the molecule.
         std::istringstream in(slurp(gjf));
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
-        ASSERT_GE(lines.size(), 6u) << path;
+        ASSERT_GE(lines.size(), 7u) << path;
         EXPECT_EQ(lines[5], format("%4lld %4lld", charge, mult)) << path;
-        EXPECT_EQ(static_cast<int64_t>(lines.size()) - 6, natoms) << path;
+        EXPECT_EQ(static_cast<int64_t>(lines.size()) - 7, natoms) << path;
+        EXPECT_EQ(lines.back(), "") << path;
 
         const fs::path formchk = fs::path(path).replace_extension(".fchk");
         if (fs::is_regular_file(formchk)) {

@@ -250,7 +250,7 @@ def test_written_fchk_matches_formchk_entry_for_entry(chkfile, written):
             assert data == ref_data, label
 
 
-@pytest.mark.parametrize("chkfile", GOOD, ids=key)
+@pytest.mark.parametrize("chkfile", GOOD + NEWER, ids=key)
 def test_written_gjf_loads_in_iodata_with_the_same_geometry(chkfile, tmp_path):
     iodata = pytest.importorskip("iodata")
     m = reader(chkfile).params.mol
