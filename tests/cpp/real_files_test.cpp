@@ -4,10 +4,13 @@
 // the .log's basis size, electron counts, charge and multiplicity.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "chk_builder.hpp"
 
