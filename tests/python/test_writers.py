@@ -108,8 +108,8 @@ def test_fchk_entries(fchk, rich):
     assert e["Num ILSW"] == [f"{'Num ILSW':<40}   I     {100:12d}"] and len(e["ILSW"]) == 1 + 17
     assert e["Info1-9"] == [f"{'Info1-9':<40}   I   N={9:12d}", f"{0:12d}" * 6, f"{0:12d}" * 3]
     assert [e[k][0][-12:] for k in ORDER[6:9]] == [f"{n:12d}" for n in (2, 1 + rich, 1 - rich)]
-    assert [e[k] for k in ORDER[29:33]] == [[f"{k:<40}   R     {v:22.15E}"] for k, v in zip(ORDER[29:33],
-                                                                                       GEN_SLOTS.values())]
+    slots = ORDER[29:33]  # "Virial Ratio" to "RMS Density"
+    assert [e[k] for k in slots] == [[f"{k:<40}   R     {v:22.15E}"] for k, v in zip(slots, GEN_SLOTS.values())]
     if rich:
         assert e["Translation vectors"] == [f"{'Translation vectors':<40}   R   N={6:12d}",
                                             "".join(f"{v:16.8E}" for v in range(1, 6)), f"{6.0:16.8E}"]
