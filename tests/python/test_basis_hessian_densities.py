@@ -6,8 +6,8 @@ import math
 import numpy as np
 import pytest
 
-from chk_builder import (DENSITIES, FORCE_CONST, QUARTER_Z, Atom, Shell, basis_section, densities, ints, molecule,
-                         on_atoms, reals)
+from chk_builder import (DENSITIES, FORCE_CONST, QUARTER_Z, REC534, Atom, Shell, basis_section, densities, ints,
+                         molecule, on_atoms, reals)
 
 BOHR = 0.529177249
 
@@ -120,6 +120,17 @@ def test_hessian_general_rotation(read):
 def test_densities(read, ilsw, nbasis, payload, total, spin):
     m = read(molecule([Atom(1), Atom(1)], ilsw=ilsw, nbasis=nbasis).add(DENSITIES, payload)).params.mol
     assert (m.totdens, m.spindens) == ([total.get(k, []) for k in range(9)], [spin.get(k, []) for k in range(9)])
+
+
+@pytest.mark.parametrize("iopcl, irohf, rec534, words, spin", [   # one basis function: a triangle of one word
+    (0, 2, False, 2, [0.5]), (0, 3, False, 1, []), (0, 3, True, 2, [0.5]), (2, 3, True, 4, [0.5, 0.5]),
+    (1, 3, False, 2, [0.5]), (0, 4, True, 1, []), (6, 2, False, 6, [])])
+def test_rohf_switch_reads_alpha_and_beta(read, iopcl, irohf, rec534, words, spin):
+    """IROHF 1 or 2, or 3 with record 534, turns IOpCl 0 or 2 into 1 or 3: densities in alpha and beta halves."""
+    chk = molecule([Atom(1)], ilsw={0: iopcl, 21: irohf}, nbasis=1)
+    values = [1.0] * (words - len(spin)) + [0.5] * len(spin)
+    m = read((chk.add(REC534, b"") if rec534 else chk).add(DENSITIES, densities(1, *values))).params.mol
+    assert m.spindens[0] == spin
 
 
 @pytest.mark.parametrize("ilsw, payload, message", [

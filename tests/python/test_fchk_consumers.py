@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 import Tesvarin_
 
-from test_realchk import BOHR, REAL, WITH_FCHK, key
+from test_realchk import BOHR, NEWER, REAL, WITH_FCHK, key
 
 iodata = pytest.importorskip("iodata")
 cclib = pytest.importorskip("cclib")
@@ -19,18 +19,18 @@ from cclib.parser.utils import convertor  # noqa: E402
 from iodata.overlap import compute_overlap  # noqa: E402
 
 EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "water.chk"
-CASES = [pytest.param(p, id=key(p)) for p in WITH_FCHK] + [pytest.param(EXAMPLE, id="bundled-example")]
+CASES = [pytest.param(p, id=key(p)) for p in WITH_FCHK + NEWER] + [pytest.param(EXAMPLE, id="bundled-example")]
 
 
 @pytest.fixture
 def written(request, tmp_path):
-    """(path of the fchk we wrote, the parsed Mol it came from)."""
+    """(path of the fchk we wrote, the parsed ChkParams it came from)."""
     chk = request.param
     if chk != EXAMPLE and not REAL.is_dir():
         pytest.skip(f"real checkpoint folder {REAL} is absent")
     out, reader = tmp_path / f"{chk.stem}.fchk", Tesvarin_.ChkReader_(str(chk))
     reader.write_fchk(str(out))
-    return out, reader.params.mol
+    return out, reader.params
 
 
 def load_iodata(path: Path):
@@ -41,7 +41,8 @@ def load_iodata(path: Path):
 
 @pytest.mark.parametrize("written", CASES, indirect=True)
 def test_loads_in_iodata_and_cclib(written):
-    fchk, m = written
+    fchk, p = written
+    m = p.mol
     mol = load_iodata(fchk)
     with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
         data = cclib.io.ccread(str(fchk))
@@ -49,18 +50,29 @@ def test_loads_in_iodata_and_cclib(written):
     np.testing.assert_allclose(mol.atcoords * BOHR, m.coords, atol=1e-7)
     np.testing.assert_allclose(data.atomcoords[-1], m.coords, atol=1e-5)
     assert (mol.obasis.nbasis, mol.mo.nelec, mol.charge) == (m.nbasis, m.ne, m.totchg)
-    assert (data.nbasis, data.nmo, data.homos.tolist(), data.charge) == (m.nbasis, m.nbsuse, [m.nae - 1], m.totchg)
-    np.testing.assert_allclose(mol.mo.energies, m.aoene, rtol=1e-7, atol=1e-12)
-    np.testing.assert_allclose(convertor(data.moenergies[0], "eV", "hartree"), m.aoene, rtol=1e-6, atol=1e-9)
+    assert (mol.mo.occsa.sum(), mol.mo.occsb.sum(), data.mult) == (m.nae, m.nbe, m.multiplicity)
+    homos = [m.nae - 1] + ([m.nbe - 1] if m.boene else [])
+    assert (data.nbasis, data.nmo, data.homos.tolist(), data.charge) == (m.nbasis, m.nbsuse, homos, m.totchg)
+    assert mol.mo.kind == ("unrestricted" if m.boene else "restricted")
+    assert mol.energy == pytest.approx(p.totene, rel=1e-15)
+    assert convertor(data.scfenergies[-1], "eV", "hartree") == pytest.approx(p.scfene, rel=1e-9)
+    np.testing.assert_allclose(mol.mo.energies, m.aoene + m.boene, rtol=1e-7, atol=1e-12)
+    for ours, theirs in zip([m.aoene, m.boene], data.moenergies):
+        np.testing.assert_allclose(convertor(theirs, "eV", "hartree"), ours, rtol=1e-6, atol=1e-9)
 
 
 @pytest.mark.parametrize("written", CASES, indirect=True)
 def test_mos_orthonormal_and_density_traces_to_electron_count(written):
-    mol = load_iodata(written[0])
+    mol, m = load_iodata(written[0]), written[1].mol
     overlap = compute_overlap(mol.obasis, mol.atcoords)
-    coeffs = mol.mo.coeffs  # nbasis x nbsuse: fewer independent functions than basis functions is allowed
-    assert coeffs.shape[0] == overlap.shape[0] and coeffs.shape[1] <= coeffs.shape[0]
-    np.testing.assert_allclose(coeffs.T @ overlap @ coeffs, np.eye(coeffs.shape[1]), atol=1e-5)
-    assert np.trace(overlap @ mol.one_rdms["scf"]) == pytest.approx(mol.mo.nelec, abs=1e-5)
-    if "post_scf_ao" in mol.one_rdms:
-        assert np.trace(overlap @ mol.one_rdms["post_scf_ao"]) == pytest.approx(mol.mo.nelec, abs=1e-5)
+    for coeffs in [mol.mo.coeffsa] + ([mol.mo.coeffsb] if mol.mo.kind == "unrestricted" else []):
+        # nbasis x nbsuse: fewer independent functions than basis functions is allowed
+        assert coeffs.shape[0] == overlap.shape[0] and coeffs.shape[1] <= coeffs.shape[0]
+        np.testing.assert_allclose(coeffs.T @ overlap @ coeffs, np.eye(coeffs.shape[1]), atol=1e-5)
+    stored = {"scf": m.totdens[0], "scf_spin": m.spindens[0], "post_scf_ao": m.totdens[2],   # SCF and MP2 only here
+              "post_scf_spin_ao": m.spindens[2]}
+    rdms = getattr(mol, "one_rdms", {})
+    assert set(rdms) == {kind for kind, values in stored.items() if values}
+    for kind, density in rdms.items():
+        expected = mol.mo.spinpol if kind.endswith(("spin", "spin_ao")) else mol.mo.nelec
+        assert np.trace(overlap @ density) == pytest.approx(expected, abs=1e-5), kind

@@ -4,7 +4,7 @@ import re
 
 import pytest
 
-from chk_builder import INFO, LABEL, XLSW, Atom, Chk, info_record, ints, label_record, molecule, xlsw
+from chk_builder import GEN, INFO, LABEL, XLSW, Atom, Chk, gen, info_record, ints, label_record, molecule, xlsw
 
 H2 = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
 
@@ -63,6 +63,12 @@ def test_version_text(read, payload, text):
     assert read(molecule(H2).add(801, payload)).params.gauver == text
 
 
+def test_energies_from_general_array(read):
+    slots = {0: 2.0, 31: -1.1, 42: -1.5}  # their neighbours hold 9.0
+    p = read(molecule(H2).replace(GEN, gen({**{k + d: 9.0 for k in slots for d in (-1, 1)}, **slots}))).params
+    assert (p.viratio, p.scfene, p.totene) == tuple(slots.values())
+
+
 def test_defaults_without_job_sections(read):
     p = read(molecule(H2).without(LABEL).without(INFO).without(501)).params
     assert (p.route, p.title, p.method, p.baset, p.jobtype, p.gauver) == ("None",) + ("Unknown",) * 5
@@ -100,3 +106,10 @@ def test_error_text(read, data, message, where):
         read(data)
     assert re.fullmatch(rf"Error: {re.escape(message)}\n\nSource File:\tsrc/{where}\.cpp, Line: [1-9]\d*\n"
                         rf"Function:\tvoid Tesvarin::{where}\(\)", str(info.value))
+
+
+def test_directory_bound_at_its_edge(read, fails):
+    room = (len(GOOD) - 32) // 32  # 32-byte entries after the 32-byte leading record
+    assert read(molecule(H2).build(nentries=room)).params.mol.natoms == 2
+    assert fails(molecule(H2).build(nentries=room + 1)) == (
+        f"Section directory of {room + 1} entries runs past the end of the file of {len(GOOD)} bytes")

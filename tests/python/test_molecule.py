@@ -40,10 +40,13 @@ def basis_header(words):
                                           "{words} words"),
     *[(lambda w=w: basis_header(w), "RdWrB1 read garbage pointers")  # MaxTyp 2 without D/F, CartD, CartF, NShell,
       for w in ({1: 2}, {4: 2}, {5: -1}, {0: -1}, {3: 3})],           # NPrim < NPrimD
+    (lambda: basis_header({2: len(basis_header({}).build()) // 8 + 1}),   # NPrim one more than the file's words
+     "Bad count in .chk: NPrim = {next}, but the file holds only {words} words"),
     (lambda: molecule(H2, ilsw={0: 4}), "Illegal IOpCl in decode_sc")])
 def test_molecule_failures(fails, make, message):
     chk = make()
-    assert fails(chk) == message.format(words=len(chk.build()) // 8)
+    words = len(chk.build()) // 8
+    assert fails(chk) == message.format(words=words, next=words + 1)
 
 
 A, T = np.array([[1.0, 0.0, 0.0], [0.0, 0.0, 2.0]]), np.array([0.5, 0.0, 0.0])
@@ -79,23 +82,26 @@ def test_method_prefix(read, iopcl, irohf, slot5, method):
     assert read(molecule(H2, ilsw={0: iopcl, 21: irohf}, info=info)).params.method == method
 
 
-@pytest.mark.parametrize("iopcl, nalpha, northo", [(0, 4, 4), (1, 4, 4), (0, 4, 5), (0, 4, 3), (1, 3, 4)])
-def test_orbitals(read, iopcl, nalpha, northo):
+@pytest.mark.parametrize("iopcl, nalpha, northo, nmo, ncoef", [
+    (0, 4, 4, 2, 4), (1, 4, 4, 2, 4), (0, 4, 5, 2, 4), (0, 4, 3, 2, 4), (1, 3, 4, 0, 0),  # nbasis * nbsuse = 4
+    (6, 32, 32, 4, 32), (6, 31, 32, 0, 0)])   # complex two-component: 2 x 2 nbasis x 2 nbsuse
+def test_orbitals(read, iopcl, nalpha, northo, nmo, ncoef):
     chk = molecule(H2, ilsw={0: iopcl}, nbasis=2).add(ORBENE, reals(-1.0, -0.5, -0.9, -0.4))
     chk.add(ALPHA_MO, reals(*range(1, nalpha + 1))).add(BETA_MO, reals(5, 6, 7, 8))
     m = read(chk.add(ORTH_BASIS, reals(*[0.25] * northo))).params.mol
-    read_ok, open_shell = nalpha >= 4, nalpha >= 4 and iopcl == 1   # 4 = nbasis * nbsuse coefficients
-    assert (m.aoene, m.amocoeff) == (([-1.0, -0.5], [1, 2, 3, 4]) if read_ok else ([], []))
+    open_shell = ncoef > 0 and iopcl == 1
+    assert (m.aoene, m.amocoeff) == ([-1.0, -0.5, -0.9, -0.4][:nmo], list(range(1, ncoef + 1)))
     assert (m.boene, m.bmocoeff) == (([-0.9, -0.4], [5, 6, 7, 8]) if open_shell else ([], []))
-    assert m.orthbasis == ([0.25] * 4 if read_ok and northo == 4 else [])
+    assert m.orthbasis == ([0.25] * ncoef if northo == ncoef else [])
 
 
 VECTORS = [(1.0, 2.0, 3.0), (4.0, 5.0, 6.0), (7.0, 8.0, 9.0)]
 
 
+@pytest.mark.parametrize("layout", [-12346, -12345])   # the old 12-word header keeps ndim in word 10
 @pytest.mark.parametrize("ndim", [0, 1, 3])
-def test_cell(read, ndim):
-    m = read(molecule(H2, ndim=ndim, cell=VECTORS)).params.mol
+def test_cell(read, ndim, layout):
+    m = read(molecule(H2, ndim=ndim, cell=VECTORS, layout=layout)).params.mol
     assert m.ndim == ndim and m.coords.shape == (2, 3) and m.names == ["H", "H"]
     assert np.allclose(m.cell, np.array(VECTORS) * BOHR if ndim else np.zeros((3, 3)), rtol=0, atol=1e-15)
 
@@ -109,6 +115,12 @@ def test_per_atom_properties(read):
     assert m.coords[0, 2] == pytest.approx(BOHR, rel=1e-15)
     with pytest.raises(AttributeError):
         m.natoms = 3
+
+
+def test_element_symbols_against_iodata(read):
+    num2sym = pytest.importorskip("iodata.periodic").num2sym
+    names = read(molecule([Atom(z, (0.0, 0.0, 0.1 * z)) for z in range(113)])).params.mol.names
+    assert names == ["X"] + [num2sym[z] for z in range(1, 112)] + ["Rg"]
 
 
 def test_mol_view_outlives_reader(read):

@@ -6,8 +6,8 @@ from pathlib import Path
 import pytest
 
 import Tesvarin_
-from chk_builder import (ALPHA_MO, BETA_MO, DENSITIES, ORBENE, ORTH_BASIS, XLSW, Atom, Shell, densities, info_record,
-                         label_record, molecule, on_atoms, reals, xlsw)
+from chk_builder import (ALPHA_MO, BETA_MO, DENSITIES, GEN, ORBENE, ORTH_BASIS, XLSW, Atom, Shell, densities, gen,
+                         info_record, label_record, molecule, on_atoms, reals, xlsw)
 
 H2 = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
 PER_LINE = {"I": 6, "R": 5, "C": 5}
@@ -90,6 +90,7 @@ ORDER = ["Number of atoms", "Info1-9", "Full Title", "Route", "Charge", "Multipl
          "Total Energy", "RMS Density", "IOpCl", "IROHF", "Alpha Orbital Energies", "Beta Orbital Energies",
          "Alpha MO coefficients", "Beta MO coefficients", "Orthonormal basis", "Total SCF Density",
          "Spin SCF Density", "Total MP2 Density", "Spin MP2 Density"]
+GEN_SLOTS = {0: 2.0, 31: -1.1, 42: -1.5, 22: 3e-9}  # general-array words: virial ratio, SCF, total, RMS density
 OPEN_ONLY = {"Translation vectors", "P(S=P) Contraction coefficients", "Num RLSW", "RLSW", "Beta Orbital Energies",
              "Beta MO coefficients", "Spin SCF Density", "Total MP2 Density", "Spin MP2 Density"}
 
@@ -97,18 +98,31 @@ OPEN_ONLY = {"Translation vectors", "P(S=P) Contraction coefficients", "Num RLSW
 @pytest.mark.parametrize("rich", [True, False])
 def test_fchk_entries(fchk, rich):
     shells = on_atoms(H2)[:1] + [Shell(1, 2, [0.5], [0.3], [0.4], centre=H2[1].xyz)] if rich else on_atoms(H2)
-    chk = molecule(H2, shells, nbasis=2, nae=1, nbe=1, ndim=2 * rich, cell=[(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)])
+    cell = [(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)]
+    chk = molecule(H2, shells, nbasis=2, nae=1 + rich, nbe=1 - rich, ndim=2 * rich, cell=cell)   # nae != nbe
     chk.replace(XLSW, xlsw({0: int(rich)}, rlsw=[0.5] * rich)).add(ORBENE, reals(-1, -0.5, -0.9, -0.4))
+    chk.replace(GEN, gen({**{k + d: 9.0 for k in GEN_SLOTS for d in (-1, 1)}, **GEN_SLOTS}))  # odd neighbours
     chk.add(ALPHA_MO, reals(1, 2, 3, 4)).add(BETA_MO, reals(5, 6, 7, 8)).add(ORTH_BASIS, reals(0.1, 0.2, 0.3, 0.4))
     e = entries(fchk(chk.add(DENSITIES, densities(5, *range(12)) if rich else densities(1, 1, 2, 3))))
     assert list(e) == [label for label in ORDER if rich or label not in OPEN_ONLY]
     assert e["Num ILSW"] == [f"{'Num ILSW':<40}   I     {100:12d}"] and len(e["ILSW"]) == 1 + 17
     assert e["Info1-9"] == [f"{'Info1-9':<40}   I   N={9:12d}", f"{0:12d}" * 6, f"{0:12d}" * 3]
-    assert e["Virial Ratio"] == [f"{'Virial Ratio':<40}   R     {2.0:22.15E}"]
+    assert [e[k][0][-12:] for k in ORDER[6:9]] == [f"{n:12d}" for n in (2, 1 + rich, 1 - rich)]
+    slots = ORDER[29:33]  # "Virial Ratio" to "RMS Density"
+    assert [e[k] for k in slots] == [[f"{k:<40}   R     {v:22.15E}"] for k, v in zip(slots, GEN_SLOTS.values())]
     if rich:
         assert e["Translation vectors"] == [f"{'Translation vectors':<40}   R   N={6:12d}",
                                             "".join(f"{v:16.8E}" for v in range(1, 6)), f"{6.0:16.8E}"]
         assert e["Num RLSW"][0][-12:] == f"{1:12d}" and e["RLSW"][1] == f"{0.5:16.8E}"
+
+
+KINDS = ["SCF", "Psi(1)", "MP2", "MP3", "MP4", "CI Rho(1)", "CI", "CC", "2nd Order"]
+
+
+def test_fchk_all_density_names(fchk):
+    e = entries(fchk(molecule(H2, ilsw={0: 1}, nbasis=1).add(DENSITIES, densities(511, *[1.0, 0.5] * 9))))
+    assert [k for k in e if k.endswith(" Density") and k != "RMS Density"] == [
+        f"{part} {kind} Density" for kind in KINDS for part in ("Total", "Spin")]
 
 
 def test_fchk_iopcl_as_read(fchk):
