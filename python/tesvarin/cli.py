@@ -110,7 +110,7 @@ class Outputs:
 # One function per converting subcommand performs its write; options of that subcommand
 # arrive in `args`.
 def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_fchk(os.fsencode(path))
+    reader.write_fchk(os.fsencode(path), complete=not args.basic)
 
 
 def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
@@ -133,7 +133,12 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         raise Failure(out, _reason(error)) from None
     except RuntimeError as error:
         message = _first_line(error)
-        raise Failure(out, "could not be written" if message.startswith("Can not write file") else message) from None
+        if message.startswith("Can not write file"):
+            message = "could not be written"
+        elif args.command == "fchk" and not args.basic:
+            # The complete file needs every further section intact; the basic one does not.
+            message += "; --basic writes the basic file"
+        raise Failure(out, message) from None
     outputs.written[target] = path
     print(out)
 
@@ -201,7 +206,10 @@ def _parser() -> argparse.ArgumentParser:
              "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
              "virial_ratio; Hartree); for a file that fails, path and error")
 
-    _converter(commands, "fchk", "a formatted checkpoint (.fchk)")
+    fchk = _converter(commands, "fchk", "a formatted checkpoint (.fchk)")
+    fchk.add_argument("--basic", action="store_true",
+                      help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
+                           "every entry formchk writes")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     return parser
 

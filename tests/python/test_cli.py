@@ -11,7 +11,8 @@ from pathlib import Path
 
 import pytest
 
-from chk_builder import MOL, Atom, Shell, label_record, molecule, water
+from chk_builder import MOL, Atom, Shell, label_record, molecule
+from chk_builder import complete_water as water  # a version-16 shaped file, so the default complete fchk applies
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import formula
 
@@ -71,7 +72,8 @@ def test_write_stopped_by_the_file_size_limit_keeps_the_old_output(tmp_path, com
     molecule([Atom(6, (float(i), 0.0, 0.0)) for i in range(2000)]).write(tmp_path / "big.chk")
     (tmp_path / f"big.{command}").write_text("previous")
     limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (32768, 32768))  # noqa: E731
-    done = run(tmp_path, command, "--force", "big.chk", preexec_fn=limit)
+    basic = ["--basic"] if command == "fchk" else []  # the builder's molecule has no further sections
+    done = run(tmp_path, command, "--force", *basic, "big.chk", preexec_fn=limit)
     assert done.returncode == 1
     assert done.stderr == f"tesvarin: big.{command}: File too large (file size limit, ulimit -f)\n"
     assert (tmp_path / f"big.{command}").read_text() == "previous"
@@ -129,3 +131,17 @@ def test_version_help_and_usage_errors(tmp_path, argv, status, words):
                                          (["O", "H", "H"], "H2O"), (["N", "C", "O", "C"], "C2NO")])
 def test_formula_in_hill_order(names, hill):
     assert formula(names) == hill
+
+
+@pytest.mark.parametrize("flags, complete", [([], True), (["--basic"], False)])
+def test_fchk_is_complete_unless_basic_is_asked_for(tmp_path, flags, complete):
+    water().write(tmp_path / "w.chk")
+    assert run(tmp_path, "fchk", *flags, "w.chk").returncode == 0
+    assert ("Mulliken Charges" in (tmp_path / "w.fchk").read_text()) == complete
+
+
+def test_refused_complete_fchk_points_to_basic(tmp_path):
+    molecule([Atom(1), Atom(1, (0.0, 0.0, 1.4))]).write(tmp_path / "h2.chk")
+    done = run(tmp_path, "fchk", "h2.chk")
+    assert done.returncode == 1 and done.stderr.endswith("; --basic writes the basic file\n")
+    assert run(tmp_path, "fchk", "--basic", "h2.chk").returncode == 0
