@@ -11,31 +11,46 @@ using Bparams = ChkParams::Mol::Bparams;
 // Atom type codes whose shells belong to the basis (others are dropped).
 bool atom_keeps_shells(int64_t type_code) { return type_code == 0 || type_code == 1000 || type_code > 9999999; }
 
+// One shell of the rebuilt basis: the shell it comes from, its angular momentum,
+// whether it is an SP shell, and its 1-based primitive and D/F positions (D 0 below L 2).
+struct NewShell {
+    int64_t source, L, P, D;
+    bool sp;
+};
+
+// Shell j of `v` takes the value of shell plan[j].source (every j is covered).
 template <typename T>
-void zero_fill(std::vector<T>& v) {
-    std::fill(v.begin(), v.end(), T{});
+void gather_shells(std::vector<T>& v, const std::vector<NewShell>& plan) {
+    std::vector<T> out(v.size(), T{});
+    for (size_t j = 0; j < plan.size(); ++j) out[j] = v[static_cast<size_t>(plan[j].source)];
+    v.swap(out);
 }
 
-void reset_basis(Bparams& b, int64_t nshell) {
-    zero_fill(b.primexp), zero_fill(b.coefs), zero_fill(b.coefp), zero_fill(b.coefd), zero_fill(b.coefhi);
-    zero_fill(b.dfstart), zero_fill(b.shellx), zero_fill(b.shelly), zero_fill(b.shellz);
-    zero_fill(b.shell2map), zero_fill(b.primstart), zero_fill(b.shellnprim), zero_fill(b.shelltypes);
-    zero_fill(b.ishaux1), zero_fill(b.ishaux2), zero_fill(b.rshaux1), zero_fill(b.rshaux2);
-    b.shellcons.assign(static_cast<size_t>(nshell), 2);
+// Moves each new shell's n primitives from the source shell's old position to its
+// new one (positions from `old_start`/`new_start`, 1-based, only where `uses` holds);
+// positions that no shell uses become zero.
+template <typename Uses, typename OldStart, typename NewStart>
+void gather_primitives(std::vector<double>& v, const std::vector<NewShell>& plan, const std::vector<int64_t>& nprim,
+                       Uses uses, OldStart old_start, NewStart new_start) {
+    std::vector<double> out(v.size(), 0.0);
+    for (const NewShell& s : plan) {
+        if (!uses(s)) continue;
+        std::copy_n(v.begin() + (old_start(s) - 1), nprim[static_cast<size_t>(s.source)],
+                    out.begin() + (new_start(s) - 1));
+    }
+    v.swap(out);
 }
 }  // namespace
 
 void Tesvarin::fix_basis() {
     auto& mol = params.mol;
     auto& b = mol.bparams;
-    const Bparams old = b;
-    reset_basis(b, mol.NShell);
 
     // FixB: keep the shells of basis atoms, ordered by atom (a counting sort keeps
     // the file order within one atom).
     std::vector<int64_t> per_atom(static_cast<size_t>(mol.natoms), 0);
     for (int64_t k = 0; k < mol.NShell; ++k) {
-        const int64_t a = old.shell2map[k];
+        const int64_t a = b.shell2map[k];
         if (a < 1 || a > mol.natoms) TESVARIN_THROW("FixB is confused about JAn");
         if (atom_keeps_shells(mol.atomtypes[a - 1])) ++per_atom[a - 1];
     }
@@ -43,51 +58,65 @@ void Tesvarin::fix_basis() {
     for (size_t a = 1; a < per_atom.size(); ++a) next[a] = next[a - 1] + per_atom[a - 1];
     std::vector<int64_t> order(static_cast<size_t>(mol.NShell), -1);
     for (int64_t k = 0; k < mol.NShell; ++k) {
-        const int64_t a = old.shell2map[k];
+        const int64_t a = b.shell2map[k];
         if (atom_keeps_shells(mol.atomtypes[a - 1])) order[next[a - 1]++] = k;
     }
 
-    // FixB: rebuild the shells in the new order; combined shells become one SP
-    // shell and one shell per higher L, repeating the same exponents.
-    int64_t P = 1, D = 1, j = 0;
+    // FixB: plan the shells in the new order; combined shells become one SP shell
+    // and one shell per higher L, repeating the same exponents.
+    std::vector<NewShell> plan;
+    plan.reserve(static_cast<size_t>(mol.NShell));
+    int64_t P = 1, D = 1;
+    bool in_place = true;  // every shell stays where it is, with its primitives where they are
     for (int64_t s : order) {
         if (s < 0) break;
-        const int64_t T = old.shelltypes[s], C = old.shellcons[s], n = old.shellnprim[s];
+        const int64_t T = b.shelltypes[s], C = b.shellcons[s], n = b.shellnprim[s];
         const bool combined = T >= 2 && C == 0;
         const int64_t first_l = (T == 1 || combined) ? 1 : T;
         for (int64_t L = first_l; L <= T; ++L) {
             const bool sp = (T == 1 && C != 1) || (combined && L == 1);
+            const auto j = static_cast<int64_t>(plan.size());
             if (j >= mol.NShell) TESVARIN_THROW("NShell != mol.NShell in fix_basis");
             if (P - 1 > mol.NPrim - n || (L >= 2 && D - 1 > mol.NPrimD - n)) {
                 TESVARIN_THROW("FixB: the rebuilt shells need more primitives than NPrim = " +
                                std::to_string(mol.NPrim) + " and NPrimD = " + std::to_string(mol.NPrimD) + " hold");
             }
-            const int64_t a = old.shell2map[s];
-            if (a - 1 < static_cast<int64_t>(b.ishaux1.size())) ++b.ishaux1[a - 1];
-            b.shell2map[j] = a;
-            b.ishaux2[j] = old.ishaux2[s];
-            b.shellnprim[j] = n;
-            b.shellx[j] = old.shellx[s], b.shelly[j] = old.shelly[s], b.shellz[j] = old.shellz[s];
-            b.rshaux1[j] = old.rshaux1[s], b.rshaux2[j] = old.rshaux2[s];
-            b.primstart[j] = P;
-            b.shelltypes[j] = L;
-            b.shellcons[j] = sp ? 2 : L;
-            const int64_t from = old.primstart[s] - 1;
-            std::copy_n(old.primexp.begin() + from, n, b.primexp.begin() + (P - 1));
-            std::copy_n(old.coefs.begin() + from, n, b.coefs.begin() + (P - 1));
-            std::copy_n(old.coefp.begin() + from, n, b.coefp.begin() + (P - 1));
-            if (L >= 2) {
-                const int64_t dfrom = old.dfstart[s] - 1;
-                std::copy_n(old.coefd.begin() + dfrom, n, b.coefd.begin() + (D - 1));
-                std::copy_n(old.coefhi.begin() + dfrom, n, b.coefhi.begin() + (D - 1));
-                b.dfstart[j] = D;
-                D += n;
-            }
+            plan.push_back(NewShell{s, L, P, L >= 2 ? D : 0, sp});
+            in_place = in_place && s == j && b.primstart[s] == P && (L < 2 || b.dfstart[s] == D);
+            if (L >= 2) D += n;
             P += n;
-            ++j;
         }
     }
-    if (j != mol.NShell) TESVARIN_THROW("NShell != mol.NShell in fix_basis");
+    if (static_cast<int64_t>(plan.size()) != mol.NShell) TESVARIN_THROW("NShell != mol.NShell in fix_basis");
+
+    // FixB: rebuild. Usually the file lists the shells atom by atom with their
+    // primitives in order, and only the unused tails are cleared.
+    if (in_place) {
+        for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) std::fill(v->begin() + (P - 1), v->end(), 0.0);
+        for (auto* v : {&b.coefd, &b.coefhi}) std::fill(v->begin() + (D - 1), v->end(), 0.0);
+    } else {
+        const auto all = [](const NewShell&) { return true; };
+        const auto df = [](const NewShell& s) { return s.L >= 2; };
+        const auto old_p = [&b](const NewShell& s) { return b.primstart[static_cast<size_t>(s.source)]; };
+        const auto old_d = [&b](const NewShell& s) { return b.dfstart[static_cast<size_t>(s.source)]; };
+        const auto new_p = [](const NewShell& s) { return s.P; };
+        const auto new_d = [](const NewShell& s) { return s.D; };
+        for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) gather_primitives(*v, plan, b.shellnprim, all, old_p, new_p);
+        for (auto* v : {&b.coefd, &b.coefhi}) gather_primitives(*v, plan, b.shellnprim, df, old_d, new_d);
+        for (auto* v : {&b.shell2map, &b.ishaux2, &b.shellnprim}) gather_shells(*v, plan);
+        for (auto* v : {&b.shellx, &b.shelly, &b.shellz, &b.rshaux1, &b.rshaux2}) gather_shells(*v, plan);
+    }
+    std::fill(b.ishaux1.begin(), b.ishaux1.end(), 0);
+    b.shellcons.assign(static_cast<size_t>(mol.NShell), 2);
+    for (size_t j = 0; j < plan.size(); ++j) {
+        const NewShell& s = plan[j];
+        const int64_t a = b.shell2map[j];
+        if (a - 1 < static_cast<int64_t>(b.ishaux1.size())) ++b.ishaux1[a - 1];
+        b.primstart[j] = s.P;
+        b.dfstart[j] = s.D;
+        b.shelltypes[j] = s.L;
+        b.shellcons[j] = s.sp ? 2 : s.L;
+    }
 
     convert_cc(0, 1, 0, 0);  // Renor1: to coefficients of normalised primitives
 
@@ -110,6 +139,7 @@ void Tesvarin::fix_basis() {
         }
         if (T > 1 && T != C) TESVARIN_THROW("ExpBas called with SPD or SPDF shells");
     }
+    mol.concoeff.reserve(static_cast<size_t>(mol.NPrim));
     for (int64_t i = 0; i < mol.NShell; ++i) {
         const int64_t T = b.shelltypes[i], C = b.shellcons[i];
         const int64_t p0 = b.primstart[i] - 1, d0 = b.dfstart[i] - 1;
@@ -122,6 +152,7 @@ void Tesvarin::fix_basis() {
     }
     if (static_cast<int64_t>(mol.concoeff.size()) != mol.NPrim) TESVARIN_THROW("concoeff size != mol.NPrim in ExpBas");
     if (have_sp) {
+        mol.spconcoeff.reserve(static_cast<size_t>(mol.NPrim));
         for (int64_t i = 0; i < mol.NShell; ++i) {
             const bool sp = b.shelltypes[i] == 1 && b.shellcons[i] != 1;
             const int64_t p0 = b.primstart[i] - 1;
@@ -137,5 +168,5 @@ void Tesvarin::fix_basis() {
     }
 
     convert_cc(1, 0, 1, 0);  // Renor1: back to raw primitives, unit-norm contractions
-    b.shelltypes = codes;
+    b.shelltypes.swap(codes);
 }

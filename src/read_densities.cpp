@@ -43,21 +43,23 @@ void Tesvarin::read_densities() {
     const auto per_kind = static_cast<int64_t>(m);
     const auto triangle = static_cast<size_t>(len_den);
     int64_t stored_before = 0;
-    std::vector<double> scratch;
     for (int k = 0; k < kDensityKinds; ++k) {
         if (!LBit(mask, k)) continue;
         check_count("density length", per_kind);
         serializer->seek((start + 1 + per_kind * stored_before) * 8);
         ++stored_before;
-        read_array(scratch, per_kind);
+        // Alpha goes straight into the total and beta into the spin slot; a short
+        // read leaves zeros, as one read of both blocks would.
+        auto& total = mol.totdens[k];
+        read_array(total, static_cast<int64_t>(triangle));
         if (s == 2) {
+            auto& spin = mol.spindens[k];
+            read_array(spin, static_cast<int64_t>(triangle));
             for (size_t e = 0; e < triangle; ++e) {
-                const double alpha = scratch[e], beta = scratch[triangle + e];
-                scratch[e] = alpha + beta;
-                scratch[triangle + e] = alpha - beta;
+                const double alpha = total[e], beta = spin[e];
+                total[e] = alpha + beta;
+                spin[e] = alpha - beta;
             }
-            mol.spindens[k].assign(scratch.begin() + triangle, scratch.end());
         }
-        mol.totdens[k].assign(scratch.begin(), scratch.begin() + triangle);
     }
 }

@@ -31,33 +31,22 @@ std::string jobtype_from_ipf(int64_t ipf) {
     return names[ipf];
 }
 
-// Tokens split at separators; the list ends at byte 7, and text after the last separator is dropped.
-std::vector<std::string> split_tokens(const std::vector<char>& bytes) {
-    std::vector<std::string> tokens;
-    std::string current;
-    for (char c : bytes) {
-        if (c == kEndOfTokens) break;
-        if (is_separator(static_cast<unsigned char>(c))) {
-            tokens.emplace_back(current.c_str());  // up to the first NUL
-            current.clear();
-        } else if (current.size() < kTokenMax) {
-            current.push_back(c);
-        }
-    }
-    return tokens;
-}
-
-bool starts_with_digit(const std::string& token) { return !token.empty() && token[0] >= '0' && token[0] <= '9'; }
-
-// An orbital label starts at each token that begins with a digit and runs up to the next
-// such token; tokens before the first one are dropped.
-std::vector<std::string> group_orbital_labels(const std::vector<std::string>& tokens) {
+// Orbital labels from the token list: tokens are split at separators, the list ends
+// at byte 7, and text after the last separator is dropped. A token keeps at most 199
+// bytes and ends at its first NUL. A label starts at each token that begins with a
+// digit and runs up to the next such token; tokens before the first one are dropped.
+std::vector<std::string> orbital_labels(const std::vector<char>& bytes) {
     std::vector<std::string> labels;
-    for (const std::string& token : tokens) {
-        if (starts_with_digit(token)) {
-            labels.push_back(token);
+    size_t begin = 0;
+    for (size_t i = 0; i < bytes.size() && bytes[i] != kEndOfTokens; ++i) {
+        if (!is_separator(static_cast<unsigned char>(bytes[i]))) continue;
+        const char* token = bytes.data() + begin;
+        const size_t length = strnlen(token, std::min(i - begin, kTokenMax));
+        begin = i + 1;
+        if (length > 0 && token[0] >= '0' && token[0] <= '9') {
+            labels.emplace_back(token, length);
         } else if (!labels.empty()) {
-            labels.back() += token;
+            labels.back().append(token, length);
         }
     }
     return labels;
@@ -88,7 +77,7 @@ void Tesvarin::read_label() {
         if (nbytes > 0) {
             std::vector<char> bytes(static_cast<size_t>(nbytes));
             bytes.resize(serializer->read_bytes(bytes.data(), bytes.size()));
-            params.mol.orblabels = group_orbital_labels(split_tokens(bytes));
+            params.mol.orblabels = orbital_labels(bytes);
         }
     }
 

@@ -218,6 +218,7 @@ void Tesvarin::read_mol() {
     int64_t s = 1, c = 1, g = 1, density_blocks = 1, above15 = 0;
     bool above7 = false;
     decode_sc(iopcl, s, c, g, above7, density_blocks, above15);
+    mol.value_kind = c, mol.components = g;
     // An overflowing count cannot match any section; it only fails if the orbitals are read.
     int64_t nmo = 0, ncoef = 0;
     if (__builtin_mul_overflow(mol.nbsuse, g, &nmo) || __builtin_mul_overflow(c * g, mol.nbasis, &ncoef) ||

@@ -78,14 +78,18 @@ void Tesvarin::decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind,
 
 void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare) {
     auto& mol = params.mol;
-    const auto& b = mol.bparams;
-    std::vector<double> norms(kMaxCon, 0.0);
+    auto& b = mol.bparams;
+    // One coefficient buffer and one norm buffer for the whole pass, as GetCCB/PutCCB
+    // would fill and drain them shell by shell.
+    std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0);
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
         if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
         if (cons == 0 && type < 0) continue;
         for (int64_t L = lowest_l(type, cons); L <= type; ++L) {
-            std::vector<double> c = GetCCB(k, L);
+            auto& stored = coefficients_for(b, L);
+            const int64_t start = start_for(b, k, L);
+            copy_vec(stored, c, n, start, 0);
             const double* e = b.primexp.data() + (b.primstart[k] - 1);
             for (int64_t i = 0; i < n; ++i) {
                 if (e[i] < 1e-6) TESVARIN_THROW("Missing exponents in basis set");
@@ -100,7 +104,7 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
             if (newPrimNorm != 0) {
                 for (int64_t i = 0; i < n; ++i) c[i] *= std::sqrt(PrmNrm(newPrimNorm, L, e[i], e[i]));
             }
-            PutCCB(k, L, c);
+            copy_vec(c, stored, n, 0, start);
         }
     }
 }

@@ -89,9 +89,11 @@ void BNUPak(int64_t value, int& high, int& low) {
     low = (value & 0x80000000LL) != 0 ? -1 : static_cast<int>(value & 0x7fffffffLL);
 }
 
-void RotFF1(int64_t natoms, const double* R, std::vector<double>& ff) {
+void RotFF1(int64_t natoms, const double* R, std::vector<double>& ff) { RotFF1(natoms, R, ff.data()); }
+
+void RotFF1(int64_t natoms, const double* R, double* ff) {
     if (natoms < 1) return;
-    auto at = [&ff](int64_t r, int64_t c) -> double& {
+    auto at = [ff](int64_t r, int64_t c) -> double& {
         const int64_t hi = std::max(r, c), lo = std::min(r, c);
         return ff[static_cast<size_t>(hi * (hi + 1) / 2 + lo)];
     };

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tesvarin {
@@ -31,6 +32,11 @@ struct FchkEntry {
     static FchkEntry real_view(std::string label, const double* v, size_t n);
     static FchkEntry int_view(std::string label, const std::vector<int64_t>& v);
     static FchkEntry real_view(std::string label, const std::vector<double>& v);
+    // The big arrays' storage (bulk_vector) and any other allocator.
+    template <typename Alloc>
+    static FchkEntry real_view(std::string label, const std::vector<double, Alloc>& v) {
+        return real_view(std::move(label), v.data(), v.size());
+    }
     // Values computed for the entry.
     static FchkEntry int_values(std::string label, std::vector<int64_t> v);
     static FchkEntry real_values(std::string label, std::vector<double> v);

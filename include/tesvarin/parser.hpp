@@ -85,14 +85,17 @@ private:
     // words than the whole file holds, before it sizes anything.
     void check_count(const char* what, int64_t count) const;
 
-    template <typename T>
-    void read_array(std::vector<T>& values, int64_t count) const {
-        values.assign(count > 0 ? static_cast<size_t>(count) : 0, T{});
+    // Sizes `values` to `count` and fills it from the current position; a short read
+    // leaves the rest zero. A bulk_vector is not zero-filled before the read.
+    template <typename T, typename Alloc>
+    void read_array(std::vector<T, Alloc>& values, int64_t count) const {
+        values.clear();
+        values.resize(count > 0 ? static_cast<size_t>(count) : 0);
         serializer->read_words(values.data(), count);
     }
     // read_array for a count that came from the file.
-    template <typename T>
-    void read_counted(std::vector<T>& values, int64_t count, const char* what) const {
+    template <typename T, typename Alloc>
+    void read_counted(std::vector<T, Alloc>& values, int64_t count, const char* what) const {
         check_count(what, count);
         read_array(values, count);
     }

@@ -9,6 +9,8 @@
 
 #include <Eigen/Dense>
 
+#include "tesvarin/bulk_vector.hpp"
+
 // Element symbols by atomic number: "X", then "H" to "Rg".
 extern const char* const pte_label[112];
 // Names of the nine density kinds, in the order of their presence bits.
@@ -66,24 +68,27 @@ struct ChkParams {
         std::vector<int64_t> atomtypes;
         std::vector<double> nucchg;
         std::vector<double> coords;  // x y z per atom, then up to three translation vectors
-        std::vector<double> aoene;
-        std::vector<double> boene;
-        std::vector<double> amocoeff;
-        std::vector<double> bmocoeff;
-        std::vector<double> orthbasis;
+        // The orbital arrays as stored: nmo = nbsuse * components orbitals of
+        // components * nbasis coefficients, each value_kind reals (re, im when 2).
+        int64_t value_kind = 1;
+        int64_t components = 1;
+        tesvarin::bulk_vector<double> aoene;
+        tesvarin::bulk_vector<double> boene;
+        tesvarin::bulk_vector<double> amocoeff;
+        tesvarin::bulk_vector<double> bmocoeff;
+        tesvarin::bulk_vector<double> orthbasis;
         std::vector<double> concoeff;    // per primitive, for normalised primitives
         std::vector<double> spconcoeff;  // P coefficients of SP primitives; empty without SP shells
         std::vector<double> cshell;      // 3 per shell, Bohr
         std::vector<std::string> orblabels;
-        std::array<std::vector<double>, 9> totdens;
-        std::array<std::vector<double>, 9> spindens;
+        std::array<tesvarin::bulk_vector<double>, 9> totdens;   // packed triangles, value_kind reals each
+        std::array<tesvarin::bulk_vector<double>, 9> spindens;
         Bparams bparams;
         std::array<int64_t, 2> orihdr{};
         std::array<int64_t, 24> oritab{};
         std::array<double, 9> stdrot{};    // column by column: M(i, j) = stdrot[i + 3j]
         std::array<double, 3> stdtrans{};  // Bohr
-        std::vector<double> ffpacked;      // force constants, lower triangle row by row
-        Eigen::MatrixXd hessian;
+        Eigen::MatrixXd hessian;           // force constants, Hartree/Bohr^2, 3 natoms square
         Eigen::Matrix3d cell = Eigen::Matrix3d::Zero();  // row k = translation vector k, Bohr
     };
 

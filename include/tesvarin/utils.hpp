@@ -23,3 +23,5 @@ void BNUPak(int64_t value, int& high, int& low);
 // Rotates each 3x3 atom block B of the packed symmetric matrix `ff` (side 3 natoms)
 // into R^T B R, where R[3i + j] is row i, column j.
 void RotFF1(int64_t natoms, const double* R, std::vector<double>& ff);
+// The same on a packed triangle of 3 natoms (3 natoms + 1) / 2 values at `ff`.
+void RotFF1(int64_t natoms, const double* R, double* ff);

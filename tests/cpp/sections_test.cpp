@@ -162,7 +162,7 @@ TEST(Densities, KindsMasksAndSpin) {
                              .add(DENSITIES, densities(presence, v)).write("d.chk"));
         return std::make_pair(t.get_params().mol.totdens, t.get_params().mol.spindens);
     };
-    std::array<std::vector<double>, 9> tot{}, none{}, spin{};
+    std::array<tesvarin::bulk_vector<double>, 9> tot{}, none{}, spin{};
     tot[0] = {1, 2, 3}, tot[2] = {4, 5, 6};
     EXPECT_EQ(parse(0, int64_t{5} << 32, {1, 2, 3, 4, 5, 6}), std::make_pair(tot, none));  // kinds 0 and 2
     tot = none, tot[0] = {1.5, 2.5, 4}, spin[0] = {0.5, 1.5, 2};
