@@ -135,6 +135,59 @@ class Mol:
     @property
     def multiplicity(self) -> int:
         """The multiplicity of molecule"""
+    @property
+    def atomic_numbers(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Atomic numbers, int64 (natoms,); a read-only view"""
+    @property
+    def nuclear_charges(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Nuclear charges in units of e, float64 (natoms,); a read-only view"""
+    @property
+    def coordinates_bohr(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Atomic coordinates in Bohr, float64 (natoms, 3); a read-only view"""
+    @property
+    def alpha_orbital_energies(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Alpha orbital energies in Hartree, float64 (nmo,); a read-only view"""
+    @property
+    def beta_orbital_energies(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Beta orbital energies in Hartree, float64 (nmo,), empty when closed-shell; a read-only view"""
+    @property
+    def alpha_mo_coefficients(self) -> numpy.typing.NDArray[numpy.float64] | numpy.typing.NDArray[numpy.complex128]:
+        """Alpha MO coefficients, one orbital per row: (nmo, nbasis) float64; complex128 for a complex wavefunction; (nmo, 2 nbasis) complex128 for two-component spinors, columns in the file's order; a read-only view"""
+    @property
+    def beta_mo_coefficients(self) -> numpy.typing.NDArray[numpy.float64] | numpy.typing.NDArray[numpy.complex128]:
+        """Beta MO coefficients, laid out as alpha_mo_coefficients; (0, nbasis) when closed-shell; a read-only view"""
+    @property
+    def orthonormal_basis(self) -> numpy.typing.NDArray[numpy.float64] | numpy.typing.NDArray[numpy.complex128]:
+        """Orthonormal basis, one vector per row, laid out as alpha_mo_coefficients; a read-only view"""
+    @property
+    def shell_types(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Signed shell-type codes (0 S, 1 P, -1 SP, 2/-2 Cartesian/pure D, ...), int64 (nshell,); a read-only view"""
+    @property
+    def primitives_per_shell(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Number of primitives of each shell, int64 (nshell,); a read-only view"""
+    @property
+    def shell_to_atom(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Atom of each shell, 1-based as stored, int64 (nshell,); a read-only view"""
+    @property
+    def primitive_exponents(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Primitive exponents in Bohr^-2, float64 (nprim,); a read-only view"""
+    @property
+    def contraction_coefficients(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Contraction coefficients of normalised primitives, float64 (nprim,); a read-only view"""
+    @property
+    def sp_contraction_coefficients(self) -> numpy.typing.NDArray[numpy.float64]:
+        """P coefficients of SP shells, 0 elsewhere, float64 (nprim,), empty without SP shells; a read-only view"""
+    @property
+    def shell_coordinates_bohr(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Shell centres in Bohr, float64 (nshell, 3); a read-only view"""
+    def total_density(
+        self, kind: int | str, full: bool = False
+    ) -> numpy.typing.NDArray[numpy.float64] | numpy.typing.NDArray[numpy.complex128] | None:
+        """Total density of one kind (0..8, or a name such as "SCF" or "MP2 Density"), in the AO basis (electrons): the packed lower triangle as a read-only view, or with full=True a new symmetric (n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None when absent"""
+    def spin_density(
+        self, kind: int | str, full: bool = False
+    ) -> numpy.typing.NDArray[numpy.float64] | numpy.typing.NDArray[numpy.complex128] | None:
+        """Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"""
 
 class ChkReader_:
     def __init__(self, fchk: str | bytes | bytearray) -> None: ...

@@ -16,6 +16,10 @@ extern const char* const pte_label[112];
 // Names of the nine density kinds, in the order of their presence bits.
 extern const char* const labdens[9];
 
+// Kind (0 to 8) of a density named as in labdens, with or without the trailing
+// " Density", in any case; -1 for any other name.
+int density_kind(const std::string& name);
+
 // Symbol for an atomic number: below 1 gives "X", above 111 gives "Rg".
 const char* element_symbol(int64_t atomic_number);
 
