@@ -18,6 +18,10 @@ namespace tesvarin {
 // "-NAN" (glibc keeps the sign bit of a NaN), "-0.00000000E+00" for -0.0.
 void append_sci(std::string& out, double v, int width, int precision);
 
+// Same 16 bytes as snprintf("%16.8E", v), which never prints more than 16
+// characters, written at `dst` without a terminating NUL.
+void format_sci16_8(char* dst, double v);
+
 // Same bytes as snprintf("%*.*f", width, precision, v): lowercase "inf"/"nan",
 // and values wider than `width` are written whole, never truncated.
 void append_fixed(std::string& out, double v, int width, int precision);

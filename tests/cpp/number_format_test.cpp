@@ -27,6 +27,7 @@ using tesvarin::append_uint;
 // About 3 s even under AddressSanitizer at -O0, so sanitizer builds run the full count.
 constexpr int kRandomDoubles = 1'000'000;
 constexpr int kRandomIntegers = 1'000'000;
+constexpr int kFastPathDoubles = 2'000'000;
 
 std::string printf_string(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string printf_string(const char* format, ...) {
@@ -266,6 +267,27 @@ TEST(NumberFormatTest, RandomDoublesMatchPrintf) {
         append_fixed(ours, v, 12, 8);
         std::snprintf(theirs, sizeof theirs, "%12.8f", v);
         log.check(ours, theirs, "%12.8f", v);
+    }
+}
+
+// The fixed-width writer of the fchk arrays, and %22.15E, on millions more values:
+// their fast path decides rounding from a 128-bit product and must defer every
+// case it cannot prove.
+TEST(NumberFormatTest, FastScientificPathMatchesPrintf) {
+    AdversarialDoubles values(0xfa57'0e16'0815ULL);
+    MismatchLog log;
+    std::string ours;
+    char theirs[512], fixed16[17] = {};
+    for (int i = 0; i < kFastPathDoubles && !log.full(); ++i) {
+        const double v = values.next();
+        tesvarin::format_sci16_8(fixed16, v);
+        std::snprintf(theirs, sizeof theirs, "%16.8E", v);
+        log.check(fixed16, theirs, "%16.8E", v);
+
+        ours.clear();
+        append_sci(ours, v, 22, 15);
+        std::snprintf(theirs, sizeof theirs, "%22.15E", v);
+        log.check(ours, theirs, "%22.15E", v);
     }
 }
 
