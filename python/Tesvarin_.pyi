@@ -193,7 +193,8 @@ class ChkReader_:
     def __init__(self, fchk: str | bytes | bytearray) -> None: ...
     def write_gjf(self, fgjf: str) -> None:
         """Write a gjf file based on the information of .chk"""
-    def write_fchk(self, fname: str, *, complete: bool = False) -> None:
+    # threads: how many threads format the long real arrays (default: up to two).
+    def write_fchk(self, fname: str, *, complete: bool = False, threads: int | None = None) -> None:
         """Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry formchk writes, byte for byte as the formchk of the file's program version"""
     def fchk_entries(
         self, complete: bool = True

@@ -6,6 +6,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -283,10 +284,12 @@ PYBIND11_MODULE(Tesvarin_, m) {
                "Write a gjf file based on the information of .chk");
     reader.def(
         "write_fchk",
-        [](const Tesvarin& t, const std::string& fname, bool complete) {
+        [](const Tesvarin& t, const std::string& fname, bool complete, std::optional<unsigned> threads) {
+            if (threads) return t.write_fchk(fname, complete, *threads);
             complete ? t.write_complete_fchk(fname) : t.write_fchk(fname);
         },
-        py::arg("fname"), py::kw_only(), py::arg("complete") = false, py::call_guard<py::gil_scoped_release>(),
+        py::arg("fname"), py::kw_only(), py::arg("complete") = false, py::arg("threads") = py::none(),
+        py::call_guard<py::gil_scoped_release>(),
         "Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry "
         "formchk writes, byte for byte as the formchk of the file's program version");
     reader.def(

@@ -1,10 +1,15 @@
 // The formatted checkpoint: two preamble lines, then the labelled entries of
 // fchk_entries. Values are written as stored (lengths in Bohr, the basis as
-// fix_basis left it, densities packed) or as formchk computes them.
+// fix_basis left it, densities packed) or as formchk computes them. The file is
+// streamed: its text never sits in memory whole.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
 #include "tesvarin/fchk_entries.hpp"
 #include "tesvarin/fchk_text.hpp"
 #include "tesvarin/parser.hpp"
-#include "tesvarin/text_output.hpp"
 
 namespace {
 // Text entries in whole 12-character pieces and formchk's rounding of real
@@ -21,25 +26,31 @@ void format(tesvarin::FchkText& f, const tesvarin::FchkEntry& e, bool complete) 
         case Kind::Text: complete ? f.padded_text_array(e.label, e.text) : f.text_array(e.label, e.text); break;
     }
 }
+
+// Both cores by default: formatting, not the disk, bounds the writer.
+unsigned default_threads() { return std::min(2u, std::max(1u, std::thread::hardware_concurrency())); }
 }  // namespace
 
 void Tesvarin::write_fchk(const string& fname) const {
-    if (!write_whole_file(fname, fchk_text(false))) TESVARIN_THROW("Can not write file: " + fname);
+    if (!stream_fchk(fname, false, default_threads())) TESVARIN_THROW("Can not write file: " + fname);
 }
 
 void Tesvarin::write_complete_fchk(const string& fname) const {
-    // Built whole before the file is opened, so a refused section leaves no file behind.
-    const std::string text = fchk_text(true);
-    if (!write_whole_file(fname, text)) TESVARIN_THROW("Can not write file: " + fname);
+    if (!stream_fchk(fname, true, default_threads())) TESVARIN_THROW("Can not write file: " + fname);
 }
 
-std::string Tesvarin::fchk_text(bool complete) const {
-    const auto& p = params;
-    const auto& mol = p.mol;
-    const std::vector<tesvarin::FchkEntry> entries = fchk_entries(complete);
-    tesvarin::FchkText f;
-    f.out.reserve(4096 + 17 * (mol.amocoeff.size() + mol.bmocoeff.size() + mol.orthbasis.size()));
+void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads) const {
+    if (!stream_fchk(fname, complete, threads)) TESVARIN_THROW("Can not write file: " + fname);
+}
 
+bool Tesvarin::stream_fchk(const string& fname, bool complete, unsigned threads) const {
+    // Gathered before the file is opened, so a refused section leaves no file behind.
+    const std::vector<tesvarin::FchkEntry> entries = fchk_entries(complete);
+    std::FILE* fp = std::fopen(fname.c_str(), "w");
+    if (fp == nullptr) return false;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fp, std::fclose);  // closed on any exception too
+    const auto& p = params;
+    tesvarin::FchkText f(fp, threads);
     f.padded(p.title.size() > 72 ? p.title.substr(0, 71) : p.title, 72);
     f.out += '\n';
     // Each field ends at its first NUL, as a C string would (the info text may hold NULs).
@@ -48,5 +59,6 @@ std::string Tesvarin::fchk_text(bool complete) const {
     f.padded(p.baset.c_str(), 20);
     f.out += '\n';
     for (const auto& e : entries) format(f, e, complete);
-    return std::move(f.out);
+    const bool written = f.flush() && std::fflush(fp) == 0 && std::ferror(fp) == 0;
+    return std::fclose(closer.release()) == 0 && written;
 }

@@ -33,6 +33,9 @@ public:
     void write_fchk(const string& fname) const;
     // Everything formchk writes, byte for byte as the formchk of the file's program version.
     void write_complete_fchk(const string& fname) const;
+    // Either of the two, with long real arrays formatted on `threads` threads (the forms
+    // above use both cores of a two-core machine). The file is streamed in bounded chunks.
+    void write_fchk(const string& fname, bool complete, unsigned threads) const;
     // The entries of write_fchk (complete = false) or write_complete_fchk, in file order.
     std::vector<tesvarin::FchkEntry> fchk_entries(bool complete) const;
 
@@ -64,7 +67,6 @@ private:
     void read_further_sections();
     // A bounded copy of directory entry `index`; throws SectionError when it lies outside the file.
     tesvarin::SectionView section_view(int index, const char* name) const;
-    std::string fchk_text(bool complete) const;
 
     // read_mol's pieces, in the order it runs them.
     // False for an unknown layout code (returned in moltyp).
@@ -75,6 +77,9 @@ private:
     void reconcile_orientation(bool have_basis);
     void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
     void prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t components);
+
+    // Writes the fchk to `fname`; false when the file cannot be opened or written.
+    bool stream_fchk(const string& fname, bool complete, unsigned threads) const;
 
     bool has_magic(MagicNum label, int& index) const;
     // Seeks to the first word of directory entry `index`.

@@ -3,6 +3,7 @@
 import re
 from pathlib import Path
 
+import numpy as np
 import pytest
 
 import Tesvarin_
@@ -147,3 +148,49 @@ def test_write_failures(read, tmp_path, method, target):
         getattr(read(molecule(H2)), method)(target)
     assert re.fullmatch(rf"Error: Can not write file: {re.escape(target)}\n\nSource File:\tsrc/{method}\.cpp, "
                         rf"Line: [1-9]\d*\nFunction:\tvoid Tesvarin::{method}\(const string&\) const", str(info.value))
+
+
+ROOT = Path(__file__).resolve().parents[2]
+EVERY_CHK = [ROOT / "examples" / "water.chk", *sorted((ROOT.parent / "shared").glob("realchk*/*/*.chk"))]
+
+
+def printf_e16(v):
+    """formchk's "%16.8E", with values that would print a three-digit negative exponent written as zero."""
+    text = "%16.8E" % v
+    return "  0.00000000E+00" if abs(v) < 1e-98 and text[12] == "-" else text
+
+
+def stress_values(n):
+    """Checkpoint-like values plus the cases a formatter gets wrong: ties, carries, zeros, extreme exponents."""
+    rng = np.random.default_rng(7)
+    v = rng.standard_normal(n) * 10.0 ** rng.integers(-40, 40, n)
+    v[::13] = np.round(v[::13], 4)
+    special = [0.0, -0.0, 9.999999995e5, 1.234567885, 1e100, -1e-99, 1e-120, 5e-324, 2.5e-8, 1.7976931348623157e308]
+    v[5::101][: len(special)] = special
+    return v
+
+
+def test_parallel_streaming_writer_matches_one_thread_and_printf(read, tmp_path):
+    nbasis = 600  # 360000 values per matrix: several chunks of each thread
+    mo = stress_values(nbasis * nbasis)
+    chk = molecule(H2, nbasis=nbasis).add(ORBENE, reals(*mo[:nbasis])).add(ALPHA_MO, reals(*mo))
+    reader = read(chk)
+    texts = []
+    for threads in (1, 2, 3):
+        reader.write_fchk(str(tmp_path / f"{threads}.fchk"), threads=threads)
+        texts.append((tmp_path / f"{threads}.fchk").read_bytes())
+    assert texts[1] == texts[0] and texts[2] == texts[0]
+    lines = entries(texts[0].decode())["Alpha MO coefficients"][1:]
+    assert "".join(lines) == "".join(printf_e16(x) for x in mo)
+    assert all(len(line) == 80 for line in lines)
+
+
+@pytest.mark.parametrize("chkfile", EVERY_CHK, ids=lambda p: f"{p.parent.name}/{p.stem}")
+def test_threads_never_change_the_fchk(chkfile, tmp_path):
+    try:
+        reader = Tesvarin_.ChkReader_(str(chkfile))
+    except RuntimeError:
+        pytest.skip("a checkpoint the reader refuses")
+    reader.write_fchk(str(tmp_path / "one.fchk"), threads=1)
+    reader.write_fchk(str(tmp_path / "two.fchk"))
+    assert (tmp_path / "one.fchk").read_bytes() == (tmp_path / "two.fchk").read_bytes()
