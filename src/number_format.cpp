@@ -170,13 +170,25 @@ char* put_sci(char* dst, bool negative, uint64_t digits, int significant, int ex
     for (int i = length; i < width; ++i) *dst++ = ' ';
     if (negative) *dst++ = '-';
     // d.ddd: the fraction digits two at a time from the right, then the point.
-    char* last = dst + significant;
-    for (int i = significant - 1; i > 1; i -= 2, last -= 2) {
-        const auto pair = unsigned(digits % 100);
-        digits /= 100;
-        last[0] = char('0' + pair % 10), last[-1] = char('0' + pair / 10);
+    static const char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* last = dst + significant - 1;
+    if (significant == 9) {  // the arrays' format: 32-bit arithmetic is enough
+        auto low = uint32_t(digits);
+        for (int i = 0; i < 4; ++i, last -= 2) {
+            std::memcpy(last, kPairs + 2 * (low % 100), 2);
+            low /= 100;
+        }
+        digits = low;
+    } else {
+        for (int i = significant - 1; i > 1; i -= 2, last -= 2) {
+            std::memcpy(last, kPairs + 2 * (digits % 100), 2);
+            digits /= 100;
+        }
+        if (significant % 2 == 0) last[1] = char('0' + digits % 10), digits /= 10;
     }
-    if (significant % 2 == 0) *last-- = char('0' + digits % 10), digits /= 10;
     dst[1] = '.';
     dst[0] = char('0' + digits);
     dst += significant + 1;

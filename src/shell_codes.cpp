@@ -1,6 +1,7 @@
 // Coefficient access for one shell and angular momentum, the IOpCl decoder and
 // the renormalisation pass over all shells.
 #include <cmath>
+#include <cstring>
 
 #include "tesvarin/parser.hpp"
 #include "tesvarin/utils.hpp"
@@ -25,6 +26,34 @@ auto& coefficients_for(Basis& b, int64_t L) {
 int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
     return (L == 0 || L == 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
 }
+
+// PrmNrm of an exponent with itself, remembered for the pass: a basis repeats the
+// same few exponents on every atom of an element, and the function is pure.
+class SelfNorms {
+public:
+    SelfNorms() : slots_(kSlots) {}
+
+    double operator()(int64_t type, int64_t L, double e) {
+        uint64_t bits;
+        std::memcpy(&bits, &e, sizeof bits);
+        const uint64_t key = bits * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(L * 4 + type);
+        Slot& slot = slots_[(key >> 40) & (kSlots - 1)];
+        if (!slot.used || slot.bits != bits || slot.L != L || slot.type != type) {
+            slot = Slot{bits, L, type, PrmNrm(type, L, e, e), true};
+        }
+        return slot.value;
+    }
+
+private:
+    struct Slot {
+        uint64_t bits = 0;
+        int64_t L = 0, type = 0;
+        double value = 0;
+        bool used = false;
+    };
+    static constexpr size_t kSlots = 4096;
+    std::vector<Slot> slots_;
+};
 
 // Lowest angular momentum of a shell in the internal encoding.
 int64_t lowest_l(int64_t type, int64_t cons) {
@@ -82,6 +111,7 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
     // One coefficient buffer and one norm buffer for the whole pass, as GetCCB/PutCCB
     // would fill and drain them shell by shell.
     std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0);
+    SelfNorms self_norm;
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
         if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
@@ -95,14 +125,14 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
                 if (e[i] < 1e-6) TESVARIN_THROW("Missing exponents in basis set");
             }
             if (oldPrimNorm != 0) {
-                for (int64_t i = 0; i < n; ++i) c[i] /= std::sqrt(PrmNrm(oldPrimNorm, L, e[i], e[i]));
+                for (int64_t i = 0; i < n; ++i) c[i] /= std::sqrt(self_norm(oldPrimNorm, L, e[i]));
             }
             if (contrNorm == 1 || contrNorm == 2) {
-                for (int64_t i = 0; i < n; ++i) norms[i] = PrmNrm(contrNorm, L, e[i], e[i]);
+                for (int64_t i = 0; i < n; ++i) norms[i] = self_norm(contrNorm, L, e[i]);
                 NormCC(contrNorm, k, spare, L, n, e, c, norms);
             }
             if (newPrimNorm != 0) {
-                for (int64_t i = 0; i < n; ++i) c[i] *= std::sqrt(PrmNrm(newPrimNorm, L, e[i], e[i]));
+                for (int64_t i = 0; i < n; ++i) c[i] *= std::sqrt(self_norm(newPrimNorm, L, e[i]));
             }
             copy_vec(c, stored, n, 0, start);
         }
