@@ -196,7 +196,7 @@ def main() -> None:
     pair = run_probe("threads", chk, other, r)
     many_mmap, _ = baseline(exe, "mmap", many, repeat=r)
     many_parse = run_probe("parse", many, r)
-    iodata = None if args.no_iodata else run_probe("iodata", chk, fchk, 1)
+    iodata = None if args.no_iodata else run_probe("iodata", chk, fchk, r)
 
     mbs = size / MB / parse["seconds"]
     printf_rate = printf_n / printf_s

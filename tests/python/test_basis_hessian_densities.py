@@ -96,6 +96,26 @@ def test_hessian_quarter_turn(read, rot, basis, ilsw, diag):
     assert np.allclose(h, np.diag(diag), rtol=0, atol=1e-15)
 
 
+@np.errstate(invalid="ignore")
+def rotated_by_identity(full):
+    """One atom's block turned by the identity in the reader's operation order, then expanded:
+    what the identity rotation does to -0 (meets +0 products) and to inf (0 * inf is NaN)."""
+    r, b = np.array(IDENTITY), np.array(full, dtype=float)
+    t = np.array([[b[s, 0] * r[q] + b[s, 1] * r[3 + q] + b[s, 2] * r[6 + q] for q in range(3)] for s in range(3)])
+    out = np.array([[r[p] * t[0, q] + r[3 + p] * t[1, q] + r[6 + p] * t[2, q] for q in range(3)] for p in range(3)])
+    low = np.tril(out, -1) + 0.0
+    return low + low.T + np.diag((np.diag(out) + np.diag(out)) * 0.5)
+
+
+@pytest.mark.parametrize("full", [[[-0.0, 1, 2], [1, 3, 4], [2, 4, 5]], [[1, np.inf, 2], [np.inf, -0.0, 4], [2, 4, 5]],
+                                  [[1, 2, 3], [2, -4, 5], [3, 5, np.nan]]])
+def test_hessian_identity_rotation_skipped_only_when_exact(read, full):
+    chk = molecule([Atom(6)], orient=(IDENTITY, (0.0, 0.0, 0.0))).add(FORCE_CONST, reals(*packed(full)))
+    h = read(chk).params.mol.hessian
+    want = rotated_by_identity(full)
+    assert np.array_equal(h, want, equal_nan=True) and np.array_equal(np.signbit(h), np.signbit(want))
+
+
 def test_hessian_general_rotation(read):
     m = np.array([[2.0, -1.0, 2.0], [2.0, 2.0, -1.0], [-1.0, 2.0, 2.0]]) / 3      # a rotation, not symmetric
     full = np.random.default_rng(7).normal(size=(6, 6)) + np.arange(36).reshape(6, 6)
