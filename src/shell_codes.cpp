@@ -1,5 +1,6 @@
 // Coefficient access for one shell and angular momentum, the IOpCl decoder and
 // the renormalisation pass over all shells.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -53,6 +54,55 @@ private:
     };
     static constexpr size_t kSlots = 4096;
     std::vector<Slot> slots_;
+};
+
+// Whole shells of a pass, remembered: every atom of an element repeats the same
+// contractions, and a pass is a pure function of L, the exponents and the
+// coefficients. Keys are compared bit for bit, so a hit returns exactly what the
+// arithmetic would.
+class ShellMemo {
+public:
+    ShellMemo() : slots_(kSlots) {}
+
+    static uint64_t key(int64_t L, int64_t n, const double* e, const double* c) {
+        uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(L * 131 + n);
+        for (const double* v : {e, c}) {
+            for (int64_t i = 0; i < n; ++i) {
+                uint64_t bits;
+                std::memcpy(&bits, &v[i], sizeof bits);
+                h = (h ^ bits) * 0x100000001b3ull;
+            }
+        }
+        return h;
+    }
+    // The coefficients remembered for these exponents and coefficients, or nullptr.
+    const double* find(uint64_t key, int64_t L, int64_t n, const double* e, const double* c) const {
+        const Slot& s = slots_[key & (kSlots - 1)];
+        const size_t bytes = static_cast<size_t>(n) * sizeof(double);
+        if (!s.used || s.key != key || s.L != L || s.n != n) return nullptr;
+        const double* stored = pool_.data() + s.offset;
+        if (std::memcmp(stored, e, bytes) != 0 || std::memcmp(stored + n, c, bytes) != 0) return nullptr;
+        return stored + 2 * n;
+    }
+    void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {
+        if (pool_.size() > kMaxPool) return;
+        slots_[key & (kSlots - 1)] = Slot{key, L, n, pool_.size(), true};
+        pool_.insert(pool_.end(), e, e + n);
+        pool_.insert(pool_.end(), c_in, c_in + n);
+        pool_.insert(pool_.end(), c_out, c_out + n);
+    }
+
+private:
+    struct Slot {
+        uint64_t key = 0;
+        int64_t L = 0, n = 0;
+        size_t offset = 0;
+        bool used = false;
+    };
+    static constexpr size_t kSlots = 1024;
+    static constexpr size_t kMaxPool = size_t{1} << 20;  // doubles: 8 MB of distinct shells at most
+    std::vector<Slot> slots_;
+    std::vector<double> pool_;  // exponents, coefficients in, coefficients out, per shell
 };
 
 // Lowest angular momentum of a shell in the internal encoding.
@@ -110,8 +160,9 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
     auto& b = mol.bparams;
     // One coefficient buffer and one norm buffer for the whole pass, as GetCCB/PutCCB
     // would fill and drain them shell by shell.
-    std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0);
+    std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0), input(kMaxCon, 0.0);
     SelfNorms self_norm;
+    ShellMemo memo;
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
         if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
@@ -124,6 +175,13 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
             for (int64_t i = 0; i < n; ++i) {
                 if (e[i] < 1e-6) TESVARIN_THROW("Missing exponents in basis set");
             }
+            const uint64_t key = ShellMemo::key(L, n, e, c.data());
+            if (const double* done = memo.find(key, L, n, e, c.data())) {
+                std::copy_n(done, n, c.begin());
+                copy_vec(c, stored, n, 0, start);
+                continue;
+            }
+            std::copy_n(c.begin(), n, input.begin());
             if (oldPrimNorm != 0) {
                 for (int64_t i = 0; i < n; ++i) c[i] /= std::sqrt(self_norm(oldPrimNorm, L, e[i]));
             }
@@ -134,6 +192,7 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
             if (newPrimNorm != 0) {
                 for (int64_t i = 0; i < n; ++i) c[i] *= std::sqrt(self_norm(newPrimNorm, L, e[i]));
             }
+            memo.remember(key, L, n, e, input.data(), c.data());
             copy_vec(c, stored, n, 0, start);
         }
     }
