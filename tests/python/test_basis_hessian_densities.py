@@ -116,6 +116,14 @@ def test_hessian_identity_rotation_skipped_only_when_exact(read, full):
     assert np.array_equal(h, want, equal_nan=True) and np.array_equal(np.signbit(h), np.signbit(want))
 
 
+def test_hessian_larger_than_a_tile(read):
+    atoms = [Atom(1, (2.0 * i, 0.0, 0.0)) for i in range(30)]  # 90 coordinates: blocks of 64 and 26
+    full = np.random.default_rng(3).normal(size=(90, 90))
+    full += full.T
+    h = read(molecule(atoms).add(FORCE_CONST, reals(*packed(full)))).params.mol.hessian
+    assert np.array_equal(h, full)
+
+
 def test_hessian_general_rotation(read):
     m = np.array([[2.0, -1.0, 2.0], [2.0, 2.0, -1.0], [-1.0, 2.0, 2.0]]) / 3      # a rotation, not symmetric
     full = np.random.default_rng(7).normal(size=(6, 6)) + np.arange(36).reshape(6, 6)

@@ -97,3 +97,12 @@ def test_densities_by_kind(read, kind):
 def test_density_kind_rejected(read, kind, error):
     with pytest.raises(error):
         read(open_shell()).params.mol.total_density(kind)
+
+
+def test_full_density_larger_than_a_tile(read):
+    nbasis = 70  # the mirror works in blocks of 64
+    tri = np.random.default_rng(5).normal(size=nbasis * (nbasis + 1) // 2)
+    mol = read(molecule(ATOMS, SHELLS, nbasis=nbasis).add(DENSITIES, densities(1, *tri))).params.mol
+    full = np.zeros((nbasis, nbasis))
+    full[np.tril_indices(nbasis)] = tri
+    assert np.array_equal(mol.total_density(0, full=True), full + np.tril(full, -1).T)
