@@ -6,6 +6,8 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -255,24 +257,24 @@ PYBIND11_MODULE(Tesvarin_, m) {
              "a read-only view");
     add_view("shell_coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.cshell, mo.NShell, 3); },
              "Shell centres in Bohr, float64 (nshell, 3); a read-only view");
-    mol.def(
-        "total_density",
-        [](py::object self, py::object kind, bool full) {
-            const Mol& mo = self.cast<const Mol&>();
-            return density(self, mo, mo.totdens[static_cast<size_t>(density_slot(kind))], full);
-        },
-        py::arg("kind"), py::arg("full") = false,
-        "Total density of one kind (0..8, or a name such as \"SCF\" or \"MP2 Density\"), in the AO basis "
-        "(electrons): the packed lower triangle as a read-only view, or with full=True a new symmetric "
-        "(n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None when absent");
-    mol.def(
-        "spin_density",
-        [](py::object self, py::object kind, bool full) {
-            const Mol& mo = self.cast<const Mol&>();
-            return density(self, mo, mo.spindens[static_cast<size_t>(density_slot(kind))], full);
-        },
-        py::arg("kind"), py::arg("full") = false,
-        "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent");
+    using Slots = std::array<tesvarin::bulk_vector<double>, 9> Mol::*;
+    for (const auto& [name, slots, doc] : {
+             std::tuple<const char*, Slots, const char*>{
+                 "total_density", &Mol::totdens,
+                 "Total density of one kind (0..8, or a name such as \"SCF\" or \"MP2 Density\"), in the AO "
+                 "basis (electrons): the packed lower triangle as a read-only view, or with full=True a new "
+                 "symmetric (n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None "
+                 "when absent"},
+             {"spin_density", &Mol::spindens,
+              "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"}}) {
+        mol.def(
+            name,
+            [slots = slots](py::object self, py::object kind, bool full) {
+                const Mol& mo = self.cast<const Mol&>();
+                return density(self, mo, (mo.*slots)[static_cast<size_t>(density_slot(kind))], full);
+            },
+            py::arg("kind"), py::arg("full") = false, doc);
+    }
 
     reader.def(py::init([](const char* fchk) {
                    if (fchk == nullptr) throw std::runtime_error("ChkReader_: the checkpoint path is None");
