@@ -185,12 +185,13 @@ def test_parallel_streaming_writer_matches_one_thread_and_printf(read, tmp_path)
     assert all(len(line) == 80 for line in lines)
 
 
+@pytest.mark.parametrize("complete", [False, True])
 @pytest.mark.parametrize("chkfile", EVERY_CHK, ids=lambda p: f"{p.parent.name}/{p.stem}")
-def test_threads_never_change_the_fchk(chkfile, tmp_path):
+def test_threads_never_change_the_fchk(chkfile, complete, tmp_path):
     try:
         reader = Tesvarin_.ChkReader_(str(chkfile))
+        reader.write_fchk(str(tmp_path / "one.fchk"), complete=complete, threads=1)
     except RuntimeError:
-        pytest.skip("a checkpoint the reader refuses")
-    reader.write_fchk(str(tmp_path / "one.fchk"), threads=1)
-    reader.write_fchk(str(tmp_path / "two.fchk"))
+        pytest.skip("a checkpoint the reader (or the complete writer) refuses")
+    reader.write_fchk(str(tmp_path / "two.fchk"), complete=complete)
     assert (tmp_path / "one.fchk").read_bytes() == (tmp_path / "two.fchk").read_bytes()
