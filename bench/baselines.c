@@ -3,11 +3,14 @@
  *   baselines mmap FILE         map the file and memcpy it into fresh memory
  *   baselines fread FILE        read it into fresh memory with one fread per 8-byte word
  *   baselines fprintf FILE OUT  fprintf("%16.8E") every word after the directory, five to a line
+ *   baselines cores             the same arithmetic twice on one thread, then once on each of two
  *
- * Each prints "<seconds> <bytes or values>" on one line. Build: cc -O2 bench/baselines.c
+ * Each prints "<seconds> <bytes, values or second seconds>" on one line.
+ * Build: cc -O2 -pthread bench/baselines.c
  */
 #define _GNU_SOURCE
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -40,7 +43,28 @@ static unsigned sample(const unsigned char* data, size_t size) {
     return sum;
 }
 
+/* Enough pure arithmetic for about a second of one core. */
+static void* spin(void* out) {
+    uint64_t x = 88172645463325252ull;
+    for (long i = 0; i < 400000000L; ++i) x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    *(uint64_t*)out = x;
+    return NULL;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "cores") == 0) {
+        uint64_t sink[2];
+        double start = now();
+        spin(&sink[0]), spin(&sink[1]);
+        const double serial = now() - start;
+        pthread_t other;
+        start = now();
+        pthread_create(&other, NULL, spin, &sink[1]);
+        spin(&sink[0]);
+        pthread_join(other, NULL);
+        printf("%.6f %.6f %u\n", serial, now() - start, (unsigned)(sink[0] ^ sink[1]));
+        return 0;
+    }
     if (argc < 3) {
         fprintf(stderr, "usage: %s mmap|fread|fprintf FILE [OUT]\n", argv[0]);
         return 2;
