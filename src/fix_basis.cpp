@@ -3,6 +3,7 @@
 // shell-type codes with the flat coefficient lists of the formatted checkpoint.
 #include <algorithm>
 
+#include "tesvarin/checked.hpp"
 #include "tesvarin/parser.hpp"
 
 namespace {
@@ -77,7 +78,7 @@ void Tesvarin::fix_basis() {
             const bool sp = (T == 1 && C != 1) || (combined && L == 1);
             const auto j = static_cast<int64_t>(plan.size());
             if (j >= mol.NShell) TESVARIN_THROW("NShell != mol.NShell in fix_basis");
-            if (P - 1 > mol.NPrim - n || (L >= 2 && D - 1 > mol.NPrimD - n)) {
+            if (!tesvarin::fits(P - 1, n, mol.NPrim) || (L >= 2 && !tesvarin::fits(D - 1, n, mol.NPrimD))) {
                 TESVARIN_THROW("FixB: the rebuilt shells need more primitives than NPrim = " +
                                std::to_string(mol.NPrim) + " and NPrimD = " + std::to_string(mol.NPrimD) + " hold");
             }

@@ -3,6 +3,15 @@
 
 #include <limits>
 
+#include "tesvarin/checked.hpp"
+
+namespace {
+// The arrays sized by counts from the file may together hold this many times the
+// file's words, plus kSlackWords so that small files keep their small fixed-size arrays.
+constexpr int64_t kWordsPerFileWord = 4;
+constexpr int64_t kSlackWords = int64_t{1} << 16;
+}  // namespace
+
 Tesvarin::Tesvarin(const string& fname)
     : serializer(std::make_unique<FileSerializer>(fname.c_str(), "rb", false)), fname(fname) {
     params.route = "None";
@@ -63,4 +72,17 @@ void Tesvarin::check_count(const char* what, int64_t count) const {
         TESVARIN_THROW(std::string("Bad count in .chk: ") + what + " = " + std::to_string(count) +
                        ", but the file holds only " + std::to_string(file_words) + " words");
     }
+}
+
+void Tesvarin::claim_words(const char* what, int64_t count) {
+    check_count(what, count);
+    const int64_t file_words = serializer->get_fsize() / 8;
+    const tesvarin::Checked limit = tesvarin::Checked(file_words) * kWordsPerFileWord + kSlackWords;
+    const tesvarin::Checked total = tesvarin::Checked(claimed_words) + count;
+    if (!total.ok() || !limit.ok() || total.value() > limit.value()) {
+        TESVARIN_THROW(std::string("Bad count in .chk: ") + what + " = " + std::to_string(count) +
+                       " would make the arrays read from the file hold more than " + std::to_string(kWordsPerFileWord) +
+                       " times its " + std::to_string(serializer->get_fsize()) + " bytes");
+    }
+    claimed_words = total.value();
 }

@@ -45,7 +45,7 @@ void Tesvarin::read_densities() {
     int64_t stored_before = 0;
     for (int k = 0; k < kDensityKinds; ++k) {
         if (!LBit(mask, k)) continue;
-        check_count("density length", per_kind);
+        claim_words("density length", per_kind);
         serializer->seek((start + 1 + per_kind * stored_before) * 8);
         ++stored_before;
         // Alpha goes straight into the total and beta into the spin slot; a short

@@ -60,6 +60,7 @@ void Tesvarin::read_hessian() {
     const int64_t n = 3 * mol.natoms;
     const int64_t packed = n * (n + 1) / 2;
     check_count("force constant count", packed);
+    claim_words("Hessian size", n * n);  // the packed values are expanded in the matrix's own storage
     mol.hessian.resize(n, n);
     double* h = mol.hessian.data();
     tesvarin::advise_huge_pages(h, static_cast<size_t>(n * n) * sizeof(double));

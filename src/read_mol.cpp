@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "tesvarin/checked.hpp"
 #include "tesvarin/parser.hpp"
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int64_t kNewestLayout = -12349;
 constexpr int64_t kMaxAtoms = 249997;  // per-atom arrays hold natoms + 3 entries, at most 250000
 constexpr int64_t kBasisHeaderWords = 32;
 constexpr int64_t kOrientWords = 38;
+constexpr int64_t kMaxShellType = 13;  // the highest L that the primitive norms handle
 
 void print_line(const char* text) {
     std::fputs(text, stdout);
@@ -62,30 +64,24 @@ bool Tesvarin::read_basis_header() {
 void Tesvarin::read_basis_arrays() {
     auto& mol = params.mol;
     auto& b = mol.bparams;
-    read_counted(b.primexp, mol.NPrim, "NPrim");
-    read_array(b.coefs, mol.NPrim);
-    read_array(b.coefp, mol.NPrim);
-    read_counted(b.coefd, mol.NPrimD, "NPrimD");
-    read_array(b.coefhi, mol.NPrimD);
+    for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) read_counted(*v, mol.NPrim, "NPrim");
+    for (auto* v : {&b.coefd, &b.coefhi}) read_counted(*v, mol.NPrimD, "NPrimD");
     read_counted(b.dfstart, mol.NShell, "NShell");
-    read_array(b.shellx, mol.NShell);
-    read_array(b.shelly, mol.NShell);
-    read_array(b.shellz, mol.NShell);
-    read_array(b.shell2map, mol.NShell);
-    read_array(b.primstart, mol.NShell);
-    read_array(b.shellnprim, mol.NShell);
-    read_array(b.shelltypes, mol.NShell);
-    read_array(b.shellcons, mol.NShell);
-    read_array(b.ishaux1, mol.NShell);
-    read_array(b.ishaux2, mol.NShell);
-    read_array(b.rshaux1, mol.NShell);
-    read_array(b.rshaux2, mol.NShell);
+    for (auto* v : {&b.shellx, &b.shelly, &b.shellz}) read_counted(*v, mol.NShell, "NShell");
+    for (auto* v : {&b.shell2map, &b.primstart, &b.shellnprim, &b.shelltypes, &b.shellcons, &b.ishaux1, &b.ishaux2})
+        read_counted(*v, mol.NShell, "NShell");
+    for (auto* v : {&b.rshaux1, &b.rshaux2}) read_counted(*v, mol.NShell, "NShell");
 
     // Every shell's primitive runs must lie inside the arrays they index.
     for (int64_t i = 0; i < mol.NShell; ++i) {
-        const int64_t n = b.shellnprim[i], p = b.primstart[i], d = b.dfstart[i];
-        const bool prims_ok = n >= 0 && p >= 1 && p - 1 <= mol.NPrim - n;
-        const bool df_ok = b.shelltypes[i] < 2 || (d >= 1 && d - 1 <= mol.NPrimD - n);
+        const int64_t n = b.shellnprim[i], p = b.primstart[i], d = b.dfstart[i], type = b.shelltypes[i];
+        // fits() also holds for a start near INT64_MIN, where p - 1 itself would overflow.
+        const bool prims_ok = p >= 1 && tesvarin::fits(p - 1, n, mol.NPrim);
+        const bool df_ok = type < 2 || (d >= 1 && tesvarin::fits(d - 1, n, mol.NPrimD));
+        if (type < 0 || type > kMaxShellType) {
+            TESVARIN_THROW("Bad basis in .chk: shell " + std::to_string(i + 1) + " has type " + std::to_string(type) +
+                           ", outside 0 to " + std::to_string(kMaxShellType));
+        }
         if (!prims_ok || !df_ok) {
             TESVARIN_THROW("Bad basis in .chk: shell " + std::to_string(i + 1) + " has " + std::to_string(n) +
                            " primitives from position " + std::to_string(p) + " (D/F position " +
@@ -150,17 +146,17 @@ void Tesvarin::read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef) {
     check_count("orbital count", nmo);
     check_count("MO coefficient count", ncoef);
     seek_section(ene);
-    read_array(mol.aoene, nmo);
-    if (spin_blocks == 2) read_array(mol.boene, nmo);
+    read_counted(mol.aoene, nmo, "orbital count");
+    if (spin_blocks == 2) read_counted(mol.boene, nmo, "orbital count");
     seek_section(alpha);
-    read_array(mol.amocoeff, ncoef);
+    read_counted(mol.amocoeff, ncoef, "MO coefficient count");
     if (spin_blocks == 2 && has_magic(MagicNum::BetaMO, beta)) {
         seek_section(beta);
-        read_array(mol.bmocoeff, ncoef);
+        read_counted(mol.bmocoeff, ncoef, "MO coefficient count");
     }
     if (has_magic(MagicNum::OrthBasis, orth) && section_words(orth) > 0 && section_words(orth) == ncoef) {
         seek_section(orth);
-        read_array(mol.orthbasis, ncoef);
+        read_counted(mol.orthbasis, ncoef, "MO coefficient count");
     }
 }
 
@@ -195,10 +191,10 @@ void Tesvarin::read_mol() {
     }
     const int64_t n = mol.natoms + 3;
     check_count("atom coordinates", 3 * n);
-    read_array(mol.atomicnums, n);
-    read_array(mol.nucchg, n);
-    read_array(mol.coords, 3 * n);
-    read_array(mol.atomtypes, n);
+    read_counted(mol.atomicnums, n, "atom count");
+    read_counted(mol.nucchg, n, "atom count");
+    read_counted(mol.coords, 3 * n, "atom coordinates");
+    read_counted(mol.atomtypes, n, "atom count");
 
     const bool have_basis = has_magic(MagicNum::Basis, index);
     if (have_basis) {

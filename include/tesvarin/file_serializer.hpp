@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,12 +28,12 @@ class FileSerializer {
 public:
     FileSerializer(const char* name, const char* mode, bool swap)
         : fp(nullptr), name(name), read_mode(mode[0] == 'r'), swap(false), fsize(0) {
-        fp = fopen64(name, mode);
-        if (fp == nullptr) {
+        fp = read_mode ? open_regular(name) : fopen64(name, mode);
+        if (fp == nullptr && regular) {
             TESVARIN_THROW(std::string("Can not open/write file: ") + name);
         }
         this->swap = swap;
-        if (read_mode) {
+        if (read_mode && regular) {
             fseeko64(fp, 0, SEEK_END);
             fsize = ftello64(fp);
             fseeko64(fp, 0, SEEK_SET);
@@ -41,6 +45,9 @@ public:
     }
     FileSerializer(const FileSerializer&) = delete;
     FileSerializer& operator=(const FileSerializer&) = delete;
+
+    // False for a FIFO, a device or a directory: such a file is opened but never read.
+    bool is_regular() const { return regular; }
 
     int64_t get_fsize() const {
         if (!read_mode) TESVARIN_THROW("get_fsize only use in read mode");
@@ -76,6 +83,20 @@ public:
     int64_t tell() const { return ftello(fp); }
 
 private:
+    // Opens for reading without blocking (a FIFO with no writer would block an
+    // ordinary open for ever) and hands out a stream only for a regular file;
+    // otherwise returns null with `regular` false.
+    FILE* open_regular(const char* path) {
+        const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        struct stat st {};
+        const bool stat_ok = fstat(fd, &st) == 0;
+        regular = !stat_ok || S_ISREG(st.st_mode);
+        FILE* stream = stat_ok && regular ? fdopen(fd, "rb") : nullptr;
+        if (stream == nullptr) ::close(fd);
+        return stream;
+    }
+
     template <typename T>
     bool transfer8(T* value) const {
         if (read_mode) {
@@ -93,4 +114,5 @@ private:
     bool read_mode;
     bool swap;
     int64_t fsize;
+    bool regular = true;
 };

@@ -89,6 +89,10 @@ private:
     // Rejects a count read from the file that is negative or asks for more
     // words than the whole file holds, before it sizes anything.
     void check_count(const char* what, int64_t count) const;
+    // check_count, then charges `count` words to the budget that all arrays sized
+    // from the file share, so that many counts each near the file's size cannot
+    // together hold many times its size.
+    void claim_words(const char* what, int64_t count);
 
     // Sizes `values` to `count` and fills it from the current position; a short read
     // leaves the rest zero. A bulk_vector is not zero-filled before the read.
@@ -100,8 +104,8 @@ private:
     }
     // read_array for a count that came from the file.
     template <typename T, typename Alloc>
-    void read_counted(std::vector<T, Alloc>& values, int64_t count, const char* what) const {
-        check_count(what, count);
+    void read_counted(std::vector<T, Alloc>& values, int64_t count, const char* what) {
+        claim_words(what, count);
         read_array(values, count);
     }
 
@@ -116,4 +120,5 @@ private:
     int64_t iopcl = 0;
     int64_t iopcl_out = 0;
     int64_t irohf = 0;
+    int64_t claimed_words = 0;  // words of arrays sized by counts from the file so far
 };
