@@ -46,6 +46,8 @@ void gather_primitives(std::vector<double>& v, const std::vector<NewShell>& plan
 void Tesvarin::fix_basis() {
     auto& mol = params.mol;
     auto& b = mol.bparams;
+    // The flat coefficient lists, the shell centres and codes and the rebuild plan count too.
+    claim_words("basis size", 2 * mol.NPrim + 9 * mol.NShell);
 
     // FixB: keep the shells of basis atoms, ordered by atom (a counting sort keeps
     // the file order within one atom).

@@ -113,6 +113,7 @@ void Tesvarin::read_label() {
         seek_section(index);
         const int64_t words = section_words(index);
         if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");
+        check_count("version record length", words);
         claim_words("version record length", words);
         std::vector<char> text(static_cast<size_t>(words) * 8 + 1, '\0');
         serializer->read_bytes(text.data(), static_cast<size_t>(words) * 8);

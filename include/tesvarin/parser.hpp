@@ -89,9 +89,8 @@ private:
     // Rejects a count read from the file that is negative or asks for more
     // words than the whole file holds, before it sizes anything.
     void check_count(const char* what, int64_t count) const;
-    // check_count, then charges `count` words to the budget that all arrays sized
-    // from the file share, so that many counts each near the file's size cannot
-    // together hold many times its size.
+    // Charges `count` words to the budget that all arrays sized from the file share,
+    // so that many counts each near the file's size cannot together hold many times it.
     void claim_words(const char* what, int64_t count);
 
     // Sizes `values` to `count` and fills it from the current position; a short read
@@ -105,6 +104,7 @@ private:
     // read_array for a count that came from the file.
     template <typename T, typename Alloc>
     void read_counted(std::vector<T, Alloc>& values, int64_t count, const char* what) {
+        check_count(what, count);
         claim_words(what, count);
         read_array(values, count);
     }

@@ -141,6 +141,7 @@ std::string err(const std::string& where, const std::string& message) {
         {"fix_basis", {"src/fix_basis.cpp", "void Tesvarin::fix_basis()"}},
         {"read_densities", {"src/read_densities.cpp", "void Tesvarin::read_densities()"}},
         {"check_count", {"src/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
+        {"claim_words", {"src/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t)"}},
         {"seek_section", {"src/parser.cpp", "void Tesvarin::seek_section(int) const"}},
         {"convert_cc", {"src/shell_codes.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
         {"decode_sc", {"src/shell_codes.cpp",
@@ -155,6 +156,12 @@ std::string err(const std::string& where, const std::string& message) {
         {"LBit", {"src/utils.cpp", "bool LBit(int64_t, int)"}}};
     const auto& [file, function] = at.at(where);
     return "Error: " + message + "\n\nSource File:\t" + file + ", Line: N\nFunction:\t" + function;
+}
+
+std::string budget_err(const std::string& what, int64_t n, const std::string& path) {
+    return err("claim_words", "Bad count in .chk: " + what + " = " + std::to_string(n) +
+                                  " would make the arrays read from the file hold more than 4 times its " +
+                                  std::to_string(std::filesystem::file_size(path)) + " bytes");
 }
 
 std::string count_err(const std::string& what, int64_t n, const std::string& path) {

@@ -75,6 +75,8 @@ std::string parse_error(const std::string& path);
 // The whole error text of `message` thrown at `where`, a function name (table in the .cpp).
 std::string err(const std::string& where, const std::string& message);
 std::string count_err(const std::string& what, int64_t n, const std::string& path);
+// The memory budget's refusal of `what` = n (the arrays sized from the file past four times its size).
+std::string budget_err(const std::string& what, int64_t n, const std::string& path);
 }  // namespace chk
 
 // The parser names this struct its friend, so tests can set its state.

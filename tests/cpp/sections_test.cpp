@@ -82,6 +82,10 @@ TEST(Basis, GarbageHeadersAndPositions) {
     const std::string bad = "Bad basis in .chk: shell 1 has ", past = "past NPrim = 2 or NPrimD = 0";
     Shell negative = s_shell({1.0, 2.0}), d{2, 1, {1.0}, {}, {}, {1.0}}, s1 = s_shell({1.0}), s2 = s_shell({1.0, 2.0});
     negative.nprim = -2;
+    Shell min_s = s1, min_d = d, top = d, bottom = s1, fourteen = d, minus_one = s1;
+    min_s.nprim = min_d.nprim = LLONG_MIN;  // p - 1 <= NPrim - n and d - 1 <= NPrimD - n would overflow
+    top.type = LLONG_MAX, bottom.type = LLONG_MIN, fourteen.type = 14, minus_one.type = -1;
+    const std::string type = "Bad basis in .chk: shell 1 has type ", range = ", outside 0 to 13";
     // MaxTyp 2 without D/F, CartD, CartF, NShell, NPrimD above NPrim; positions past the arrays; huge counts.
     for (const auto& [shell, header, primstart, dfstart, error] :
          std::vector<std::tuple<Shell, std::map<int, int64_t>, int64_t, int64_t, std::string>>{
@@ -91,7 +95,13 @@ TEST(Basis, GarbageHeadersAndPositions) {
              {s2, {}, 0, 0, bad + "2 primitives from position 0 (D/F position 0), " + past},
              {negative, {}, 1, 0, bad + "-2 primitives from position 1 (D/F position 0), " + past},
              {d, {}, 1, 2, bad + "1 primitives from position 1 (D/F position 2), past NPrim = 1 or NPrimD = 1"},
-             {s1, {{2, 1LL << 40}}, 1, 0, "NPrim"}, {s1, {{0, 1LL << 40}}, 1, 0, "NShell"}}) {
+             {s1, {{2, 1LL << 40}}, 1, 0, "NPrim"}, {s1, {{0, 1LL << 40}}, 1, 0, "NShell"},
+             {min_s, {}, 1, 0, bad + "-9223372036854775808 primitives from position 1 (D/F position 0), past NPrim = 1"
+                                     " or NPrimD = 0"},
+             {min_d, {}, 1, 8, bad + "-9223372036854775808 primitives from position 1 (D/F position 8), past NPrim = 1"
+                                     " or NPrimD = 1"},
+             {top, {}, 1, 1, type + "9223372036854775807" + range}, {bottom, {}, 1, 0, type + "-9223372036854775808" + range},
+             {fourteen, {}, 1, 1, type + "14" + range}, {minus_one, {}, 1, 0, type + "-1" + range}}) {
         const BasisOpts o{1, 1, header, {primstart}, {dfstart}};
         const std::string path = minimal().add(BASIS, basis_section({shell}, o)).write("basis.chk");
         if (error == garbage) EXPECT_EQ(head(parse_error(path)), garbage);

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Coverage-guided fuzzing of the reader with libFuzzer under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+#
+#   bash tools/fuzz/run.sh --ci [SECONDS]        bounded run that fails on the first finding (CI)
+#   bash tools/fuzz/run.sh [SECONDS] [WORKERS]   long campaign; keeps going after findings,
+#                                                minimises each one and keeps it in fuzz-findings/
+#
+# Seeds: tools/fuzz/corpus (made by tools/fuzz/make_corpus.py), plus the real checkpoints of
+# ../shared/realchk when that directory is there. The campaign's growing corpus lives in
+# build/fuzz/corpus and is reused by the next run.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+mode=campaign
+if [ "${1:-}" = "--ci" ]; then
+  mode=ci
+  shift
+fi
+seconds=${1:-$([ "$mode" = ci ] && echo 120 || echo 3600)}
+workers=${2:-$(nproc)}
+
+if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-dev >/dev/null
+fi
+CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTESVARIN_FUZZ=ON -DTESVARIN_PYTHON=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz --target fuzz_reader -j "$(nproc)"
+
+seeds=(tools/fuzz/corpus)
+[ -d ../shared/realchk ] && seeds+=(../shared/realchk)
+# A file asking for more than four times its size is refused before it allocates, so
+# the RSS limit only has to cover the largest input and the sanitizers' own memory.
+flags=(-dict=tools/fuzz/chk.dict -max_len=65536 -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
+  -print_final_stats=1)
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+if [ "$mode" = ci ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  # Any crash, sanitizer report, timeout, leak or allocation past the limits stops the run
+  # with a non-zero status and prints the input.
+  build/fuzz/fuzz_reader "${flags[@]}" -max_total_time="$seconds" -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>&1 |
+    tail -n 40
+  exit "${PIPESTATUS[0]}"
+fi
+
+# Long campaign: independent workers share one corpus directory (each reloads what the
+# others add); a worker that stops at a finding is started again until the time is up.
+mkdir -p build/fuzz/corpus build/fuzz/logs fuzz-findings
+cp build/fuzz/fuzz_reader build/fuzz/fuzz_reader.campaign  # rebuilding during a campaign leaves it alone
+end=$(($(date +%s) + seconds))
+worker() {
+  local log=build/fuzz/logs/worker-$1.log left
+  while left=$((end - $(date +%s))) && [ "$left" -gt 5 ]; do
+    build/fuzz/fuzz_reader.campaign "${flags[@]}" -max_total_time="$left" -artifact_prefix=fuzz-findings/ \
+      build/fuzz/corpus "${seeds[@]}" >>"$log" 2>&1 || echo "worker $1: finding after $(grep -c DONE "$log") runs"
+  done
+}
+for i in $(seq "$workers"); do worker "$i" & done
+wait
+for found in fuzz-findings/*; do
+  case "$found" in *.min) continue ;; esac
+  [ -e "$found.min" ] && continue
+  build/fuzz/fuzz_reader.campaign -minimize_crash=1 -runs=20000 -timeout=10 -exact_artifact_path="$found.min" "$found" \
+    >/dev/null 2>&1 || true
+  echo "finding: $found (minimised: $found.min)"
+done
+# Totals over every run of every worker, this campaign and the earlier ones kept in the logs.
+awk '/number_of_executed_units/ {n += $2} /DONE/ {runs++} END {printf "executions so far: %d in %d runs\n", n, runs}' \
+  build/fuzz/logs/*.log
+grep -h "DONE" build/fuzz/logs/*.log | tail -n 1
