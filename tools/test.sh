@@ -24,3 +24,7 @@ cmake -S . -B build/sanitize -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF 
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=halt_on_error=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# Coverage-guided fuzzing of the reader for two minutes: a crash, a sanitizer report, a
+# hang, a leak or memory far beyond the input's size fails the run.
+bash tools/fuzz/run.sh --ci 120

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#ifdef TESVARIN_SANITIZE
-#include <sanitizer/allocator_interface.h>
-#endif
 
 #include <climits>
 #include <filesystem>
@@ -19,13 +16,18 @@ namespace {
 const std::vector<Atom> kH1{{1}};
 
 #ifdef TESVARIN_SANITIZE
+// The sanitizers' allocator interface (GCC ships the library but not its header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void*);
+
 int64_t live_bytes = 0, peak_bytes = 0;
 bool tracking = false;
 void on_malloc(const volatile void*, size_t n) {
     if (tracking) live_bytes += static_cast<int64_t>(n), peak_bytes = std::max(peak_bytes, live_bytes);
 }
 void on_free(const volatile void* p) {
-    if (tracking && p != nullptr) live_bytes -= static_cast<int64_t>(__sanitizer_get_allocated_size(const_cast<void*>(p)));
+    if (tracking && p != nullptr) live_bytes -= static_cast<int64_t>(__sanitizer_get_allocated_size(p));
 }
 #endif
 
@@ -219,5 +221,6 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
             EXPECT_EQ(mol.totdens[0][0] + mol.totdens[3][kTriangle - 1], 0.5);  // the rest is zero fill
         });
         EXPECT_LE(peak, 4 * 8 * kFileWords + (int64_t{1} << 20)) << "heap bytes at the peak";
+        if (peak > 0) EXPECT_GE(peak, 4 * 8 * kTriangle);  // the four triangles are held: the count is real
     }
 }
