@@ -201,12 +201,13 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
     const Shell s{0, 1, {1.0}, {1.0}};
     BasisOpts huge;
     huge.header = {{0, kFileWords}, {2, kFileWords}, {3, kFileWords}};
-    using Row = std::tuple<Chk, Break, int64_t, std::string, int64_t>;  // file, break, mask, refused count, value
-    for (const auto& [chk, brk, mask, what, n] : std::vector<Row>{
-             {Chk().add(MOL, mol_section(kH1, o)).add(DENSITIES, densities(int64_t{0x1ff} << 32, {})), nine, 0x1ff, "density length", kTriangle},
+    using Row = std::tuple<Chk, Break, std::string, int64_t>;  // file, break, the count refused and its value
+    for (const auto& [chk, brk, what, n] : std::vector<Row>{
+             {Chk().add(MOL, mol_section(kH1, o)).add(DENSITIES, densities(int64_t{0x1ff} << 32, {})), nine,
+              "density length", kTriangle},  // all nine kinds
              {Chk().add(MOL, mol_section(kH1, o)).add(DENSITIES, densities(int64_t{0xf} << 32, {0.5})), nine_after_one,
-              0xf, "", 0},
-             {minimal().add(BASIS, basis_section({s}, huge)), {}, 0, "NPrimD", kFileWords}}) {
+              "", 0},  // four kinds fit
+             {minimal().add(BASIS, basis_section({s}, huge)), {}, "NPrimD", kFileWords}}) {  // every count = the file
         const std::string path = padded_to_8mib(chk).write("big.chk", brk);
         ASSERT_EQ(std::filesystem::file_size(path), 8u * kFileWords);
         if (!what.empty()) {

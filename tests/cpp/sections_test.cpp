@@ -100,7 +100,8 @@ TEST(Basis, GarbageHeadersAndPositions) {
                                      " or NPrimD = 0"},
              {min_d, {}, 1, 8, bad + "-9223372036854775808 primitives from position 1 (D/F position 8), past NPrim = 1"
                                      " or NPrimD = 1"},
-             {top, {}, 1, 1, type + "9223372036854775807" + range}, {bottom, {}, 1, 0, type + "-9223372036854775808" + range},
+             {top, {}, 1, 1, type + "9223372036854775807" + range},
+             {bottom, {}, 1, 0, type + "-9223372036854775808" + range},
              {fourteen, {}, 1, 1, type + "14" + range}, {minus_one, {}, 1, 0, type + "-1" + range}}) {
         const BasisOpts o{1, 1, header, {primstart}, {dfstart}};
         const std::string path = minimal().add(BASIS, basis_section({shell}, o)).write("basis.chk");

@@ -135,7 +135,7 @@ private:
             c.words.resize(4, 0);
             return;
         }
-        switch (pick(11)) {
+        switch (pick(13)) {
             case 0:
             case 1:
             case 2: {  // a header or count word near the start of a section
@@ -148,6 +148,26 @@ private:
                 c.words[w] = value(c.words[w], len);
                 break;
             }
+            case 10:
+            case 11: {  // one element of a per-shell integer array of the basis, found through its header
+                for (int64_t i = 0; i < n; ++i) {
+                    const Entry e = c.entry(i);
+                    const int64_t len = section_length(e);
+                    if (e.label != 670 || len < 32) continue;
+                    const int64_t* h = &c.words[static_cast<size_t>(e.start)];
+                    const int64_t nshell = h[0], nprim = h[2], nprimd = h[3];
+                    if (nshell <= 0 || nprim < 0 || nprimd < 0 || nshell > len || nprim > len || nprimd > len) break;
+                    // dfstart, then (after the three centre arrays) shell2map, primstart, shellnprim, types, cons.
+                    static constexpr int kIntArrays[] = {0, 4, 5, 6, 7, 8};
+                    const int64_t at =
+                        32 + 3 * nprim + 2 * nprimd + any(kIntArrays) * nshell + pick(static_cast<int>(nshell));
+                    if (at >= len) break;
+                    int64_t& w = c.words[static_cast<size_t>(e.start + at)];
+                    w = value(w, len);
+                    break;
+                }
+                break;
+            }
             case 3: {  // bend one directory word
                 if (n == 0) break;
                 const int64_t i = pick(static_cast<int>(n));
@@ -157,7 +177,9 @@ private:
                     case 0: e.label = any(kLabels); break;
                     case 1: e.start = value(e.start, len); break;
                     case 2: e.end = value(e.end, len); break;
-                    case 4: e.end = static_cast<int64_t>(static_cast<uint64_t>(e.start) + static_cast<uint64_t>(len + pick(3) - 1)); break;
+                    case 4:  // one off the section's own length, wrapping like the file's arithmetic must not
+                        e.end = static_cast<int64_t>(static_cast<uint64_t>(e.start) + uint64_t(len + pick(3) - 1));
+                        break;
                     default: e = c.entry(pick(static_cast<int>(n))), e.label = c.entry(i).label; break;
                 }
                 c.set_entry(i, e);
@@ -194,12 +216,12 @@ private:
                 const int64_t i = pick(static_cast<int>(n));
                 const Entry e = c.entry(i);
                 const int64_t len = section_length(e);
-                if (len == 0) break;
+                if (len == 0 || e.start < 4 + 4 * n) break;  // a section over the directory would move it
                 const int64_t delta = pick(2) ? -(1 + pick(static_cast<int>(std::min<int64_t>(len, 64))))
                                               : 1 + pick(static_cast<int>(std::min<size_t>(64, max_words / 4)));
                 if (delta > 0 && c.words.size() + static_cast<size_t>(delta) > max_words) break;
                 c.splice(static_cast<size_t>(delta < 0 ? e.end + delta : e.end), delta);
-                if (delta > 0) c.set_entry(i, {e.label, c.entry(i).start, c.entry(i).end + delta, e.extra});
+                if (delta > 0) c.set_entry(i, {e.label, e.start, e.end + delta, e.extra});
                 break;
             }
             case 7: {  // a switch word: IOpCl, the natural-orbital bits, IROHF, no-reorient, RLSW length
