@@ -222,6 +222,8 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
             EXPECT_EQ(mol.totdens[0][0] + mol.totdens[3][kTriangle - 1], 0.5);  // the rest is zero fill
         });
         EXPECT_LE(peak, 4 * 8 * kFileWords + (int64_t{1} << 20)) << "heap bytes at the peak";
-        if (peak > 0) EXPECT_GE(peak, 4 * 8 * kTriangle);  // the four triangles are held: the count is real
+        if (peak > 0) {
+            EXPECT_GE(peak, 4 * 8 * kTriangle);  // the four triangles are held: the measure is real
+        }
     }
 }
