@@ -67,6 +67,16 @@ def test_no_file_is_lost(folder, argv, status, errors, changed):
     assert {stat.S_IMODE((folder / n).stat().st_mode) for n in changed} <= {0o666 & ~umask}  # not the temporary's
 
 
+@pytest.mark.parametrize("source", ["fifo", "/dev/zero"])
+def test_inputs_that_are_no_regular_file_are_refused_without_waiting(tmp_path, source):
+    if source == "fifo":
+        source = str(tmp_path / "pipe.chk")
+        os.mkfifo(source)  # no writer: a blocking open would wait for ever
+    done = run(tmp_path, "fchk", source, "-o", "out.fchk", timeout=60)
+    reason = "not a 64-bit Gaussian checkpoint (not a regular file)"
+    assert (done.returncode, done.stderr) == (1, f"tesvarin: {source}: {reason}\n")
+
+
 @pytest.mark.parametrize("command", ["fchk", "gjf"])
 def test_write_stopped_by_the_file_size_limit_keeps_the_old_output(tmp_path, command):
     molecule([Atom(6, (float(i), 0.0, 0.0)) for i in range(2000)]).write(tmp_path / "big.chk")
