@@ -41,7 +41,7 @@ void Tesvarin::read_densities() {
 
     const int64_t start = addresses[static_cast<size_t>(index)].start;
     const auto per_kind = static_cast<int64_t>(m);
-    const auto triangle = static_cast<int64_t>(len_den);
+    const auto triangle = static_cast<size_t>(len_den);
     int64_t stored_before = 0;
     for (int k = 0; k < kDensityKinds; ++k) {
         if (!LBit(mask, k)) continue;

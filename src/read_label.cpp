@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "tesvarin/parser.hpp"
 
@@ -31,26 +32,44 @@ std::string jobtype_from_ipf(int64_t ipf) {
     return names[ipf];
 }
 
-// Orbital labels from the token list: tokens are split at separators, the list ends
-// at byte 7, and text after the last separator is dropped. A token keeps at most 199
-// bytes and ends at its first NUL. A label starts at each token that begins with a
-// digit and runs up to the next such token; tokens before the first one are dropped.
-std::vector<std::string> orbital_labels(const std::vector<char>& bytes) {
-    std::vector<std::string> labels;
+// The tokens of the list, as (start, length): tokens are split at separators, the list
+// ends at byte 7, and text after the last separator is dropped. A token keeps at most
+// 199 bytes and ends at its first NUL.
+template <typename Visit>
+void for_each_token(const std::vector<char>& bytes, Visit visit) {
     size_t begin = 0;
     for (size_t i = 0; i < bytes.size() && bytes[i] != kEndOfTokens; ++i) {
         if (!is_separator(static_cast<unsigned char>(bytes[i]))) continue;
         const char* token = bytes.data() + begin;
-        const size_t length = strnlen(token, std::min(i - begin, kTokenMax));
+        visit(token, strnlen(token, std::min(i - begin, kTokenMax)));
         begin = i + 1;
-        if (length > 0 && token[0] >= '0' && token[0] <= '9') {
+    }
+}
+
+bool starts_label(const char* token, size_t length) { return length > 0 && token[0] >= '0' && token[0] <= '9'; }
+
+// Orbital labels from the token list: a label starts at each token that begins with a
+// digit and runs up to the next such token; tokens before the first one are dropped.
+// `claim` is told the number of labels before any is built.
+template <typename Claim>
+std::vector<std::string> orbital_labels(const std::vector<char>& bytes, Claim claim) {
+    int64_t count = 0;
+    for_each_token(bytes, [&count](const char* token, size_t length) { count += starts_label(token, length); });
+    claim(count);
+    std::vector<std::string> labels;
+    labels.reserve(static_cast<size_t>(count));
+    for_each_token(bytes, [&labels](const char* token, size_t length) {
+        if (starts_label(token, length)) {
             labels.emplace_back(token, length);
         } else if (!labels.empty()) {
             labels.back().append(token, length);
         }
-    }
+    });
     return labels;
 }
+
+// A label's string object in words, as the memory budget counts it (its text is counted with the record).
+constexpr int64_t kLabelWords = static_cast<int64_t>(sizeof(std::string) / 8);
 }  // namespace
 
 void Tesvarin::read_label() {
@@ -75,9 +94,11 @@ void Tesvarin::read_label() {
         const int64_t end_word = std::clamp(addresses[static_cast<size_t>(index)].end, int64_t{0}, fsize / 8 + 1);
         const int64_t nbytes = std::min(end_word * 8 - pos, fsize - pos);
         if (nbytes > 0) {
+            claim_words("label record length", nbytes / 8);
             std::vector<char> bytes(static_cast<size_t>(nbytes));
             bytes.resize(serializer->read_bytes(bytes.data(), bytes.size()));
-            params.mol.orblabels = orbital_labels(bytes);
+            params.mol.orblabels = orbital_labels(
+                bytes, [this](int64_t count) { claim_words("orbital label words", count * kLabelWords); });
         }
     }
 

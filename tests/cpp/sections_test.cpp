@@ -32,6 +32,10 @@ TEST(Label, TitleRouteOrbitalLabelsAndVersion) {
     }
     EXPECT_EQ(parse_error(minimal().add(LABEL, label_record("t", "#p", "", -12344)).write("flag.chk")),
               err("read_label", "Label flag (-12345) not found"));
+    std::string one_byte_labels;  // 1 MiB of tokens, each a label of one digit: 32 bytes of string per 2 bytes
+    for (int i = 0; i < 1 << 19; ++i) one_byte_labels += "1|";
+    const std::string many = minimal().add(LABEL, label_record("t", "#p", one_byte_labels)).write("many.chk");
+    EXPECT_EQ(parse_error(many), budget_err("orbital label words", 4 << 19, many));
     EXPECT_EQ(Tesvarin(minimal().add(VERSION, "ES64L-G16RevC.01 1-Jan-19      ").write("v.chk")).get_params().gauver,
               "ES64L-G16RevC.01 1-Jan-19");
     EXPECT_EQ(Tesvarin(minimal().add(VERSION, "").write("v0.chk")).get_params().gauver, "");
