@@ -23,7 +23,7 @@
 
 namespace {
 constexpr int64_t kParseBytesPerByte = 4;
-constexpr int64_t kParseSlack = int64_t{3} << 20;  // the reader's 512 KiB budget slack plus fixed buffers
+constexpr int64_t kParseSlack = int64_t{1} << 20;  // the reader's 512 KiB budget slack plus fixed buffers
 constexpr int64_t kWriteBytesPerByte = 16;
 constexpr int64_t kWriteSlack = int64_t{8} << 20;
 
