@@ -2,11 +2,11 @@
 // The same transfer calls read in read mode and write in write mode.
 #pragma once
 
-#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>

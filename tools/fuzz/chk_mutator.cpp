@@ -20,10 +20,37 @@ using Words = std::vector<int64_t>;
 // The labels the readers look up, and the codes that select a layout or a kind.
 constexpr int64_t kLabels[] = {501, 502, 522, 524, 526, 534, 551, 585, 603, 670, 685, 801, 993, 997, 998};
 constexpr int64_t kCodes[] = {-12345, -12346, -12347, -12348, -12349, -12350, 0, 1, 2, 3, 6, 10, 11, 14, 18, 22};
-constexpr int64_t kBoundaries[] = {0,  1,  -1, 2,  3,   7,   8,    12,   13,   14,  20,  32,  99,
-                                   100, 101, 199, 200, 201, 1000, 9999999, 10000000, 249997, 249998, INT32_MAX,
-                                   int64_t{1} << 31, int64_t{1} << 32, int64_t{1} << 40, INT64_MAX, INT64_MIN,
-                                   INT64_MIN + 1, INT64_MAX - 1};
+constexpr int64_t kBoundaries[] = {0,
+                                   1,
+                                   -1,
+                                   2,
+                                   3,
+                                   7,
+                                   8,
+                                   12,
+                                   13,
+                                   14,
+                                   20,
+                                   32,
+                                   99,
+                                   100,
+                                   101,
+                                   199,
+                                   200,
+                                   201,
+                                   1000,
+                                   9999999,
+                                   10000000,
+                                   249997,
+                                   249998,
+                                   INT32_MAX,
+                                   int64_t{1} << 31,
+                                   int64_t{1} << 32,
+                                   int64_t{1} << 40,
+                                   INT64_MAX,
+                                   INT64_MIN,
+                                   INT64_MIN + 1,
+                                   INT64_MAX - 1};
 
 struct Entry {
     int64_t label, start, end, extra;
@@ -118,14 +145,22 @@ private:
     int64_t value(int64_t old, int64_t section_words) {
         const auto file_words = static_cast<int64_t>(c.words.size());
         switch (pick(8)) {
-            case 0: return any(kBoundaries);
-            case 1: return any(kCodes);
-            case 2: return section_words + pick(3) - 1;
-            case 3: return file_words + pick(3) - 1;
-            case 4: return pick(40);
-            case 5: return static_cast<int64_t>(static_cast<uint64_t>(old) ^ (uint64_t{1} << pick(64)));
-            case 6: return static_cast<int64_t>(static_cast<uint64_t>(old) + static_cast<uint64_t>(pick(5) - 2));
-            default: return (file_words / (1 + pick(16))) * (pick(2) ? 1 : -1);
+            case 0:
+                return any(kBoundaries);
+            case 1:
+                return any(kCodes);
+            case 2:
+                return section_words + pick(3) - 1;
+            case 3:
+                return file_words + pick(3) - 1;
+            case 4:
+                return pick(40);
+            case 5:
+                return static_cast<int64_t>(static_cast<uint64_t>(old) ^ (uint64_t{1} << pick(64)));
+            case 6:
+                return static_cast<int64_t>(static_cast<uint64_t>(old) + static_cast<uint64_t>(pick(5) - 2));
+            default:
+                return (file_words / (1 + pick(16))) * (pick(2) ? 1 : -1);
         }
     }
 
@@ -174,13 +209,21 @@ private:
                 Entry e = c.entry(i);
                 const int64_t len = section_length(e);
                 switch (pick(5)) {
-                    case 0: e.label = any(kLabels); break;
-                    case 1: e.start = value(e.start, len); break;
-                    case 2: e.end = value(e.end, len); break;
+                    case 0:
+                        e.label = any(kLabels);
+                        break;
+                    case 1:
+                        e.start = value(e.start, len);
+                        break;
+                    case 2:
+                        e.end = value(e.end, len);
+                        break;
                     case 4:  // one off the section's own length, wrapping like the file's arithmetic must not
                         e.end = static_cast<int64_t>(static_cast<uint64_t>(e.start) + uint64_t(len + pick(3) - 1));
                         break;
-                    default: e = c.entry(pick(static_cast<int>(n))), e.label = c.entry(i).label; break;
+                    default:
+                        e = c.entry(pick(static_cast<int>(n))), e.label = c.entry(i).label;
+                        break;
                 }
                 c.set_entry(i, e);
                 break;

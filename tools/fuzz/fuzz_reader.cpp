@@ -47,8 +47,8 @@ void on_free(const volatile void* ptr) {
 
 void check_peak(const char* stage, int64_t limit, size_t size) {
     if (peak_bytes <= limit) return;
-    std::fprintf(stderr, "==fuzz_reader== %s of a %zu-byte file held %lld heap bytes, above the limit of %lld\n",
-                 stage, size, static_cast<long long>(peak_bytes), static_cast<long long>(limit));
+    std::fprintf(stderr, "==fuzz_reader== %s of a %zu-byte file held %lld heap bytes, above the limit of %lld\n", stage,
+                 size, static_cast<long long>(peak_bytes), static_cast<long long>(limit));
     std::abort();
 }
 
