@@ -29,7 +29,12 @@ CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTESVARIN_FUZZ=ON -DTESVARIN_PYTH
 cmake --build build/fuzz --target fuzz_reader -j "$(nproc)"
 
 seeds=(tools/fuzz/corpus)
-[ -d ../shared/realchk ] && seeds+=(../shared/realchk)
+if [ -d ../shared/realchk ]; then
+  seeds+=(../shared/realchk)
+  # Whole, once: as seeds they are cut to the fuzzer's input length.
+  find ../shared/realchk -name '*.chk' -print0 | xargs -0 build/fuzz/fuzz_reader >/dev/null 2>&1 ||
+    { echo "a real checkpoint fails the harness; replay with build/fuzz/fuzz_reader FILE" >&2; exit 1; }
+fi
 # A file asking for more than four times its size is refused before it allocates, so
 # the RSS limit only has to cover the largest input and the sanitizers' own memory.
 flags=(-dict=tools/fuzz/chk.dict -max_len=65536 -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
