@@ -28,6 +28,8 @@ CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTESVARIN_FUZZ=ON -DTESVARIN_PYTH
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz --target fuzz_reader -j "$(nproc)"
 
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 seeds=(tools/fuzz/corpus)
 if [ -d ../shared/realchk ]; then
   seeds+=(../shared/realchk)
@@ -39,8 +41,6 @@ fi
 # the RSS limit only has to cover the largest input and the sanitizers' own memory.
 flags=(-dict=tools/fuzz/chk.dict -max_len=65536 -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
   -print_final_stats=1)
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 if [ "$mode" = ci ]; then
   work=$(mktemp -d)
