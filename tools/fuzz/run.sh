@@ -46,8 +46,9 @@ if [ "$mode" = ci ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   # Any crash, sanitizer report, timeout, leak or allocation past the limits stops the run
-  # with a non-zero status and prints the input.
-  build/fuzz/fuzz_reader "${flags[@]}" -max_total_time="$seconds" -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>&1 |
+  # with a non-zero status and keeps the input in fuzz-findings/.
+  mkdir -p fuzz-findings
+  build/fuzz/fuzz_reader "${flags[@]}" -max_total_time="$seconds" -artifact_prefix=fuzz-findings/ "$work" "${seeds[@]}" 2>&1 |
     tail -n 40
   exit "${PIPESTATUS[0]}"
 fi
