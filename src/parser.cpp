@@ -74,7 +74,7 @@ void Tesvarin::check_count(const char* what, int64_t count) const {
     }
 }
 
-void Tesvarin::claim_words(const char* what, int64_t count) {
+void Tesvarin::claim_words(const char* what, int64_t count) const {
     const int64_t file_words = serializer->get_fsize() / 8;
     const tesvarin::Checked limit = tesvarin::Checked(file_words) * kWordsPerFileWord + kSlackWords;
     const tesvarin::Checked total = tesvarin::Checked(claimed_words) + count;

@@ -31,6 +31,8 @@ SectionView Tesvarin::section_view(int index, const char* name) const {
         throw SectionError(title + ": words " + std::to_string(a.start) + " to " + std::to_string(a.end) +
                            " lie outside the file of " + std::to_string(file_words) + " words");
     }
+    // A family's record holds at most its section's words (directory entries may share them).
+    claim_words((title + " length").c_str(), a.end - a.start);
     std::vector<int64_t> words(static_cast<size_t>(a.end - a.start));
     serializer->seek(a.start * 8);
     serializer->read_words(words.data(), a.end - a.start);

@@ -91,7 +91,8 @@ private:
     void check_count(const char* what, int64_t count) const;
     // Charges `count` words to the budget that all arrays sized from the file share,
     // so that many counts each near the file's size cannot together hold many times it.
-    void claim_words(const char* what, int64_t count);
+    // Const, so that the lazily built section views count too.
+    void claim_words(const char* what, int64_t count) const;
 
     // Sizes `values` to `count` and fills it from the current position; a short read
     // leaves the rest zero. A bulk_vector is not zero-filled before the read.
@@ -120,5 +121,5 @@ private:
     int64_t iopcl = 0;
     int64_t iopcl_out = 0;
     int64_t irohf = 0;
-    int64_t claimed_words = 0;  // words of arrays sized by counts from the file so far
+    mutable int64_t claimed_words = 0;  // words of arrays sized by counts from the file so far
 };

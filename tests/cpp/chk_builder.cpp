@@ -141,7 +141,7 @@ std::string err(const std::string& where, const std::string& message) {
         {"fix_basis", {"src/fix_basis.cpp", "void Tesvarin::fix_basis()"}},
         {"read_densities", {"src/read_densities.cpp", "void Tesvarin::read_densities()"}},
         {"check_count", {"src/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
-        {"claim_words", {"src/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t)"}},
+        {"claim_words", {"src/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t) const"}},
         {"seek_section", {"src/parser.cpp", "void Tesvarin::seek_section(int) const"}},
         {"convert_cc", {"src/shell_codes.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
         {"decode_sc", {"src/shell_codes.cpp",

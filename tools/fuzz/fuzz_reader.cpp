@@ -1,6 +1,6 @@
 // libFuzzer entry point: the input becomes a file, as a user's checkpoint would be,
-// and goes through the whole parse, both writers and the conversions that the
-// Python module serves from the core. A clean refusal (_Error or another standard
+// and goes through the whole parse, the gjf, basic and complete fchk writers and the
+// conversions that the Python module serves from the core (fchk_entries among them). A clean refusal (_Error or another standard
 // exception) is the right answer to a damaged file; a crash, a sanitizer report, a
 // hang or memory far beyond the file's size is a finding.
 //
@@ -95,9 +95,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (t) {
         volatile size_t sink = python_views(t->get_params());
         (void)sink;
-        for (auto write : {&Tesvarin::write_fchk, &Tesvarin::write_gjf}) {
+        for (auto write : {&Tesvarin::write_fchk, &Tesvarin::write_gjf, &Tesvarin::write_complete_fchk}) {
             try {
                 ((*t).*write)("/dev/null");
+            } catch (const std::exception&) {
+                // A further section that is damaged refuses the complete file only.
+            }
+        }
+        for (bool complete : {false, true}) {  // what the module's fchk_entries hands to Python
+            try {
+                sink = sink + t->fchk_entries(complete).size();
             } catch (const std::exception&) {
             }
         }
