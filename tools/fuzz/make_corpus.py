@@ -3,7 +3,7 @@
 One file per family the readers tell apart: closed and open shell, real and complex
 orbitals, every density kind, the orientation record, periodic cells, the Hessian,
 S, P, SP, D, F and G shells pure and Cartesian, every molecule layout, the job
-records. Most seeds leave out the 32 KB label record so that the fuzzer runs fast;
+records, and every further section of the complete fchk. Most seeds leave out the 32 KB label record so that the fuzzer runs fast;
 a few carry it.
 
     python tools/fuzz/make_corpus.py [OUT_DIR]   # default tools/fuzz/corpus
@@ -110,6 +110,11 @@ def seeds():
         yield f"layout_{-layout}", job(H2, with_basis=False, mask=0, layout=layout, hdrlen=hdrlen)
     yield "optimisation_job", job(H2, with_basis=False, mask=0, records=True).replace(cb.INFO, cb.info_record(itype=2, ipf=0))
     yield "minimal", cb.Chk().add(cb.MOL, cb.mol_section(H2[:1]))
+    # Every further section of the complete fchk, valid, per molecule layout.
+    for layout in (-12346, -12347, -12348, -12349):
+        yield f"further_sections_{-layout}", cb.complete_water(layout).without(cb.LABEL)
+    yield "further_sections_oriented", cb.complete_water(orient=cb.QUARTER_Z).without(cb.LABEL)
+    yield "further_sections_with_label", cb.complete_water()
 
 
 def main():
