@@ -227,3 +227,17 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
         }
     }
 }
+
+// Directory entries of further sections may share one stretch of the file; each record counts.
+TEST(Container, FurtherSectionsSharingTheFileCountEachTime) {
+    constexpr int64_t kFileWords = int64_t{1} << 20;
+    Chk c = minimal();
+    for (int64_t label : {521, 584, 695, 698, 810}) c.entries.push_back({label, 64, kFileWords, 0});
+    c.add(1, Bytes(8 * static_cast<size_t>(kFileWords - static_cast<int64_t>(c.build().size()) / 8 - 4), '\0'));
+    const std::string path = c.write("shared.chk");
+    ASSERT_EQ(std::filesystem::file_size(path), 8u * kFileWords);
+    const Tesvarin t(path);
+    const std::string refused = "would make the arrays read from the file hold more than 4 times";
+    EXPECT_EQ(t.get_further().constraint_structure.error.find(refused), std::string::npos);  // the fourth fits
+    EXPECT_NE(t.get_further().nonadiabatic_coupling.error.find(refused), std::string::npos);
+}
