@@ -9,7 +9,7 @@ namespace {
 // The arrays sized by counts from the file may together hold this many times the
 // file's words, plus kSlackWords so that small files keep their small fixed-size arrays.
 constexpr int64_t kWordsPerFileWord = 4;
-constexpr int64_t kSlackWords = int64_t{1} << 16;
+constexpr int64_t kSlackWords = int64_t{1} << 12;
 }  // namespace
 
 Tesvarin::Tesvarin(const string& fname)

@@ -184,8 +184,8 @@ TEST(Container, OnlyRegularFilesAreReadAndOpeningNeverBlocks) {
         EXPECT_EQ(parse_error(path), err("read_header", broken)) << path;
 }
 
-// The arrays that counts from the file size hold at most four times the file plus a fixed
-// slack; short reads inside that keep their zero fill. Each row: an 8 MiB file.
+// The arrays that counts from the file size hold at most four times the file plus 32 KiB;
+// short reads inside that keep their zero fill. Each row: an 8 MiB file.
 TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
     constexpr int64_t kFileWords = int64_t{1} << 20, kTriangle = 1400 * 1401 / 2;  // 980700 words a kind
     const auto padded_to_8mib = [&](Chk c) {

@@ -1,12 +1,14 @@
 // libFuzzer entry point: the input becomes a file, as a user's checkpoint would be,
 // and goes through the whole parse, the gjf, basic and complete fchk writers and the
-// conversions that the Python module serves from the core (fchk_entries among them). A clean refusal (_Error or another standard
-// exception) is the right answer to a damaged file; a crash, a sanitizer report, a
-// hang or memory far beyond the file's size is a finding.
+// conversions that the Python module serves from the core (fchk_entries among them).
+// A clean refusal (_Error or another standard exception) is the right answer to a
+// damaged file; a crash, a sanitizer report, a hang or memory far beyond the file's
+// size is a finding.
 //
 // Memory: the reader may hold arrays of at most four times the file's size plus a
-// fixed slack; the heap peak during the parse is checked against that, and the peak
-// during the writers (whose text is about twice what it formats) against a looser bound.
+// small slack, and reads a section's words in passing; the heap peak during the parse
+// is checked against that, and the peak during the writers (whose text is about twice
+// what it formats) against a looser bound.
 #include <sanitizer/allocator_interface.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -22,8 +24,8 @@
 #include "tesvarin/parser.hpp"
 
 namespace {
-constexpr int64_t kParseBytesPerByte = 4;
-constexpr int64_t kParseSlack = int64_t{1} << 20;  // the reader's 512 KiB budget slack plus fixed buffers
+constexpr int64_t kParseBytesPerByte = 5;  // four for the arrays, one for a section's words in passing
+constexpr int64_t kParseSlack = int64_t{256} << 10;  // the reader's 32 KiB budget slack and fixed buffers
 constexpr int64_t kWriteBytesPerByte = 16;
 constexpr int64_t kWriteSlack = int64_t{8} << 20;
 
