@@ -75,6 +75,26 @@ def job(atoms, *, label=False, records=False, cartd=1, cartf=1, iopcl=0, mask=1,
     return chk.add(cb.XLSW, cb.xlsw({0: iopcl, 21: 0, **(ilsw or {})}))
 
 
+def filled_to(chk, words, **overrides):
+    """`chk` with a section nothing reads in front, so that the file is `words` long."""
+    used = len(chk.build()) // 8 + 4
+    chk.sections.insert(0, (1, b"\0" * (8 * (words - used))))
+    return chk.build(**overrides)
+
+
+def amplifiers():
+    """64 KiB files whose counts ask for many times their size: the reader must refuse them
+    before it holds more than four times the file (the harness checks the heap peak)."""
+    n, words = 127, 8192
+    triangle = n * (n + 1) // 2  # about the file's words, nine times over
+    dens = cb.Chk().add(cb.MOL, cb.mol_section(H2[:1], nbasis=n)).add(cb.DENSITIES, cb.densities(0x1FF))
+    yield "amplify_densities", filled_to(dens, words, end_delta={cb.DENSITIES: 9 * triangle})
+    basis = cb.basis_section([cb.Shell(0, 1, [1.0], coefs=[1.0])], header={0: words, 2: words, 3: words})
+    yield "amplify_basis", filled_to(cb.Chk().add(cb.MOL, cb.mol_section(H2[:1])).add(cb.BASIS, basis), words)
+    labels = cb.label_record("t", "#p", b"1|" * 16000)
+    yield "amplify_labels", cb.Chk().add(cb.MOL, cb.mol_section(H2[:1])).add(cb.LABEL, labels).build()
+
+
 def seeds():
     yield "closed_shell_cartesian", job(WATER, records=True)
     yield "closed_shell_pure", job(WATER, cartd=0, cartf=0, mos=False, mask=0)
@@ -122,6 +142,8 @@ def main():
     out.mkdir(parents=True, exist_ok=True)
     for name, chk in seeds():
         chk.write(out / f"{name}.chk")
+    for name, data in amplifiers():
+        (out / f"{name}.chk").write_bytes(data)
 
 
 if __name__ == "__main__":
