@@ -216,12 +216,13 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
         }
         const int64_t peak = heap_peak([&] {
             const Tesvarin t(path);
-            t.write_fchk(temp_path("big.fchk"));
+            t.write_fchk(temp_path("big.fchk"), false, 1);
             const auto& mol = t.get_params().mol;
             EXPECT_EQ(mol.totdens[3].size(), size_t(kTriangle));
             EXPECT_EQ(mol.totdens[0][0] + mol.totdens[3][kTriangle - 1], 0.5);  // the rest is zero fill
         });
-        EXPECT_LE(peak, 4 * 8 * kFileWords + (int64_t{1} << 20)) << "heap bytes at the peak";
+        // The constant: the writer's chunk of formatted lines (about 2.7 MB) and its line buffer.
+        EXPECT_LE(peak, 4 * 8 * kFileWords + (int64_t{4} << 20)) << "heap bytes at the peak";
         if (peak > 0) {
             EXPECT_GE(peak, 4 * 8 * kTriangle);  // the four triangles are held: the measure is real
         }
