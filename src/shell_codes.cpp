@@ -81,7 +81,8 @@ public:
         const size_t bytes = static_cast<size_t>(n) * sizeof(double);
         if (!s.used || s.key != key || s.L != L || s.n != n) return nullptr;
         const double* stored = pool_.data() + s.offset;
-        if (std::memcmp(stored, e, bytes) != 0 || std::memcmp(stored + n, c, bytes) != 0) return nullptr;
+        // A shell without primitives has nothing to compare (and an empty pool has no storage).
+        if (n > 0 && (std::memcmp(stored, e, bytes) != 0 || std::memcmp(stored + n, c, bytes) != 0)) return nullptr;
         return stored + 2 * n;
     }
     void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {

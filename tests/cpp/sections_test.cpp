@@ -138,6 +138,12 @@ TEST(Basis, FixUpFailureRows) {
     }
 }
 
+TEST(Basis, ShellsWithoutPrimitivesEndCleanly) {  // the second met the renormalisation's memory of the first
+    const Shell empty{0, 1, {}, {}};
+    EXPECT_EQ(parse_error(minimal().add(BASIS, basis_section({empty, empty})).write("empty.chk")),
+              err("NormCC", "Unable to normalize a contracted basis function"));
+}
+
 TEST(Basis, FixUpRegroupsEncodesAndNormalises) {
     // Listed as S on atom 2, SP on atom 1, D on atom 1, F on atom 2; pure D, Cartesian F.
     const std::array<double, 3> c1{0, 0, 0}, c2{0, 0, 1.5};
