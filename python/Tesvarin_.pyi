@@ -1,7 +1,32 @@
 """Read-only access to Gaussian binary checkpoint (.chk) files."""
 
+import os
+
 import numpy
 import numpy.typing
+
+class ChkError(RuntimeError):
+    """A failure of the checkpoint reader or its writers; str() is the reader's full message."""
+
+class ChkFormatError(ChkError, ValueError):
+    """The file is not a valid checkpoint, or holds what the reader refuses."""
+
+class ChkOSError(ChkError, OSError):
+    """A file could not be opened or written; errno, strerror and filename are set."""
+
+    text: str
+    def __init__(self, text: str, errno: int = 0, filename: str | None = None) -> None: ...
+
+class ChkFileNotFoundError(ChkOSError, FileNotFoundError):
+    """The file does not exist."""
+
+class ChkPermissionError(ChkOSError, PermissionError):
+    """The file may not be read or written."""
+
+class ChkIsADirectoryError(ChkOSError, IsADirectoryError):
+    """The path names a directory."""
+
+_Path = str | bytes | bytearray | os.PathLike[str] | os.PathLike[bytes]
 
 class ChkParams:
     @property
@@ -32,6 +57,9 @@ class ChkParams:
     def genarr(self) -> list[float]:
         """The scalar data of the calculation (Gen array), size=1000"""
     @property
+    def text_bytes(self) -> dict[str, bytes]:
+        """The text fields (route, gauver, title, method, baset, jobtype) as the bytes in the file"""
+    @property
     def viratio(self) -> float:
         """Virial Ratio"""
     @property
@@ -57,6 +85,9 @@ class Mol:
     @property
     def orblabels(self) -> list[str]:
         """The atomic orbital labels"""
+    @property
+    def orblabel_bytes(self) -> list[bytes]:
+        """The atomic orbital labels as the bytes in the file"""
     @property
     def nucchg(self) -> list[float]:
         """The nuclear charges"""
@@ -190,11 +221,11 @@ class Mol:
         """Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"""
 
 class ChkReader_:
-    def __init__(self, fchk: str | bytes | bytearray) -> None: ...
-    def write_gjf(self, fgjf: str) -> None:
+    def __init__(self, fchk: _Path) -> None: ...
+    def write_gjf(self, fgjf: _Path) -> None:
         """Write a gjf file based on the information of .chk"""
     # threads: how many threads format the long real arrays (default: up to two).
-    def write_fchk(self, fname: str, *, complete: bool = False, threads: int | None = None) -> None:
+    def write_fchk(self, fname: _Path, *, complete: bool = False, threads: int | None = None) -> None:
         """Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry formchk writes, byte for byte as the formchk of the file's program version"""
     def fchk_entries(
         self, complete: bool = True

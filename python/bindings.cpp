@@ -1,15 +1,19 @@
 // The Python module Tesvarin_: converts and forwards to the parser; no logic of its own
 // beyond slicing to the atom count and Bohr-to-Angstrom scaling.
 #include <pybind11/complex.h>
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
 #include <array>
-#include <tuple>
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "tesvarin/parser.hpp"
@@ -107,6 +111,71 @@ py::object density(py::handle owner, const Mol& mo, const tesvarin::bulk_vector<
     tesvarin::unpack_triangle(packed.data(), n, dst);
     return std::move(out);
 }
+
+// A path as open() takes it: str, bytes, bytearray or os.PathLike, as the bytes that
+// os.fsencode gives (so a name that is not UTF-8 still reaches the file system).
+std::string fs_path(const py::handle& path) {
+    std::string raw = py::isinstance<py::bytearray>(path)
+                          ? std::string(py::reinterpret_borrow<py::bytearray>(path))
+                          : std::string(py::bytes(py::module_::import("os").attr("fsencode")(path)));
+    // The C library would silently cut the name at the first NUL.
+    if (raw.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
+    return raw;
+}
+
+// The package's exceptions: every one is a RuntimeError, and also the built-in that
+// fits, so both `except RuntimeError` and `except FileNotFoundError` catch it.
+constexpr const char* kErrorClasses = R"(
+class ChkError(RuntimeError):
+    """A failure of the checkpoint reader or its writers; str() is the reader's full message."""
+
+class ChkFormatError(ChkError, ValueError):
+    """The file is not a valid checkpoint, or holds what the reader refuses."""
+
+class ChkOSError(ChkError, OSError):
+    """A file could not be opened or written; errno, strerror and filename are set."""
+
+    def __init__(self, text, errno=0, filename=None):
+        from os import strerror
+        OSError.__init__(self, errno, strerror(errno), filename)
+        self.text = text
+
+    def __str__(self):
+        return self.text
+
+    def __reduce__(self):
+        return type(self), (self.text, self.errno, self.filename)
+
+class ChkFileNotFoundError(ChkOSError, FileNotFoundError):
+    """The file does not exist."""
+
+class ChkPermissionError(ChkOSError, PermissionError):
+    """The file may not be read or written."""
+
+class ChkIsADirectoryError(ChkOSError, IsADirectoryError):
+    """The path names a directory."""
+
+for _cls in (ChkError, ChkFormatError, ChkOSError, ChkFileNotFoundError, ChkPermissionError, ChkIsADirectoryError):
+    _cls.__module__ = "Tesvarin_"
+del _cls
+)";
+
+// The Python exception for an _Error: by errno for a failed open or write, else a format error.
+void raise_chk_error(const py::module_& m, const _Error& e) {
+    const py::str text = py::reinterpret_steal<py::str>(
+        PyUnicode_DecodeUTF8(e.what(), static_cast<py::ssize_t>(std::strlen(e.what())), "backslashreplace"));
+    const int err = e.error_number();
+    if (err == 0) {
+        py::set_error(m.attr("ChkFormatError"), text);
+        return;
+    }
+    const char* name = err == ENOENT                   ? "ChkFileNotFoundError"
+                       : err == EACCES || err == EPERM ? "ChkPermissionError"
+                       : err == EISDIR                 ? "ChkIsADirectoryError"
+                                                       : "ChkOSError";
+    const py::object filename = py::module_::import("os").attr("fsdecode")(py::bytes(e.path()));
+    py::set_error(m.attr(name), m.attr(name)(text, err, filename));
+}
 }  // namespace
 
 PYBIND11_MODULE(Tesvarin_, m) {
@@ -115,6 +184,16 @@ PYBIND11_MODULE(Tesvarin_, m) {
         "Angstrom. <br><br> <b>No warranty</b> is provided for the correctness of this program. If you observe any "
         "inconsistency or anomaly during use, please submit an issue to the Tesvarin issue tracker "
         "(https://github.com/tesvarin/tesvarin/issues).";
+
+    py::exec(kErrorClasses, m.attr("__dict__"));
+    // The module lives as long as the interpreter, so the translator may keep it.
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const _Error& e) {
+            raise_chk_error(py::module_::import("Tesvarin_"), e);
+        }
+    });
 
     py::class_<ChkParams> params(m, "ChkParams");
     py::class_<Mol> mol(m, "Mol");
@@ -136,6 +215,16 @@ PYBIND11_MODULE(Tesvarin_, m) {
     params.def_property_readonly("info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
     params.def_property_readonly("genarr", [](const ChkParams& p) { return p.genarr; },
               "The scalar data of the calculation (Gen array), size=1000");
+    params.def_property_readonly(
+        "text_bytes",
+        [](const ChkParams& p) {
+            py::dict texts;
+            for (const auto& [name, text] : {std::pair{"route", &p.route}, {"gauver", &p.gauver}, {"title", &p.title},
+                                             {"method", &p.method}, {"baset", &p.baset}, {"jobtype", &p.jobtype}})
+                texts[name] = py::bytes(*text);
+            return texts;
+        },
+        "The text fields (route, gauver, title, method, baset, jobtype) as the bytes in the file");
     params.def_property_readonly("viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
     params.def_property_readonly("scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
     params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
@@ -174,6 +263,14 @@ PYBIND11_MODULE(Tesvarin_, m) {
     mol.def_property_readonly("atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); },
                               "The atomic numbers");
     mol.def_property_readonly("orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
+    mol.def_property_readonly(
+        "orblabel_bytes",
+        [](const Mol& mo) {
+            py::list labels;
+            for (const std::string& label : mo.orblabels) labels.append(py::bytes(label));
+            return labels;
+        },
+        "The atomic orbital labels as the bytes in the file");
     mol.def_property_readonly("nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); },
                               "The nuclear charges");
     mol.def_property_readonly("coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
@@ -216,82 +313,30 @@ PYBIND11_MODULE(Tesvarin_, m) {
     mol.def_property_readonly("multiplicity", [](const Mol& mo) { return mo.multiplicity; },
                               "The multiplicity of molecule");
 
-    // Zero-copy views: read-only NumPy arrays over the reader's own storage, valid as long
-    // as they are referenced (their base keeps the reader alive).
-    const auto add_view = [&mol](const char* name, auto make, const char* doc) {
-        mol.def_property_readonly(name, [make](py::object self) { return make(self, self.cast<const Mol&>()); }, doc);
-    };
-    using H = py::handle;
-    add_view("atomic_numbers", [](H s, const Mol& mo) { return view_rows(s, mo.atomicnums, mo.natoms, 1); },
-             "Atomic numbers, int64 (natoms,); a read-only view");
-    add_view("nuclear_charges", [](H s, const Mol& mo) { return view_rows(s, mo.nucchg, mo.natoms, 1); },
-             "Nuclear charges in units of e, float64 (natoms,); a read-only view");
-    add_view("coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.coords, mo.natoms, 3); },
-             "Atomic coordinates in Bohr, float64 (natoms, 3); a read-only view");
-    add_view("alpha_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.aoene); },
-             "Alpha orbital energies in Hartree, float64 (nmo,); a read-only view");
-    add_view("beta_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.boene); },
-             "Beta orbital energies in Hartree, float64 (nmo,), empty when closed-shell; a read-only view");
-    add_view("alpha_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.amocoeff); },
-             "Alpha MO coefficients, one orbital per row: (nmo, nbasis) float64; complex128 for a complex "
-             "wavefunction; (nmo, 2 nbasis) complex128 for two-component spinors, columns in the file's order; "
-             "a read-only view");
-    add_view("beta_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.bmocoeff); },
-             "Beta MO coefficients, laid out as alpha_mo_coefficients; (0, nbasis) when closed-shell; "
-             "a read-only view");
-    add_view("orthonormal_basis", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.orthbasis); },
-             "Orthonormal basis, one vector per row, laid out as alpha_mo_coefficients; a read-only view");
-    add_view("shell_types", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shelltypes); },
-             "Signed shell-type codes (0 S, 1 P, -1 SP, 2/-2 Cartesian/pure D, ...), int64 (nshell,); "
-             "a read-only view");
-    add_view("primitives_per_shell", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shellnprim); },
-             "Number of primitives of each shell, int64 (nshell,); a read-only view");
-    add_view("shell_to_atom", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shell2map); },
-             "Atom of each shell, 1-based as stored, int64 (nshell,); a read-only view");
-    add_view("primitive_exponents", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.primexp); },
-             "Primitive exponents in Bohr^-2, float64 (nprim,); a read-only view");
-    add_view("contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.concoeff); },
-             "Contraction coefficients of normalised primitives, float64 (nprim,); a read-only view");
-    add_view("sp_contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.spconcoeff); },
-             "P coefficients of SP shells, 0 elsewhere, float64 (nprim,), empty without SP shells; "
-             "a read-only view");
-    add_view("shell_coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.cshell, mo.NShell, 3); },
-             "Shell centres in Bohr, float64 (nshell, 3); a read-only view");
-    using Slots = std::array<tesvarin::bulk_vector<double>, 9> Mol::*;
-    for (const auto& [name, slots, doc] : {
-             std::tuple<const char*, Slots, const char*>{
-                 "total_density", &Mol::totdens,
-                 "Total density of one kind (0..8, or a name such as \"SCF\" or \"MP2 Density\"), in the AO "
-                 "basis (electrons): the packed lower triangle as a read-only view, or with full=True a new "
-                 "symmetric (n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None "
-                 "when absent"},
-             {"spin_density", &Mol::spindens,
-              "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"}}) {
-        mol.def(
-            name,
-            [slots = slots](py::object self, py::object kind, bool full) {
-                const Mol& mo = self.cast<const Mol&>();
-                return density(self, mo, (mo.*slots)[static_cast<size_t>(density_slot(kind))], full);
-            },
-            py::arg("kind"), py::arg("full") = false, doc);
-    }
-
-    reader.def(py::init([](const char* fchk) {
-                   if (fchk == nullptr) throw std::runtime_error("ChkReader_: the checkpoint path is None");
+    reader.def(py::init([](const py::object& fchk) {
+                   if (fchk.is_none()) throw std::runtime_error("ChkReader_: the checkpoint path is None");
+                   const std::string path = fs_path(fchk);
                    py::gil_scoped_release release;  // other threads run while the file is parsed
-                   return std::make_unique<Tesvarin>(fchk);
+                   return std::make_unique<Tesvarin>(path);
                }),
                py::arg("fchk"));
-    reader.def("write_gjf", &Tesvarin::write_gjf, py::arg("fgjf"), py::call_guard<py::gil_scoped_release>(),
-               "Write a gjf file based on the information of .chk");
+    reader.def(
+        "write_gjf",
+        [](const Tesvarin& t, const py::object& fgjf) {
+            const std::string path = fs_path(fgjf);
+            py::gil_scoped_release release;
+            t.write_gjf(path);
+        },
+        py::arg("fgjf"), "Write a gjf file based on the information of .chk");
     reader.def(
         "write_fchk",
-        [](const Tesvarin& t, const std::string& fname, bool complete, std::optional<unsigned> threads) {
-            if (threads) return t.write_fchk(fname, complete, *threads);
-            complete ? t.write_complete_fchk(fname) : t.write_fchk(fname);
+        [](const Tesvarin& t, const py::object& fname, bool complete, std::optional<unsigned> threads) {
+            const std::string path = fs_path(fname);
+            py::gil_scoped_release release;
+            if (threads) return t.write_fchk(path, complete, *threads);
+            complete ? t.write_complete_fchk(path) : t.write_fchk(path);
         },
         py::arg("fname"), py::kw_only(), py::arg("complete") = false, py::arg("threads") = py::none(),
-        py::call_guard<py::gil_scoped_release>(),
         "Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry "
         "formchk writes, byte for byte as the formchk of the file's program version");
     reader.def(

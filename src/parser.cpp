@@ -32,6 +32,8 @@ void Tesvarin::do_parser() {
     fix_basis();
     read_densities();
     read_further_sections();
+    // Everything is read: a parsed reader holds no descriptor.
+    serializer.reset();
 }
 
 bool Tesvarin::has_magic(MagicNum label, int& index) const {

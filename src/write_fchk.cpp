@@ -3,6 +3,7 @@
 // fix_basis left it, densities packed) or as formchk computes them. The file is
 // streamed: its text never sits in memory whole.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -32,15 +33,24 @@ unsigned default_threads() { return std::min(2u, std::max(1u, std::thread::hardw
 }  // namespace
 
 void Tesvarin::write_fchk(const string& fname) const {
-    if (!stream_fchk(fname, false, default_threads())) TESVARIN_THROW("Can not write file: " + fname);
+    if (!stream_fchk(fname, false, default_threads())) {
+        const int err = errno;
+        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
+    }
 }
 
 void Tesvarin::write_complete_fchk(const string& fname) const {
-    if (!stream_fchk(fname, true, default_threads())) TESVARIN_THROW("Can not write file: " + fname);
+    if (!stream_fchk(fname, true, default_threads())) {
+        const int err = errno;
+        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
+    }
 }
 
 void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads) const {
-    if (!stream_fchk(fname, complete, threads)) TESVARIN_THROW("Can not write file: " + fname);
+    if (!stream_fchk(fname, complete, threads)) {
+        const int err = errno;
+        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
+    }
 }
 
 bool Tesvarin::stream_fchk(const string& fname, bool complete, unsigned threads) const {

@@ -2,6 +2,7 @@
 // multiplicity, the geometry in Angstrom, a "Tv" line per translation vector of
 // a periodic system, and the empty line that ends Gaussian's molecule specification.
 #include <algorithm>
+#include <cerrno>
 
 #include "tesvarin/number_format.hpp"
 #include "tesvarin/parser.hpp"
@@ -43,5 +44,8 @@ void Tesvarin::write_gjf(const string& fgjf) const {
         put_position(out, "Tv", vector);
     }
     out += '\n';
-    if (!write_whole_file(fgjf, out)) TESVARIN_THROW("Can not write file: " + fgjf);
+    if (!write_whole_file(fgjf, out)) {
+        const int err = errno;
+        TESVARIN_THROW_OS("Can not write file: " + fgjf, err, fgjf);
+    }
 }

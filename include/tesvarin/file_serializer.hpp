@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,8 @@ public:
         : fp(nullptr), name(name), read_mode(mode[0] == 'r'), swap(false), fsize(0) {
         fp = read_mode ? open_regular(name) : fopen64(name, mode);
         if (fp == nullptr && regular) {
-            TESVARIN_THROW(std::string("Can not open/write file: ") + name);
+            const int err = errno;
+            TESVARIN_THROW_OS(std::string("Can not open/write file: ") + name, err, name);
         }
         this->swap = swap;
         if (read_mode && regular) {
@@ -91,6 +93,11 @@ private:
         if (fd < 0) return nullptr;
         struct stat st {};
         const bool stat_ok = fstat(fd, &st) == 0;
+        if (stat_ok && S_ISDIR(st.st_mode)) {  // refused as open() refuses it, with its errno
+            ::close(fd);
+            errno = EISDIR;
+            return nullptr;
+        }
         regular = !stat_ok || S_ISREG(st.st_mode);
         FILE* stream = stat_ok && regular ? fdopen(fd, "rb") : nullptr;
         if (stream == nullptr) ::close(fd);

@@ -10,7 +10,7 @@ import Tesvarin_
 
 from chk_builder import water
 
-STUB = Path(Tesvarin_.__file__).with_name("Tesvarin_.pyi")
+STUB = Path(Tesvarin_.__file__).parent / "Tesvarin_-stubs" / "__init__.pyi"
 
 
 def stub_classes():
@@ -18,13 +18,17 @@ def stub_classes():
     return {node.name: node for node in tree.body if isinstance(node, ast.ClassDef)}
 
 
-def test_stub_is_installed_beside_the_module():
+def is_error(name):
+    return issubclass(getattr(Tesvarin_, name), BaseException)
+
+
+def test_stub_is_installed_as_a_stub_package():
     assert STUB.is_file()
     assert (Path(Tesvarin_.__file__).parent / "tesvarin" / "py.typed").is_file()
 
 
 def test_stub_classes_properties_and_docstrings_match_the_module():
-    classes = stub_classes()
+    classes = {name: node for name, node in stub_classes().items() if not is_error(name)}
     assert list(classes) == ["ChkParams", "Mol", "ChkReader_"]
     for name, node in classes.items():
         cls = getattr(Tesvarin_, name)
@@ -35,6 +39,13 @@ def test_stub_classes_properties_and_docstrings_match_the_module():
         for f in node.body:
             if isinstance(f, ast.FunctionDef) and f.name in props:
                 assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (name, f.name)
+
+
+def test_stub_exceptions_have_the_module_bases():
+    errors = {name: node for name, node in stub_classes().items() if is_error(name)}
+    assert set(errors) == {name for name, v in vars(Tesvarin_).items() if isinstance(v, type) and is_error(name)}
+    for name, node in errors.items():
+        assert [ast.unparse(b) for b in node.bases] == [b.__name__ for b in getattr(Tesvarin_, name).__bases__]
 
 
 @pytest.mark.parametrize("method", ["__init__", "write_gjf", "write_fchk", "fchk_entries"])
