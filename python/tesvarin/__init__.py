@@ -1,5 +1,44 @@
-"""Command line and helpers around the ``Tesvarin_`` checkpoint reader."""
+"""Gaussian binary checkpoints (.chk) from Python.
 
-from Tesvarin_ import ChkParams, ChkReader_, Mol
+``tesvarin.load(path)`` returns a read-only `Checkpoint` with everything the file holds as
+NumPy arrays in atomic units; ``Checkpoint.to_iodata()`` hands it to IOData;
+``tesvarin.load_many(paths, threads=N)`` reads many files at once. The lower-level reader
+``ChkReader_`` (module ``Tesvarin_``) stays available, with its fchk and gjf writers.
+"""
 
-__all__ = ["ChkParams", "ChkReader_", "Mol"]
+from importlib.metadata import PackageNotFoundError, version
+
+from Tesvarin_ import (
+    ChkError,
+    ChkFileNotFoundError,
+    ChkFormatError,
+    ChkIsADirectoryError,
+    ChkOSError,
+    ChkParams,
+    ChkPermissionError,
+    ChkReader_,
+    Mol,
+)
+from tesvarin.batch import load_many
+from tesvarin.checkpoint import Checkpoint, load
+
+try:
+    __version__ = version("tesvarin")
+except PackageNotFoundError:  # imported from a source tree that was never installed
+    __version__ = "0+unknown"
+
+__all__ = [
+    "ChkError",
+    "ChkFileNotFoundError",
+    "ChkFormatError",
+    "ChkIsADirectoryError",
+    "ChkOSError",
+    "ChkParams",
+    "ChkPermissionError",
+    "ChkReader_",
+    "Checkpoint",
+    "Mol",
+    "__version__",
+    "load",
+    "load_many",
+]
