@@ -23,9 +23,9 @@ DENSITY_KINDS = ("SCF", "Psi(1)", "MP2", "MP3", "MP4", "CI Rho(1)", "CI", "CC", 
 
 
 def frozen(values: Any, dtype: type) -> Any:
-    array = np.asarray(values, dtype=dtype)
-    array.flags.writeable = False
-    return array
+    result: Any = np.asarray(values, dtype=dtype)
+    result.flags.writeable = False
+    return result
 
 
 # view name -> (list property of older builds, dtype, factor that turns the list into the view's unit)

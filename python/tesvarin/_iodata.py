@@ -12,7 +12,7 @@ from typing import TYPE_CHECKING, Any
 import numpy as np
 
 if TYPE_CHECKING:
-    from iodata import IOData
+    from iodata import IOData  # type: ignore[import-untyped]
 
     from tesvarin.checkpoint import Checkpoint
 
@@ -33,8 +33,8 @@ def _preamble(cp: Checkpoint) -> tuple[str, list[str]]:
 
 
 def _basis(cp: Checkpoint) -> Any:
-    from iodata.basis import MolecularBasis, Shell
-    from iodata.formats.fchk import CONVENTIONS
+    from iodata.basis import MolecularBasis, Shell  # type: ignore[import-untyped]
+    from iodata.formats.fchk import CONVENTIONS  # type: ignore[import-untyped]
 
     shells, start = [], 0
     for icenter, kind, n in zip(cp.shell_atoms, cp.shell_types, cp.primitives_per_shell, strict=True):
@@ -52,7 +52,7 @@ def _basis(cp: Checkpoint) -> Any:
 
 
 def _orbitals(cp: Checkpoint, one_rdms: dict[str, Any]) -> Any:
-    from iodata.orbitals import MolecularOrbitals
+    from iodata.orbitals import MolecularOrbitals  # type: ignore[import-untyped]
 
     if cp.alpha_orbital_energies is None or cp.alpha_mo_coefficients is None:
         return None
@@ -82,7 +82,7 @@ def _orbitals(cp: Checkpoint, one_rdms: dict[str, Any]) -> Any:
 def to_iodata(cp: Checkpoint) -> IOData:
     try:
         from iodata import IOData
-        from iodata.utils import amu
+        from iodata.utils import amu  # type: ignore[import-untyped]
     except ImportError as error:
         raise ImportError("Checkpoint.to_iodata needs IOData: pip install tesvarin[iodata]") from error
 

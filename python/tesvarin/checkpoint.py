@@ -18,7 +18,7 @@ from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.cli import formula
 
 if TYPE_CHECKING:
-    from iodata import IOData
+    from iodata import IOData  # type: ignore[import-untyped]
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -167,7 +167,8 @@ class Checkpoint:
     @property
     def coordinates_angstrom(self) -> FloatArray:
         """Atomic positions, Angstrom (the factor 0.529177249 of the module), float64 (natoms, 3)."""
-        return frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
+        angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
+        return angstrom
 
     def to_iodata(self) -> IOData:
         """An `iodata.IOData` with what IOData's fchk loader would give for formchk's file of this checkpoint.
@@ -211,9 +212,10 @@ def _orbital_labels(mol: Mol) -> tuple[str, ...] | None:
 
 
 def _occupations(count: int, nmo: int) -> FloatArray:
-    occupations = np.zeros(nmo)
+    occupations: FloatArray = np.zeros(nmo)
     occupations[:max(0, min(count, nmo))] = 1.0
-    return frozen(occupations, np.float64)
+    occupations.flags.writeable = False
+    return occupations
 
 
 def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
