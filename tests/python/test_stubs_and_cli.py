@@ -73,3 +73,23 @@ def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path
     failed = run_cli("fchk", str(tmp_path / "missing.chk"))
     assert failed.returncode != 0 and failed.stdout == ""
     assert failed.stderr.strip().count("\n") == 0 and failed.stderr.endswith("missing.chk: No such file or directory\n")
+
+
+CASES = Path(__file__).with_name("typing_cases")
+
+
+def mypy(script):
+    pytest.importorskip("mypy", reason="mypy is in the test extras: pip install .[test]")
+    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", str(CASES / script)],
+                          capture_output=True, text=True, cwd=CASES)
+    return done.returncode, done.stdout
+
+
+def test_mypy_strict_accepts_a_user_script_and_reports_every_misuse():
+    code, out = mypy("user.py")
+    assert code == 0, out
+    code, out = mypy("misuse.py")
+    lines = (CASES / "misuse.py").read_text().splitlines()
+    planted = {n for n, line in enumerate(lines, 1) if line.endswith("# misuse")}
+    reported = {int(line.split(":")[1]) for line in out.splitlines() if ": error:" in line}
+    assert code == 1 and reported == planted, out

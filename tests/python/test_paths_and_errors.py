@@ -1,0 +1,114 @@
+"""Paths as open() takes them, exceptions that are also the matching built-in, no descriptor kept."""
+
+import errno
+import os
+import subprocess
+import sys
+import textwrap
+from pathlib import Path
+
+import pytest
+import Tesvarin_
+
+from chk_builder import water
+
+BLOB = "Error: Can not open/write file: "
+
+
+@pytest.mark.parametrize("kind", [str, os.fsencode, bytearray, Path, "not utf-8"])
+def test_every_entry_point_takes_str_bytes_and_pathlike(tmp_path, kind):
+    if kind == "not utf-8":
+        folder = tmp_path / os.fsdecode(b"d\xff")  # a name no str in UTF-8 can spell
+        folder.mkdir()
+        kind = os.fsencode
+    else:
+        folder = tmp_path
+    chk = water().write(folder / "w.chk")
+    as_bytes = kind if kind is not bytearray else lambda p: bytearray(os.fsencode(p))
+    reader = Tesvarin_.ChkReader_(as_bytes(str(chk)) if kind is not Path else Path(chk))
+    reader.write_fchk(as_bytes(str(folder / "w.fchk")) if kind is not Path else folder / "w.fchk")
+    reader.write_gjf(as_bytes(str(folder / "w.gjf")) if kind is not Path else folder / "w.gjf")
+    assert (folder / "w.fchk").read_text().startswith("water test")
+    assert (folder / "w.gjf").is_file()
+
+
+@pytest.mark.parametrize("call", ["ChkReader_", "write_fchk", "write_gjf"])
+@pytest.mark.parametrize("path", ["a\0b.chk", b"a\0b.chk"])
+def test_a_path_with_a_nul_is_refused_not_cut(tmp_path, monkeypatch, call, path):
+    monkeypatch.chdir(tmp_path)
+    Path("a").write_bytes(water().build())  # what the path would name if it were cut at the NUL
+    with pytest.raises(ValueError, match="embedded null byte"):
+        if call == "ChkReader_":
+            Tesvarin_.ChkReader_(path)
+        else:
+            getattr(Tesvarin_.ChkReader_("a"), call)(path)
+    assert sorted(os.listdir()) == ["a"]
+
+
+def writer_cannot_write(path):
+    try:
+        open(path, "w").close()
+    except PermissionError:
+        return True
+    return False
+
+
+def permission_case(tmp_path):
+    """A path this user may not open: a mode-000 file, or for root a file the kernel refuses."""
+    if os.geteuid() != 0:
+        locked = tmp_path / "locked.chk"
+        locked.write_bytes(b"")
+        locked.chmod(0)
+        return "read", str(locked)
+    if writer_cannot_write("/sys/kernel/notes"):
+        return "write", "/sys/kernel/notes"
+    pytest.skip("running as root with no file the kernel refuses to open")
+
+
+@pytest.mark.parametrize("case, builtin, code", [
+    ("missing", FileNotFoundError, errno.ENOENT),
+    ("directory", IsADirectoryError, errno.EISDIR),
+    ("write into missing folder", FileNotFoundError, errno.ENOENT),
+    ("permission", PermissionError, errno.EACCES),
+])
+def test_open_failures_are_runtime_errors_and_the_matching_builtin(tmp_path, case, builtin, code):
+    action, path = {
+        "missing": ("read", str(tmp_path / "missing.chk")),
+        "directory": ("read", str(tmp_path)),
+        "write into missing folder": ("write", str(tmp_path / "no" / "x.fchk")),
+    }.get(case) or permission_case(tmp_path)
+    with pytest.raises(builtin) as info:
+        if action == "read":
+            Tesvarin_.ChkReader_(path)
+        else:
+            Tesvarin_.ChkReader_(water().write(tmp_path / "w.chk")).write_fchk(path)
+    error = info.value
+    assert isinstance(error, RuntimeError) and isinstance(error, Tesvarin_.ChkError)
+    assert (error.errno, error.strerror, error.filename) == (code, os.strerror(code), path)
+    expected = BLOB + path if action == "read" else "Error: Can not write file: " + path
+    assert str(error).startswith(expected + "\n\nSource File:\t")
+    assert str(error).split("\nFunction:\t")[1] in (
+        "FileSerializer::FileSerializer(const char*, const char*, bool)",
+        "void Tesvarin::write_fchk(const string&) const")
+
+
+def test_a_file_that_is_not_a_checkpoint_is_a_value_error(tmp_path):
+    junk = tmp_path / "junk.chk"
+    junk.write_bytes(b"\0" * 64)
+    with pytest.raises(ValueError) as info:
+        Tesvarin_.ChkReader_(junk)
+    assert isinstance(info.value, Tesvarin_.ChkFormatError) and isinstance(info.value, RuntimeError)
+    assert str(info.value).startswith("Error: Not a valid .chk file") and "\nFunction:\t" in str(info.value)
+
+
+def test_readers_hold_no_descriptor_after_the_parse(tmp_path):
+    chk = water().write(tmp_path / "w.chk")
+    script = textwrap.dedent(f"""
+        import resource, Tesvarin_
+        resource.setrlimit(resource.RLIMIT_NOFILE, (64, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
+        readers = [Tesvarin_.ChkReader_({chk!r}) for _ in range(300)]
+        print(len(readers), readers[-1].params.mol.natoms)
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.split() == ["300", "3"]
