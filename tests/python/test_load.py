@@ -1,0 +1,100 @@
+"""tesvarin.load and load_many against the module's own properties and formchk's entries."""
+
+import dataclasses
+import io
+from pathlib import Path
+
+import numpy as np
+import pytest
+import Tesvarin_
+import tesvarin
+
+from chk_builder import LABEL, label_record, water
+from test_realchk import GOOD, WITH_FCHK, numbers, read_fchk
+
+REAL2 = Path(__file__).resolve().parents[2].parent / "shared" / "realchk2"
+OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
+BOHR = 0.529177249
+E16 = np.vectorize(lambda v: float("%.8E" % v))  # a value as formchk's 9 digits show it
+
+
+def label(path):
+    return f"{path.parent.name}/{path.stem}"
+
+
+@pytest.mark.parametrize("path", GOOD + OPEN_SHELL, ids=label)
+def test_load_gives_the_module_values_as_arrays(path):
+    cp = tesvarin.load(path)
+    mol = Tesvarin_.ChkReader_(path).params.mol
+    assert cp.atomic_numbers.tolist() == mol.atomicnums and cp.symbols == tuple(mol.names)
+    np.testing.assert_allclose(cp.coordinates * BOHR, mol.coords, rtol=1e-15, atol=1e-300)
+    np.testing.assert_allclose(cp.shell_coordinates * BOHR, mol.cshell, rtol=1e-15, atol=1e-300)
+    assert cp.alpha_mo_coefficients.shape == (len(mol.aoene), mol.nbasis)
+    assert cp.alpha_mo_coefficients.ravel().tolist() == mol.amocoeff
+    assert cp.alpha_orbital_energies.tolist() == mol.aoene
+    assert (cp.beta_mo_coefficients is None) == (not mol.bmocoeff) == cp.restricted
+    assert cp.shell_types.tolist() == mol.shelltypes and (cp.shell_atoms + 1).tolist() == mol.shell2map
+    assert cp.alpha_occupations.sum() == mol.nae and cp.beta_occupations.sum() == mol.nbe
+    for kinds, packed in ((cp.total_densities, mol.totdens), (cp.spin_densities, mol.spindens)):
+        assert len(kinds) == sum(map(bool, packed))
+        for k, full in enumerate(kinds.values()):
+            np.testing.assert_array_equal(full, full.T)
+            assert full[np.tril_indices(mol.nbasis)].tolist() in [p for p in packed if p]
+    if "SCF" in cp.total_densities:  # the density holds the electrons: tr(P S) = N
+        overlap = tesvarin.load(path).to_iodata().obasis
+        from iodata.overlap import compute_overlap
+        trace = np.trace(cp.total_densities["SCF"] @ compute_overlap(overlap, cp.coordinates))
+        assert trace == pytest.approx(cp.n_electrons, rel=1e-6)
+    assert cp.hessian is None if mol.hessian.size == 0 else cp.hessian.tolist() == mol.hessian.tolist()
+    if cp.orbital_labels is not None:
+        assert len(cp.orbital_labels) == cp.n_basis and cp.orbital_labels[0].startswith("1 ")
+    assert "\n" not in repr(cp) and cp.method in repr(cp)
+
+
+@pytest.mark.parametrize("path", WITH_FCHK, ids=label)
+def test_load_gives_formchks_entries(path):
+    cp = tesvarin.load(path)
+    _, entries = read_fchk(path.with_suffix(".fchk"))
+    for name, value in [("Current cartesian coordinates", cp.coordinates), ("Atomic numbers", cp.atomic_numbers),
+                        ("Alpha Orbital Energies", cp.alpha_orbital_energies),
+                        ("Alpha MO coefficients", cp.alpha_mo_coefficients),
+                        ("Primitive exponents", cp.primitive_exponents),
+                        ("Contraction coefficients", cp.contraction_coefficients),
+                        ("Total SCF Density", cp.total_densities["SCF"][np.tril_indices(cp.n_basis)])]:
+        expected = numbers(entries, name)
+        assert (E16(value.ravel()) if expected.dtype.kind == "f" else value.ravel()).tolist() == expected.tolist()
+
+
+def test_the_object_and_its_arrays_are_read_only(tmp_path):
+    cp = tesvarin.load(water().write(tmp_path / "w.chk"))
+    with pytest.raises(dataclasses.FrozenInstanceError):
+        cp.charge = 1
+    for array in (cp.coordinates, cp.atomic_numbers, cp.shell_types, cp.alpha_occupations or cp.coordinates):
+        with pytest.raises(ValueError):
+            array[0] = 0
+
+
+def test_text_that_is_not_utf8_never_raises(tmp_path):
+    path = water().replace(LABEL, label_record(b"caf\xe9 \xff", "#p HF")).write(tmp_path / "w.chk")
+    with pytest.raises(UnicodeDecodeError):
+        Tesvarin_.ChkReader_(path).params.title
+    assert tesvarin.load(path).title == "caf\\xe9 \\xff"
+
+
+@pytest.mark.parametrize("threads", [1, 3])
+def test_load_many_keeps_input_order_and_reports_failures_in_place(tmp_path, threads, monkeypatch):
+    good = [water().replace(LABEL, label_record(f"job {i}", "#p HF")).write(tmp_path / f"{i}.chk") for i in range(5)]
+    missing = str(tmp_path / "missing.chk")
+    paths = good[:2] + [missing] + good[2:]
+    results = tesvarin.load_many(paths, threads=threads, errors="return", progress=False)
+    assert [r.title if isinstance(r, tesvarin.Checkpoint) else type(r) for r in results] == [
+        "job 0", "job 1", tesvarin.ChkFileNotFoundError, "job 2", "job 3", "job 4"]
+    with pytest.raises(FileNotFoundError) as info:
+        tesvarin.load_many(paths, threads=threads)
+    assert info.value.__notes__ == [f"while loading {missing}"]
+    bar = io.StringIO()
+    monkeypatch.setattr("sys.stderr", bar)
+    assert len(tesvarin.load_many(good, threads=threads, progress=True)) == 5
+    assert bar.getvalue().endswith("] 5/5\n")
+    with pytest.raises(ValueError, match="errors must be"):
+        tesvarin.load_many(good, errors="ignore")  # type: ignore[call-overload]
