@@ -1,6 +1,7 @@
 """The shipped type stubs agree with the module, and the command line works end to end."""
 
 import ast
+import os
 import subprocess
 import sys
 from pathlib import Path
@@ -80,7 +81,8 @@ CASES = Path(__file__).with_name("typing_cases")
 
 def mypy(script):
     pytest.importorskip("mypy", reason="mypy is in the test extras: pip install .[test]")
-    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", str(CASES / script)],
+    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", os.devnull,
+                           str(CASES / script)],
                           capture_output=True, text=True, cwd=CASES)
     return done.returncode, done.stdout
 
