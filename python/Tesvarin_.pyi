@@ -57,9 +57,6 @@ class ChkParams:
     def genarr(self) -> list[float]:
         """The scalar data of the calculation (Gen array), size=1000"""
     @property
-    def text_bytes(self) -> dict[str, bytes]:
-        """The text fields (route, gauver, title, method, baset, jobtype) as the bytes in the file"""
-    @property
     def viratio(self) -> float:
         """Virial Ratio"""
     @property

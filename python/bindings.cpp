@@ -215,16 +215,6 @@ PYBIND11_MODULE(Tesvarin_, m) {
     params.def_property_readonly("info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
     params.def_property_readonly("genarr", [](const ChkParams& p) { return p.genarr; },
               "The scalar data of the calculation (Gen array), size=1000");
-    params.def_property_readonly(
-        "text_bytes",
-        [](const ChkParams& p) {
-            py::dict texts;
-            for (const auto& [name, text] : {std::pair{"route", &p.route}, {"gauver", &p.gauver}, {"title", &p.title},
-                                             {"method", &p.method}, {"baset", &p.baset}, {"jobtype", &p.jobtype}})
-                texts[name] = py::bytes(*text);
-            return texts;
-        },
-        "The text fields (route, gauver, title, method, baset, jobtype) as the bytes in the file");
     params.def_property_readonly("viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
     params.def_property_readonly("scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
     params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");

@@ -15,7 +15,7 @@ import numpy as np
 from Tesvarin_ import ChkFormatError, ChkReader_, Mol
 from tesvarin import _arrays
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
-from tesvarin.cli import formula
+from tesvarin.summary import formula
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
@@ -221,7 +221,7 @@ def _occupations(count: int, nmo: int) -> FloatArray:
 def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     params = reader.params
     mol = params.mol
-    texts = {key: _text(raw) for key, raw in params.text_bytes.items()}
+    texts = {key: _text(raw) for key, raw in params.rawtexts.items()}
     natoms = max(mol.natoms, 0)
     nbasis = mol.nbasis
     a = _arrays.array

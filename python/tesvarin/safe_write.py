@@ -29,7 +29,9 @@ def write_replacing(target: str, write: Callable[[str], None], *, replace: bool)
         try:
             write(temporary)
         except Exception as error:
-            cause = None if isinstance(error, OSError) else _why_write_failed(temporary)
+            # The writers' own errno says "too large" or "no space"; the look afterwards says which limit.
+            plain = isinstance(error, OSError) and error.errno not in (errno.EFBIG, errno.ENOSPC)
+            cause = None if plain else _why_write_failed(temporary)
             if cause is None:
                 raise
             raise cause from error
