@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <regex>
@@ -59,6 +60,24 @@ TEST(Container, ErrorTextAndFileLengthTest) {
         Tesvarin t(write_raw("empty.chk", ""));
     } catch (const _Error& e) {  // the base class holds the bare message
         EXPECT_EQ(e.std::runtime_error::what(), broken);
+    }
+}
+
+// A failed open keeps errno and the path, so the bindings can raise the matching OSError.
+TEST(Container, OpenFailureCarriesErrnoAndPath) {
+    const std::string directory = std::filesystem::temp_directory_path().string();
+    for (const auto& [path, expected] : {std::pair{std::string("/nonexistent/x.chk"), ENOENT}, {directory, EISDIR}}) {
+        try {
+            Tesvarin t(path);
+            ADD_FAILURE() << path << " opened";
+        } catch (const _Error& e) {
+            EXPECT_EQ(std::make_pair(e.error_number(), e.path()), std::make_pair(expected, path));
+        }
+    }
+    try {  // a failure that is not the system's keeps errno 0
+        Tesvarin t(write_raw("empty.chk", ""));
+    } catch (const _Error& e) {
+        EXPECT_EQ(e.error_number(), 0);
     }
 }
 
