@@ -20,30 +20,22 @@ complete = pytest.mark.skipif(not hasattr(Tesvarin_.ChkReader_, "fchk_entries"),
                               reason="this build has no ChkReader_.fchk_entries, the source of the further quantities")
 
 
-def differences(ours, ref, where=""):
+def differences(ours, ref, where):
     """Every place where our IOData value differs from IOData's reading of formchk's text."""
-    if isinstance(ref, dict) or isinstance(ours, dict):
-        if set(ours) != set(ref):
-            return [f"{where} keys {sorted(ours, key=str)} != {sorted(ref, key=str)}"]
-        return [d for k in ref for d in differences(ours[k], ref[k], f"{where}[{k}]")]
-    if isinstance(ref, (iodata.basis.MolecularBasis, iodata.orbitals.MolecularOrbitals, iodata.basis.Shell)):
-        found = [] if type(ours) is type(ref) else [f"{where} is {type(ours)}"]
-        return found + [d for f in attrs.fields(type(ref)) if f.name not in ("shells", "conventions")
-                        for d in differences(getattr(ours, f.name), getattr(ref, f.name), f"{where}.{f.name}")] + (
-            [d for i, (s, t) in enumerate(zip(ours.shells, ref.shells, strict=True))
-             for d in differences(s, t, f"{where}.shells[{i}]")] if hasattr(ref, "shells") else [])
-    if isinstance(ref, np.ndarray) or isinstance(ours, np.ndarray):
-        ours, ref = np.asarray(ours), np.asarray(ref)
-        if ours.shape != ref.shape:
-            return [f"{where} shape {ours.shape} != {ref.shape}"]
-        if ref.dtype.kind != "f":
-            return [] if np.array_equal(ours, ref) else [f"{where} differs"]
+    ours, ref = (attrs.asdict(v) if attrs.has(type(v)) else v for v in (ours, ref))  # basis, shells, orbitals
+    if isinstance(ref, (dict, list)):
+        keys = list(ref) if isinstance(ref, dict) else list(range(len(ref)))
+        if type(ours) is not type(ref) or keys != (list(ours) if isinstance(ours, dict) else list(range(len(ours)))):
+            return [f"{where}: {ours!r:.60} != {ref!r:.60}"]
+        return [d for k in keys for d in differences(ours[k], ref[k], f"{where}[{k}]")]
+    if isinstance(ref, np.ndarray) and ref.dtype.kind == "f":
         scale = iodata.utils.amu if where == "atmasses" else 1.0  # the fchk shows amu
-        printed = E16(ours / scale) * scale
-        return [] if np.allclose(printed, ref, rtol=1e-12, atol=0) else [f"{where} differs beyond the 9 digits"]
-    if isinstance(ref, float):  # the energy: printed with 16 digits
-        return [] if ours == pytest.approx(ref, rel=1e-15) else [f"{where} {ours} != {ref}"]
-    return [] if ours == ref else [f"{where} {ours!r} != {ref!r}"]
+        same = np.shape(ours) == ref.shape and np.allclose(E16(ours / scale) * scale, ref, rtol=1e-12, atol=0)
+    elif isinstance(ref, float):  # the energy, printed with 16 digits
+        same = ours == pytest.approx(ref, rel=1e-15)
+    else:
+        same = np.shape(ours) == np.shape(ref) and np.array_equal(ours, ref)
+    return [] if same else [f"{where} differs"]
 
 
 def filled(data, names):
