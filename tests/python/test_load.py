@@ -1,4 +1,4 @@
-"""tesvarin.load and load_many against the module's own properties and formchk's entries."""
+"""tesvarin.load and load_many against the module's own properties (formchk's entries: test_to_iodata)."""
 
 import dataclasses
 import io
@@ -10,12 +10,11 @@ import Tesvarin_
 import tesvarin
 
 from chk_builder import LABEL, label_record, water
-from test_realchk import GOOD, WITH_FCHK, numbers, read_fchk
+from test_realchk import GOOD
 
 REAL2 = Path(__file__).resolve().parents[2].parent / "shared" / "realchk2"
 OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
 BOHR = 0.529177249
-E16 = np.vectorize(lambda v: float("%.8E" % v))  # a value as formchk's 9 digits show it
 
 
 def label(path):
@@ -49,20 +48,6 @@ def test_load_gives_the_module_values_as_arrays(path):
     if cp.orbital_labels is not None:
         assert len(cp.orbital_labels) == cp.n_basis and cp.orbital_labels[0].startswith("1 ")
     assert "\n" not in repr(cp) and cp.method in repr(cp)
-
-
-@pytest.mark.parametrize("path", WITH_FCHK, ids=label)
-def test_load_gives_formchks_entries(path):
-    cp = tesvarin.load(path)
-    _, entries = read_fchk(path.with_suffix(".fchk"))
-    for name, value in [("Current cartesian coordinates", cp.coordinates), ("Atomic numbers", cp.atomic_numbers),
-                        ("Alpha Orbital Energies", cp.alpha_orbital_energies),
-                        ("Alpha MO coefficients", cp.alpha_mo_coefficients),
-                        ("Primitive exponents", cp.primitive_exponents),
-                        ("Contraction coefficients", cp.contraction_coefficients),
-                        ("Total SCF Density", cp.total_densities["SCF"][np.tril_indices(cp.n_basis)])]:
-        expected = numbers(entries, name)
-        assert (E16(value.ravel()) if expected.dtype.kind == "f" else value.ravel()).tolist() == expected.tolist()
 
 
 def test_the_object_and_its_arrays_are_read_only(tmp_path):

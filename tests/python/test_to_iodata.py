@@ -8,11 +8,13 @@ import pytest
 import Tesvarin_
 import tesvarin
 
-from test_load import E16, OPEN_SHELL, label
+from test_load import OPEN_SHELL, label
 from test_realchk import WITH_FCHK
 
 iodata = pytest.importorskip("iodata", reason="IOData is the optional extra: pip install tesvarin[iodata]")
 from iodata.overlap import compute_overlap  # noqa: E402
+
+E16 = np.vectorize(lambda v: float("%.8E" % v))  # a value as formchk's 9 digits show it
 
 # What IOData reads from the entries of the complete fchk; the rest comes from the basic sections.
 FURTHER = {"atcharges", "atfrozen", "atgradient", "atmasses", "bonds", "extra", "moments"}
