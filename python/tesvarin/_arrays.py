@@ -74,7 +74,6 @@ def _unpack(packed: Any, n: int) -> FloatArray | None:
     rows, cols = np.tril_indices(n)
     full[rows, cols] = packed
     full[cols, rows] = packed
-    full.flags.writeable = False
     return full
 
 
@@ -86,11 +85,11 @@ def densities(mol: Mol, spin: bool) -> dict[str, FloatArray]:
     for k, name in enumerate(DENSITY_KINDS):
         if packed is None:
             full = getattr(mol, method)(k, full=True)
-            if full is not None:
-                full.flags.writeable = False
         else:
             full = _unpack(packed[k], mol.nbasis)
-        if full is not None:
+        # Complex and two-component densities stay with Tesvarin_ (Mol.total_density and spin_density).
+        if full is not None and full.dtype == np.float64 and full.shape == (mol.nbasis, mol.nbasis):
+            full.flags.writeable = False
             found[name] = full
     return found
 
