@@ -299,8 +299,8 @@ def _fchk_entries(reader: ChkReader_) -> dict[str, Any]:
     try:
         return dict(reader.fchk_entries())
     except ChkFormatError as error:
-        warnings.warn(f"{str(error).splitlines()[0]}: the further quantities are left None", RuntimeWarning,
-                      stacklevel=3)
+        reason = str(error).splitlines()[0].removeprefix("Error: ")
+        warnings.warn(f"{reason}: the further quantities are left None", RuntimeWarning, stacklevel=3)
         return {}
 
 

@@ -87,6 +87,7 @@ def test_molden_written_by_iodata_reads_back_with_orthonormal_orbitals(path, tmp
     assert back.mo.occs.sum() == pytest.approx(data.mo.occs.sum())
 
 
+@pytest.mark.filterwarnings("ignore:.*further quantities are left None:RuntimeWarning")
 def test_without_iodata_the_message_names_the_extra(tmp_path, monkeypatch):
     from chk_builder import water
     cp = tesvarin.load(water().write(tmp_path / "w.chk"))
