@@ -1,5 +1,6 @@
 // The Python module Tesvarin_: converts and forwards to the parser; no logic of its own
-// beyond slicing to the atom count and Bohr-to-Angstrom scaling.
+// beyond slicing to the atom count, Bohr-to-Angstrom scaling, paths as open() takes them
+// and the translation of errors into the package's exception classes.
 #include <pybind11/complex.h>
 #include <pybind11/eval.h>
 #include <pybind11/numpy.h>
@@ -186,7 +187,7 @@ PYBIND11_MODULE(Tesvarin_, m) {
         "(https://github.com/tesvarin/tesvarin/issues).";
 
     py::exec(kErrorClasses, m.attr("__dict__"));
-    // The module lives as long as the interpreter, so the translator may keep it.
+    // Every _Error leaves as one of the classes above; other exceptions keep pybind11's translation.
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
