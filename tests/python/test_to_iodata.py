@@ -9,7 +9,7 @@ import Tesvarin_
 import tesvarin
 
 from test_load import OPEN_SHELL, label
-from test_realchk import WITH_FCHK
+from test_realchk import WITH_FCHK, numbers, read_fchk
 
 iodata = pytest.importorskip("iodata", reason="IOData is the optional extra: pip install tesvarin[iodata]")
 from iodata.overlap import compute_overlap  # noqa: E402
@@ -71,6 +71,26 @@ def orthonormality_error(data):
     overlap = compute_overlap(data.obasis, data.atcoords)
     blocks = [data.mo.coeffsa] if data.mo.kind == "restricted" else [data.mo.coeffsa, data.mo.coeffsb]
     return max(np.abs(c.T @ overlap @ c - np.eye(c.shape[1])).max() for c in blocks)
+
+
+@complete
+@pytest.mark.parametrize("path", WITH_FCHK, ids=label)
+def test_what_iodata_does_not_read_is_formchks_entries_reshaped(path):
+    cp = tesvarin.load(path)
+    _, entries = read_fchk(path.with_suffix(".fchk"))
+    opt = "Opt point       1 "
+    vib = None if cp.frequencies is None else np.concatenate(
+        [cp.frequencies, cp.reduced_masses, cp.force_constants, cp.ir_intensities])
+    for value, name, step in [(vib, "Vib-E2", 1), (cp.normal_modes, "Vib-Modes", 1),
+                              (cp.dipole_derivatives, "Dipole Derivatives", 1),
+                              (cp.trajectory_coordinates, opt + "Geometries", 1),
+                              (cp.trajectory_gradients, opt + "Gradient at each geome", 1),
+                              (cp.trajectory_energies, opt + "Results for each geome", 2)]:
+        assert (value is None) == (name not in entries), name
+        if value is not None:
+            assert E16(value.ravel()).tolist() == numbers(entries, name)[::step][:value.size].tolist(), name
+            assert value.ndim < 3 or value.shape[1:] == (len(cp.atomic_numbers), 3), name
+    assert cp.normal_modes is None or len(cp.normal_modes) == len(cp.frequencies)
 
 
 @pytest.mark.parametrize("path", WITH_FCHK + OPEN_SHELL, ids=label)

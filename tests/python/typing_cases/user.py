@@ -13,16 +13,11 @@ def summary(path: Path) -> str:
     cp = tesvarin.load(path)
     coordinates: npt.NDArray[np.float64] = cp.coordinates
     density = cp.total_densities.get("SCF")
-    trace = float(np.trace(density)) if density is not None else 0.0
-    return f"{cp.method} {coordinates.shape} {cp.n_basis} {trace} {tesvarin.__version__}"
+    return f"{cp.method} {coordinates.shape} {0.0 if density is None else np.trace(density)} {tesvarin.__version__}"
 
 
 def energies(paths: list[str]) -> list[float]:
     return [cp.energy for cp in tesvarin.load_many(paths, threads=2)]
-
-
-def failures(paths: list[bytes]) -> list[str]:
-    return [str(r) for r in tesvarin.load_many(paths, errors="return") if isinstance(r, Exception)]
 
 
 def convert(chk: Path) -> int:
@@ -30,8 +25,6 @@ def convert(chk: Path) -> int:
         reader = ChkReader_(chk)
     except FileNotFoundError as error:
         return error.errno or 0
-    except tesvarin.ChkFormatError:
-        return -1
-    reader.write_fchk(chk.with_suffix(".fchk"))
-    natoms: int = reader.params.mol.natoms
-    return natoms
+    reader.write_fchk(chk.with_suffix(".fchk"), complete=True)
+    return reader.params.mol.natoms + len([r for r in tesvarin.load_many([b"x"], errors="return")
+                                           if isinstance(r, tesvarin.ChkFormatError)])
