@@ -105,12 +105,3 @@ def test_molden_written_by_iodata_reads_back_with_orthonormal_orbitals(path, tmp
     limit = max(1e-6, 1.01 * orthonormality_error(iodata.load_one(str(fchk)))) if fchk.is_file() else 1e-6
     assert orthonormality_error(back) <= limit
     assert back.mo.occs.sum() == pytest.approx(data.mo.occs.sum())
-
-
-@pytest.mark.filterwarnings("ignore:.*further quantities are left None:RuntimeWarning")
-def test_without_iodata_the_message_names_the_extra(tmp_path, monkeypatch):
-    from chk_builder import water
-    cp = tesvarin.load(water().write(tmp_path / "w.chk"))
-    monkeypatch.setitem(__import__("sys").modules, "iodata", None)
-    with pytest.raises(ImportError, match=r"pip install tesvarin\[iodata\]"):
-        cp.to_iodata()
