@@ -17,8 +17,6 @@ if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
 
 _RUN_TYPES = {"SP": "energy", "FOpt": "opt", "Scan": "scan", "Freq": "freq"}
-_CHARGES = {"Mulliken Charges": "mulliken", "ESP Charges": "esp", "NPA Charges": "npa", "MBS Charges": "mbs",
-            "Type 6 Charges": "hirshfeld", "Type 7 Charges": "cm5"}
 
 
 def _copy(value: Any) -> Any:
@@ -128,7 +126,8 @@ def to_iodata(cp: Checkpoint) -> IOData:
         moments[(2, "c")] = cp.quadrupole_moment[np.triu_indices(3)]  # xx xy xz yy yz zz
     if moments:
         result["moments"] = moments
-    atcharges = {key: np.array(cp.fchk_entries[label]) for label, key in _CHARGES.items() if label in cp.fchk_entries}
+    charges = {"mulliken": cp.mulliken_charges, "npa": cp.npa_charges}  # the only ones a checkpoint holds
+    atcharges = {key: np.array(value) for key, value in charges.items() if value is not None}
     if atcharges:
         result["atcharges"] = atcharges
     return IOData(**{key: value for key, value in result.items() if value is not None})

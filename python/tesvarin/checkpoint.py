@@ -155,10 +155,6 @@ class Checkpoint:
     """Bonds as rows (atom i, atom j, order), 0-based with i < j, int64 (nbond, 3)."""
     frozen_atoms: np.ndarray[Any, np.dtype[np.bool_]] | None
     """True for the atoms held fixed in an optimisation, bool (natoms,)."""
-    fchk_entries: Mapping[str, Any]
-    """Every entry of the complete formatted checkpoint, by label, in file order (empty when this
-    build cannot produce them)."""
-
     @property
     def restricted(self) -> bool:
         """True when alpha and beta electrons share one set of orbitals."""
@@ -231,8 +227,8 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     beta_coefficients = _arrays.matrix(a(mol, "beta_mo_coefficients"), len(beta_energies))
     orthonormal = a(mol, "orthonormal_basis")
     sp = a(mol, "sp_contraction_coefficients")
-    entries = _fchk_entries(reader)
-    further = _Further(entries, natoms)
+    # Only what the arrays below need is kept: the entries repeat the orbitals and densities.
+    further = _Further(_fchk_entries(reader), natoms)
     return Checkpoint(
         path=os.fsdecode(bytes(path) if isinstance(path, bytearray) else path),
         reader=reader,
@@ -288,7 +284,6 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         **further.trajectory(),
         bonds=further.bonds(),
         frozen_atoms=further.frozen_atoms(),
-        fchk_entries=MappingProxyType(entries),
     )
 
 
