@@ -33,6 +33,8 @@ def test_load_gives_the_module_values_as_arrays(path):
     np.testing.assert_allclose(cp.shell_coordinates * BOHR, mol.cshell, rtol=1e-15, atol=1e-300)
     assert cp.alpha_mo_coefficients.shape == (len(mol.aoene), mol.nbasis)
     assert cp.alpha_mo_coefficients.ravel().tolist() == mol.amocoeff
+    if hasattr(mol, "alpha_mo_coefficients"):  # zero-copy: the arrays are the module's views
+        assert np.shares_memory(cp.alpha_mo_coefficients, cp.reader.params.mol.alpha_mo_coefficients)
     assert cp.alpha_orbital_energies.tolist() == mol.aoene
     assert (cp.beta_mo_coefficients is None) == (not mol.bmocoeff) == cp.restricted
     assert cp.shell_types.tolist() == mol.shelltypes and (cp.shell_atoms + 1).tolist() == mol.shell2map
