@@ -87,7 +87,7 @@ public:
 private:
     // Opens for reading without blocking (a FIFO with no writer would block an
     // ordinary open for ever) and hands out a stream only for a regular file;
-    // otherwise returns null with `regular` false.
+    // a directory fails with EISDIR, anything else returns null with `regular` false.
     FILE* open_regular(const char* path) {
         const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return nullptr;
