@@ -19,7 +19,7 @@ import stat
 import sys
 from importlib import metadata
 from pathlib import Path
-from typing import Iterator
+from typing import Any, Iterator
 
 from Tesvarin_ import ChkReader_
 
@@ -31,7 +31,7 @@ __all__ = ["main"]
 
 EXISTS = "exists; use --force to replace it"
 EXIT_STATUS = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error"
-INPUTS: dict = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
+INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
 
 
 class Failure(Exception):
@@ -175,9 +175,9 @@ def _version() -> str:
         return "unknown"
 
 
-def _converter(commands: argparse._SubParsersAction, name: str, what: str) -> argparse.ArgumentParser:
+def _converter(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", name: str, what: str) -> argparse.ArgumentParser:
     """A converting subcommand with its common arguments; its own options go on the parser returned."""
-    parser = commands.add_parser(
+    parser: argparse.ArgumentParser = commands.add_parser(
         name, help=f"write {what} for each checkpoint", epilog=EXIT_STATUS,
         description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept unless "
                     "--force is given; an input or any checkpoint is never replaced.")
