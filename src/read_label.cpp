@@ -26,6 +26,18 @@ std::string trimmed_text(const std::vector<char>& buffer) {
     return text;
 }
 
+// A fixed-size text field read into its own string (no second buffer beside it), cut
+// as trimmed_text cuts; a short read ends the text where the file ends.
+std::string read_text_field(const FileSerializer& serializer, size_t bytes) {
+    std::string text(bytes, '\0');
+    text.resize(serializer.read_bytes(text.data(), bytes));
+    text.resize(strnlen(text.data(), text.size()));
+    const size_t last = text.find_last_not_of(' ');
+    text.erase(last == std::string::npos ? 0 : last + 1);
+    text.shrink_to_fit();  // the route field is 32000 bytes; routes are short
+    return text;
+}
+
 std::string jobtype_from_ipf(int64_t ipf) {
     static const char* const names[] = {"FOpt", "FTS", "POpt", "PTS", "FSaddle", nullptr, "PSaddle", "BOMD", "ADMP"};
     if (ipf < 0 || ipf > 8 || names[ipf] == nullptr) return {};
@@ -81,12 +93,8 @@ void Tesvarin::read_label() {
             TESVARIN_THROW("Label flag (-12345) not found");
         }
         serializer->skip(24);
-        std::vector<char> title(kTitleBytes + 1, '\0');
-        serializer->read_bytes(title.data(), kTitleBytes);
-        params.title = trimmed_text(title);
-        std::vector<char> route(kRouteBytes + 1, '\0');
-        serializer->read_bytes(route.data(), kRouteBytes);
-        params.route = trimmed_text(route);
+        params.title = read_text_field(*serializer, kTitleBytes);
+        params.route = read_text_field(*serializer, kRouteBytes);
 
         // The token list runs to the section's end; nothing past the file can be read.
         const int64_t fsize = serializer->get_fsize();

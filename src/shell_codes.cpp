@@ -28,17 +28,25 @@ int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
     return (L == 0 || L == 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
 }
 
+// A power of two at least twice `expected`, between 16 and `most`.
+size_t table_size(size_t expected, size_t most) {
+    size_t size = 16;
+    while (size < most && size < 2 * expected) size *= 2;
+    return size;
+}
+
 // PrmNrm of an exponent with itself, remembered for the pass: a basis repeats the
 // same few exponents on every atom of an element, and the function is pure.
 class SelfNorms {
 public:
-    SelfNorms() : slots_(kSlots) {}
+    // Sized for `expected` distinct exponents, so a small basis keeps a small table.
+    explicit SelfNorms(size_t expected) : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1) {}
 
     double operator()(int64_t type, int64_t L, double e) {
         uint64_t bits;
         std::memcpy(&bits, &e, sizeof bits);
         const uint64_t key = bits * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(L * 4 + type);
-        Slot& slot = slots_[(key >> 40) & (kSlots - 1)];
+        Slot& slot = slots_[(key >> 40) & mask_];
         if (!slot.used || slot.bits != bits || slot.L != L || slot.type != type) {
             slot = Slot{bits, L, type, PrmNrm(type, L, e, e), true};
         }
@@ -54,6 +62,7 @@ private:
     };
     static constexpr size_t kSlots = 4096;
     std::vector<Slot> slots_;
+    size_t mask_;
 };
 
 // Whole shells of a pass, remembered: every atom of an element repeats the same
@@ -62,7 +71,8 @@ private:
 // arithmetic would.
 class ShellMemo {
 public:
-    ShellMemo() : slots_(kSlots) {}
+    // Sized for `expected` shells, so a small basis keeps a small table.
+    explicit ShellMemo(size_t expected) : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1) {}
 
     static uint64_t key(int64_t L, int64_t n, const double* e, const double* c) {
         uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(L * 131 + n);
@@ -77,7 +87,7 @@ public:
     }
     // The coefficients remembered for these exponents and coefficients, or nullptr.
     const double* find(uint64_t key, int64_t L, int64_t n, const double* e, const double* c) const {
-        const Slot& s = slots_[key & (kSlots - 1)];
+        const Slot& s = slots_[key & mask_];
         const size_t bytes = static_cast<size_t>(n) * sizeof(double);
         if (!s.used || s.key != key || s.L != L || s.n != n) return nullptr;
         const double* stored = pool_.data() + s.offset;
@@ -87,7 +97,7 @@ public:
     }
     void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {
         if (pool_.size() > kMaxPool) return;
-        slots_[key & (kSlots - 1)] = Slot{key, L, n, pool_.size(), true};
+        slots_[key & mask_] = Slot{key, L, n, pool_.size(), true};
         pool_.insert(pool_.end(), e, e + n);
         pool_.insert(pool_.end(), c_in, c_in + n);
         pool_.insert(pool_.end(), c_out, c_out + n);
@@ -103,6 +113,7 @@ private:
     static constexpr size_t kSlots = 1024;
     static constexpr size_t kMaxPool = size_t{1} << 20;  // doubles: 8 MB of distinct shells at most
     std::vector<Slot> slots_;
+    size_t mask_;
     std::vector<double> pool_;  // exponents, coefficients in, coefficients out, per shell
 };
 
@@ -162,8 +173,8 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
     // One coefficient buffer and one norm buffer for the whole pass, as GetCCB/PutCCB
     // would fill and drain them shell by shell.
     std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0), input(kMaxCon, 0.0);
-    SelfNorms self_norm;
-    ShellMemo memo;
+    SelfNorms self_norm(b.primexp.size());
+    ShellMemo memo(static_cast<size_t>(std::max<int64_t>(mol.NShell, 0)));
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
         if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
