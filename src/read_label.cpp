@@ -17,17 +17,8 @@ constexpr char kEndOfTokens = 7;
 
 bool is_separator(unsigned char c) { return (c & ~0x20u) == 0x5Cu; }  // '\' or '|'
 
-// Text up to the first NUL, without trailing blanks.
-std::string trimmed_text(const std::vector<char>& buffer) {
-    const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
-    std::string text(buffer.begin(), nul);
-    const size_t last = text.find_last_not_of(' ');
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    return text;
-}
-
-// A fixed-size text field read into its own string (no second buffer beside it), cut
-// as trimmed_text cuts; a short read ends the text where the file ends.
+// A fixed-size text field read into its own string: the text up to its first NUL,
+// without trailing blanks; a short read ends the text where the file ends.
 std::string read_text_field(const FileSerializer& serializer, size_t bytes) {
     std::string text(bytes, '\0');
     text.resize(serializer.read_bytes(text.data(), bytes));
@@ -144,8 +135,6 @@ void Tesvarin::read_label() {
         if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");
         check_count("version record length", words);
         claim_words("version record length", words);
-        std::vector<char> text(static_cast<size_t>(words) * 8 + 1, '\0');
-        serializer->read_bytes(text.data(), static_cast<size_t>(words) * 8);
-        params.gauver = trimmed_text(text);
+        params.gauver = read_text_field(*serializer, static_cast<size_t>(words) * 8);
     }
 }

@@ -1,6 +1,6 @@
 // A minimal Gaussian input file: checkpoint line, route, title, charge and
 // multiplicity, the geometry in Angstrom, a "Tv" line per translation vector of
-// a periodic system, and the empty line that ends Gaussian's molecule specification.
+// a periodic system, and the empty line after which Gaussian stops reading atoms.
 #include <algorithm>
 #include <cerrno>
 
