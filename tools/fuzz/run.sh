@@ -20,10 +20,12 @@ fi
 seconds=${1:-$([ "$mode" = ci ] && echo 120 || echo 3600)}
 workers=${2:-$(nproc)}
 
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+  [ ! -d /usr/include/eigen3 ]; then
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-dev >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-dev libeigen3-dev >/dev/null
 fi
+command -v ninja >/dev/null && command -v cmake >/dev/null || python3 -m pip install -q cmake ninja
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTESVARIN_FUZZ=ON -DTESVARIN_PYTHON=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz --target fuzz_reader -j "$(nproc)"
