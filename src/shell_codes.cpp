@@ -28,10 +28,12 @@ int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
     return (L == 0 || L == 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
 }
 
-// A power of two at least twice `expected`, between 16 and `most`.
+// A power of two at least `expected`, between 16 and `most`. The tables are caches
+// that overwrite on a collision, and a basis repeats far fewer distinct exponents and
+// shells than it has primitives and shells.
 size_t table_size(size_t expected, size_t most) {
     size_t size = 16;
-    while (size < most && size < 2 * expected) size *= 2;
+    while (size < most && size < expected) size *= 2;
     return size;
 }
 
@@ -48,7 +50,7 @@ public:
         const uint64_t key = bits * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(L * 4 + type);
         Slot& slot = slots_[(key >> 40) & mask_];
         if (!slot.used || slot.bits != bits || slot.L != L || slot.type != type) {
-            slot = Slot{bits, L, type, PrmNrm(type, L, e, e), true};
+            slot = Slot{bits, PrmNrm(type, L, e, e), static_cast<int32_t>(L), static_cast<int16_t>(type), true};
         }
         return slot.value;
     }
@@ -56,8 +58,9 @@ public:
 private:
     struct Slot {
         uint64_t bits = 0;
-        int64_t L = 0, type = 0;
         double value = 0;
+        int32_t L = 0;
+        int16_t type = 0;
         bool used = false;
     };
     static constexpr size_t kSlots = 4096;
@@ -71,8 +74,11 @@ private:
 // arithmetic would.
 class ShellMemo {
 public:
-    // Sized for `expected` shells, so a small basis keeps a small table.
-    explicit ShellMemo(size_t expected) : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1) {}
+    // Sized for `expected` shells, so a small basis keeps a small table. The pool of
+    // remembered shells stops at `most_doubles`: shells may overlap in the primitive
+    // arrays, so their sum is not bounded by what the file holds.
+    ShellMemo(size_t expected, size_t most_doubles)
+        : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1), max_pool_(std::min(most_doubles, kMaxPool)) {}
 
     static uint64_t key(int64_t L, int64_t n, const double* e, const double* c) {
         uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(L * 131 + n);
@@ -96,7 +102,7 @@ public:
         return stored + 2 * n;
     }
     void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {
-        if (pool_.size() > kMaxPool) return;
+        if (pool_.size() + 3 * static_cast<size_t>(n) > max_pool_) return;
         slots_[key & mask_] = Slot{key, L, n, pool_.size(), true};
         pool_.insert(pool_.end(), e, e + n);
         pool_.insert(pool_.end(), c_in, c_in + n);
@@ -114,6 +120,7 @@ private:
     static constexpr size_t kMaxPool = size_t{1} << 20;  // doubles: 8 MB of distinct shells at most
     std::vector<Slot> slots_;
     size_t mask_;
+    size_t max_pool_;
     std::vector<double> pool_;  // exponents, coefficients in, coefficients out, per shell
 };
 
@@ -174,7 +181,9 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
     // would fill and drain them shell by shell.
     std::vector<double> c(kMaxCon, 0.0), norms(kMaxCon, 0.0), input(kMaxCon, 0.0);
     SelfNorms self_norm(b.primexp.size());
-    ShellMemo memo(static_cast<size_t>(std::max<int64_t>(mol.NShell, 0)));
+    // The memo's pool holds at most as many doubles as the file has words.
+    ShellMemo memo(static_cast<size_t>(std::max<int64_t>(mol.NShell, 0)),
+                   static_cast<size_t>(serializer->get_fsize() / 8));
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
         if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");

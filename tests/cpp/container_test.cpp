@@ -256,3 +256,19 @@ TEST(Container, FurtherSectionsSharingTheFileCountEachTime) {
     EXPECT_EQ(t.get_further().constraint_structure.error.find(refused), std::string::npos);  // the fourth fits
     EXPECT_NE(t.get_further().nonadiabatic_coupling.error.find(refused), std::string::npos);
 }
+
+// Small files: the parse holds one copy of the file and a few fixed buffers, nothing
+// sized for the largest basis or route a file could have.
+TEST(Container, SmallFilesHoldLittleBeyondThemselves) {
+    const Shell s{0, 1, {1.0}, {1.0}}, sp{1, 1, {0.5, 0.1}, {0.4, 0.6}, {0.3, 0.7}};
+    using Row = std::tuple<std::string, Chk>;
+    for (const auto& [name, chk] : std::vector<Row>{
+             {"one atom", minimal()},
+             {"a basis", minimal().add(BASIS, basis_section({s, sp, s, sp}))},
+             {"a label record", minimal().add(LABEL, label_record("t", std::string(100, '#')))},
+             {"both", minimal().add(LABEL, label_record("t", "#p")).add(BASIS, basis_section({s, sp}))}}) {
+        const std::string path = chk.write("small.chk");
+        const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
+        EXPECT_LE(heap_peak([&] { const Tesvarin t(path); }), size + (int64_t{32} << 10)) << name;
+    }
+}
