@@ -70,7 +70,7 @@ worker() {
 for i in $(seq "$workers"); do worker "$i" & done
 wait
 for found in fuzz-findings/*; do
-  case "$found" in *.min) continue ;; esac
+  case "$found" in *.min | 'fuzz-findings/*') continue ;; esac
   [ -e "$found.min" ] && continue
   build/fuzz/fuzz_reader.campaign -minimize_crash=1 -runs=20000 -timeout=10 -exact_artifact_path="$found.min" "$found" \
     >/dev/null 2>&1 || true
