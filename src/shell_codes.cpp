@@ -74,9 +74,8 @@ private:
 // arithmetic would.
 class ShellMemo {
 public:
-    // Sized for `expected` shells, so a small basis keeps a small table. The pool of
-    // remembered shells stops at `most_doubles`: shells may overlap in the primitive
-    // arrays, so their sum is not bounded by what the file holds.
+    // Sized for `expected` shells, so a small basis keeps a small table; the pool of
+    // remembered shells stops at `most_doubles`.
     ShellMemo(size_t expected, size_t most_doubles)
         : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1), max_pool_(std::min(most_doubles, kMaxPool)) {}
 
