@@ -70,6 +70,9 @@ fi
 # The entropic schedule's per-feature bookkeeping takes about half of each run on this
 # harness; once coverage is flat, the plain schedule tries nearly twice the inputs.
 flags+=(-entropic=0)
+# Workers pick up each other's inputs by rescanning the corpus directory, which grows by
+# every reduced input; a scan each second came to a tenth of the time within the hour.
+flags+=(-reload=60)
 # Recording a full stack at every allocation and holding 256 MB of freed blocks cost a
 # quarter of each run; a small quarantine still catches a use after free within one input,
 # and a finding's full report comes from replaying it (build/fuzz/fuzz_reader FILE).
