@@ -11,18 +11,27 @@
 
 using tesvarin::FchkEntry;
 
-// Appends one row's entries; reads the parser through friendship only.
+// Appends one row's entries; reads the parser through friendship only. A damaged
+// section costs only its own entries: they are left out and its message kept in
+// `skipped`, or, without `skipped` (strict), the message is raised.
 class FchkEntryBuilder {
 public:
     using Entries = std::vector<FchkEntry>;
     using Emit = void (FchkEntryBuilder::*)(Entries&) const;
 
-    explicit FchkEntryBuilder(const Tesvarin& t)
+    FchkEntryBuilder(const Tesvarin& t, std::vector<std::string>* skipped)
         : t(t),
           p(t.params),
           mol(t.params.mol),
           f(t.further),
-          natoms(static_cast<size_t>(std::max<int64_t>(mol.natoms, 0))) {}
+          natoms(static_cast<size_t>(std::max<int64_t>(mol.natoms, 0))),
+          skipped(skipped) {}
+
+    // Refuses in strict mode; otherwise notes `message` once and lets the caller leave its entries out.
+    void skip(const std::string& message) const {
+        if (skipped == nullptr) TESVARIN_THROW(message);
+        if (std::find(skipped->begin(), skipped->end(), message) == skipped->end()) skipped->push_back(message);
+    }
 
     // The project's own entries.
     void atom_count(Entries& e) const { e.push_back(FchkEntry::int_scalar("Number of atoms", mol.natoms)); }
@@ -117,10 +126,14 @@ public:
 
     // The molecule section's header and per-atom blocks.
     void point_charges(Entries& e) const {
-        e.push_back(FchkEntry::int_scalar("Number of point charges in /Mol/", atom_blocks().point_charges));
+        if (const auto* a = atom_blocks()) {
+            e.push_back(FchkEntry::int_scalar("Number of point charges in /Mol/", a->point_charges));
+        }
     }
     void atom_blocks_first(Entries& e) const {
-        const auto& a = atom_blocks();
+        const auto* blocks = atom_blocks();
+        if (blocks == nullptr) return;
+        const auto& a = *blocks;
         e.push_back(FchkEntry::int_view("Int Atom Types", a.int_atom_types));
         e.push_back(FchkEntry::real_view("MM charges", a.mm_charges));
         e.push_back(FchkEntry::int_view("Integer atomic weights", a.integer_weights));
@@ -131,19 +144,22 @@ public:
         e.push_back(FchkEntry::real_view("Nuclear ZEff", a.zeff));
     }
     void znuc(Entries& e) const {
-        const auto& a = atom_blocks();
-        if (a.znuc.empty()) TESVARIN_THROW("Layout " + std::to_string(a.layout) + " holds no Nuclear ZNuc block");
-        e.push_back(FchkEntry::real_view("Nuclear ZNuc", a.znuc));
+        const auto* a = atom_blocks();
+        if (a == nullptr) return;
+        if (a->znuc.empty()) return skip("Layout " + std::to_string(a->layout) + " holds no Nuclear ZNuc block");
+        e.push_back(FchkEntry::real_view("Nuclear ZNuc", a->znuc));
     }
     void atom_blocks_last(Entries& e) const {
-        const auto& a = atom_blocks();
+        const auto* blocks = atom_blocks();
+        if (blocks == nullptr) return;
+        const auto& a = *blocks;
         e.push_back(FchkEntry::real_view("Nuclear QMom", a.qmom));
         e.push_back(FchkEntry::real_view("Nuclear GFac", a.gfac));
         e.push_back(FchkEntry::int_view("MicOpt", a.micopt));
     }
 
     void redundant_internals(Entries& e) const {
-        const auto* r = f.redundant_internals.get();
+        const auto* r = use(f.redundant_internals);
         if (r == nullptr) return;
         e.push_back(FchkEntry::int_view("Redundant internal dimensions", r->dimensions));
         e.push_back(FchkEntry::int_view("Redundant internal coordinate indices", r->indices));
@@ -154,7 +170,7 @@ public:
         e.push_back(FchkEntry::real_view("ZRed-Constraint2", r->constraint2));
     }
     void symmetry(Entries& e) const {
-        const auto* s = f.symmetry.get();
+        const auto* s = use(f.symmetry);
         if (s == nullptr) return;
         e.push_back(FchkEntry::int_view("SymInf integers", s->syminf));
         e.push_back(FchkEntry::real_view("RotTr to input orientation", s->rottr));
@@ -169,7 +185,7 @@ public:
     }
     void constraint_structure(Entries& e) const { add_reals(e, "Constraint Structure", f.constraint_structure); }
     void bonds(Entries& e) const {
-        const auto* b = f.bonds.get();
+        const auto* b = use(f.bonds);
         if (b == nullptr) return;
         e.push_back(FchkEntry::int_scalar("MxBond", b->max_bonds));
         e.push_back(FchkEntry::int_view("NBond", b->bond_counts));
@@ -181,7 +197,7 @@ public:
     void post_scf_norm(Entries& e) const { add_nonzero(e, "Post-SCF wavefunction norm", 41); }
     void rms_force(Entries& e) const { add_nonzero(e, "RMS Force", 20); }
     void nimag(Entries& e) const {
-        const auto* v = f.vibrations.get();
+        const auto* v = use(f.vibrations);
         if (v == nullptr || v->nmodes == 0) return;
         const auto freq = v->e2.begin();  // the first NModes values are the frequencies
         const auto imaginary = std::count_if(freq, freq + v->nmodes, [](double x) { return x < 0; });
@@ -190,35 +206,38 @@ public:
     void external_field(Entries& e) const { add_reals(e, "External E-field", f.external_field); }
     void qeq_stored(Entries& e) const { add_reals(e, "QEq coupling tensors", f.qeq_tensors); }
     void internal_forces(Entries& e) const {
-        const auto* g = f.internal_forces.get();
-        if (g == nullptr || g->nvar == 0) return;  // present but empty: nothing to write
+        const auto* g = use(f.internal_forces);
+        if (g == nullptr) return;
         e.push_back(FchkEntry::real_scalar("Grdnt Energy", g->energy));
         e.push_back(FchkEntry::int_scalar("Grdnt NVar", g->nvar));
         e.push_back(FchkEntry::int_scalar("Grdnt IGetFC", g->igetfc));
+        if (g->nvar == 0) return;  // present but empty: the forces are left out
         e.push_back(FchkEntry::real_view("Internal Forces", g->forces));
         e.push_back(FchkEntry::real_view("Internal Force Constants", g->force_constants));
     }
     void charges(Entries& e) const {
-        const auto* c = f.charges.get();
+        const auto* c = use(f.charges);
         if (c == nullptr) return;
         if (!c->mulliken.empty()) e.push_back(FchkEntry::real_view("Mulliken Charges", c->mulliken));
         if (!c->npa.empty()) e.push_back(FchkEntry::real_view("NPA Charges", c->npa));
     }
     void optimisation(Entries& e) const {
-        const auto* o = f.optimisation.get();
+        const auto* o = use(f.optimisation);
         if (o == nullptr) return;
         e.push_back(FchkEntry::int_scalar("Optimization MaxStp", o->max_steps));
         e.push_back(FchkEntry::int_scalar("Optimization Job offset", o->job_offset));
         e.push_back(FchkEntry::int_scalar("Optimization Num results per geometry", o->results_per_geometry));
         e.push_back(FchkEntry::int_scalar("Optimization Num geometry variables", o->nvar));
-        // Only the first point's place in the archive is known; relaxed scans hold more.
-        e.push_back(FchkEntry::real_view(opt_point_label("Results for each geometry"), o->results));
-        e.push_back(FchkEntry::real_view(opt_point_label("Geometries"), o->geometries));
-        e.push_back(FchkEntry::real_view(opt_point_label("Gradient at each geometry"), o->gradients));
+        // The first point only, as for every file formchk's output is known of (one point each).
+        const auto first = static_cast<size_t>(o->geometries_count);
+        const auto res = static_cast<size_t>(o->results_per_geometry), var = static_cast<size_t>(o->nvar);
+        e.push_back(FchkEntry::real_view(opt_point_label("Results for each geometry"), o->results.data(), res * first));
+        e.push_back(FchkEntry::real_view(opt_point_label("Geometries"), o->geometries.data(), var * first));
+        e.push_back(FchkEntry::real_view(opt_point_label("Gradient at each geometry"), o->gradients.data(), var * first));
         e.push_back(FchkEntry::int_view("Optimization Number of geometries", o->geometries_per_point));
     }
     void oniom_first(Entries& e) const {
-        const auto* o = f.oniom.get();
+        const auto* o = use(f.oniom);
         if (o == nullptr) return;
         e.push_back(FchkEntry::int_view("ONIOM Charges", o->charges));
         e.push_back(FchkEntry::int_view("ONIOM Multiplicities", o->multiplicities));
@@ -226,7 +245,7 @@ public:
         e.push_back(FchkEntry::int_view("Atom Modifiers", o->modifiers));
     }
     void oniom_last(Entries& e) const {
-        const auto* o = f.oniom.get();
+        const auto* o = use(f.oniom);
         if (o == nullptr) return;
         e.push_back(FchkEntry::int_view("Int Atom Modified Types", o->int_modified_types));
         e.push_back(FchkEntry::int_view("Link Atoms", o->link_atoms));
@@ -234,7 +253,7 @@ public:
         e.push_back(FchkEntry::real_view("Link Distances", o->link_distances));
     }
     void gradient(Entries& e) const {
-        if (const auto* g = f.gradient.get()) add_rotated(e, "Cartesian Gradient", *g, &tesvarin::Rotation::vectors);
+        if (const auto* g = use(f.gradient)) e.push_back(FchkEntry::real_view("Cartesian Gradient", *g));
     }
     void force_constants(Entries& e) const {
         const auto& h = mol.hessian;
@@ -247,23 +266,27 @@ public:
     }
     void nonadiabatic(Entries& e) const { add_reals(e, "Nonadiabatic coupling", f.nonadiabatic_coupling); }
     void electric(Entries& e) const {
-        using R = tesvarin::Rotation;
-        const auto* p619 = f.electric.get();
+        const auto* p619 = use(f.electric);
         if (p619 == nullptr) return;
-        add_rotated(e, "Dipole Moment", p619->dipole, &R::vectors);
-        add_rotated(e, "Dipole Derivatives", p619->dipole_derivatives, &R::dipole_derivatives);
-        add_rotated(e, "Polarizability", p619->polarizability, &R::lower_tensors);
-        add_rotated(e, "Polarizability Derivatives", p619->polarizability_derivatives, &R::polarizability_derivatives);
-        add_rotated(e, "HyperPolarizability", p619->hyperpolarizability, &R::hyperpolarizability);
-        add_rotated(e, "Quadrupole Moment", p619->quadrupole, &R::quadrupole);
+        // An empty array: its mask bit is unset.
+        const auto add = [&e](const char* label, const std::vector<double>& v) {
+            if (!v.empty()) e.push_back(FchkEntry::real_view(label, v));
+        };
+        add("Dipole Moment", p619->dipole);
+        add("Dipole Derivatives", p619->dipole_derivatives);
+        add("Polarizability", p619->polarizability);
+        add("Polarizability Derivatives", p619->polarizability_derivatives);
+        add("HyperPolarizability", p619->hyperpolarizability);
+        add("Quadrupole Moment", p619->quadrupole);
     }
     void qeq_rotated(Entries& e) const {
-        if (const auto* q = f.qeq_tensors.get()) {
-            add_rotated(e, "QEq coupling tensors", *q, &tesvarin::Rotation::lower_tensors, true);
-        }
+        const auto* q = use(f.qeq_tensors);
+        if (q == nullptr) return;
+        if (!t.rotated) return e.push_back(FchkEntry::real_view("QEq coupling tensors", *q));
+        e.push_back(FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q)));
     }
     void vibrations(Entries& e) const {
-        const auto* v = f.vibrations.get();
+        const auto* v = use(f.vibrations);
         if (v == nullptr || v->nmodes == 0) return;  // a single atom stores masses only
         e.push_back(FchkEntry::int_scalar("Number of Normal Modes", v->nmodes));
         e.push_back(FchkEntry::int_scalar("Vib-LE2Fix", v->le2fix));
@@ -275,10 +298,10 @@ public:
         e.push_back(FchkEntry::int_view("Vib-IFlags", v->iflags));
         e.push_back(FchkEntry::real_view("Vib-AtMass", v->masses));
         e.push_back(FchkEntry::real_view("Vib-E2", v->e2));
-        add_rotated(e, "Vib-Modes", v->modes, &tesvarin::Rotation::vectors, true);
+        e.push_back(FchkEntry::real_view("Vib-Modes", v->modes));
     }
     void classical(Entries& e) const {
-        const auto* c = f.classical.get();
+        const auto* c = use(f.classical);
         if (c == nullptr) return;
         e.push_back(FchkEntry::int_scalar("ClPar MaxAn", c->max_an));
         e.push_back(FchkEntry::int_scalar("ClPar NIntPar", c->nintpar));
@@ -291,14 +314,20 @@ public:
         e.push_back(FchkEntry::real_view("ClPar Real Params", c->real_params));
     }
     void version(Entries& e) const {
-        if (const auto* v = f.version.get()) e.push_back(FchkEntry::text_entry("Gaussian Version", *v));
+        if (const auto* v = use(f.version)) e.push_back(FchkEntry::text_entry("Gaussian Version", *v));
     }
 
 private:
-    const tesvarin::AtomProperties& atom_blocks() const {
-        const auto* a = f.atoms.get();
-        if (a == nullptr) TESVARIN_THROW("No Mol sections in .chk");
-        return *a;
+    // The section's record, nullptr when it is absent or (not strict) damaged.
+    template <typename T>
+    const T* use(const tesvarin::Loaded<T>& slot) const {
+        if (!slot.damaged()) return slot.present ? &slot.data : nullptr;
+        skip(slot.error);
+        return nullptr;
+    }
+    const tesvarin::AtomProperties* atom_blocks() const {
+        if (!f.atoms.present) TESVARIN_THROW("No Mol sections in .chk");
+        return use(f.atoms);
     }
     FchkEntry blank_pieces(const char* label) const {
         return FchkEntry::text_entry(label, std::string(static_cast<size_t>(12 * natoms), ' '));
@@ -307,31 +336,19 @@ private:
         if (p.genarr[slot] != 0) e.push_back(FchkEntry::real_scalar(label, p.genarr[slot]));
     }
     void add_reals(Entries& e, const char* label, const tesvarin::Loaded<std::vector<double>>& slot) const {
-        if (const auto* v = slot.get()) e.push_back(FchkEntry::real_view(label, *v));
+        if (const auto* v = use(slot)) e.push_back(FchkEntry::real_view(label, *v));
     }
     static std::string opt_point_label(const char* what) {
         char label[64];
         std::snprintf(label, sizeof label, "Opt point %7d %s", 1, what);
         return std::string(label).substr(0, 40);
     }
-    // Rotated when the coordinates were; an empty array (its mask bit unset) is skipped.
-    void add_rotated(Entries& e, const char* label, const std::vector<double>& v,
-                     std::vector<double> (tesvarin::Rotation::*turn)(const std::vector<double>&) const,
-                     bool keep_empty = false) const {
-        if (v.empty() && !keep_empty) return;
-        if (!t.rotated) {
-            e.push_back(FchkEntry::real_view(label, v));
-            return;
-        }
-        const tesvarin::Rotation r(mol.stdrot);
-        e.push_back(FchkEntry::real_values(label, (r.*turn)(v)));
-    }
-
     const Tesvarin& t;
     const ChkParams& p;
     const ChkParams::Mol& mol;
     const tesvarin::FurtherSections& f;
     size_t natoms;
+    std::vector<std::string>* skipped;
 };
 
 namespace {
@@ -404,24 +421,40 @@ int position(const Row& row, Flavour flavour) {
     return flavour == Flavour::Basic ? row.basic : flavour == Flavour::V09 ? row.v09 : row.v16;
 }
 
-Flavour complete_flavour(int64_t layout, bool has_version) {
-    // The program version the file came from decides which formchk is emulated.
-    if (has_version && (layout == -12348 || layout == -12349)) return Flavour::V16;
-    if (!has_version && (layout == -12346 || layout == -12347)) return Flavour::V09;
-    TESVARIN_THROW("The complete fchk knows no formchk for molecule layout " + std::to_string(layout) +
-                   (has_version ? " with" : " without") + " the version section 801");
+// The versions whose formchk the v16 column is: 16 A.03 itself, and the later
+// revisions whose files it reproduces.
+const char* const kV16Revisions[] = {"G16RevA.03", "G16RevB.01", "G16RevC.01", "G16RevC.02"};
+
+// The program version the file came from decides which formchk is emulated: 09 A.02's for
+// a file without the version section in a version-09 layout, else 16 A.03's. A version the
+// table has no column for is written as 16 A.03's formchk would, and a note says so.
+Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::string>& notes) {
+    const int64_t layout = f.molecule_layout;
+    if (!f.version.present && (layout == -12346 || layout == -12347)) return Flavour::V09;
+    std::string version = "without the version section 801";
+    if (!f.version.damaged() && f.version.present) {
+        const std::string& text = f.version.data;
+        for (const char* known : kV16Revisions)
+            if (text.find(known) != std::string::npos) return Flavour::V16;
+        version = "of program version \"" + text + "\"";
+    }
+    notes.push_back("No formchk is known for a checkpoint " + version + " (molecule layout " + std::to_string(layout) +
+                    "): written as 16 A.03's formchk writes it");
+    return Flavour::V16;
 }
 }  // namespace
 
-std::vector<FchkEntry> Tesvarin::fchk_entries(bool complete) const {
+std::vector<FchkEntry> Tesvarin::fchk_entries(bool complete, Skipped* skipped) const {
     Flavour flavour = Flavour::Basic;
-    if (complete) flavour = complete_flavour(further.molecule_layout, further.version.present);
+    std::vector<std::string> notes;
+    if (complete) flavour = complete_flavour(further, notes);
+    if (skipped != nullptr) skipped->insert(skipped->end(), notes.begin(), notes.end());
     std::vector<const Row*> rows;
     for (const Row& row : kOrder)
         if (position(row, flavour) > 0) rows.push_back(&row);
     std::stable_sort(rows.begin(), rows.end(),
                      [flavour](const Row* a, const Row* b) { return position(*a, flavour) < position(*b, flavour); });
-    const FchkEntryBuilder builder(*this);
+    const FchkEntryBuilder builder(*this, skipped);
     std::vector<FchkEntry> entries;
     for (const Row* row : rows) (builder.*(row->emit))(entries);
     return entries;

@@ -1,8 +1,9 @@
 // Step 8: the further sections, each into its own record. A damaged section
-// must not stop the parse: its message is kept and raised only when its data
-// is asked for (the complete fchk, fchk_entries).
+// must not stop the parse: its message is kept, and costs only that section's
+// quantities (the complete writer leaves its entries out, or refuses when strict).
 #include <functional>
 
+#include "tesvarin/orientation.hpp"
 #include "tesvarin/parser.hpp"
 
 using tesvarin::Loaded;
@@ -73,4 +74,36 @@ void Tesvarin::read_further_sections() {
     find(810, "nonadiabatic coupling", f.nonadiabatic_coupling,
          [n](const SectionView& s) { return read_nonadiabatic_coupling(s, n); });
     f.has_force_constants = has_magic(MagicNum::ForceConst, index);
+    if (rotated) tesvarin::turn_into_standard_orientation(f, params.mol.stdrot);
 }
+
+namespace tesvarin {
+
+std::vector<std::string> FurtherSections::damage() const {
+    std::vector<std::string> found;
+    const auto note = [&found](const auto& slot) {
+        if (slot.damaged()) found.push_back(slot.error);
+    };
+    note(atoms), note(bonds), note(internal_forces), note(external_field), note(symmetry), note(gradient);
+    note(charges), note(electric), note(redundant_internals), note(oniom), note(qeq_tensors);
+    note(constraint_structure), note(optimisation), note(vibrations), note(classical), note(version);
+    note(nonadiabatic_coupling);
+    return found;
+}
+
+void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r) {
+    const Rotation turn(r);
+    if (f.gradient.present && !f.gradient.damaged()) f.gradient.data = turn.vectors(f.gradient.data);
+    if (f.electric.present && !f.electric.damaged()) {
+        ElectricProperties& e = f.electric.data;
+        e.dipole = turn.vectors(e.dipole);
+        e.dipole_derivatives = turn.dipole_derivatives(e.dipole_derivatives);
+        e.polarizability = turn.lower_tensors(e.polarizability);
+        e.polarizability_derivatives = turn.polarizability_derivatives(e.polarizability_derivatives);
+        e.hyperpolarizability = turn.hyperpolarizability(e.hyperpolarizability);
+        e.quadrupole = turn.quadrupole(e.quadrupole);
+    }
+    if (f.vibrations.present && !f.vibrations.damaged()) f.vibrations.data.modes = turn.vectors(f.vibrations.data.modes);
+}
+
+}  // namespace tesvarin

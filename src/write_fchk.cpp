@@ -33,29 +33,29 @@ unsigned default_threads() { return std::min(2u, std::max(1u, std::thread::hardw
 }  // namespace
 
 void Tesvarin::write_fchk(const string& fname) const {
-    if (!stream_fchk(fname, false, default_threads())) {
+    if (!stream_fchk(fname, false, default_threads(), nullptr)) {
         const int err = errno;
         TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
     }
 }
 
 void Tesvarin::write_complete_fchk(const string& fname) const {
-    if (!stream_fchk(fname, true, default_threads())) {
+    if (!stream_fchk(fname, true, default_threads(), nullptr)) {
         const int err = errno;
         TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
     }
 }
 
-void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads) const {
-    if (!stream_fchk(fname, complete, threads)) {
+void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const {
+    if (!stream_fchk(fname, complete, threads, skipped)) {
         const int err = errno;
         TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
     }
 }
 
-bool Tesvarin::stream_fchk(const string& fname, bool complete, unsigned threads) const {
+bool Tesvarin::stream_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const {
     // Gathered before the file is opened, so a refused section leaves no file behind.
-    const std::vector<tesvarin::FchkEntry> entries = fchk_entries(complete);
+    const std::vector<tesvarin::FchkEntry> entries = fchk_entries(complete, skipped);
     std::FILE* fp = std::fopen(fname.c_str(), "w");
     if (fp == nullptr) return false;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fp, std::fclose);  // closed on any exception too

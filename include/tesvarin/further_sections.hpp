@@ -2,8 +2,11 @@
 // molecule section, bonds, gradient, charges, electric properties, ONIOM layers,
 // QEq tensors, the optimisation archive, vibrations, classical parameters and a
 // few arrays formchk copies as they are. Each family is a record of its own,
-// filled by a free function from a bounded view of its section, values as stored
-// (input orientation where the program stores them so; see orientation.hpp).
+// filled by a free function from a bounded view of its section. Values are as
+// stored, except those formchk turns into the standard orientation (gradient,
+// electric properties, normal modes): the parser turns them once, after reading,
+// whenever it turns the coordinates (see orientation.hpp), so every consumer sees
+// them in the frame of the coordinates.
 #pragma once
 
 #include <array>
@@ -58,7 +61,7 @@ struct Charges {  // 605
     std::vector<double> mulliken, npa;  // empty when the mask lacks their bit
 };
 
-struct ElectricProperties {  // 619, input orientation
+struct ElectricProperties {  // 619, in the frame of the coordinates
     int64_t mask = 0;
     std::vector<double> dipole, dipole_derivatives, polarizability, polarizability_derivatives, hyperpolarizability,
         quadrupole;  // empty when the mask says the values are not valid
@@ -69,16 +72,18 @@ struct Oniom {  // 674
     std::vector<double> modified_mm_charges, link_distances;
 };
 
-struct OptimisationArchive {  // 701, first point only
-    int64_t max_steps = 0, job_offset = 0, results_per_geometry = 0, nvar = 0, geometries_count = 0;
+struct OptimisationArchive {  // 701, every point, one after the other
+    int64_t max_steps = 0, job_offset = 0, results_per_geometry = 0, nvar = 0;
+    int64_t geometries_count = 0;  // of the first point (word 8)
     std::vector<int64_t> geometries_per_point;
+    // NRes, NVar and NVar values per geometry, for the geometries of all points in order.
     std::vector<double> results, geometries, gradients;
 };
 
 struct Vibrations {  // 765
     int64_t nmodes = 0, le2fix = 0, ndfdpol = 0, ndim = 0, ndim0 = 0, lflags = 0;
     std::vector<int64_t> iflags;
-    std::vector<double> masses, e2, modes;  // e2 starts with the frequencies (cm-1)
+    std::vector<double> masses, e2, modes;  // e2: LE2Fix blocks of NModes values, frequencies (cm-1) first
 };
 
 struct ClassicalParameters {  // 800
@@ -93,6 +98,7 @@ struct Loaded {
     bool present = false;
     std::string error;
     T data{};
+    bool damaged() const { return !error.empty(); }
     // The record, nullptr when the section is absent; a damaged section throws its message.
     const T* get() const {
         if (!error.empty()) TESVARIN_THROW(error);
@@ -105,13 +111,13 @@ struct FurtherSections {
     Loaded<Bonds> bonds;
     Loaded<InternalForces> internal_forces;
     Loaded<RedundantInternals> redundant_internals;
-    Loaded<std::vector<double>> external_field;  // 521, 35 reals
+    Loaded<std::vector<double>> external_field;  // 521, 35 reals (105 in development versions)
     Loaded<SymmetryWords> symmetry;
-    Loaded<std::vector<double>> gradient;  // 584, 3N reals, input orientation
+    Loaded<std::vector<double>> gradient;  // 584, 3N reals
     Loaded<Charges> charges;
     Loaded<ElectricProperties> electric;
     Loaded<Oniom> oniom;
-    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom
+    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned only by the v16 writer)
     Loaded<std::vector<double>> constraint_structure;  // 698, 3N reals
     Loaded<OptimisationArchive> optimisation;
     Loaded<Vibrations> vibrations;
@@ -120,7 +126,14 @@ struct FurtherSections {
     Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals
     bool has_force_constants = false;  // 585
     int64_t molecule_layout = 0;       // 997 word 0, the layout code
+
+    // "Section L (name): what was wrong" for each damaged section, in file label order.
+    std::vector<std::string> damage() const;
 };
+
+// Turns the values formchk writes in the standard orientation (see the struct
+// comments) with the orientation record's matrix, M(i, j) = r[i + 3j].
+void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r);
 
 // The family readers. `natoms` is N of the molecule header.
 AtomProperties read_atom_properties(const SectionView& s, int64_t natoms);
@@ -136,7 +149,7 @@ Vibrations read_vibrations(const SectionView& s);
 ClassicalParameters read_classical_parameters(const SectionView& s);
 std::string read_version_text(const SectionView& s);
 // The sections that are plain runs of reals, N the atom count.
-std::vector<double> read_external_field(const SectionView& s);          // 521: 35 reals
+std::vector<double> read_external_field(const SectionView& s);          // 521: 35 or 105 reals
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms);  // 584: first 3N of 6N
 std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms);
 std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);  // 698: first 3N of 6N

@@ -33,11 +33,16 @@ public:
     void write_fchk(const string& fname) const;
     // Everything formchk writes, byte for byte as the formchk of the file's program version.
     void write_complete_fchk(const string& fname) const;
+    // Messages of the damaged sections whose entries the complete writer left out, and of a
+    // program version it has no formchk for.
+    using Skipped = std::vector<string>;
     // Either of the two, with long real arrays formatted on `threads` threads (the forms
     // above use both cores of a two-core machine). The file is streamed in bounded chunks.
-    void write_fchk(const string& fname, bool complete, unsigned threads) const;
+    // With `skipped`, a damaged further section costs only its own entries and its message
+    // lands there; without it (and in the forms above) the complete writer refuses the file.
+    void write_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped = nullptr) const;
     // The entries of write_fchk (complete = false) or write_complete_fchk, in file order.
-    std::vector<tesvarin::FchkEntry> fchk_entries(bool complete) const;
+    std::vector<tesvarin::FchkEntry> fchk_entries(bool complete, Skipped* skipped = nullptr) const;
 
     // Shell coefficient access, in the internal shell encoding (before fix_basis ends).
     std::vector<double> GetCCB(int64_t shell, int64_t L);
@@ -79,7 +84,7 @@ private:
     void prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t components);
 
     // Writes the fchk to `fname`; false when the file cannot be opened or written.
-    bool stream_fchk(const string& fname, bool complete, unsigned threads) const;
+    bool stream_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const;
 
     bool has_magic(MagicNum label, int& index) const;
     // Seeks to the first word of directory entry `index`.

@@ -1,7 +1,7 @@
 // The optimisation archive (701): word 1 MaxStp, 2 NPt, 3 NRes, 4 NVar, 5 the
 // job offset; words 8.. the geometry count of each point; then results,
-// geometries and gradients with room for MaxStp steps each. Only the first
-// point's place is known (every file seen has one point), so only it is read.
+// geometries and gradients with room for MaxStp steps each. The points share
+// those MaxStp places, one after the other, so every point's geometries are read.
 #include "tesvarin/further_sections.hpp"
 
 namespace tesvarin {
@@ -22,8 +22,14 @@ OptimisationArchive read_optimisation_archive(const SectionView& s) {
                     "8 + " + pts.str() + " + " + steps.str() + "*(" + res.str() + " + 2*" + var.str() + ")");
     a.geometries_per_point = s.ints(8, pts);
     a.geometries_count = s.word(8);
-    s.expect_count("number of geometries (word 8)", a.geometries_count, 0, a.max_steps);
-    const Checked geoms(a.geometries_count), results_at = 8 + pts;
+    Checked all(0);
+    for (size_t p = 0; p < a.geometries_per_point.size(); ++p) {
+        const std::string what = "number of geometries (word " + std::to_string(8 + p) + ")";
+        s.expect_count(what.c_str(), a.geometries_per_point[p], 0, a.max_steps);
+        all = all + a.geometries_per_point[p];
+    }
+    s.expect_count("geometries of all points", all.ok() ? all.value() : -1, 0, a.max_steps);
+    const Checked geoms = all, results_at = 8 + pts;
     a.results = s.reals(results_at, res * geoms);
     a.geometries = s.reals(results_at + steps * res, var * geoms);
     a.gradients = s.reals(results_at + steps * (res + var), var * geoms);

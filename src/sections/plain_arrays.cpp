@@ -6,7 +6,9 @@
 namespace tesvarin {
 
 namespace {
+// The field and its derivatives: 35 reals up to 16 C.02, 105 in later development versions.
 constexpr int64_t kExternalFieldWords = 35;
+constexpr int64_t kLongExternalFieldWords = 105;
 constexpr int64_t kQeqHeaderWords = 28;  // words before the per-atom data of 695
 constexpr int64_t kQeqWordsPerAtom = 31;
 constexpr int64_t kQeqTensorOffsetPerAtom = 25;  // tensors start at 28 + 25N, 6 per atom
@@ -20,8 +22,10 @@ std::vector<double> first_half_of_six_per_atom(const SectionView& s, int64_t nat
 }  // namespace
 
 std::vector<double> read_external_field(const SectionView& s) {
-    s.expect_length(kExternalFieldWords, "35", "35");
-    return s.reals(0, kExternalFieldWords);
+    if (s.size() != kExternalFieldWords && s.size() != kLongExternalFieldWords) {
+        s.fail("expected 35 or 105 words, found " + std::to_string(s.size()));
+    }
+    return s.reals(0, s.size());
 }
 
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms) {
