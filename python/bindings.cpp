@@ -19,9 +19,15 @@
 
 #include "tesvarin/parser.hpp"
 #include "tesvarin/triangle.hpp"
+#include "views.hpp"
 
 namespace py = pybind11;
 using Mol = ChkParams::Mol;
+using tesvarin_py::view;
+using tesvarin_py::view_1d;
+using tesvarin_py::view_rows;
+
+void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>>& reader);
 
 namespace {
 template <typename T>
@@ -37,29 +43,6 @@ py::array_t<double> xyz_angstrom(const std::vector<double>& bohr, int64_t rows) 
     double* dst = out.mutable_data();
     for (int64_t i = 0; i < 3 * rows; ++i) dst[i] = bohr[static_cast<size_t>(i)] * bohr_to_angstrom;
     return out;
-}
-
-// A read-only array over `data` (row-major) whose base is `owner`, the Mol view that
-// keeps the reader alive: no copy, whatever the size.
-template <typename T>
-py::array view(py::handle owner, const T* data, std::vector<py::ssize_t> shape) {
-    py::array_t<T> out(std::move(shape), data, owner);
-    py::detail::array_proxy(out.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
-    return std::move(out);
-}
-
-template <typename T, typename Alloc>
-py::array view_1d(py::handle owner, const std::vector<T, Alloc>& v) {
-    return view(owner, v.data(), {static_cast<py::ssize_t>(v.size())});
-}
-
-// The first `count` entries of `v` (fewer when it holds fewer), as (count, width).
-template <typename T>
-py::array view_rows(py::handle owner, const std::vector<T>& v, int64_t count, py::ssize_t width) {
-    const auto rows = std::clamp<int64_t>(count, 0, static_cast<int64_t>(v.size()) / width);
-    std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(rows)};
-    if (width > 1) shape.push_back(width);
-    return view(owner, v.data(), shape);
 }
 
 const std::complex<double>* as_complex(const double* v) { return reinterpret_cast<const std::complex<double>*>(v); }
@@ -156,7 +139,11 @@ class ChkPermissionError(ChkOSError, PermissionError):
 class ChkIsADirectoryError(ChkOSError, IsADirectoryError):
     """The path names a directory."""
 
-for _cls in (ChkError, ChkFormatError, ChkOSError, ChkFileNotFoundError, ChkPermissionError, ChkIsADirectoryError):
+class ChkWarning(UserWarning):
+    """A damaged or unknown section whose quantities were left out; the rest of the file was read."""
+
+for _cls in (ChkError, ChkFormatError, ChkOSError, ChkFileNotFoundError, ChkPermissionError, ChkIsADirectoryError,
+             ChkWarning):
     _cls.__module__ = "Tesvarin_"
 del _cls
 )";
@@ -176,6 +163,13 @@ void raise_chk_error(const py::module_& m, const _Error& e) {
                                                        : "ChkOSError";
     const py::object filename = py::module_::import("os").attr("fsdecode")(py::bytes(e.path()));
     py::set_error(m.attr(name), m.attr(name)(text, err, filename));
+}
+// One ChkWarning per message, raised as an error when warnings are turned into errors.
+void warn_each(const std::vector<std::string>& messages) {
+    const py::object category = py::module_::import("Tesvarin_").attr("ChkWarning");
+    for (const std::string& message : messages) {
+        if (PyErr_WarnEx(category.ptr(), message.c_str(), 1) != 0) throw py::error_already_set();
+    }
 }
 }  // namespace
 
@@ -343,6 +337,17 @@ PYBIND11_MODULE(Tesvarin_, m) {
     add_view("sp_contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.spconcoeff); },
              "P coefficients of SP shells, 0 elsewhere, float64 (nprim,), empty without SP shells; "
              "a read-only view");
+    mol.def_property_readonly(
+        "cell_bohr",
+        [](py::object self) {
+            const Mol& mo = self.cast<const Mol&>();
+            const auto item = static_cast<py::ssize_t>(sizeof(double));
+            // Row k is translation vector k; the record's matrix is column-major.
+            py::array_t<double> view({3, 3}, {item, 3 * item}, mo.cell.data(), self);
+            py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+            return view;
+        },
+        "Translation vectors in Bohr, one per row, float64 (3, 3), zero rows beyond ndim; a read-only view");
     add_view("shell_coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.cshell, mo.NShell, 3); },
              "Shell centres in Bohr, float64 (nshell, 3); a read-only view");
     using Slots = std::array<tesvarin::bulk_vector<double>, 9> Mol::*;
@@ -381,23 +386,36 @@ PYBIND11_MODULE(Tesvarin_, m) {
         py::arg("fgjf"), "Write a gjf file based on the information of .chk");
     reader.def(
         "write_fchk",
-        [](const Tesvarin& t, const py::object& fname, bool complete, std::optional<unsigned> threads) {
+        [](const Tesvarin& t, const py::object& fname, bool complete, std::optional<unsigned> threads, bool strict) {
             const std::string path = fs_path(fname);
-            py::gil_scoped_release release;
-            if (threads) return t.write_fchk(path, complete, *threads);
-            complete ? t.write_complete_fchk(path) : t.write_fchk(path);
-        },
-        py::arg("fname"), py::kw_only(), py::arg("complete") = false, py::arg("threads") = py::none(),
-        "Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry "
-        "formchk writes, byte for byte as the formchk of the file's program version");
-    reader.def(
-        "fchk_entries",
-        [](const Tesvarin& t, bool complete) {
-            std::vector<tesvarin::FchkEntry> entries;
+            Tesvarin::Skipped skipped;
             {
                 py::gil_scoped_release release;
-                entries = t.fchk_entries(complete);
+                if (complete && !strict) {
+                    t.write_fchk(path, true, threads.value_or(0), &skipped);
+                } else if (threads) {
+                    t.write_fchk(path, complete, *threads);
+                } else {
+                    complete ? t.write_complete_fchk(path) : t.write_fchk(path);
+                }
             }
+            warn_each(skipped);
+        },
+        py::arg("fname"), py::kw_only(), py::arg("complete") = false, py::arg("threads") = py::none(),
+        py::arg("strict") = false,
+        "Write a formatted fchk file based on the partial information of .chk; with complete=True, every entry "
+        "formchk writes, byte for byte as the formchk of the file's program version. A damaged further section "
+        "leaves out only its own entries, with a ChkWarning saying why; strict=True refuses the file instead");
+    reader.def(
+        "fchk_entries",
+        [](const Tesvarin& t, bool complete, bool strict) {
+            std::vector<tesvarin::FchkEntry> entries;
+            Tesvarin::Skipped skipped;
+            {
+                py::gil_scoped_release release;
+                entries = t.fchk_entries(complete, strict ? nullptr : &skipped);
+            }
+            warn_each(skipped);
             py::dict out;
             for (const tesvarin::FchkEntry& e : entries) {
                 using Kind = tesvarin::FchkEntry::Kind;
@@ -415,11 +433,12 @@ PYBIND11_MODULE(Tesvarin_, m) {
             }
             return out;
         },
-        py::arg("complete") = true,
-        "The entries that write_fchk(complete=...) writes, in file order: label -> int, float, str or a 1-D "
-        "int64/float64 NumPy array, exact doubles, rotated as written");
+        py::arg("complete") = true, py::kw_only(), py::arg("strict") = false,
+        "The entries that write_fchk(complete=..., strict=...) writes, in file order: label -> int, float, str or "
+        "a 1-D int64/float64 NumPy array, exact doubles, rotated as written");
     reader.def_property_readonly("params", &Tesvarin::get_params, py::return_value_policy::reference_internal,
                                  "The ChkParams class");
+    bind_further(m, reader);
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
 }

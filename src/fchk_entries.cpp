@@ -431,7 +431,7 @@ const char* const kV16Revisions[] = {"G16RevA.03", "G16RevB.01", "G16RevC.01", "
 Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::string>& notes) {
     const int64_t layout = f.molecule_layout;
     if (!f.version.present && (layout == -12346 || layout == -12347)) return Flavour::V09;
-    std::string version = "without the version section 801";
+    std::string version = f.version.present ? "whose version section 801 is damaged" : "without the version section 801";
     if (!f.version.damaged() && f.version.present) {
         const std::string& text = f.version.data;
         for (const char* known : kV16Revisions)

@@ -47,7 +47,7 @@ void Tesvarin::write_complete_fchk(const string& fname) const {
 }
 
 void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const {
-    if (!stream_fchk(fname, complete, threads, skipped)) {
+    if (!stream_fchk(fname, complete, threads == 0 ? default_threads() : threads, skipped)) {
         const int err = errno;
         TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
     }

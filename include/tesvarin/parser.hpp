@@ -37,8 +37,8 @@ public:
     // program version it has no formchk for.
     using Skipped = std::vector<string>;
     // Either of the two, with long real arrays formatted on `threads` threads (the forms
-    // above use both cores of a two-core machine). The file is streamed in bounded chunks.
-    // With `skipped`, a damaged further section costs only its own entries and its message
+    // above use both cores of a two-core machine, as does 0). The file is streamed in bounded
+    // chunks. With `skipped`, a damaged further section costs only its own entries and its message
     // lands there; without it (and in the forms above) the complete writer refuses the file.
     void write_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped = nullptr) const;
     // The entries of write_fchk (complete = false) or write_complete_fchk, in file order.

@@ -17,6 +17,7 @@ from Tesvarin_ import (
     ChkParams,
     ChkPermissionError,
     ChkReader_,
+    ChkWarning,
     Mol,
 )
 from tesvarin.batch import load_many
@@ -36,6 +37,7 @@ __all__ = [
     "ChkParams",
     "ChkPermissionError",
     "ChkReader_",
+    "ChkWarning",
     "Checkpoint",
     "Mol",
     "__version__",

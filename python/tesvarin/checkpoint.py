@@ -4,7 +4,6 @@ from __future__ import annotations
 
 import os
 import re
-import warnings
 from collections.abc import Mapping
 from dataclasses import dataclass
 from types import MappingProxyType
@@ -12,8 +11,8 @@ from typing import TYPE_CHECKING, Any, Union
 
 import numpy as np
 
-from Tesvarin_ import ChkFormatError, ChkReader_, Mol
-from tesvarin import _arrays
+from Tesvarin_ import ChkReader_, Mol
+from tesvarin import _arrays, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.summary import formula
 
@@ -220,15 +219,13 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     texts = {key: _text(raw) for key, raw in params.rawtexts.items()}
     natoms = max(mol.natoms, 0)
     nbasis = mol.nbasis
-    a = _arrays.array
-    alpha_energies = a(mol, "alpha_orbital_energies")
-    beta_energies = a(mol, "beta_orbital_energies")
+    alpha_energies = mol.alpha_orbital_energies
+    beta_energies = mol.beta_orbital_energies
     nmo = len(alpha_energies)
-    beta_coefficients = _arrays.matrix(a(mol, "beta_mo_coefficients"), len(beta_energies))
-    orthonormal = a(mol, "orthonormal_basis")
-    sp = a(mol, "sp_contraction_coefficients")
-    # Only what the arrays below need is kept: the entries repeat the orbitals and densities.
-    further = _Further(_fchk_entries(reader), natoms)
+    beta_coefficients = _arrays.matrix(mol.beta_mo_coefficients, len(beta_energies))
+    orthonormal = mol.orthonormal_basis
+    sp = mol.sp_contraction_coefficients
+    _further.warn_damage(reader.further, stacklevel=3)
     return Checkpoint(
         path=os.fsdecode(bytes(path) if isinstance(path, bytearray) else path),
         reader=reader,
@@ -249,22 +246,22 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         energy=params.totene,
         scf_energy=params.scfene,
         virial_ratio=params.viratio,
-        atomic_numbers=a(mol, "atomic_numbers")[:natoms],
+        atomic_numbers=mol.atomic_numbers[:natoms],
         symbols=tuple(mol.names),
-        nuclear_charges=a(mol, "nuclear_charges")[:natoms],
-        coordinates=a(mol, "coordinates_bohr").reshape(-1, 3)[:natoms],
-        cell=frozen(mol.cell[:mol.ndim] / BOHR_TO_ANGSTROM, np.float64) if mol.ndim > 0 else None,
-        shell_types=a(mol, "shell_types"),
-        primitives_per_shell=a(mol, "primitives_per_shell"),
-        shell_atoms=frozen(a(mol, "shell_to_atom") - 1, np.int64),
-        primitive_exponents=a(mol, "primitive_exponents"),
-        contraction_coefficients=a(mol, "contraction_coefficients"),
+        nuclear_charges=mol.nuclear_charges[:natoms],
+        coordinates=mol.coordinates_bohr.reshape(-1, 3)[:natoms],
+        cell=mol.cell_bohr[:mol.ndim] if mol.ndim > 0 else None,
+        shell_types=mol.shell_types,
+        primitives_per_shell=mol.primitives_per_shell,
+        shell_atoms=frozen(mol.shell_to_atom - 1, np.int64),
+        primitive_exponents=mol.primitive_exponents,
+        contraction_coefficients=mol.contraction_coefficients,
         sp_contraction_coefficients=sp if sp.size else None,
-        shell_coordinates=a(mol, "shell_coordinates_bohr").reshape(-1, 3),
+        shell_coordinates=mol.shell_coordinates_bohr.reshape(-1, 3),
         orbital_labels=_orbital_labels(mol),
         alpha_orbital_energies=alpha_energies if nmo else None,
         beta_orbital_energies=beta_energies if len(beta_energies) else None,
-        alpha_mo_coefficients=_arrays.matrix(a(mol, "alpha_mo_coefficients"), nmo),
+        alpha_mo_coefficients=_arrays.matrix(mol.alpha_mo_coefficients, nmo),
         beta_mo_coefficients=beta_coefficients,
         alpha_occupations=_occupations(mol.nae, nmo) if nmo else None,
         beta_occupations=_occupations(mol.nbe, len(beta_energies) or nmo) if nmo else None,
@@ -272,108 +269,5 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         total_densities=MappingProxyType(_arrays.densities(mol, spin=False)),
         spin_densities=MappingProxyType(_arrays.densities(mol, spin=True)),
         hessian=_arrays.hessian(mol),
-        gradient=further.rows("Cartesian Gradient", 3),
-        masses=further.get("Real atomic weights"),
-        mulliken_charges=further.get("Mulliken Charges"),
-        npa_charges=further.get("NPA Charges"),
-        dipole_moment=further.get("Dipole Moment"),
-        quadrupole_moment=further.symmetric("Quadrupole Moment", ((0, 3, 4), (3, 1, 5), (4, 5, 2))),
-        polarizability=further.symmetric("Polarizability", ((0, 1, 3), (1, 2, 4), (3, 4, 5))),
-        dipole_derivatives=further.rows("Dipole Derivatives", 3),
-        **further.vibrations(),
-        **further.trajectory(),
-        bonds=further.bonds(),
-        frozen_atoms=further.frozen_atoms(),
+        **_further.quantities(reader.further, natoms),
     )
-
-
-def _fchk_entries(reader: ChkReader_) -> dict[str, Any]:
-    """The complete fchk's entries where this build has them; a file they refuse keeps the rest."""
-    if not hasattr(reader, "fchk_entries"):
-        return {}
-    try:
-        return dict(reader.fchk_entries())
-    except ChkFormatError as error:
-        reason = str(error).splitlines()[0].removeprefix("Error: ")
-        warnings.warn(f"{reason}: the further quantities are left None", RuntimeWarning, stacklevel=3)
-        return {}
-
-
-class _Further:
-    """Shapes the complete fchk's flat entries into the arrays of a Checkpoint."""
-
-    def __init__(self, entries: dict[str, Any], natoms: int) -> None:
-        self.entries = entries
-        self.natoms = natoms
-
-    def get(self, label: str) -> Any:
-        value = self.entries.get(label)
-        if isinstance(value, np.ndarray):
-            value = value.copy()
-            value.flags.writeable = False
-        return value
-
-    def rows(self, label: str, width: int) -> Any:
-        value = self.get(label)
-        return None if value is None or value.size % width else value.reshape(-1, width)
-
-    def symmetric(self, label: str, layout: tuple[tuple[int, ...], ...]) -> Any:
-        value = self.get(label)
-        return None if value is None or value.size != 6 else frozen(value[np.array(layout)], np.float64)
-
-    def vibrations(self) -> dict[str, Any]:
-        nmodes = self.entries.get("Number of Normal Modes")
-        e2, modes = self.get("Vib-E2"), self.get("Vib-Modes")
-        names = ("frequencies", "reduced_masses", "force_constants", "ir_intensities")
-        found = dict.fromkeys((*names, "normal_modes"))
-        if not nmodes or e2 is None or modes is None or e2.size < 4 * nmodes or modes.size % (3 * nmodes):
-            return found
-        # Vib-E2 holds LE2Fix blocks of one value per mode, in this order.
-        found.update({name: e2[k * nmodes:(k + 1) * nmodes] for k, name in enumerate(names)})
-        found["normal_modes"] = modes.reshape(nmodes, -1, 3)
-        return found
-
-    def trajectory(self) -> dict[str, Any]:
-        """All points of an optimisation, in order; energies plus the reference energy, if any."""
-        found: dict[str, Any] = dict.fromkeys(("trajectory_coordinates", "trajectory_gradients", "trajectory_energies"))
-        counts = self.entries.get("Optimization Number of geometries")
-        nres = self.entries.get("Optimization Num results per geometry")
-        if counts is None or not nres or self.natoms == 0:
-            return found
-        parts: dict[str, list[Any]] = {"Geometries": [], "Gradient at each geome": [], "Results for each geome": []}
-        for point in range(1, len(counts) + 1):
-            for suffix, out in parts.items():
-                value = self.entries.get(f"Opt point {point:7d} {suffix}")
-                if value is None:
-                    return found
-                out.append(value)
-        geometries = np.concatenate(parts["Geometries"])
-        gradients = np.concatenate(parts["Gradient at each geome"])
-        results = np.concatenate(parts["Results for each geome"])
-        if geometries.size % (3 * self.natoms) or gradients.size != geometries.size or results.size % nres:
-            return found
-        energies = results.reshape(-1, nres)[:, 0] + self.entries.get("Optimization Reference Energy", 0.0)
-        found["trajectory_coordinates"] = frozen(geometries.reshape(-1, self.natoms, 3), np.float64)
-        found["trajectory_gradients"] = frozen(gradients.reshape(-1, self.natoms, 3), np.float64)
-        found["trajectory_energies"] = frozen(energies, np.float64)
-        return found
-
-    def frozen_atoms(self) -> Any:
-        micopt = self.entries.get("MicOpt")
-        return None if micopt is None else frozen(micopt == -2, np.bool_)  # IOData's reading of MicOpt
-
-    def bonds(self) -> Any:
-        """IBond/RBond as (i, j, order) rows, each bond once, as IOData reads them."""
-        mxbond, nbond, ibond = (self.entries.get(k) for k in ("MxBond", "NBond", "IBond"))
-        n = self.natoms
-        if not mxbond or mxbond < 1 or nbond is None or ibond is None or len(nbond) != n or len(ibond) != n * mxbond:
-            return None
-        rbond = self.entries.get("RBond")
-        partner = ibond.reshape(n, mxbond).astype(np.int64) - 1
-        order = (np.ones_like(partner) if rbond is None or len(rbond) != n * mxbond
-                 else np.rint(rbond.reshape(n, mxbond)).astype(np.int64))
-        i = np.arange(n)[:, None]
-        valid = ((np.arange(mxbond)[None, :] < nbond[:, None]) & (partner >= 0) & (partner < n) & (partner > i)
-                 & (order >= 1))
-        rows, cols = np.nonzero(valid)
-        return frozen(np.stack((rows, partner[rows, cols], order[rows, cols]), axis=1), np.int64) if len(rows) else None

@@ -17,11 +17,12 @@ import os
 import signal
 import stat
 import sys
+import warnings
 from importlib import metadata
 from pathlib import Path
 from typing import Any, Iterator
 
-from Tesvarin_ import ChkReader_
+from Tesvarin_ import ChkReader_, ChkWarning
 
 from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
@@ -110,7 +111,7 @@ class Outputs:
 # One function per converting subcommand performs its write; options of that subcommand
 # arrive in `args`.
 def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_fchk(os.fsencode(path), complete=not args.basic)
+    reader.write_fchk(os.fsencode(path), complete=not args.basic, strict=args.strict)
 
 
 def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
@@ -126,7 +127,13 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     target = outputs.target(out)
     reader = parse(path)
     try:
-        write_replacing(target, lambda temporary: WRITERS[args.command](reader, temporary, args), replace=args.force)
+        with warnings.catch_warnings(record=True) as notes:
+            warnings.simplefilter("always", ChkWarning)
+            write_replacing(target, lambda temporary: WRITERS[args.command](reader, temporary, args),
+                            replace=args.force)
+        # A damaged section left out of the file: the file is written, the reason is said.
+        for note in notes:
+            print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
     except FileExistsError:
         raise Failure(out, EXISTS) from None
     except OSError as error:
@@ -136,7 +143,7 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         if message.startswith("Can not write file"):
             message = "could not be written"
         elif args.command == "fchk" and not args.basic:
-            # The complete file needs every further section intact; the basic one does not.
+            # --strict refuses a damaged further section; the basic file does not need it.
             message += "; --basic writes the basic file"
         raise Failure(out, message) from None
     outputs.written[target] = path
@@ -210,6 +217,9 @@ def _parser() -> argparse.ArgumentParser:
     fchk.add_argument("--basic", action="store_true",
                       help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
                            "every entry formchk writes")
+    fchk.add_argument("--strict", action="store_true",
+                      help="refuse a checkpoint with a damaged further section instead of leaving out its "
+                           "entries with a warning")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     return parser
 

@@ -150,8 +150,12 @@ def test_fchk_is_complete_unless_basic_is_asked_for(tmp_path, flags, complete):
     assert ("Mulliken Charges" in (tmp_path / "w.fchk").read_text()) == complete
 
 
-def test_refused_complete_fchk_points_to_basic(tmp_path):
+def test_damaged_section_warns_unless_strict(tmp_path):
+    """A damaged section is left out with a warning and exit 0; --strict refuses and points to --basic."""
     molecule([Atom(1), Atom(1, (0.0, 0.0, 1.4))]).write(tmp_path / "h2.chk")
     done = run(tmp_path, "fchk", "h2.chk")
+    assert done.returncode == 0 and done.stdout == "h2.fchk\n"
+    assert done.stderr.startswith("tesvarin: h2.chk: warning: Section 997 (molecule): expected 20 + nblocks*(N+3)")
+    done = run(tmp_path, "fchk", "--strict", "-f", "h2.chk")
     assert done.returncode == 1 and done.stderr.endswith("; --basic writes the basic file\n")
-    assert run(tmp_path, "fchk", "--basic", "h2.chk").returncode == 0
+    assert run(tmp_path, "fchk", "--basic", "-f", "h2.chk").returncode == 0

@@ -18,8 +18,6 @@ E16 = np.vectorize(lambda v: float("%.8E" % v))  # a value as formchk's 9 digits
 
 # What IOData reads from the entries of the complete fchk; the rest comes from the basic sections.
 FURTHER = {"atcharges", "atfrozen", "atgradient", "atmasses", "bonds", "extra", "moments"}
-complete = pytest.mark.skipif(not hasattr(Tesvarin_.ChkReader_, "fchk_entries"),
-                              reason="this build has no ChkReader_.fchk_entries, the source of the further quantities")
 
 
 def differences(ours, ref, where):
@@ -60,7 +58,6 @@ def test_to_iodata_equals_iodata_on_formchks_file(path):
     compare(path, BASIC)
 
 
-@complete
 @pytest.mark.parametrize("path", WITH_FCHK, ids=label)
 def test_to_iodata_further_quantities_equal_iodata_on_formchks_file(path):
     compare(path, FURTHER)
@@ -73,7 +70,6 @@ def orthonormality_error(data):
     return max(np.abs(c.T @ overlap @ c - np.eye(c.shape[1])).max() for c in blocks)
 
 
-@complete
 @pytest.mark.parametrize("path", WITH_FCHK, ids=label)
 def test_what_iodata_does_not_read_is_formchks_entries_reshaped(path):
     cp = tesvarin.load(path)

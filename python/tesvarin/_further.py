@@ -1,0 +1,82 @@
+"""The further quantities of a Checkpoint, shaped from the reader's section records."""
+
+from __future__ import annotations
+
+import warnings
+from typing import Any
+
+import numpy as np
+
+from Tesvarin_ import ChkWarning, FurtherSections
+from tesvarin._arrays import frozen
+
+# Stored order of the six values -> rows of the symmetric 3x3 matrix.
+_QUADRUPOLE = ((0, 3, 4), (3, 1, 5), (4, 5, 2))  # xx yy zz xy xz yz
+_POLARIZABILITY = ((0, 1, 3), (1, 2, 4), (3, 4, 5))  # xx yx yy zx zy zz
+# The first blocks of the stored harmonic analysis, one value per mode each.
+_VIBRATION_BLOCKS = ("frequencies", "reduced_masses", "force_constants", "ir_intensities")
+
+
+def warn_damage(further: FurtherSections, stacklevel: int) -> None:
+    """One ChkWarning per damaged section: its quantities are None, the rest is read."""
+    for message in further.damage:
+        warnings.warn(f"{message}: its quantities are left None", ChkWarning, stacklevel=stacklevel + 1)
+
+
+def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
+    """The Checkpoint fields that come from the further sections, None where absent or damaged."""
+    atoms, charges, electric = further.atoms, further.charges, further.electric
+    gradient = further.gradient
+    return {
+        "gradient": gradient if gradient is not None and gradient.shape == (natoms, 3) else None,
+        "masses": None if atoms is None else atoms.real_weights,
+        "mulliken_charges": None if charges is None else charges.mulliken,
+        "npa_charges": None if charges is None else charges.npa,
+        "dipole_moment": None if electric is None else electric.dipole,
+        "quadrupole_moment": None if electric is None else _symmetric(electric.quadrupole, _QUADRUPOLE),
+        "polarizability": None if electric is None else _symmetric(electric.polarizability, _POLARIZABILITY),
+        "dipole_derivatives": None if electric is None else electric.dipole_derivatives,
+        **_vibrations(further),
+        **_trajectory(further, natoms),
+        "bonds": _bonds(further, natoms),
+        "frozen_atoms": None if atoms is None else frozen(atoms.micopt == -2, np.bool_),  # -2: held fixed
+    }
+
+
+def _symmetric(packed: Any, layout: tuple[tuple[int, ...], ...]) -> Any:
+    return None if packed is None or packed.size != 6 else frozen(packed[np.array(layout)], np.float64)
+
+
+def _vibrations(further: FurtherSections) -> dict[str, Any]:
+    found: dict[str, Any] = dict.fromkeys((*_VIBRATION_BLOCKS, "normal_modes"))
+    v = further.vibrations
+    if v is None or v.nmodes <= 0 or v.e2.ndim != 2 or v.modes.ndim != 3:
+        return found  # a single atom stores masses only
+    found.update({name: v.e2[k] for k, name in enumerate(_VIBRATION_BLOCKS[:v.le2fix])})
+    found["normal_modes"] = v.modes
+    return found
+
+
+def _trajectory(further: FurtherSections, natoms: int) -> dict[str, Any]:
+    """Every geometry of every point of an optimisation, in order."""
+    names = ("trajectory_coordinates", "trajectory_gradients", "trajectory_energies")
+    o = further.optimisation
+    if o is None or natoms == 0 or o.nvar != 3 * natoms or o.results_per_geometry < 1 or len(o.geometries) == 0:
+        return dict.fromkeys(names)
+    shape = (len(o.geometries), natoms, 3)
+    energies = o.results.reshape(-1, o.results_per_geometry)[:, 0]
+    return dict(zip(names, (o.geometries.reshape(shape), o.gradients.reshape(shape), energies), strict=True))
+
+
+def _bonds(further: FurtherSections, natoms: int) -> Any:
+    """IBond/RBond as (i, j, order) rows, 0-based, each bond once with i < j."""
+    b = further.bonds
+    if b is None or b.max_bonds < 1 or b.partners.shape != (natoms, b.max_bonds):
+        return None
+    partner = b.partners - 1
+    order = np.rint(b.orders).astype(np.int64)
+    i = np.arange(natoms)[:, None]
+    valid = ((np.arange(b.max_bonds)[None, :] < b.bond_counts[:, None]) & (partner >= 0) & (partner < natoms)
+             & (partner > i) & (order >= 1))
+    rows, cols = np.nonzero(valid)
+    return frozen(np.stack((rows, partner[rows, cols], order[rows, cols]), axis=1), np.int64) if len(rows) else None
