@@ -273,11 +273,12 @@ def qeq_section(tensors: list[float]) -> bytes:
 
 def opt_archive_section(maxstp: int, results: list[list[float]], geometries: list[list[float]],
                         gradients: list[list[float]], *, npt: int = 1, ngeom: int | None = None,
-                        nres: int | None = None, nvar: int | None = None) -> bytes:
+                        nres: int | None = None, nvar: int | None = None, points: list[int] | None = None) -> bytes:
     nres = len(results[0]) if nres is None else nres
     nvar = len(geometries[0]) if nvar is None else nvar
     pad = lambda rows, width: [x for r in rows for x in r] + [0.0] * ((maxstp - len(rows)) * width)  # noqa: E731
-    return (ints(11, maxstp, npt, nres, nvar, 0, 0, 0, len(results) if ngeom is None else ngeom, *[0] * (npt - 1))
+    counts = points or [len(results) if ngeom is None else ngeom, *[0] * (npt - 1)]
+    return (ints(11, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts)
             + reals(*pad(results, nres), *pad(geometries, nvar), *pad(gradients, nvar)))
 
 

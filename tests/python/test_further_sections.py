@@ -16,7 +16,7 @@ import tesvarin
 from chk_builder import (BONDS, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
                          NONADIABATIC, ONIOM, OPT_ARCHIVE, ORIENT, QEQ, QUARTER_Z, REDUNDANT, VERSION, VIBRATIONS,
                          Atom, bonds_section, charges_section, complete_water, electric_section,
-                         halves, ints, internal_forces_section, label_record, mol_section, opt_archive_section,
+                         halves, ints, internal_forces_section, reals, label_record, mol_section, opt_archive_section,
                          redundant_section, vibrations_section, water)
 
 N = 3
@@ -160,6 +160,35 @@ def test_bent_section_costs_only_itself(chk, tmp_path, bend, message, layout):
               and not same(getattr(full, f.name), getattr(cp, f.name))}
     assert differ == {f for f in FAMILY_FIELDS.get(label, ()) if getattr(full, f) is not None}
     assert all(getattr(cp, f) is None for f in differ)
+
+
+def geometry(k):
+    return [0.1 * k + 0.01 * i for i in range(3 * N)]
+
+
+# (row id, section, its payload, check of the complete entries, check of the loaded Checkpoint)
+STORED_SHAPES = [
+    ("521 of 105 words", EFIELD, reals(*[0.5] * 105),
+     lambda e: e["External E-field"].tolist() == [0.5] * 105, lambda cp: True),
+    ("511 with no variables", INTERNAL_FORCES, internal_forces_section(-76.5, [], igetfc=7) + reals(*[0.0] * 9),
+     lambda e: (e["Grdnt Energy"], e["Grdnt NVar"], e["Grdnt IGetFC"]) == (-76.5, 0, 7) and "Internal Forces" not in e,
+     lambda cp: True),
+    ("701 with two points", OPT_ARCHIVE,
+     opt_archive_section(4, [[-76.0, 0.1], [-76.1, 0.0], [-75.9, 0.2]], [geometry(k) for k in range(3)],
+                         [geometry(-k) for k in range(3)], points=[2, 1]),
+     lambda e: e["Opt point       1 Geometries"].tolist() == geometry(0) + geometry(1),
+     lambda cp: (cp.trajectory_energies.tolist() == [-76.0, -76.1, -75.9]
+                 and cp.trajectory_coordinates.reshape(3, -1).tolist() == [geometry(k) for k in range(3)]
+                 and cp.trajectory_gradients.reshape(3, -1).tolist() == [geometry(-k) for k in range(3)])),
+]
+
+
+@pytest.mark.parametrize("label, payload, written, loaded", [row[1:] for row in STORED_SHAPES],
+                         ids=[row[0] for row in STORED_SHAPES])
+def test_stored_shapes_of_newer_files(chk, label, payload, written, loaded):
+    path = chk(complete_water().replace(label, payload))
+    assert written(tesvarin.ChkReader_(path).fchk_entries(strict=True))
+    assert loaded(tesvarin.load(path))
 
 
 def test_versions_without_a_column_are_written_as_16_a03(chk, read, tmp_path):
