@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import os
 import re
-from collections.abc import Mapping
+from collections.abc import Iterable, Mapping
 from dataclasses import dataclass
 from types import MappingProxyType
 from typing import TYPE_CHECKING, Any, Union
@@ -174,13 +174,29 @@ class Checkpoint:
 
         return to_iodata(self)
 
+    def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
+        """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.qcschema`).
+
+        An ``AtomicResult`` (schema_name "qcschema_output"), or for an optimisation with its stored
+        geometries an ``OptimizationResult`` whose trajectory holds one gradient result per geometry.
+        With `wavefunction`, the basis, orbitals and SCF densities in QCSchema's basis-function order.
+        """
+        from tesvarin.qcschema import to_qcschema
+
+        return to_qcschema(self, wavefunction)
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        # Pickled by path: the other side (a worker, a process pool) reads the file again, so it
+        # must see it at the same path. The reader itself holds no open file to pass on.
+        return (load, (self.path,))
+
     def __repr__(self) -> str:
         return (f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"
                 f" {self.method}/{self.basis_name} {self.job_type}, charge {self.charge}, multiplicity"
                 f" {self.multiplicity}, {self.n_basis} basis functions, energy {self.energy:.8f} Hartree>")
 
 
-def load(path: PathLike) -> Checkpoint:
+def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
     """Parse the checkpoint at `path` (str, bytes or any os.PathLike) and return all it holds.
 
     Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or

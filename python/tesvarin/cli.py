@@ -24,6 +24,7 @@ from typing import Any, Iterator
 
 from Tesvarin_ import ChkReader_, ChkWarning
 
+from tesvarin import export_cli
 from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import as_json, as_text
@@ -201,7 +202,7 @@ def _parser() -> argparse.ArgumentParser:
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf}")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,export}")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
@@ -221,10 +222,13 @@ def _parser() -> argparse.ArgumentParser:
                       help="refuse a checkpoint with a damaged further section instead of leaving out its "
                            "entries with a warning")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    export_cli.add_parser(commands, EXIT_STATUS)
     return parser
 
 
 def _run(args: argparse.Namespace) -> int:
+    if args.command == "export":
+        return export_cli.run(args)
     failed, done = False, 0
     outputs = Outputs(args.inputs, getattr(args, "force", False))
     for path in args.inputs:
@@ -247,7 +251,7 @@ def main(argv: list[str] | None = None) -> int:
     args = parser.parse_args(argv)
     if isinstance(sys.stdout, io.TextIOWrapper):
         sys.stdout.reconfigure(errors="surrogateescape")  # file names are printed as the bytes they came as
-    if getattr(args, "output", None) is not None and len(args.inputs) > 1:
+    if getattr(args, "output", None) is not None and len(args.inputs) > 1 and args.command != "export":
         parser.error("-o/--output takes one input only; without it each output goes beside its input")
     # A termination request unwinds like an interrupt, so a temporary file in progress is removed.
     previous = signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))

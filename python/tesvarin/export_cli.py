@@ -1,0 +1,190 @@
+"""``tesvarin export``: many checkpoints into one Parquet table or one QCSchema record per line.
+
+The output is written under a temporary name beside it and renamed into place once complete, so
+an interrupt leaves no partial output (and an earlier output as it was).
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import sys
+import warnings
+from collections.abc import Iterator
+from typing import Any
+
+from tesvarin.batch import _Progress
+
+__all__ = ["add_parser", "run"]
+
+DESCRIPTION = """\
+Write one row per checkpoint (files, and the *.chk files under each directory, searched
+recursively) into one Parquet file with a fixed schema, or with --format qcschema one QCSchema
+record per line. A file that cannot be read is a row with its reason in the column `error`; the
+others are still written. Ends with a line "N written, N failed"."""
+
+
+def add_parser(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", epilog: str) -> None:
+    parser = commands.add_parser("export", help="many checkpoints into one Parquet table or QCSchema JSON lines",
+                                 description=DESCRIPTION, epilog=epilog)
+    parser.add_argument("inputs", nargs="*", metavar="PATH", help="checkpoint files and directories")
+    parser.add_argument("--from-list", metavar="FILE", help="read further paths from FILE, one per line")
+    parser.add_argument("-o", "--output", metavar="OUT", required=True,
+                        help="OUT.parquet, OUT.jsonl with --format qcschema, or DIR/ for a partitioned Parquet "
+                             "dataset (one file per chunk)")
+    parser.add_argument("--format", choices=("parquet", "qcschema"), default="parquet")
+    parser.add_argument("--columns", metavar="A,B,...", help="write only these columns (path, size, mtime_ns, "
+                        "error and warnings always come)")
+    parser.add_argument("--with", dest="with_", metavar="GROUP,...", default="",
+                        help="add large columns: hash, hessian, orbitals, densities, trajectory")
+    parser.add_argument("--resume", action="store_true", help="keep an existing OUT.parquet and add only the files "
+                        "it holds no row for with their present size and modification time")
+    parser.add_argument("-f", "--force", action="store_true", help="replace an existing output")
+    parser.add_argument("-j", "--threads", type=int, default=1, metavar="N", help="read N files at once (default 1)")
+    engine = parser.add_mutually_exclusive_group()
+    engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (tesvarin[dask])")
+    engine.add_argument("--scheduler", metavar="ADDRESS",
+                        help="run on the Dask cluster at ADDRESS; every worker must see the files (and DIR/)")
+    parser.add_argument("--workers", type=int, default=None, metavar="N", help="worker processes of --dask")
+    parser.add_argument("--chunk-size", type=int, default=64, metavar="N", help="files per Dask task (default 64)")
+
+
+class UsageError(Exception):
+    pass
+
+
+def _paths(args: argparse.Namespace) -> list[str]:
+    from tesvarin.export import find_checkpoints
+
+    inputs = list(args.inputs)
+    if args.from_list is not None:
+        with open(args.from_list, encoding="utf-8", errors="surrogateescape") as f:
+            inputs += [line.rstrip("\n") for line in f if line.strip()]
+    if not inputs:
+        raise UsageError("no input: give paths or --from-list FILE")
+    return list(find_checkpoints(inputs))
+
+
+def _progress(total: int, rows: Iterator[Any]) -> Iterator[Any]:
+    bar = _Progress(total, sys.stderr if sys.stderr.isatty() and total else None)
+    for row in rows:
+        bar.step()
+        yield row
+
+
+def run(args: argparse.Namespace) -> int:
+    from tesvarin.cli import Failure, Outputs
+
+    try:
+        if args.output.endswith(os.sep):
+            return _run_dataset(args, _paths(args))
+        paths = _paths(args)
+        target = Outputs(paths, args.force or args.resume).target(args.output)
+        if args.format == "qcschema":
+            return _run_qcschema(args, paths, target)
+        return _run_parquet(args, paths, target)
+    except UsageError as error:
+        print(f"tesvarin export: {error}", file=sys.stderr)
+        return 2
+    except Failure as failure:
+        print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
+        return 1
+
+
+def _columns(args: argparse.Namespace) -> list[Any]:
+    from tesvarin import export
+
+    chosen = None if args.columns is None else [c.strip() for c in args.columns.split(",") if c.strip()]
+    groups = [g.strip() for g in args.with_.split(",") if g.strip()]
+    try:
+        return export.select(chosen, groups)
+    except ValueError as error:
+        raise UsageError(str(error)) from None
+
+
+def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> Iterator[Any]:
+    from tesvarin import export
+
+    if args.dask or args.scheduler:
+        from tesvarin.dask import tables
+
+        return tables(paths, columns, scheduler=args.scheduler, workers=args.workers, chunk_size=args.chunk_size,
+                      progress=sys.stderr.isatty())
+    rows = _progress(len(paths), export.read_rows(paths, columns, threads=max(args.threads, 1)))
+    return export.batches(rows, columns)
+
+
+def _closing(written: int, failed: int) -> int:
+    print(f"{written} written, {failed} failed", flush=True)
+    return 1 if failed else 0
+
+
+def _run_parquet(args: argparse.Namespace, paths: list[str], target: str) -> int:
+    from tesvarin import export
+    from tesvarin.safe_write import write_replacing
+
+    columns = _columns(args)
+    keep_from, drop = None, frozenset[str]()
+    if args.resume and os.path.exists(target):
+        if not export.same_columns(target, columns):
+            raise UsageError(f"{args.output} holds other columns; --resume takes the --columns and --with it "
+                             "was written with")
+        done = export.exported(target)
+        paths = [p for p in paths if not export.is_current(p, done)]
+        keep_from, drop = target, frozenset(os.path.abspath(p) for p in paths) & done.keys()
+    counts = export.Counts()
+
+    def write(temporary: str) -> None:
+        nonlocal counts
+        counts = export.write_parquet(temporary, _tables(args, paths, columns), columns, keep_from=keep_from,
+                                      drop=drop)
+
+    write_replacing(target, write, replace=True)
+    print(args.output)
+    return _closing(counts.written, counts.failed)
+
+
+def _run_dataset(args: argparse.Namespace, paths: list[str]) -> int:
+    """-o DIR/: one Parquet file per chunk, written where the chunk was read; DIR appears once all are."""
+    from tesvarin.dask import write_dataset
+
+    if args.format != "parquet" or args.resume:
+        raise UsageError("-o DIR/ writes Parquet only, and cannot --resume")
+    target = args.output.rstrip(os.sep)
+    if os.path.lexists(target) and not (os.path.isdir(target) and args.force):
+        raise UsageError(f"{args.output} exists; use --force to replace it")
+    counts = write_dataset(paths, _columns(args), target, scheduler=args.scheduler, workers=args.workers,
+                           chunk_size=args.chunk_size, local=not (args.dask or args.scheduler))
+    print(args.output)
+    return _closing(*counts)
+
+
+def _run_qcschema(args: argparse.Namespace, paths: list[str], target: str) -> int:
+    from Tesvarin_ import ChkWarning
+
+    from tesvarin.checkpoint import load
+    from tesvarin.export import _reason
+    from tesvarin.safe_write import write_replacing
+
+    if args.resume or args.dask or args.scheduler or args.columns or args.with_:
+        raise UsageError("--format qcschema takes none of --resume, --dask, --scheduler, --columns, --with")
+    written = failed = 0
+
+    def write(temporary: str) -> None:
+        nonlocal written, failed
+        with open(temporary, "w", encoding="utf-8") as out, warnings.catch_warnings():
+            warnings.simplefilter("ignore", ChkWarning)
+            for path in _progress(len(paths), iter(paths)):
+                try:
+                    record = load(path).to_qcschema()
+                except (RuntimeError, OSError, ValueError, MemoryError) as error:
+                    print(f"tesvarin: {path}: {_reason(error)}", file=sys.stderr, flush=True)
+                    failed += 1
+                    continue
+                out.write(json.dumps(record, allow_nan=False) + "\n")
+                written += 1
+
+    write_replacing(target, write, replace=True)
+    print(args.output)
+    return _closing(written, failed)
