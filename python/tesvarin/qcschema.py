@@ -57,7 +57,7 @@ def _molecule(cp: Checkpoint, coordinates: Any) -> dict[str, Any]:
         "symbols": list(cp.symbols), "atomic_numbers": cp.atomic_numbers.tolist(),
         "geometry": np.asarray(coordinates, dtype=np.float64).ravel().tolist(),
         "molecular_charge": float(cp.charge), "molecular_multiplicity": int(cp.multiplicity),
-        "fix_com": True, "fix_orientation": True,
+        "fix_com": True, "fix_orientation": True, "provenance": _provenance(),
     }
     if cp.masses is not None and len(cp.masses) == len(cp.symbols):
         molecule["masses"] = cp.masses.tolist()
@@ -113,12 +113,12 @@ def atomic_result(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
     driver, result = _driver(cp)
     record: dict[str, Any] = {
         "schema_name": "qcschema_output", "schema_version": 1, "molecule": _molecule(cp, cp.coordinates),
-        "driver": driver, "model": _model(cp), "keywords": {}, "return_result": result,
+        "driver": driver, "model": _model(cp), "keywords": {}, "protocols": {"stdout": False}, "return_result": result,
         "properties": _properties(cp), "success": True, "provenance": _provenance(), "extras": _extras(cp),
     }
     if wavefunction:
         record["wavefunction"] = _wavefunction(cp)
-        record["protocols"] = {"wavefunction": "all"}
+        record["protocols"]["wavefunction"] = "all"
     return record
 
 

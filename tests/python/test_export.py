@@ -1,0 +1,201 @@
+"""tesvarin export: a folder of checkpoints into one table, QCSchema records, the same on a Dask cluster."""
+
+import json
+import os
+import pickle
+import signal
+import subprocess
+import sys
+import time
+import warnings
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import tesvarin
+from chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
+from test_realchk import CHKS, expected_error
+
+pq = pytest.importorskip("pyarrow.parquet")
+NON_CHECKPOINTS = {"cut.chk": "file is 4096 bytes", "notes.chk": "not a 64-bit Gaussian checkpoint",
+                   "empty.chk": "shorter than its 16-byte header"}
+
+
+def run(*args, cwd):
+    done = subprocess.run([sys.executable, "-m", "tesvarin", "export", *map(str, args)], capture_output=True,
+                          text=True, cwd=cwd)
+    return done.returncode, done.stdout, done.stderr
+
+
+def build(folder: Path, count: int, start: int = 0) -> None:
+    """`count` checkpoints: complete files and plain ones, each with its own title and geometry."""
+    for k in range(start, start + count):
+        chk = complete_water() if k % 2 else water()
+        chk.replace(LABEL, label_record(f"job {k}", "#p HF/STO-3G"))
+        (folder / f"sub{k % 3}").mkdir(exist_ok=True)
+        chk.write(folder / f"sub{k % 3}" / f"m{k:03d}.chk")
+
+
+@pytest.fixture(scope="module")
+def folder(tmp_path_factory):
+    """240 builder checkpoints in three subfolders, one with a damaged section, three that are no checkpoint."""
+    root = tmp_path_factory.mktemp("many")
+    build(root, 240)
+    complete_water().replace(CHARGES, reals(1.0, 2.0)).write(root / "damaged_section.chk")
+    (root / "cut.chk").write_bytes(water().build()[:4096])
+    (root / "notes.chk").write_text("not a checkpoint at all\n")
+    (root / "empty.chk").write_bytes(b"")
+    (root / "ignored.txt").write_text("not searched: no .chk suffix")
+    return root
+
+
+def expected(cp):
+    """What each column should hold, from the Checkpoint of that file."""
+    flat = {name: None if getattr(cp, name) is None else np.ravel(getattr(cp, name)).tolist()
+            for name in ("coordinates", "gradient", "dipole_moment", "quadrupole_moment", "mulliken_charges",
+                         "npa_charges", "frequencies")}
+    return {"title": cp.title, "route": cp.route, "method": cp.method, "basis": cp.basis_name,
+            "job_type": cp.job_type, "program_version": cp.program_version, "charge": cp.charge,
+            "multiplicity": cp.multiplicity, "n_atoms": len(cp.symbols), "n_basis": cp.n_basis,
+            "n_electrons": cp.n_electrons, "n_alpha": cp.n_alpha, "n_beta": cp.n_beta, "energy": cp.energy,
+            "scf_energy": cp.scf_energy, "atomic_numbers": cp.atomic_numbers.tolist(), **flat}
+
+
+def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
+    real = [p for p in CHKS]
+    status, out, err = run(folder, *real, "-o", tmp_path / "all.parquet", "-j", "2", cwd=tmp_path)
+    failing_real = [p for p in real if expected_error(p)]
+    assert status == 1 and out.splitlines()[-1] == f"{241 + len(real) - len(failing_real)} written, " \
+                                                   f"{3 + len(failing_real)} failed", err
+    table = pq.read_table(tmp_path / "all.parquet")
+    assert table.schema.metadata[b"tesvarin.schema"] == b"1" and "ignored.txt" not in str(table["path"])
+    rows = table.to_pylist()
+    by_name = {Path(r["path"]).name: r for r in rows}
+    for name, reason in NON_CHECKPOINTS.items():
+        assert reason in by_name[name]["error"] and by_name[name]["energy"] is None
+    by_path = {r["path"]: r for r in rows}
+    for path in failing_real:  # said in the command line's words: the length test's numbers, or the reader's
+        assert by_path[str(path)]["error"].startswith(("not a 64-bit Gaussian checkpoint (file is", "No Mol"))
+    assert "Section 605" in by_name["damaged_section.chk"]["warnings"][0]
+    with pytest.warns(tesvarin.ChkWarning):
+        assert by_name["damaged_section.chk"]["mulliken_charges"] is None
+        tesvarin.load(folder / "damaged_section.chk")
+    warnings.simplefilter("ignore", tesvarin.ChkWarning)  # the real files' damaged sections: their rows' `warnings`
+    for row in rows:
+        if row["error"] is None:
+            cp = tesvarin.load(row["path"])
+            assert {k: row[k] for k in expected(cp)} == expected(cp), row["path"]
+            assert row["size"] == os.path.getsize(row["path"])
+
+
+def test_resume_adds_only_new_and_changed_files(tmp_path):
+    build(tmp_path, 6)
+    out = tmp_path / "out.parquet"
+    assert run(tmp_path, "-o", out, cwd=tmp_path)[1].splitlines()[-1] == "6 written, 0 failed"
+    build(tmp_path, 2, start=6)
+    changed = tmp_path / "sub0" / "m000.chk"
+    complete_water().write(changed)  # another content, size and time: its row is replaced
+    status, stdout, _ = run(tmp_path, "--resume", "-o", out, cwd=tmp_path)
+    assert status == 0 and stdout.splitlines()[-1] == "3 written, 0 failed"
+    rows = pq.read_table(out).to_pylist()
+    assert sorted(Path(r["path"]).name for r in rows) == [f"m{k:03d}.chk" for k in range(8)]
+    assert next(r for r in rows if r["path"] == str(changed))["title"] == "water test"
+    assert run(tmp_path, "--resume", "--with", "hessian", "-o", out, cwd=tmp_path)[0] == 2  # other columns
+
+
+def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
+    listing = tmp_path / "list.txt"
+    listing.write_text("\n".join([str(p) for p in sorted(folder.rglob("m*.chk"))] * 100))
+    process = subprocess.Popen([sys.executable, "-m", "tesvarin", "export", "--from-list", listing, "-o", "out.parquet"],
+                               cwd=tmp_path, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 60
+    while not list(tmp_path.glob(".out.parquet.*")) and time.monotonic() < deadline:
+        time.sleep(0.02)
+    process.send_signal(signal.SIGINT)
+    assert process.wait(60) == 128 + signal.SIGINT
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["list.txt"]
+
+
+@pytest.mark.parametrize("argv, message", [
+    (["--with", "nothing"], "unknown --with nothing"),
+    (["--columns", "energy,colour"], "unknown column colour"),
+    (["--format", "qcschema", "--columns", "energy"], "takes none of"),
+])
+def test_usage_errors(folder, tmp_path, argv, message):
+    status, _, err = run(folder, "-o", tmp_path / "x.out", *argv, cwd=tmp_path)
+    assert status == 2 and message in err and not (tmp_path / "x.out").exists()
+
+
+def test_selected_and_large_columns(tmp_path):
+    path = complete_water().write(tmp_path / "w.chk")
+    run(path, "--columns", "energy", "--with", "hessian,orbitals,hash", "-o", tmp_path / "o.parquet", cwd=tmp_path)
+    row = pq.read_table(tmp_path / "o.parquet").to_pylist()[0]
+    cp = tesvarin.load(path)
+    assert list(row) == ["path", "size", "mtime_ns", "error", "warnings", "sha256", "energy", "hessian",
+                         "alpha_orbital_energies", "beta_orbital_energies", "alpha_mo_coefficients",
+                         "beta_mo_coefficients"]
+    import hashlib
+    assert row["sha256"] == hashlib.sha256(Path(path).read_bytes()).hexdigest()
+    assert row["beta_mo_coefficients"] is None and row["hessian"] == (None if cp.hessian is None else cp.hessian.ravel().tolist())
+
+
+QC = [p for p in CHKS if not expected_error(p)]
+
+
+@pytest.mark.parametrize("path", QC, ids=lambda p: f"{p.parent.name}/{p.stem}")
+def test_qcschema_records_validate_and_load_back_in_iodata(path, tmp_path):
+    models = pytest.importorskip("qcelemental.models")
+    iodata = pytest.importorskip("iodata")
+    cp = tesvarin.load(path)
+    record = cp.to_qcschema(wavefunction=cp.alpha_mo_coefficients is not None and cp.n_basis < 400)
+    if record["schema_name"] == "qcschema_optimization_output":
+        models.OptimizationResult(**record)
+        assert len(record["trajectory"]) == len(cp.trajectory_energies)
+        molecule = record["final_molecule"]
+    else:
+        models.AtomicResult(**json.loads(json.dumps(record)))
+        molecule = record
+    (tmp_path / "m.json").write_text(json.dumps(molecule))
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", iodata.utils.LoadWarning)
+        back = iodata.load_one(tmp_path / "m.json", fmt="json_qcschema")
+    assert back.atnums.tolist() == cp.atomic_numbers.tolist() and back.charge == cp.charge
+    np.testing.assert_allclose(back.atcoords, cp.coordinates, atol=1e-12)
+
+
+@pytest.mark.parametrize("l", range(5))
+@pytest.mark.parametrize("kind", ["c", "p"])
+def test_qcschema_basis_order_is_cca(l, kind):
+    fchk = pytest.importorskip("iodata.formats.fchk")
+    from iodata.convert import CCA_CONVENTIONS
+    from tesvarin.qcschema import shell_order
+
+    if kind == "p" and l < 2:
+        pytest.skip("s and p shells are Cartesian")
+    stored = fchk.CONVENTIONS[(l, kind)]
+    assert [stored[i] for i in shell_order(l if kind == "c" else -l)] == CCA_CONVENTIONS[(l, kind)]
+
+
+def test_checkpoint_pickles_by_path(tmp_path):
+    cp = tesvarin.load(complete_water().write(tmp_path / "w.chk"))
+    again = pickle.loads(pickle.dumps(cp))
+    assert again.path == cp.path and np.array_equal(again.coordinates, cp.coordinates)
+
+
+def test_on_a_dask_cluster_of_two_processes(folder, tmp_path):
+    distributed = pytest.importorskip("distributed")
+    import tesvarin.dask
+
+    local = tmp_path / "local.parquet"
+    run(folder, "-o", local, cwd=tmp_path)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+        status, out, err = run(folder, "--scheduler", cluster.scheduler_address, "--chunk-size", "16",
+                               "-o", tmp_path / "dask.parquet", cwd=tmp_path)
+        assert status == 1 and out.splitlines()[-1] == "241 written, 3 failed", err
+        assert pq.read_table(tmp_path / "dask.parquet").equals(pq.read_table(local))
+        run(folder, "--scheduler", cluster.scheduler_address, "-o", f"{tmp_path}/parts/", cwd=tmp_path)
+        assert pq.read_table(tmp_path / "parts").equals(pq.read_table(local))
+        with distributed.Client(cluster):
+            frame = tesvarin.dask.read_checkpoints([folder], chunk_size=50).compute()
+    assert frame.reset_index(drop=True).equals(pq.read_table(local).to_pandas(types_mapper=__import__("pandas").ArrowDtype))
