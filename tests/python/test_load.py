@@ -2,6 +2,8 @@
 
 import dataclasses
 import io
+import sys
+import threading
 from pathlib import Path
 
 import numpy as np
@@ -9,12 +11,13 @@ import pytest
 import Tesvarin_
 import tesvarin
 
-from chk_builder import LABEL, label_record, water
+from chk_builder import DENSITIES, LABEL, MOL, Atom, densities, label_record, mol_section, water
 from test_realchk import GOOD
 
 REAL2 = Path(__file__).resolve().parents[2].parent / "shared" / "realchk2"
 OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
 BOHR = 0.529177249
+WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
 
 def label(path):
@@ -85,3 +88,46 @@ def test_load_many_keeps_input_order_and_reports_failures_in_place(tmp_path, thr
     assert bar.getvalue().endswith("] 5/5\n")
     with pytest.raises(ValueError, match="errors must be"):
         tesvarin.load_many(good, errors="ignore")  # type: ignore[call-overload]
+
+
+def test_the_parse_lets_other_threads_run(tmp_path):
+    """While a parse runs, another Python thread runs: the parse does not hold the interpreter lock.
+
+    With a long switch interval a thread waiting for the lock gets it only when the holder lets
+    it go, so the spinning thread counts during the parse exactly when the parse releases the lock."""
+    nbasis = 1500  # a density triangle of 9 MB
+    chk = water(basis=False).replace(MOL, mol_section(WATER_ATOMS, nbasis=nbasis))
+    path = chk.add(DENSITIES, densities(1 | 4, *[0.5] * (nbasis * (nbasis + 1)))).write(tmp_path / "big.chk")
+    count, stop = [0], threading.Event()
+
+    def spin():
+        while not stop.is_set():
+            count[0] += 1
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1.0)
+    try:
+        spinner = threading.Thread(target=spin)
+        spinner.start()
+        before = count[0]
+        reader = Tesvarin_.ChkReader_(path)
+        during = count[0] - before
+    finally:
+        stop.set()
+        sys.setswitchinterval(interval)
+        spinner.join()
+    assert reader.params.mol.nbasis == nbasis and during > 0
+
+
+def test_load_many_overlaps_its_loads(tmp_path, monkeypatch):
+    """Two threads: two loads are under way at once (each would wait forever for the other if not)."""
+    paths = [water().write(tmp_path / f"{i}.chk") for i in range(2)]
+    both = threading.Barrier(2, timeout=30)
+
+    def load(path):
+        both.wait()
+        return "loaded"
+    monkeypatch.setattr("tesvarin.batch.load", load)
+    assert tesvarin.load_many(paths, threads=2) == ["loaded", "loaded"]
+    with pytest.raises(ValueError, match="threads must be at least 1"):
+        tesvarin.load_many(paths, threads=0)
