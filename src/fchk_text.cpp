@@ -155,7 +155,7 @@ void FchkText::real_array(const std::string& label, const double* v, size_t n) {
     if (sink_ == nullptr || n < kParallelValues) {
         const size_t start = out.size();
         out.resize(start + real_lines_bytes(n));
-        put_lines(&out[start], v, n);
+        put_real_lines(&out[start], v, n);
         flush_if_full();
         return;
     }
@@ -176,15 +176,6 @@ void FchkText::real_array(const std::string& label, const double* v, size_t n) {
             done += std::min(n - done, kChunkValues);
         }
     }
-}
-
-void FchkText::put_lines(char* dst, const double* v, size_t n) const {
-    const unsigned jobs = n < kParallelValues ? 1 : threads_;
-    const size_t lines = (n + 4) / 5, per_job = (lines + jobs - 1) / jobs;
-    run_jobs(jobs, [&](unsigned j) {
-        const size_t begin = std::min(n, j * per_job * 5), end = std::min(n, (j + 1) * per_job * 5);
-        put_real_lines(dst + begin / 5 * 81, v + begin, end - begin);
-    });
 }
 
 void FchkText::text_pieces(const std::string& label, const std::string& text, bool pad) {

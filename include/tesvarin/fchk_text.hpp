@@ -48,8 +48,6 @@ private:
     void header(const std::string& label, char type, size_t n);
     void text_pieces(const std::string& label, const std::string& text, bool pad);
     void flush_if_full();
-    // The lines of n reals at dst (real_lines_bytes(n) of them), split between the threads.
-    void put_lines(char* dst, const double* v, size_t n) const;
 
     std::FILE* sink_ = nullptr;
     unsigned threads_ = 1;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "chk_builder.hpp"
+#include "shared_data.hpp"
 #include "tesvarin/fchk_text.hpp"
 
 using namespace chk;
@@ -101,7 +102,7 @@ TEST(CompleteFchk, Layout12349TakesItsBlockCountFromTheLength) {
 }
 
 TEST(CompleteFchk, RealFilesMatchFormchkByteForByte) {
-    const fs::path shared = fs::path(TESVARIN_SOURCE_DIR).parent_path() / "shared";
+    const fs::path shared = shared_folder();
     if (!fs::is_directory(shared / "realchk")) GTEST_SKIP() << "the shared realchk folder is absent beside the project";
     int compared = 0, written = 0;
     for (const char* folder : {"realchk", "realchk2"}) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chk_builder.hpp"
+#include "shared_data.hpp"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +23,7 @@ const fs::path kRoot = TESVARIN_SOURCE_DIR;
 std::vector<fs::path> checkpoints() {
     std::vector<fs::path> found{kRoot / "examples" / "water.chk"};
     for (const char* folder : {"realchk", "realchk2"}) {
-        const fs::path real = kRoot.parent_path() / "shared" / folder;
+        const fs::path real = shared_folder() / folder;
         if (!fs::is_directory(real)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(real))
             if (entry.path().extension() == ".chk") found.push_back(entry.path());
@@ -108,8 +109,8 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
     }
     // The bundled example, the 28 files of realchk that hold a molecule (15 with formchk's file, 27 with a
     // .log) and the 9 of realchk2 (7 with a .log).
-    const bool old = fs::is_directory(kRoot.parent_path() / "shared" / "realchk");
-    const bool newer = fs::is_directory(kRoot.parent_path() / "shared" / "realchk2");
+    const bool old = fs::is_directory(shared_folder() / "realchk");
+    const bool newer = fs::is_directory(shared_folder() / "realchk2");
     EXPECT_EQ(std::make_tuple(parsed, with_fchk, with_log),
               std::make_tuple(1 + 28 * old + 9 * newer, 15 * old, 27 * old + 7 * newer));
 }

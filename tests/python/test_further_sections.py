@@ -13,10 +13,10 @@ import pytest
 
 import tesvarin
 
-from chk_builder import (BONDS, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
+from chk_builder import (BONDS, GEN, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
                          NONADIABATIC, ONIOM, OPT_ARCHIVE, ORIENT, QEQ, QUARTER_Z, REDUNDANT, VERSION, VIBRATIONS,
                          Atom, bonds_section, charges_section, complete_water, electric_section,
-                         halves, ints, internal_forces_section, reals, label_record, mol_section, opt_archive_section,
+                         gen, halves, ints, internal_forces_section, orient_record, reals, label_record, mol_section, opt_archive_section,
                          redundant_section, vibrations_section, water)
 
 N = 3
@@ -51,6 +51,19 @@ HOSTILE = [
      "Section 997 (molecule): expected 20 + nblocks*(N+3) with nblocks 50 or 58 for layout -12349, N = 3; found 326"),
     ("503 atom count", replaced(BONDS, bonds_section([1, 1, 1], [2, 1, 1], [1.0] * 3, 1, natoms=4)),
      "Section 503 (bonds): atom count (word 0, low half) = 4, expected N = 3"),
+    ("503 fewer atoms", replaced(BONDS, bonds_section([1, 1], [2, 1], [1.0] * 2, 1, natoms=2)),
+     "Section 503 (bonds): atom count (word 0, low half) = 2, expected N = 3"),
+    ("503 empty", replaced(BONDS, b""), "Section 503 (bonds): words 0 to 1 lie outside its 0 words"),
+    ("511 two words", replaced(INTERNAL_FORCES, reals(-76.0) + ints(0)),
+     "Section 511 (internal forces): words 2 to 3 lie outside its 2 words"),
+    ("605 empty", replaced(CHARGES, b""), "Section 605 (charges): words 0 to 1 lie outside its 0 words"),
+    ("619 empty", replaced(ELECTRIC, b""), "Section 619 (electric properties): words 0 to 1 lie outside its 0 words"),
+    ("665 empty", replaced(REDUNDANT, b""), "Section 665 (redundant internals): words 0 to 1 lie outside its 0 words"),
+    ("701 five words", replaced(OPT_ARCHIVE, ints(11, 2, 1, 1, 9)),
+     "Section 701 (optimisation archive): words 5 to 6 lie outside its 5 words"),
+    ("765 two words", replaced(VIBRATIONS, halves(1, 0) + halves(3, 3)),
+     "Section 765 (vibrations): words 2 to 3 lie outside its 2 words"),
+    ("800 one word", replaced(CLPAR, ints(1234)), "Section 800 (classical parameters): words 1 to 2 lie outside its 1 words"),
     ("503 negative MxBond", replaced(BONDS, halves(-1, 3) + ints(0, 0, 0)),
      "Section 503 (bonds): MxBond (word 0, high half) = -1, expected 0 to 4"),
     ("503 short", resized(BONDS, -1), "Section 503 (bonds): expected 1 + n + 2*n*MxBond = 1 + 3 + 2*3*2 = 16 "
@@ -166,8 +179,23 @@ def geometry(k):
     return [0.1 * k + 0.01 * i for i in range(3 * N)]
 
 
-# (row id, section, its payload, check of the complete entries, check of the loaded Checkpoint)
+Q = [[-0.8, 0.4, 0.4], [-0.7, 0.3, 0.4], [-0.6, 0.3, 0.3], [-0.9, 0.45, 0.45]]  # sets for mask bits 0-3
+
+# (row id, section, its payload (None: left out), check of the complete entries, check of the loaded Checkpoint)
 STORED_SHAPES = [
+    ("605 every set", CHARGES, charges_section(15, *Q),
+     lambda e: e["Mulliken Charges"].tolist() == Q[0] and e["NPA Charges"].tolist() == Q[3],
+     lambda cp: cp.mulliken_charges.tolist() == Q[0] and cp.npa_charges.tolist() == Q[3]),
+    ("605 NPA alone", CHARGES, charges_section(8, Q[3]),
+     lambda e: "Mulliken Charges" not in e and e["NPA Charges"].tolist() == Q[3],
+     lambda cp: cp.mulliken_charges is None and cp.npa_charges.tolist() == Q[3]),
+    ("605 bits 2 and 3", CHARGES, charges_section(4 | 8, Q[2], Q[3]),
+     lambda e: "Mulliken Charges" not in e and e["NPA Charges"].tolist() == Q[3],
+     lambda cp: cp.npa_charges.tolist() == Q[3]),
+    ("single point without a gradient", GRADIENT, None,
+     lambda e: e["Nuclear derivative order"] == 0 and "Cartesian Gradient" not in e, lambda cp: cp.gradient is None),
+    ("single point with a gradient", GRADIENT, reals(*[0.0] * 18),
+     lambda e: e["Nuclear derivative order"] == 1, lambda cp: cp.gradient.tolist() == [[0.0] * 3] * 3),
     ("521 of 105 words", EFIELD, reals(*[0.5] * 105),
      lambda e: e["External E-field"].tolist() == [0.5] * 105, lambda cp: True),
     ("511 with no variables", INTERNAL_FORCES, internal_forces_section(-76.5, [], igetfc=7) + reals(*[0.0] * 9),
@@ -186,7 +214,7 @@ STORED_SHAPES = [
 @pytest.mark.parametrize("label, payload, written, loaded", [row[1:] for row in STORED_SHAPES],
                          ids=[row[0] for row in STORED_SHAPES])
 def test_stored_shapes_of_newer_files(chk, label, payload, written, loaded):
-    path = chk(complete_water().replace(label, payload))
+    path = chk(complete_water().without(label) if payload is None else complete_water().replace(label, payload))
     assert written(tesvarin.ChkReader_(path).fchk_entries(strict=True))
     assert loaded(tesvarin.load(path))
 
@@ -228,8 +256,15 @@ def test_rotated_entries_follow_the_orientation_matrix(read):
     values = {1: rng.normal(size=3), 4: rng.normal(size=9 * N), 4 + 9 * N: rng.normal(size=6),
               10 + 9 * N: rng.normal(size=18 * N), 10 + 27 * N: rng.normal(size=10), 47 + 126 * N: rng.normal(size=6)}
     chk = complete_water(orient=words).replace(ELECTRIC, electric_section(N, 1 | 2 | 4 | 16 | 32 | 1 << 12, values))
-    e = read(chk).fchk_entries()
+    chk.replace(ORIENT, orient_record(words, (0.5, -1.0, 2.0)))
+    reader = read(chk)
+    e = reader.fchk_entries()
     close = lambda ours, ref: np.testing.assert_allclose(ours, np.ravel(ref), rtol=1e-12, atol=1e-14)  # noqa: E731
+    # Back to the input orientation: the inverse rotation (M transposed, given row by row), then -t.
+    np.testing.assert_array_equal(e["RotTr to input orientation"], [*m.T.flatten(order="F"), -0.5, 1.0, -2.0])
+    # The records hold what the file writes, in the frame of the coordinates.
+    close(reader.further.electric.dipole, m @ values[1])
+    close(reader.further.vibrations.modes.ravel(), e["Vib-Modes"])
     close(e["Dipole Moment"], m @ values[1])
     close(e["Cartesian Gradient"], (m @ (0.01 * np.arange(9.0)).reshape(3, 3).T).T)
     close(e["Vib-Modes"], (m @ np.full((9, 3), 0.1).T).T)
@@ -264,10 +299,16 @@ def test_rotated_entries_follow_the_orientation_matrix(read):
 def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
     """Version 09 (-12346, -12347) and 16 (-12348, -12349) files: neighbours per formchk, and every layout's block
     column reads the same per-atom values."""
-    e = read(complete_water(layout)).fchk_entries()
+    # Set general-array values: written only when non-zero, wherever their sign.
+    chk = complete_water(layout).replace(GEN, gen({0: 2.0, 20: 1e-5, 22: 1e-9, 31: -74.9, 32: -75.2, 41: 0.98,
+                                                   42: -74.96}))
+    e = read(chk).fchk_entries()
     labels = list(e)
-    for a, b in (before, after):
+    for a, b in (before, after, ("SCF Energy", "MP2 Energy"), ("Post-SCF wavefunction norm", "RMS Force"),
+                 ("RMS Force", "RMS Density")):
         assert labels.index(b) == labels.index(a) + 1
+    assert (e["MP2 Energy"], e["RMS Force"], e["IBond"].tolist()) == (-75.2, 1e-5, [2, 3, 1, 0, 1, 0])
+    assert e["RBond"].tolist() == [1.0, 1.0, 1.0, 0.0, 1.0, 0.0]
     v16 = layout in (-12348, -12349)
     present = ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-E2" in e)
     assert present == (v16, v16, not v16, v16)

@@ -2,19 +2,21 @@
 
 import dataclasses
 import io
-from pathlib import Path
+import sys
+import threading
+import time
 
 import numpy as np
 import pytest
 import Tesvarin_
 import tesvarin
 
-from chk_builder import LABEL, label_record, water
-from test_realchk import GOOD
+from chk_builder import DENSITIES, LABEL, MOL, Atom, densities, label_record, mol_section, water
+from test_realchk import GOOD, REAL2
 
-REAL2 = Path(__file__).resolve().parents[2].parent / "shared" / "realchk2"
 OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
 BOHR = 0.529177249
+WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
 
 def label(path):
@@ -85,3 +87,50 @@ def test_load_many_keeps_input_order_and_reports_failures_in_place(tmp_path, thr
     assert bar.getvalue().endswith("] 5/5\n")
     with pytest.raises(ValueError, match="errors must be"):
         tesvarin.load_many(good, errors="ignore")  # type: ignore[call-overload]
+
+
+def test_the_parse_lets_other_threads_run(tmp_path):
+    """While a parse runs, another Python thread runs: the parse does not hold the interpreter lock.
+
+    With a long switch interval a thread waiting for the lock gets it only when the holder lets it
+    go, so the waiting thread counts during the parses exactly when a parse releases the lock."""
+    nbasis = 1500  # a density triangle of 9 MB
+    chk = water(basis=False).replace(MOL, mol_section(WATER_ATOMS, nbasis=nbasis))
+    path = chk.add(DENSITIES, densities(1 | 4, *[0.5] * (nbasis * (nbasis + 1)))).write(tmp_path / "big.chk")
+    count, go, stop = [0], threading.Event(), threading.Event()
+
+    def spin():
+        go.wait()
+        count[0] += 1  # only once this thread holds the lock, which it then lets go again
+        stop.wait()
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(10.0)  # longer than the parses below: no forced switch between them
+    spinner = threading.Thread(target=spin)
+    reader = None
+    try:
+        spinner.start()
+        go.set()
+        end = time.monotonic() + 2.0  # however busy the machine, some parse overlaps the waiting thread
+        while count[0] == 0 and time.monotonic() < end:
+            reader = Tesvarin_.ChkReader_(path)
+        overlapped = count[0] > 0
+    finally:
+        stop.set()
+        sys.setswitchinterval(interval)
+        spinner.join()
+    assert reader is not None and reader.params.mol.nbasis == nbasis and overlapped
+
+
+def test_load_many_overlaps_its_loads(tmp_path, monkeypatch):
+    """Two threads: two loads are under way at once (each would wait forever for the other if not)."""
+    paths = [water().write(tmp_path / f"{i}.chk") for i in range(2)]
+    both = threading.Barrier(2, timeout=30)
+
+    def load(path):
+        both.wait()
+        return "loaded"
+    monkeypatch.setattr("tesvarin.batch.load", load)
+    assert tesvarin.load_many(paths, threads=2) == ["loaded", "loaded"]
+    with pytest.raises(ValueError, match="threads must be at least 1"):
+        tesvarin.load_many(paths, threads=0)

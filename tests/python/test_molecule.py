@@ -1,9 +1,11 @@
 """Molecule section: header layouts, failures, orientation, method prefix, orbitals, cell, views."""
 
 import gc
+import warnings
 
 import numpy as np
 import pytest
+import tesvarin
 
 from chk_builder import (ALPHA_MO, BETA_MO, MOL, ORBENE, ORTH_BASIS, QUARTER_Z, Atom, Shell, basis_section,
                          info_record, molecule, on_atoms, reals)
@@ -93,6 +95,10 @@ def test_orbitals(read, iopcl, nalpha, northo, nmo, ncoef):
     assert (m.aoene, m.amocoeff) == ([-1.0, -0.5, -0.9, -0.4][:nmo], list(range(1, ncoef + 1)))
     assert (m.boene, m.bmocoeff) == (([-0.9, -0.4], [5, 6, 7, 8]) if open_shell else ([], []))
     assert m.orthbasis == ([0.25] * ncoef if northo == ncoef else [])
+    # The view: one orbital per row over the spinor's two components (complex) for IOpCl 6.
+    view = m.alpha_mo_coefficients
+    assert view.shape == ((nmo, 4) if iopcl == 6 else (nmo, 2)) if nmo else view.size == 0
+    assert view.ravel().view(np.float64).tolist() == list(range(1, ncoef + 1))
 
 
 VECTORS = [(1.0, 2.0, 3.0), (4.0, 5.0, 6.0), (7.0, 8.0, 9.0)]
@@ -100,10 +106,15 @@ VECTORS = [(1.0, 2.0, 3.0), (4.0, 5.0, 6.0), (7.0, 8.0, 9.0)]
 
 @pytest.mark.parametrize("layout", [-12346, -12345])   # the old 12-word header keeps ndim in word 10
 @pytest.mark.parametrize("ndim", [0, 1, 3])
-def test_cell(read, ndim, layout):
-    m = read(molecule(H2, ndim=ndim, cell=VECTORS, layout=layout)).params.mol
+def test_cell(chk, ndim, layout):
+    path = chk(molecule(H2, ndim=ndim, cell=VECTORS, layout=layout))
+    m = tesvarin.ChkReader_(path).params.mol
     assert m.ndim == ndim and m.coords.shape == (2, 3) and m.names == ["H", "H"]
     assert np.allclose(m.cell, np.array(VECTORS) * BOHR if ndim else np.zeros((3, 3)), rtol=0, atol=1e-15)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tesvarin.ChkWarning)
+        cell = tesvarin.load(path).cell  # Bohr, as stored
+    assert (cell is None) if ndim == 0 else cell.tolist() == [list(v) for v in VECTORS[:ndim]]
 
 
 def test_per_atom_properties(read):

@@ -1,6 +1,7 @@
 """Checkpoint.to_iodata against iodata.load_one on formchk's file, and through IOData's Molden writer."""
 
 from contextlib import nullcontext
+from pathlib import Path
 
 import attrs
 import numpy as np
@@ -8,6 +9,7 @@ import pytest
 import Tesvarin_
 import tesvarin
 
+from chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, densities, molecule, on_atoms, reals
 from test_load import OPEN_SHELL, label
 from test_realchk import WITH_FCHK, numbers, read_fchk
 
@@ -101,3 +103,28 @@ def test_molden_written_by_iodata_reads_back_with_orthonormal_orbitals(path, tmp
     limit = max(1e-6, 1.01 * orthonormality_error(iodata.load_one(str(fchk)))) if fchk.is_file() else 1e-6
     assert orthonormality_error(back) <= limit
     assert back.mo.occs.sum() == pytest.approx(data.mo.occs.sum())
+
+
+H3 = [Atom(1, (0.0, 0.0, 0.0)), Atom(1, (0.0, 0.0, 1.6)), Atom(1, (0.0, 1.5, 0.8))]
+
+
+def h3(ilsw, *density_kinds):
+    """The H3 radical (2 alpha, 1 beta electrons) with restricted orbitals and densities of the given kinds."""
+    chk = molecule(H3, on_atoms(H3), ilsw=ilsw, mult=2, nbasis=3)
+    chk.add(ORBENE, reals(-0.6, -0.2, 0.4)).add(ALPHA_MO, reals(*np.eye(3).ravel()))
+    mask = sum(1 << k for k in density_kinds)
+    triangle = [1.0, 0.1, 0.5, 0.0, 0.1, 0.3]
+    return chk.add(DENSITIES, densities(mask, *[v * (k + 1) for k in density_kinds for v in triangle]))
+
+
+# Builder files against IOData on the fchk written from them: occupations and which density IOData keeps.
+@pytest.mark.parametrize("builder", [
+    pytest.param(lambda: h3({0: 0}, 0), id="restricted open shell"),
+    pytest.param(lambda: h3({0: 0, 21: 3}, 0, 6, 7), id="SCF, CI and CC densities"),
+    pytest.param(lambda: h3({0: 0}, 2, 6), id="MP2 and CI densities"),
+])
+def test_to_iodata_equals_iodata_on_the_fchk_written(chk, tmp_path, builder):
+    path = Path(chk(builder()))
+    tesvarin.ChkReader_(path).write_fchk(path.with_suffix(".fchk"))
+    with pytest.warns(tesvarin.ChkWarning):  # the builder's molecule section has no per-atom blocks
+        compare(path, BASIC | {"one_rdms"})

@@ -9,6 +9,7 @@ import pytest
 import Tesvarin_
 from chk_builder import (ALPHA_MO, BETA_MO, DENSITIES, GEN, ORBENE, ORTH_BASIS, XLSW, Atom, Shell, densities, gen,
                          info_record, label_record, molecule, on_atoms, reals, xlsw)
+from test_realchk import SHARED
 
 H2 = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
 PER_LINE = {"I": 6, "R": 5, "C": 5}
@@ -151,7 +152,7 @@ def test_write_failures(read, tmp_path, method, target):
 
 
 ROOT = Path(__file__).resolve().parents[2]
-EVERY_CHK = [ROOT / "examples" / "water.chk", *sorted((ROOT.parent / "shared").glob("realchk*/*/*.chk"))]
+EVERY_CHK = [ROOT / "examples" / "water.chk", *sorted(SHARED.glob("realchk*/*/*.chk"))]
 
 
 def printf_e16(v):
