@@ -567,6 +567,12 @@ class FurtherSections:
 
 class ChkReader_:
     def __init__(self, fchk: _Path) -> None: ...
+    @staticmethod
+    def partial(fchk: _Path, *, orbitals: bool = False, hessian: bool = False, densities: bool = False) -> ChkReader_:
+        """A reader of the directory, the job, molecule, basis and further sections, and of only those large sections asked for: the unread ones stay empty, and write_fchk and fchk_entries refuse to run"""
+    @property
+    def unread(self) -> str:
+        """The large sections this reader left unread, e.g. "orbitals, densities"; empty when it read everything"""
     def write_gjf(self, fgjf: _Path) -> None:
         """Write a gjf file based on the information of .chk"""
     # threads: how many threads format the long real arrays (default: up to two).

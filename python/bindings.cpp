@@ -376,6 +376,20 @@ PYBIND11_MODULE(Tesvarin_, m) {
                    return std::make_unique<Tesvarin>(path);
                }),
                py::arg("fchk"));
+    reader.def_static(
+        "partial",
+        [](const py::object& fchk, bool orbitals, bool hessian, bool densities) {
+            const std::string path = fs_path(fchk);
+            py::gil_scoped_release release;
+            return std::make_unique<Tesvarin>(path, tesvarin::ReadOptions{orbitals, hessian, densities});
+        },
+        py::arg("fchk"), py::kw_only(), py::arg("orbitals") = false, py::arg("hessian") = false,
+        py::arg("densities") = false,
+        "A reader of the directory, the job, molecule, basis and further sections, and of only those large "
+        "sections asked for: the unread ones stay empty, and write_fchk and fchk_entries refuse to run");
+    reader.def_property_readonly(
+        "unread", [](const Tesvarin& t) { return t.get_read_options().unread(); },
+        "The large sections this reader left unread, e.g. \"orbitals, densities\"; empty when it read everything");
     reader.def(
         "write_gjf",
         [](const Tesvarin& t, const py::object& fgjf) {

@@ -445,6 +445,10 @@ Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::st
 }  // namespace
 
 std::vector<FchkEntry> Tesvarin::fchk_entries(bool complete, Skipped* skipped) const {
+    // An fchk without the sections left unread would pass for the whole file.
+    if (!options.everything()) {
+        TESVARIN_THROW("The checkpoint was read without its " + options.unread() + "; read it whole to write an fchk");
+    }
     Flavour flavour = Flavour::Basic;
     std::vector<std::string> notes;
     if (complete) flavour = complete_flavour(further, notes);

@@ -12,8 +12,10 @@ constexpr int64_t kWordsPerFileWord = 4;
 constexpr int64_t kSlackWords = int64_t{1} << 12;
 }  // namespace
 
-Tesvarin::Tesvarin(const string& fname)
-    : serializer(std::make_unique<FileSerializer>(fname.c_str(), "rb", false)), fname(fname) {
+Tesvarin::Tesvarin(const string& fname) : Tesvarin(fname, tesvarin::ReadOptions{}) {}
+
+Tesvarin::Tesvarin(const string& fname, const tesvarin::ReadOptions& options)
+    : serializer(std::make_unique<FileSerializer>(fname.c_str(), "rb", false)), fname(fname), options(options) {
     params.route = "None";
     params.gauver = "Unknown";
     params.title = "Unknown";
@@ -28,9 +30,9 @@ void Tesvarin::do_parser() {
     read_genarr();
     read_label();
     read_mol();
-    read_hessian();
+    if (options.hessian) read_hessian();
     fix_basis();
-    read_densities();
+    if (options.densities) read_densities();
     read_further_sections();
     // Everything is read: a parsed reader holds no descriptor.
     serializer.reset();

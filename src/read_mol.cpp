@@ -221,7 +221,7 @@ void Tesvarin::read_mol() {
         __builtin_mul_overflow(ncoef, nmo, &ncoef)) {
         ncoef = std::numeric_limits<int64_t>::max();
     }
-    read_orbitals(s, nmo, ncoef);
+    if (options.orbitals) read_orbitals(s, nmo, ncoef);
     prefix_method(s, c, g);
 
     if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(MagicNum::Rec534, index))) &&

@@ -12,6 +12,7 @@
 #include "tesvarin/fchk_entries.hpp"
 #include "tesvarin/file_serializer.hpp"
 #include "tesvarin/further_sections.hpp"
+#include "tesvarin/read_options.hpp"
 #include "tesvarin/records.hpp"
 
 class Tesvarin {
@@ -20,6 +21,9 @@ public:
     using string = std::string;
 
     explicit Tesvarin(const string& fname);
+    // Reads only the large sections `options` asks for (the scan entry point); the fchk writers
+    // and fchk_entries of such a parser refuse to run unless it read everything.
+    Tesvarin(const string& fname, const tesvarin::ReadOptions& options);
 
     const ChkParams& get_params() const { return params; }
     const std::vector<int64_t>& get_ilsw() const { return ilsw; }
@@ -27,6 +31,7 @@ public:
 
     // The further sections, each read or holding the error it raises when asked for.
     const tesvarin::FurtherSections& get_further() const { return further; }
+    const tesvarin::ReadOptions& get_read_options() const { return options; }
 
     void write_gjf(const string& fgjf) const;
     // The basic formatted checkpoint: a fixed set of entries.
@@ -122,6 +127,7 @@ private:
     std::vector<double> rlsw;
     ChkParams params;
     tesvarin::FurtherSections further;
+    tesvarin::ReadOptions options;
     bool rotated = false;
     int64_t iopcl = 0;
     int64_t iopcl_out = 0;

@@ -21,7 +21,7 @@ from Tesvarin_ import (
     Mol,
 )
 from tesvarin.batch import load_many
-from tesvarin.checkpoint import Checkpoint, load
+from tesvarin.checkpoint import Checkpoint, NotReadError, load
 
 try:
     __version__ = version("tesvarin")
@@ -40,6 +40,7 @@ __all__ = [
     "ChkWarning",
     "Checkpoint",
     "Mol",
+    "NotReadError",
     "__version__",
     "load",
     "load_many",

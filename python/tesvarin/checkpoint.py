@@ -21,6 +21,27 @@ if TYPE_CHECKING:
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
+# The large sections `load(path, sections=...)` may leave unread, and the fields they fill.
+SECTIONS = {
+    "orbitals": ("alpha_orbital_energies", "beta_orbital_energies", "alpha_mo_coefficients", "beta_mo_coefficients",
+                 "alpha_occupations", "beta_occupations", "orthonormal_basis"),
+    "hessian": ("hessian",),
+    "densities": ("total_densities", "spin_densities"),
+}
+_SECTION_OF = {name: section for section, names in SECTIONS.items() for name in names}
+
+
+class NotReadError(LookupError):
+    """A quantity of a section that `load(path, sections=...)` was not asked to read."""
+
+
+class _NotRead:
+    def __repr__(self) -> str:
+        return "<not read>"
+
+
+_NOT_READ: Any = _NotRead()
+
 
 @dataclass(frozen=True, eq=False, repr=False)
 class Checkpoint:
@@ -185,10 +206,24 @@ class Checkpoint:
 
         return to_qcschema(self, wavefunction)
 
+    def __getattribute__(self, name: str) -> Any:
+        value = object.__getattribute__(self, name)
+        if value is _NOT_READ:
+            section = _SECTION_OF[name]
+            raise NotReadError(f"{name} was not read: this Checkpoint of {object.__getattribute__(self, 'path')} "
+                               f"was loaded without its {section}; add {section!r} to load's sections")
+        return value
+
+    @property
+    def sections(self) -> frozenset[str]:
+        """The large sections read: all of "orbitals", "hessian", "densities" unless `load` was told otherwise."""
+        unread = self.reader.unread.split(", ")
+        return frozenset(section for section in SECTIONS if section not in unread)
+
     def __reduce__(self) -> tuple[Any, ...]:
-        # Pickled by path: the other side (a worker, a process pool) reads the file again, so it
-        # must see it at the same path. The reader itself holds no open file to pass on.
-        return (load, (self.path,))
+        # Pickled by path: the other side (a worker, a process pool) reads the file again, with the
+        # same sections, so it must see the file at the same path. The reader holds no open file.
+        return (load, (self.path, None if self.reader.unread == "" else sorted(self.sections)))
 
     def __repr__(self) -> str:
         return (f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"
@@ -199,10 +234,24 @@ class Checkpoint:
 def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
     """Parse the checkpoint at `path` (str, bytes or any os.PathLike) and return all it holds.
 
+    `sections` names the large sections to read, any of "orbitals", "hessian" and "densities"
+    (default: all); the job, molecule, basis and further sections are always read. The fields of a
+    section left unread raise `NotReadError` when asked for, and ``reader`` writes no fchk.
+
     Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or
     IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
     """
-    return _from_reader(ChkReader_(path), path)
+    if sections is None:
+        return _from_reader(ChkReader_(path), path)
+    wanted = set(sections)
+    if wanted - SECTIONS.keys():
+        raise ValueError(f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are "
+                         f"{', '.join(SECTIONS)}")
+    checkpoint = _from_reader(ChkReader_.partial(path, **{name: name in wanted for name in SECTIONS}), path)
+    for section in SECTIONS.keys() - wanted:
+        for name in SECTIONS[section]:
+            object.__setattr__(checkpoint, name, _NOT_READ)
+    return checkpoint
 
 
 def _text(raw: bytes) -> str:

@@ -15,6 +15,7 @@ import pytest
 
 import tesvarin
 from chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
+from tesvarin.checkpoint import SECTIONS
 from test_realchk import CHKS, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
@@ -199,3 +200,22 @@ def test_on_a_dask_cluster_of_two_processes(folder, tmp_path):
         with distributed.Client(cluster):
             frame = tesvarin.dask.read_checkpoints([folder], chunk_size=50).compute()
     assert frame.reset_index(drop=True).equals(pq.read_table(local).to_pandas(types_mapper=__import__("pandas").ArrowDtype))
+
+
+@pytest.mark.parametrize("sections", [[], ["orbitals"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]])
+def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
+    path = complete_water().write(tmp_path / "w.chk")
+    whole, part = tesvarin.load(path), tesvarin.load(path, sections=sections)
+    assert part.sections == set(sections) and part.energy == whole.energy and part.method == whole.method
+    for section, names in SECTIONS.items():
+        for name in names:
+            if section in sections:
+                assert repr(getattr(part, name)) == repr(getattr(whole, name))
+            else:
+                with pytest.raises(tesvarin.NotReadError, match=f"{name} was not read.*add '{section}'"):
+                    getattr(part, name)
+    assert pickle.loads(pickle.dumps(part)).sections == part.sections
+    if len(sections) < 3:
+        with pytest.raises(ValueError, match="read it whole to write an fchk"):
+            part.reader.write_fchk(str(tmp_path / "w.fchk"))
+        assert not (tmp_path / "w.fchk").exists()
