@@ -198,7 +198,7 @@ def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
 
 def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
     """One file's row: every column in `columns`, null where the file holds nothing; a failure is its `error`."""
-    row: dict[str, Any] = {"path": os.path.abspath(path)}
+    row: dict[str, Any] = {"path": os.path.abspath(path), "error": None}
     names = {c.name for c in columns}
     try:
         info = os.stat(path)
