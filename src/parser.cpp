@@ -36,9 +36,9 @@ void Tesvarin::do_parser() {
     serializer.reset();
 }
 
-bool Tesvarin::has_magic(MagicNum label, int& index) const {
+bool Tesvarin::has_magic(tesvarin::SectionLabel label, int& index) const {
     index = -1;
-    const auto wanted = static_cast<int64_t>(label);
+    const int64_t wanted = label.number;
     for (size_t i = 0; i < addresses.size(); ++i) {
         if (addresses[i].label == wanted) {
             index = static_cast<int>(i);

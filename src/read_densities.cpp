@@ -22,14 +22,14 @@ void Tesvarin::read_densities() {
     const __int128 m = len_den * s;
 
     int index = -1;
-    if (m < 1 || !has_magic(MagicNum::Densities, index)) return;
+    if (m < 1 || !has_magic(tesvarin::section::kDensities, index)) return;
     if (too_many || m > std::numeric_limits<int64_t>::max()) {
         TESVARIN_THROW("Bad count in .chk: the density length overflows for " + std::to_string(mol.nbasis) +
                        " basis functions");
     }
     const int64_t len = section_words(index);
     if ((static_cast<__int128>(len) - 1) % m != 0) {
-        const auto label = static_cast<int64_t>(MagicNum::Densities);
+        const int64_t label = tesvarin::section::kDensities.number;
         TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(label) + ", LenDen= " +
                        std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
     }

@@ -40,7 +40,7 @@ void Tesvarin::read_header() {
     }
 
     int index = -1;
-    const bool have_xlsw = has_magic(MagicNum::XLSW, index);
+    const bool have_xlsw = has_magic(tesvarin::section::kSwitches, index);
     ilsw.resize(kIlswWords, 0);
     if (!have_xlsw) {
         ilsw[kIlswIrohf] = -1;
@@ -65,7 +65,7 @@ void Tesvarin::read_header() {
 
 void Tesvarin::read_genarr() {
     int index = -1;
-    if (has_magic(MagicNum::Gen, index)) {
+    if (has_magic(tesvarin::section::kGeneral, index)) {
         seek_section(index);
         read_array(params.genarr, kGenWords);
     } else {

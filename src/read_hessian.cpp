@@ -55,7 +55,7 @@ void expand_in_place(double* h, int64_t n) {
 void Tesvarin::read_hessian() {
     auto& mol = params.mol;
     int index = -1;
-    if (!has_magic(MagicNum::ForceConst, index)) return;
+    if (!has_magic(tesvarin::section::kForceConstants, index)) return;
     seek_section(index);
     const int64_t n = 3 * mol.natoms;
     const int64_t packed = n * (n + 1) / 2;

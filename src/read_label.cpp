@@ -77,7 +77,7 @@ constexpr int64_t kLabelWords = static_cast<int64_t>(sizeof(std::string) / 8);
 
 void Tesvarin::read_label() {
     int index = -1;
-    if (has_magic(MagicNum::Label, index)) {
+    if (has_magic(tesvarin::section::kLabel, index)) {
         seek_section(index);
         int64_t flag = 0;
         if (!serializer->do_int64(&flag) || flag != kLabelFlag) {
@@ -101,7 +101,7 @@ void Tesvarin::read_label() {
         }
     }
 
-    if (has_magic(MagicNum::Info, index)) {
+    if (has_magic(tesvarin::section::kInfo, index)) {
         seek_section(index);
         read_array(params.info1_9, 9);
         std::vector<char> text(kInfoTextBytes, '\0');
@@ -129,7 +129,7 @@ void Tesvarin::read_label() {
         }
     }
 
-    if (has_magic(MagicNum::Version, index)) {
+    if (has_magic(tesvarin::section::kVersion, index)) {
         seek_section(index);
         const int64_t words = section_words(index);
         if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");

@@ -95,7 +95,7 @@ void Tesvarin::reconcile_orientation(bool have_basis) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
     int index = -1;
-    rotated = ilsw[kIlswNoReorient] != 1 && has_magic(MagicNum::Orient, index);
+    rotated = ilsw[kIlswNoReorient] != 1 && has_magic(tesvarin::section::kOrientation, index);
     if (rotated) {
         seek_section(index);
         int64_t w[kOrientWords];
@@ -139,8 +139,8 @@ void Tesvarin::reconcile_orientation(bool have_basis) {
 void Tesvarin::read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef) {
     auto& mol = params.mol;
     int ene = -1, alpha = -1, beta = -1, orth = -1;
-    if (mol.nbsuse <= 0 || mol.nbasis <= 0 || !has_magic(MagicNum::AlphaMO, alpha) ||
-        section_words(alpha) < ncoef || !has_magic(MagicNum::OrbEne, ene) || section_words(ene) < nmo) {
+    if (mol.nbsuse <= 0 || mol.nbasis <= 0 || !has_magic(tesvarin::section::kAlphaOrbitals, alpha) ||
+        section_words(alpha) < ncoef || !has_magic(tesvarin::section::kOrbitalEnergies, ene) || section_words(ene) < nmo) {
         return;
     }
     check_count("orbital count", nmo);
@@ -150,11 +150,11 @@ void Tesvarin::read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef) {
     if (spin_blocks == 2) read_counted(mol.boene, nmo, "orbital count");
     seek_section(alpha);
     read_counted(mol.amocoeff, ncoef, "MO coefficient count");
-    if (spin_blocks == 2 && has_magic(MagicNum::BetaMO, beta)) {
+    if (spin_blocks == 2 && has_magic(tesvarin::section::kBetaOrbitals, beta)) {
         seek_section(beta);
         read_counted(mol.bmocoeff, ncoef, "MO coefficient count");
     }
-    if (has_magic(MagicNum::OrthBasis, orth) && section_words(orth) > 0 && section_words(orth) == ncoef) {
+    if (has_magic(tesvarin::section::kOrthonormalBasis, orth) && section_words(orth) > 0 && section_words(orth) == ncoef) {
         seek_section(orth);
         read_counted(mol.orthbasis, ncoef, "MO coefficient count");
     }
@@ -177,7 +177,7 @@ void Tesvarin::prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t co
 void Tesvarin::read_mol() {
     auto& mol = params.mol;
     int index = -1;
-    if (!has_magic(MagicNum::Mol, index)) TESVARIN_THROW("No Mol sections in .chk");
+    if (!has_magic(tesvarin::section::kMolecule, index)) TESVARIN_THROW("No Mol sections in .chk");
     seek_section(index);
     int64_t moltyp = 0;
     if (!read_mol_header(addresses[static_cast<size_t>(index)].start, moltyp)) {
@@ -196,7 +196,7 @@ void Tesvarin::read_mol() {
     read_counted(mol.coords, 3 * n, "atom coordinates");
     read_counted(mol.atomtypes, n, "atom count");
 
-    const bool have_basis = has_magic(MagicNum::Basis, index);
+    const bool have_basis = has_magic(tesvarin::section::kBasis, index);
     if (have_basis) {
         seek_section(index);
         if (!read_basis_header()) TESVARIN_THROW("RdWrB1 read garbage pointers");
@@ -204,7 +204,7 @@ void Tesvarin::read_mol() {
     }
     reconcile_orientation(have_basis);
 
-    if (has_magic(MagicNum::XLSW, index)) {
+    if (has_magic(tesvarin::section::kSwitches, index)) {
         iopcl = iopcl_out = ilsw[kIlswIOpCl];
         irohf = ilsw[kIlswIrohf];
     } else {
@@ -224,7 +224,7 @@ void Tesvarin::read_mol() {
     read_orbitals(s, nmo, ncoef);
     prefix_method(s, c, g);
 
-    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(MagicNum::Rec534, index))) &&
+    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
         (iopcl == 0 || iopcl == 2)) {
         iopcl += 1;
     }

@@ -81,7 +81,7 @@ private:
     // Writes the fchk to `fname`; false when the file cannot be opened or written.
     bool stream_fchk(const string& fname, bool complete, unsigned threads) const;
 
-    bool has_magic(MagicNum label, int& index) const;
+    bool has_magic(tesvarin::SectionLabel label, int& index) const;
     // Seeks to the first word of directory entry `index`.
     void seek_section(int index) const;
     // end - start of directory entry `index`, saturated to the int64 range.
