@@ -34,10 +34,7 @@ SectionView Tesvarin::section_view(int index, const char* name) const {
     }
     // A family's record holds at most its section's words (directory entries may share them).
     claim_words((title + " length").c_str(), a.end - a.start);
-    std::vector<int64_t> words(static_cast<size_t>(a.end - a.start));
-    serializer->seek(a.start * 8);
-    serializer->read_words(words.data(), a.end - a.start);
-    return SectionView(a.label, name, std::move(words));
+    return SectionView(a.label, name, *serializer, a.start, a.end - a.start);
 }
 
 void Tesvarin::read_further_sections() {
