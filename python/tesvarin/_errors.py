@@ -47,7 +47,7 @@ def reason(error: BaseException, path: str) -> str:
 def explained(error: ChkError, path: str) -> ChkError:
     """`error` as a new exception of the same class whose text names `path` and what is wrong."""
     text = f"{path}: {reason(error, path)}"
-    again: ChkError = (type(error)(text, error.errno, error.filename) if isinstance(error, ChkOSError)
+    again: ChkError = (type(error)(text, error.errno or 0, error.filename) if isinstance(error, ChkOSError)
                        else type(error)(text))
     again.detail = str(error)
     return again

@@ -178,6 +178,10 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
     return not failed
 
 
+def _write_text(path: str, text: str) -> None:
+    Path(path).write_text(text)
+
+
 def _run(args: argparse.Namespace) -> int:
     outputs = Outputs(args.inputs, args.force, args.no_clobber)
     if args.command != "summary" or args.output in (None, STDOUT):
@@ -187,7 +191,7 @@ def _run(args: argparse.Namespace) -> int:
     with contextlib.redirect_stdout(text):
         ok = _each(args, outputs)
     try:
-        outputs.write(args.output, args.output, lambda path: Path(path).write_text(text.getvalue()))
+        outputs.write(args.output, args.output, lambda path: _write_text(path, text.getvalue()))
     except Skipped as skipped:
         print(f"tesvarin: {skipped}", file=sys.stderr)
         return 0 if ok else 1
