@@ -33,7 +33,7 @@ python3 -m venv "$check/venv"
 env -i HOME="$HOME" PATH="$check/venv/bin" CC=false CXX=false PIP_ONLY_BINARY=:all: \
   "$check/venv/bin/python" -m pip install -q --disable-pip-version-check "$wheel"
 for compiler in cc gcc g++ c++ clang; do
-  if env -i PATH="$check/venv/bin" bash -c "command -v $compiler" >/dev/null; then
+  if PATH="$check/venv/bin" command -v "$compiler" >/dev/null; then
     echo "a compiler is visible in the check environment: $compiler" >&2
     exit 1
   fi
