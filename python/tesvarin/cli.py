@@ -183,7 +183,8 @@ def _write_text(path: str, text: str) -> None:
 
 
 def _run(args: argparse.Namespace) -> int:
-    outputs = Outputs(args.inputs, args.force, args.no_clobber)
+    # Subcommands without output options have neither --force nor --no-clobber.
+    outputs = Outputs(args.inputs, getattr(args, "force", False), getattr(args, "no_clobber", False))
     if args.command != "summary" or args.output in (None, STDOUT):
         return 0 if _each(args, outputs) else 1
     # The summaries of all inputs go into one file, written once they are complete.
@@ -207,7 +208,7 @@ def _run(args: argparse.Namespace) -> int:
 
 def _usage_problem(args: argparse.Namespace) -> str | None:
     """What the options ask that cannot be done, or None."""
-    output, several = args.output, len(args.inputs) > 1
+    output, several = getattr(args, "output", None), len(args.inputs) > 1
     if args.command == "summary":
         return "-o/--output names one file (or - for standard output)" if is_folder(output) else None
     if output == STDOUT and several:
