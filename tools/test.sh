@@ -26,11 +26,13 @@ stage() {
   local name=$1 status=0 log=$logs/$1.log counts
   shift
   "$@" 2>&1 | tee "$log" || status=$?
-  if counts=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1) && [ -n "$counts" ]; then
+  if counts=$(grep -E '^[0-9]+% tests passed(, [0-9]+ tests? failed)? out of [0-9]+' "$log" | tail -n 1) &&
+    [ -n "$counts" ]; then
+    # "100% tests passed out of 40", "95% tests passed, 2 tests failed out of 40"
     local bad total
-    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$counts")
-    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$counts")
-    passed=$((passed + total - bad)) failed=$((failed + bad))
+    bad=$(sed -nE 's/.* ([0-9]+) tests? failed .*/\1/p' <<<"$counts")
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$counts")
+    passed=$((passed + total - ${bad:-0})) failed=$((failed + ${bad:-0}))
   elif counts=$(grep -E '^(=+ )?[0-9]+ (passed|failed|errors?|skipped)' "$log" | tail -n 1) && [ -n "$counts" ]; then
     # "3 failed, 785 passed, 12 skipped, 1 error in 76.00s"
     passed=$((passed + $(awk -F'[ ,]+' '{for (i = 1; i < NF; i++) if ($(i + 1) == "passed") n += $i} END {print n + 0}' <<<"$counts")))
