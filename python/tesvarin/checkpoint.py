@@ -12,7 +12,7 @@ from typing import TYPE_CHECKING, Any, Union
 import numpy as np
 
 from Tesvarin_ import ChkReader_, Mol
-from tesvarin import _arrays, _further
+from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.summary import formula
 
@@ -185,8 +185,9 @@ def load(path: PathLike) -> Checkpoint:
 
     Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or
     IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
+    Their text names the file and what is wrong; `.detail` holds the reader's full message.
     """
-    return _from_reader(ChkReader_(path), path)
+    return _from_reader(_errors.parse(path), path)
 
 
 def _text(raw: bytes) -> str:
