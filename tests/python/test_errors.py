@@ -25,7 +25,8 @@ def make(folder, case):
         (folder / "dir.chk").mkdir()
         return "dir.chk"
     name = {"fchk": "water.fchk", "log": "water.log", "gjf": "water.gjf", "empty": "empty.chk",
-            "32-bit": "old.chk", "truncated": "cut.chk", "dead job": "dead.chk", "permission": "locked.chk"}[case]
+            "32-bit": "old.chk", "truncated": "cut.chk", "dead job": "dead.chk", "permission": "locked.chk",
+            "trailing bytes": "long.chk"}[case]
     path = folder / name
     if case in ("fchk", "gjf"):
         reader = Tesvarin_.ChkReader_(water().write(folder / "source.chk"))
@@ -38,6 +39,8 @@ def make(folder, case):
         path.write_bytes(struct.pack("<ii", 3, 128) + bytes(1016))
     elif case == "truncated":
         path.write_bytes(water().build()[:4096])
+    elif case == "trailing bytes":
+        path.write_bytes(water().build() + bytes(8))
     elif case == "dead job":
         water().without(MOL).write(path)
     elif case == "permission":
@@ -58,6 +61,7 @@ CASES = {
                            "program"),
     "truncated": (ValueError, f"truncated: the file is 4096 bytes, its directory needs {SIZE}"),
     "dead job": (ValueError, "the job stopped before it wrote the molecule"),
+    "trailing bytes": (ValueError, f"not a checkpoint as written: the file is {SIZE + 8} bytes, its header says {SIZE}"),
 }
 
 
