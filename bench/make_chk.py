@@ -45,6 +45,13 @@ def positions(natoms: int, rng: np.random.Generator) -> np.ndarray:
     return grid * 2.5 + rng.uniform(-0.1, 0.1, (natoms, 3))
 
 
+def molecule_section(atoms: list[cb.Atom], **counts: int) -> bytes:
+    """The molecule section with the 18 per-atom blocks that the program writes for layout -12346
+    (masses, spins, nuclear properties, ...), so the complete fchk can be written from the file."""
+    nblocks, blocks = cb.atom_blocks(-12346, len(atoms))
+    return cb.mol_section(atoms, layout=-12346, nblocks=nblocks, blocks=blocks, **counts)
+
+
 class Writer:
     """Lays out sections like chk_builder.Chk.build, but writes each payload as it comes."""
 
@@ -83,7 +90,7 @@ def open_shell(path: Path, size: int, seed: int = 1) -> None:
         (cb.GEN, cb.gen({0: 2.0, 22: 1e-9, 31: -0.5 * natoms, 42: -0.5 * natoms})),
         (cb.LABEL, cb.label_record("synthetic open-shell benchmark", "#p UHF/STO-3G Freq")),
         (cb.INFO, cb.info_record(itype=6, text="HF\\STO-3G\\")),
-        (cb.MOL, cb.mol_section(atoms, mult=1 + natoms % 2, nbasis=nbasis)),
+        (cb.MOL, molecule_section(atoms, mult=1 + natoms % 2, nbasis=nbasis)),
         (cb.BASIS, cb.basis_section(shells)),
         (cb.ORIENT, cb.orient_record(IDENTITY, (0.0, 0.0, 0.0))),
         (cb.XLSW, cb.xlsw({0: 1, 21: 0})),
@@ -128,7 +135,7 @@ def many_shells(path: Path, nshell: int, seed: int = 2) -> None:
         (cb.GEN, cb.gen({0: 2.0, 31: -1.0, 42: -1.0})),
         (cb.LABEL, cb.label_record("synthetic many-shell benchmark", "#p HF/Gen")),
         (cb.INFO, cb.info_record()),
-        (cb.MOL, cb.mol_section(atoms, nbasis=nbasis)),
+        (cb.MOL, molecule_section(atoms, nbasis=nbasis)),
         (cb.BASIS, cb.basis_section(shells, cartd=0, cartf=0)),
         (cb.XLSW, cb.xlsw({21: 0})),
     ]

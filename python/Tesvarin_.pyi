@@ -6,7 +6,12 @@ import numpy
 import numpy.typing
 
 class ChkError(RuntimeError):
-    """A failure of the checkpoint reader or its writers; str() is the reader's full message."""
+    """A failure of the checkpoint reader or its writers; str() is the reader's full message.
+
+    `tesvarin.load` raises these with words that name the file and what is wrong with it; the
+    reader's full message is then `detail` (None otherwise), and repr() shows both."""
+
+    detail: str | None
 
 class ChkFormatError(ChkError, ValueError):
     """The file is not a valid checkpoint, or holds what the reader refuses."""

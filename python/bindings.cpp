@@ -109,9 +109,19 @@ std::string fs_path(const py::handle& path) {
 
 // The package's exceptions: every one is a RuntimeError, and also the built-in that
 // fits, so both `except RuntimeError` and `except FileNotFoundError` catch it.
-constexpr const char* kErrorClasses = R"(
+constexpr const char* kErrorClasses = R"py(
 class ChkError(RuntimeError):
-    """A failure of the checkpoint reader or its writers; str() is the reader's full message."""
+    """A failure of the checkpoint reader or its writers; str() is the reader's full message.
+
+    `tesvarin.load` raises these with words that name the file and what is wrong with it; the
+    reader's full message is then `detail` (None otherwise), and repr() shows both."""
+
+    detail = None
+
+    def __repr__(self):
+        if self.detail is None:
+            return super().__repr__()
+        return f"{type(self).__name__}({str(self)!r}, detail={self.detail!r})"
 
 class ChkFormatError(ChkError, ValueError):
     """The file is not a valid checkpoint, or holds what the reader refuses."""
@@ -128,7 +138,7 @@ class ChkOSError(ChkError, OSError):
         return self.text
 
     def __reduce__(self):
-        return type(self), (self.text, self.errno, self.filename)
+        return type(self), (self.text, self.errno, self.filename), self.__dict__
 
 class ChkFileNotFoundError(ChkOSError, FileNotFoundError):
     """The file does not exist."""
@@ -146,7 +156,7 @@ for _cls in (ChkError, ChkFormatError, ChkOSError, ChkFileNotFoundError, ChkPerm
              ChkWarning):
     _cls.__module__ = "Tesvarin_"
 del _cls
-)";
+)py";
 
 // The Python exception for an _Error: by errno for a failed open or write, else a format error.
 void raise_chk_error(const py::module_& m, const _Error& e) {

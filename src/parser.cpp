@@ -38,9 +38,9 @@ void Tesvarin::do_parser() {
     serializer.reset();
 }
 
-bool Tesvarin::has_magic(MagicNum label, int& index) const {
+bool Tesvarin::has_magic(tesvarin::SectionLabel label, int& index) const {
     index = -1;
-    const auto wanted = static_cast<int64_t>(label);
+    const int64_t wanted = label.number;
     for (size_t i = 0; i < addresses.size(); ++i) {
         if (addresses[i].label == wanted) {
             index = static_cast<int>(i);
@@ -57,7 +57,14 @@ void Tesvarin::seek_section(int index) const {
         TESVARIN_THROW("Section " + std::to_string(a.label) + " starts at word " + std::to_string(a.start) +
                        ", outside the file of " + std::to_string(serializer->get_fsize()) + " bytes");
     }
-    serializer->seek(a.start * 8);
+}
+
+tesvarin::SectionView Tesvarin::open_section(int index) const {
+    seek_section(index);
+    const Address& a = addresses[static_cast<size_t>(index)];
+    const char* name = tesvarin::section_name(a.label);
+    return tesvarin::SectionView(a.label, name != nullptr ? name : "unknown", *serializer, a.start,
+                                 section_words(index));
 }
 
 int64_t Tesvarin::section_words(int index) const {

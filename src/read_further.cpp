@@ -7,6 +7,7 @@
 #include "tesvarin/parser.hpp"
 
 using tesvarin::Loaded;
+using tesvarin::SectionLabel;
 using tesvarin::SectionError;
 using tesvarin::SectionView;
 
@@ -34,46 +35,45 @@ SectionView Tesvarin::section_view(int index, const char* name) const {
     }
     // A family's record holds at most its section's words (directory entries may share them).
     claim_words((title + " length").c_str(), a.end - a.start);
-    std::vector<int64_t> words(static_cast<size_t>(a.end - a.start));
-    serializer->seek(a.start * 8);
-    serializer->read_words(words.data(), a.end - a.start);
-    return SectionView(a.label, name, std::move(words));
+    return SectionView(a.label, name, *serializer, a.start, a.end - a.start);
 }
 
 void Tesvarin::read_further_sections() {
     auto& f = further;
     const int64_t n = params.mol.natoms;
     int index = -1;
-    auto find = [&](int64_t label, const char* name, auto& slot, auto read) {
-        if (has_magic(static_cast<MagicNum>(label), index)) {
+    auto find = [&](SectionLabel label, auto& slot, auto read) {
+        if (has_magic(label, index)) {
             const int at = index;
+            const char* name = label.name;
             load(slot, [this, at, name] { return section_view(at, name); }, read);
         }
     };
     using namespace tesvarin;
-    find(997, "molecule", f.atoms, [n, &f](const SectionView& s) {
+    using namespace tesvarin::section;
+    find(kMolecule, f.atoms, [n, &f](const SectionView& s) {
         f.molecule_layout = s.word(0);
         return read_atom_properties(s, n);
     });
-    find(503, "bonds", f.bonds, [n](const SectionView& s) { return read_bonds(s, n); });
-    find(511, "internal forces", f.internal_forces, read_internal_forces);
-    find(521, "external field", f.external_field, read_external_field);
-    find(551, "orientation", f.symmetry, read_symmetry_words);
-    find(584, "gradient", f.gradient, [n](const SectionView& s) { return read_gradient(s, n); });
-    find(605, "charges", f.charges, [n](const SectionView& s) { return read_charges(s, n); });
-    find(619, "electric properties", f.electric, [n](const SectionView& s) { return read_electric_properties(s, n); });
-    find(665, "redundant internals", f.redundant_internals, read_redundant_internals);
-    find(674, "ONIOM", f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
-    find(695, "QEq", f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
-    find(698, "constraint structure", f.constraint_structure,
+    find(kBonds, f.bonds, [n](const SectionView& s) { return read_bonds(s, n); });
+    find(kInternalForces, f.internal_forces, read_internal_forces);
+    find(kExternalField, f.external_field, read_external_field);
+    find(kOrientation, f.symmetry, read_symmetry_words);
+    find(kGradient, f.gradient, [n](const SectionView& s) { return read_gradient(s, n); });
+    find(kCharges, f.charges, [n](const SectionView& s) { return read_charges(s, n); });
+    find(kElectric, f.electric, [n](const SectionView& s) { return read_electric_properties(s, n); });
+    find(kRedundantInternals, f.redundant_internals, read_redundant_internals);
+    find(kOniom, f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
+    find(kQeq, f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
+    find(kConstraintStructure, f.constraint_structure,
          [n](const SectionView& s) { return read_constraint_structure(s, n); });
-    find(701, "optimisation archive", f.optimisation, read_optimisation_archive);
-    find(765, "vibrations", f.vibrations, read_vibrations);
-    find(800, "classical parameters", f.classical, read_classical_parameters);
-    find(801, "version", f.version, read_version_text);
-    find(810, "nonadiabatic coupling", f.nonadiabatic_coupling,
+    find(kOptimisationArchive, f.optimisation, read_optimisation_archive);
+    find(kVibrations, f.vibrations, read_vibrations);
+    find(kClassical, f.classical, read_classical_parameters);
+    find(kVersion, f.version, read_version_text);
+    find(kNonadiabatic, f.nonadiabatic_coupling,
          [n](const SectionView& s) { return read_nonadiabatic_coupling(s, n); });
-    f.has_force_constants = has_magic(MagicNum::ForceConst, index);
+    f.has_force_constants = has_magic(kForceConstants, index);
     if (rotated) tesvarin::turn_into_standard_orientation(f, params.mol.stdrot);
 }
 

@@ -9,11 +9,10 @@
 
 #include "tesvarin/bulk_vector.hpp"
 #include "tesvarin/parser.hpp"
+#include "tesvarin/triangle.hpp"
 #include "tesvarin/utils.hpp"
 
 namespace {
-constexpr int64_t kTile = 64;
-
 bool is_identity(const std::array<double, 9>& m) {
     static const std::array<double, 9> identity{1, 0, 0, 0, 1, 0, 0, 0, 1};
     return m == identity;
@@ -40,23 +39,15 @@ void expand_in_place(double* h, int64_t n) {
         for (int64_t j = 0; j < i; ++j) column[j] += 0.0;
         column[i] = (column[i] + column[i]) * 0.5;
     }
-    // Mirror the upper part into the lower, tile by tile to stay in cache.
-    for (int64_t jb = 0; jb < n; jb += kTile) {
-        for (int64_t ib = jb; ib < n; ib += kTile) {
-            const int64_t jend = std::min(jb + kTile, n), iend = std::min(ib + kTile, n);
-            for (int64_t j = jb; j < jend; ++j) {
-                for (int64_t i = std::max(ib, j + 1); i < iend; ++i) h[j * n + i] = h[i * n + j];
-            }
-        }
-    }
+    tesvarin::mirror_square(h, n);  // the upper part into the lower
 }
 }  // namespace
 
 void Tesvarin::read_hessian() {
     auto& mol = params.mol;
     int index = -1;
-    if (!has_magic(MagicNum::ForceConst, index)) return;
-    seek_section(index);
+    if (!has_magic(tesvarin::section::kForceConstants, index)) return;
+    const tesvarin::SectionView section = open_section(index);
     const int64_t n = 3 * mol.natoms;
     const int64_t packed = n * (n + 1) / 2;
     check_count("force constant count", packed);
@@ -64,7 +55,7 @@ void Tesvarin::read_hessian() {
     mol.hessian.resize(n, n);
     double* h = mol.hessian.data();
     tesvarin::advise_huge_pages(h, static_cast<size_t>(n * n) * sizeof(double));
-    serializer->read_words(h, packed);
+    section.fetch(h, 0, packed);
     if (rotated && !(is_identity(mol.stdrot) && identity_rotation_is_exact(h, packed))) {
         RotFF1(mol.natoms, mol.stdrot.data(), h);
     }

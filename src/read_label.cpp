@@ -9,19 +9,22 @@
 
 namespace {
 constexpr int64_t kLabelFlag = -12345;
+constexpr int64_t kTitleAt = 32;  // bytes: after the flag and three spare words
 constexpr size_t kTitleBytes = 800;
+constexpr int64_t kRouteAt = kTitleAt + kTitleBytes;
 constexpr size_t kRouteBytes = 32000;
+constexpr int64_t kTokensAt = kRouteAt + kRouteBytes;
 constexpr size_t kTokenMax = 199;        // a token buffer of 200 bytes keeps its NUL
 constexpr size_t kInfoTextBytes = 1528;  // text area after the nine Info1-9 words
 constexpr char kEndOfTokens = 7;
 
 bool is_separator(unsigned char c) { return (c & ~0x20u) == 0x5Cu; }  // '\' or '|'
 
-// A fixed-size text field read into its own string: the text up to its first NUL,
-// without trailing blanks; a short read ends the text where the file ends.
-std::string read_text_field(const FileSerializer& serializer, size_t bytes) {
+// A fixed-size text field at byte `at` of a section, read into its own string: the text up
+// to its first NUL, without trailing blanks; a short read ends the text where the file ends.
+std::string read_text_field(const tesvarin::SectionView& s, int64_t at, size_t bytes) {
     std::string text(bytes, '\0');
-    text.resize(serializer.read_bytes(text.data(), bytes));
+    text.resize(static_cast<size_t>(s.fetch_bytes(text.data(), at, static_cast<int64_t>(bytes))));
     text.resize(strnlen(text.data(), text.size()));
     const size_t last = text.find_last_not_of(' ');
     text.erase(last == std::string::npos ? 0 : last + 1);
@@ -77,35 +80,34 @@ constexpr int64_t kLabelWords = static_cast<int64_t>(sizeof(std::string) / 8);
 
 void Tesvarin::read_label() {
     int index = -1;
-    if (has_magic(MagicNum::Label, index)) {
-        seek_section(index);
+    if (has_magic(tesvarin::section::kLabel, index)) {
+        const tesvarin::SectionView s = open_section(index);
         int64_t flag = 0;
-        if (!serializer->do_int64(&flag) || flag != kLabelFlag) {
+        if (s.fetch(&flag, 0, 1) != 1 || flag != kLabelFlag) {
             TESVARIN_THROW("Label flag (-12345) not found");
         }
-        serializer->skip(24);
-        params.title = read_text_field(*serializer, kTitleBytes);
-        params.route = read_text_field(*serializer, kRouteBytes);
+        params.title = read_text_field(s, kTitleAt, kTitleBytes);
+        params.route = read_text_field(s, kRouteAt, kRouteBytes);
 
         // The token list runs to the section's end; nothing past the file can be read.
         const int64_t fsize = serializer->get_fsize();
-        const int64_t pos = serializer->tell();
+        const int64_t pos = addresses[static_cast<size_t>(index)].start * 8 + kTokensAt;
         const int64_t end_word = std::clamp(addresses[static_cast<size_t>(index)].end, int64_t{0}, fsize / 8 + 1);
         const int64_t nbytes = std::min(end_word * 8 - pos, fsize - pos);
         if (nbytes > 0) {
             claim_words("label record length", nbytes / 8);
             std::vector<char> bytes(static_cast<size_t>(nbytes));
-            bytes.resize(serializer->read_bytes(bytes.data(), bytes.size()));
+            bytes.resize(static_cast<size_t>(s.fetch_bytes(bytes.data(), kTokensAt, nbytes)));
             params.mol.orblabels = orbital_labels(
                 bytes, [this](int64_t count) { claim_words("orbital label words", count * kLabelWords); });
         }
     }
 
-    if (has_magic(MagicNum::Info, index)) {
-        seek_section(index);
-        read_array(params.info1_9, 9);
+    if (has_magic(tesvarin::section::kInfo, index)) {
+        const tesvarin::SectionView s = open_section(index);
+        tesvarin::fetch_array(s, 0, params.info1_9, 9);
         std::vector<char> text(kInfoTextBytes, '\0');
-        serializer->read_bytes(text.data(), kInfoTextBytes);
+        s.fetch_bytes(text.data(), 9 * 8, kInfoTextBytes);
         std::vector<size_t> seps;
         for (size_t i = 0; i < kInfoTextBytes && seps.size() < 2; ++i) {
             if (is_separator(static_cast<unsigned char>(text[i]))) seps.push_back(i);
@@ -129,12 +131,12 @@ void Tesvarin::read_label() {
         }
     }
 
-    if (has_magic(MagicNum::Version, index)) {
-        seek_section(index);
-        const int64_t words = section_words(index);
+    if (has_magic(tesvarin::section::kVersion, index)) {
+        const tesvarin::SectionView s = open_section(index);
+        const int64_t words = s.size();
         if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");
         check_count("version record length", words);
         claim_words("version record length", words);
-        params.gauver = read_text_field(*serializer, static_cast<size_t>(words) * 8);
+        params.gauver = read_text_field(s, 0, static_cast<size_t>(words) * 8);
     }
 }

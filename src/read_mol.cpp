@@ -24,10 +24,10 @@ void print_line(const char* text) {
 }
 }  // namespace
 
-bool Tesvarin::read_mol_header(int64_t section_start, int64_t& moltyp) {
+bool Tesvarin::read_mol_header(const tesvarin::SectionView& s, int64_t& moltyp) {
     auto& mol = params.mol;
     int64_t w[kMolHeaderWords];
-    serializer->read_words(w, kMolHeaderWords);
+    s.fetch(w, 0, kMolHeaderWords);
     moltyp = w[0];
     if (moltyp == kOldLayout) {
         mol.hdrlen = kOldHeaderLength;
@@ -40,18 +40,18 @@ bool Tesvarin::read_mol_header(int64_t section_start, int64_t& moltyp) {
         mol.ne = w[7], mol.nbasis = w[8], mol.nbsuse = w[9], mol.hdrw10 = w[10], mol.ndim = w[11];
         mol.hdrw12 = w[12], mol.hdrw13 = w[13], mol.hdrw14 = w[14], mol.hdrw15 = w[15], mol.hdrw16 = w[16];
         // The atoms start hdrlen words into the section; that must still be inside the file.
+        const int64_t section_start = s.first_word();
         if (mol.hdrlen > 0 || section_start + mol.hdrlen < 0) check_count("molecule header length", mol.hdrlen);
     } else {
         return false;
     }
-    serializer->seek((section_start + mol.hdrlen) * 8);
     return true;
 }
 
-bool Tesvarin::read_basis_header() {
+bool Tesvarin::read_basis_header(const tesvarin::SectionView& s) {
     auto& mol = params.mol;
     int64_t h[kBasisHeaderWords];
-    serializer->read_words(h, kBasisHeaderWords);
+    s.fetch(h, 0, kBasisHeaderWords);
     mol.NShell = h[0], mol.MaxTyp = h[1], mol.NPrim = h[2], mol.NPrimD = h[3], mol.CartD = h[4], mol.CartF = h[5];
     if (mol.NShell < 0 || mol.MaxTyp < 0 || mol.NPrimD < 0 || mol.NPrim < mol.NPrimD ||
         (mol.MaxTyp > 1 && mol.NPrimD == 0) || (mol.CartD != 0 && mol.CartD != 1) ||
@@ -61,17 +61,22 @@ bool Tesvarin::read_basis_header() {
     return true;
 }
 
-void Tesvarin::read_basis_arrays() {
+void Tesvarin::read_basis_words(const tesvarin::SectionView& s) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
-    for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) read_counted(*v, mol.NPrim, "NPrim");
-    for (auto* v : {&b.coefd, &b.coefhi}) read_counted(*v, mol.NPrimD, "NPrimD");
-    read_counted(b.dfstart, mol.NShell, "NShell");
-    for (auto* v : {&b.shellx, &b.shelly, &b.shellz}) read_counted(*v, mol.NShell, "NShell");
+    tesvarin::Checked at = kBasisHeaderWords;
+    for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) at = read_counted(s, at, *v, mol.NPrim, "NPrim");
+    for (auto* v : {&b.coefd, &b.coefhi}) at = read_counted(s, at, *v, mol.NPrimD, "NPrimD");
+    at = read_counted(s, at, b.dfstart, mol.NShell, "NShell");
+    for (auto* v : {&b.shellx, &b.shelly, &b.shellz}) at = read_counted(s, at, *v, mol.NShell, "NShell");
     for (auto* v : {&b.shell2map, &b.primstart, &b.shellnprim, &b.shelltypes, &b.shellcons, &b.ishaux1, &b.ishaux2})
-        read_counted(*v, mol.NShell, "NShell");
-    for (auto* v : {&b.rshaux1, &b.rshaux2}) read_counted(*v, mol.NShell, "NShell");
+        at = read_counted(s, at, *v, mol.NShell, "NShell");
+    for (auto* v : {&b.rshaux1, &b.rshaux2}) at = read_counted(s, at, *v, mol.NShell, "NShell");
+}
 
+void Tesvarin::read_basis_arrays() {
+    auto& mol = params.mol;
+    const auto& b = mol.bparams;
     // Every shell's primitive runs must lie inside the arrays they index.
     for (int64_t i = 0; i < mol.NShell; ++i) {
         const int64_t n = b.shellnprim[i], p = b.primstart[i], d = b.dfstart[i], type = b.shelltypes[i];
@@ -95,11 +100,10 @@ void Tesvarin::reconcile_orientation(bool have_basis) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
     int index = -1;
-    rotated = ilsw[kIlswNoReorient] != 1 && has_magic(MagicNum::Orient, index);
+    rotated = ilsw[kIlswNoReorient] != 1 && has_magic(tesvarin::section::kOrientation, index);
     if (rotated) {
-        seek_section(index);
         int64_t w[kOrientWords];
-        serializer->read_words(w, kOrientWords);
+        open_section(index).fetch(w, 0, kOrientWords);
         std::memcpy(mol.orihdr.data(), w, 2 * 8);
         std::memcpy(mol.oritab.data(), w + 2, 24 * 8);
         std::memcpy(mol.stdrot.data(), w + 26, 9 * 8);
@@ -137,26 +141,24 @@ void Tesvarin::reconcile_orientation(bool have_basis) {
 }
 
 void Tesvarin::read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef) {
+    using namespace tesvarin::section;
     auto& mol = params.mol;
     int ene = -1, alpha = -1, beta = -1, orth = -1;
-    if (mol.nbsuse <= 0 || mol.nbasis <= 0 || !has_magic(MagicNum::AlphaMO, alpha) ||
-        section_words(alpha) < ncoef || !has_magic(MagicNum::OrbEne, ene) || section_words(ene) < nmo) {
+    if (mol.nbsuse <= 0 || mol.nbasis <= 0 || !has_magic(kAlphaOrbitals, alpha) || section_words(alpha) < ncoef ||
+        !has_magic(kOrbitalEnergies, ene) || section_words(ene) < nmo) {
         return;
     }
     check_count("orbital count", nmo);
     check_count("MO coefficient count", ncoef);
-    seek_section(ene);
-    read_counted(mol.aoene, nmo, "orbital count");
-    if (spin_blocks == 2) read_counted(mol.boene, nmo, "orbital count");
-    seek_section(alpha);
-    read_counted(mol.amocoeff, ncoef, "MO coefficient count");
-    if (spin_blocks == 2 && has_magic(MagicNum::BetaMO, beta)) {
-        seek_section(beta);
-        read_counted(mol.bmocoeff, ncoef, "MO coefficient count");
+    const tesvarin::SectionView energies = open_section(ene);
+    const tesvarin::Checked beta_at = read_counted(energies, 0, mol.aoene, nmo, "orbital count");
+    if (spin_blocks == 2) read_counted(energies, beta_at, mol.boene, nmo, "orbital count");
+    read_counted(open_section(alpha), 0, mol.amocoeff, ncoef, "MO coefficient count");
+    if (spin_blocks == 2 && has_magic(kBetaOrbitals, beta)) {
+        read_counted(open_section(beta), 0, mol.bmocoeff, ncoef, "MO coefficient count");
     }
-    if (has_magic(MagicNum::OrthBasis, orth) && section_words(orth) > 0 && section_words(orth) == ncoef) {
-        seek_section(orth);
-        read_counted(mol.orthbasis, ncoef, "MO coefficient count");
+    if (has_magic(kOrthonormalBasis, orth) && section_words(orth) > 0 && section_words(orth) == ncoef) {
+        read_counted(open_section(orth), 0, mol.orthbasis, ncoef, "MO coefficient count");
     }
 }
 
@@ -177,10 +179,10 @@ void Tesvarin::prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t co
 void Tesvarin::read_mol() {
     auto& mol = params.mol;
     int index = -1;
-    if (!has_magic(MagicNum::Mol, index)) TESVARIN_THROW("No Mol sections in .chk");
-    seek_section(index);
+    if (!has_magic(tesvarin::section::kMolecule, index)) TESVARIN_THROW("No Mol sections in .chk");
+    const tesvarin::SectionView molecule = open_section(index);
     int64_t moltyp = 0;
-    if (!read_mol_header(addresses[static_cast<size_t>(index)].start, moltyp)) {
+    if (!read_mol_header(molecule, moltyp)) {
         TESVARIN_THROW("Bad MolTyp in rwmol: " + std::to_string(moltyp));
     }
 
@@ -191,20 +193,22 @@ void Tesvarin::read_mol() {
     }
     const int64_t n = mol.natoms + 3;
     check_count("atom coordinates", 3 * n);
-    read_counted(mol.atomicnums, n, "atom count");
-    read_counted(mol.nucchg, n, "atom count");
-    read_counted(mol.coords, 3 * n, "atom coordinates");
-    read_counted(mol.atomtypes, n, "atom count");
+    tesvarin::Checked at = mol.hdrlen;
+    at = read_counted(molecule, at, mol.atomicnums, n, "atom count");
+    at = read_counted(molecule, at, mol.nucchg, n, "atom count");
+    at = read_counted(molecule, at, mol.coords, 3 * n, "atom coordinates");
+    read_counted(molecule, at, mol.atomtypes, n, "atom count");
 
-    const bool have_basis = has_magic(MagicNum::Basis, index);
+    const bool have_basis = has_magic(tesvarin::section::kBasis, index);
     if (have_basis) {
-        seek_section(index);
-        if (!read_basis_header()) TESVARIN_THROW("RdWrB1 read garbage pointers");
+        const tesvarin::SectionView basis = open_section(index);
+        if (!read_basis_header(basis)) TESVARIN_THROW("RdWrB1 read garbage pointers");
+        read_basis_words(basis);
         read_basis_arrays();
     }
     reconcile_orientation(have_basis);
 
-    if (has_magic(MagicNum::XLSW, index)) {
+    if (has_magic(tesvarin::section::kSwitches, index)) {
         iopcl = iopcl_out = ilsw[kIlswIOpCl];
         irohf = ilsw[kIlswIrohf];
     } else {
@@ -224,7 +228,7 @@ void Tesvarin::read_mol() {
     if (options.orbitals) read_orbitals(s, nmo, ncoef);
     prefix_method(s, c, g);
 
-    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(MagicNum::Rec534, index))) &&
+    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
         (iopcl == 0 || iopcl == 2)) {
         iopcl += 1;
     }

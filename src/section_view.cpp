@@ -1,6 +1,9 @@
 #include "tesvarin/section_view.hpp"
 
+#include <algorithm>
 #include <cstring>
+
+#include "tesvarin/file_serializer.hpp"
 
 namespace tesvarin {
 
@@ -15,9 +18,53 @@ void SectionView::check_range(Checked at, Checked count) const {
     }
 }
 
+int64_t SectionView::fetch(void* dst, Checked at, int64_t count) const {
+    if (count <= 0) return 0;
+    auto* out = static_cast<int64_t*>(dst);
+    const Checked first = Checked(start_) + at;
+    int64_t got = 0;
+    if (first.ok() && first.value() >= 0) {
+        if (file_ != nullptr) {
+            const Checked byte = first * 8;
+            if (byte.ok()) {
+                file_->seek(byte.value());
+                return file_->read_words(out, count);  // zero past the file's end
+            }
+        } else if (first.value() < size_) {
+            got = std::min(count, size_ - first.value());
+            std::memcpy(out, &words_[static_cast<size_t>(first.value())], static_cast<size_t>(got) * 8);
+        }
+    }
+    std::memset(out + got, 0, static_cast<size_t>(count - got) * 8);
+    return got;
+}
+
+int64_t SectionView::fetch_bytes(char* dst, Checked byte_at, int64_t count) const {
+    if (count <= 0) return 0;
+    const Checked first = Checked(start_) * 8 + byte_at;
+    int64_t got = 0;
+    if (first.ok() && first.value() >= 0) {
+        if (file_ != nullptr) {
+            file_->seek(first.value());
+            got = static_cast<int64_t>(file_->read_bytes(dst, static_cast<size_t>(count)));
+        } else if (first.value() < size_ * 8) {
+            got = std::min(count, size_ * 8 - first.value());
+            std::memcpy(dst, reinterpret_cast<const char*>(words_.data()) + first.value(), static_cast<size_t>(got));
+        }
+    }
+    std::memset(dst + got, 0, static_cast<size_t>(count - got));
+    return got;
+}
+
+void SectionView::read(void* dst, Checked at, Checked count) const {
+    check_range(at, count);
+    fetch(dst, at, count.value());
+}
+
 int64_t SectionView::word(int64_t k) const {
-    check_range(k, 1);
-    return words_[static_cast<size_t>(k)];
+    int64_t w = 0;
+    read(&w, k, 1);
+    return w;
 }
 
 double SectionView::real(int64_t k) const {
@@ -37,14 +84,15 @@ int64_t SectionView::high_half(int64_t k) const {
 
 std::vector<int64_t> SectionView::ints(Checked at, Checked count) const {
     check_range(at, count);
-    const auto first = words_.begin() + at.value();
-    return std::vector<int64_t>(first, first + count.value());
+    std::vector<int64_t> out(static_cast<size_t>(count.value()));
+    fetch(out.data(), at, count.value());
+    return out;
 }
 
 std::vector<double> SectionView::reals(Checked at, Checked count) const {
     check_range(at, count);
     std::vector<double> out(static_cast<size_t>(count.value()));
-    if (!out.empty()) std::memcpy(out.data(), &words_[static_cast<size_t>(at.value())], out.size() * 8);
+    fetch(out.data(), at, count.value());
     return out;
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The whole test suite on a fresh machine: installs what it needs, builds and
-# installs the package, runs pytest, then the C++ tests, plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# The whole test suite on a fresh machine: installs what it needs (apt-get, so as root, and a
+# C++17 compiler), builds and installs the package, runs pytest, then the C++ tests, plain and
+# under AddressSanitizer + UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every stage
+# runs even when an earlier one failed; the last line counts the tests of all of them:
+# "tests: N passed, N failed" (the fuzz run counts as one test). Exit status 1 if any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,19 +14,61 @@ fi
 command -v ninja >/dev/null && command -v cmake >/dev/null || python3 -m pip install -q cmake ninja
 python3 -m pip install -q --disable-pip-version-check ".[test]"
 
-python3 -m pytest tests/python -q -p no:cacheprovider
-
 jobs=$(nproc)
-cmake -S . -B build/cpp -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF >/dev/null
-cmake --build build/cpp -j "$jobs"
-ctest --test-dir build/cpp --output-on-failure -j "$jobs"
+logs=build/test-logs
+mkdir -p "$logs"
+passed=0 failed=0
 
-cmake -S . -B build/sanitize -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF -DTESVARIN_SANITIZE=ON \
-  -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build/sanitize -j "$jobs"
-ASAN_OPTIONS=halt_on_error=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+# stage NAME COMMAND...: runs COMMAND with its output shown and kept in $logs/NAME.log, then adds
+# the counts of the runner's closing line (pytest's or ctest's); a stage that failed without
+# one (a build error, a fuzz finding) counts as one failed test, one that passed as one passed.
+stage() {
+  local name=$1 status=0 log=$logs/$1.log counts
+  shift
+  "$@" 2>&1 | tee "$log" || status=$?
+  if counts=$(grep -E '^[0-9]+% tests passed(, [0-9]+ tests? failed)? out of [0-9]+' "$log" | tail -n 1) &&
+    [ -n "$counts" ]; then
+    # "100% tests passed out of 40", "95% tests passed, 2 tests failed out of 40"
+    local bad total
+    bad=$(sed -nE 's/.* ([0-9]+) tests? failed .*/\1/p' <<<"$counts")
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$counts")
+    passed=$((passed + total - ${bad:-0})) failed=$((failed + ${bad:-0}))
+  elif counts=$(grep -E '^(=+ )?[0-9]+ (passed|failed|errors?|skipped)' "$log" | tail -n 1) && [ -n "$counts" ]; then
+    # "3 failed, 785 passed, 12 skipped, 1 error in 76.00s"
+    passed=$((passed + $(awk -F'[ ,]+' '{for (i = 1; i < NF; i++) if ($(i + 1) == "passed") n += $i} END {print n + 0}' <<<"$counts")))
+    failed=$((failed + $(awk -F'[ ,]+' '{for (i = 1; i < NF; i++) if ($(i + 1) ~ /^(failed|errors?)$/) n += $i} END {print n + 0}' <<<"$counts")))
+  elif [ "$status" -eq 0 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+  if [ "$status" -ne 0 ]; then
+    echo "$name: failed (exit status $status; its output is in $log)"
+    [ "$failed" -gt 0 ] || failed=1
+  fi
+}
 
+pytest_all() { python3 -m pytest tests/python -q -p no:cacheprovider; }
+cpp_plain() {
+  cmake -S . -B build/cpp -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF >/dev/null &&
+    cmake --build build/cpp -j "$jobs" &&
+    ctest --test-dir build/cpp --output-on-failure -j "$jobs"
+}
+cpp_sanitized() {
+  cmake -S . -B build/sanitize -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF -DTESVARIN_SANITIZE=ON \
+    -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+    cmake --build build/sanitize -j "$jobs" &&
+    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+      ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+}
 # Coverage-guided fuzzing of the reader for two minutes: a crash, a sanitizer report, a
 # hang, a leak or memory far beyond the input's size fails the run.
-bash tools/fuzz/run.sh --ci 120
+fuzz() { bash tools/fuzz/run.sh --ci 120; }
+
+stage pytest pytest_all
+stage cpp cpp_plain
+stage sanitize cpp_sanitized
+stage fuzz fuzz
+
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

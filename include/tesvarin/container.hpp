@@ -4,30 +4,13 @@
 
 #include <cstdint>
 
+#include "tesvarin/section_labels.hpp"
+
 struct Address {
     int64_t label;
     int64_t start;  // first word of the section's data
     int64_t end;    // one past its last word
     int64_t extra;  // stored, not interpreted
-};
-
-// Section labels, as the program numbers its records.
-enum class MagicNum : int64_t {
-    Gen = 501,         // general scalar array, 1000 reals
-    Label = 502,       // title, route and orbital-label tokens
-    OrbEne = 522,      // orbital energies, alpha then beta
-    AlphaMO = 524,     // alpha MO coefficients
-    BetaMO = 526,      // beta MO coefficients
-    Rec534 = 534,      // only its presence matters (ROHF IOpCl adjustment)
-    Orient = 551,      // rotation and translation into the standard orientation
-    ForceConst = 585,  // Cartesian force constants, packed lower triangle
-    Densities = 603,   // one-particle densities of up to nine kinds
-    Basis = 670,       // basis-set header and arrays
-    OrthBasis = 685,   // orthonormal basis
-    Version = 801,     // program version text
-    Info = 993,        // Info1-9, method and basis-set names
-    Mol = 997,         // molecule: atoms, charges, coordinates
-    XLSW = 998,        // switch record: ILSW then RLSW
 };
 
 // Length of the leading record plus one directory entry, in bytes.

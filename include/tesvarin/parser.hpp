@@ -14,6 +14,7 @@
 #include "tesvarin/further_sections.hpp"
 #include "tesvarin/read_options.hpp"
 #include "tesvarin/records.hpp"
+#include "tesvarin/section_view.hpp"
 
 class Tesvarin {
 public:
@@ -75,14 +76,16 @@ private:
     void fix_basis();
     void read_densities();
     void read_further_sections();
-    // A bounded copy of directory entry `index`; throws SectionError when it lies outside the file.
+    // A bounded view of directory entry `index`; throws SectionError when it lies outside the file.
     tesvarin::SectionView section_view(int index, const char* name) const;
 
     // read_mol's pieces, in the order it runs them.
     // False for an unknown layout code (returned in moltyp).
-    bool read_mol_header(int64_t section_start, int64_t& moltyp);
+    bool read_mol_header(const tesvarin::SectionView& s, int64_t& moltyp);
     // False when the basis header's counts and flags are garbage.
-    bool read_basis_header();
+    bool read_basis_header(const tesvarin::SectionView& s);
+    void read_basis_words(const tesvarin::SectionView& s);
+    // Checks every shell's primitive runs against the arrays just read.
     void read_basis_arrays();
     void reconcile_orientation(bool have_basis);
     void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
@@ -91,8 +94,10 @@ private:
     // Writes the fchk to `fname`; false when the file cannot be opened or written.
     bool stream_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const;
 
-    bool has_magic(MagicNum label, int& index) const;
-    // Seeks to the first word of directory entry `index`.
+    bool has_magic(tesvarin::SectionLabel label, int& index) const;
+    // Directory entry `index` as the basic steps read it (SectionView::fetch), after seek_section.
+    tesvarin::SectionView open_section(int index) const;
+    // Refuses directory entry `index` when its first word lies outside the file.
     void seek_section(int index) const;
     // end - start of directory entry `index`, saturated to the int64 range.
     int64_t section_words(int index) const;
@@ -104,20 +109,14 @@ private:
     // Const, so that the lazily built section views count too.
     void claim_words(const char* what, int64_t count) const;
 
-    // Sizes `values` to `count` and fills it from the current position; a short read
-    // leaves the rest zero. A bulk_vector is not zero-filled before the read.
+    // Sizes `values` to `count`, a count from the file, and reads them from word `at`
+    // of `s`; returns the word after them.
     template <typename T, typename Alloc>
-    void read_array(std::vector<T, Alloc>& values, int64_t count) const {
-        values.clear();
-        values.resize(count > 0 ? static_cast<size_t>(count) : 0);
-        serializer->read_words(values.data(), count);
-    }
-    // read_array for a count that came from the file.
-    template <typename T, typename Alloc>
-    void read_counted(std::vector<T, Alloc>& values, int64_t count, const char* what) {
+    tesvarin::Checked read_counted(const tesvarin::SectionView& s, tesvarin::Checked at, std::vector<T, Alloc>& values,
+                                   int64_t count, const char* what) const {
         check_count(what, count);
         claim_words(what, count);
-        read_array(values, count);
+        return tesvarin::fetch_array(s, at, values, count);
     }
 
     std::unique_ptr<FileSerializer> serializer;

@@ -12,7 +12,7 @@ from typing import TYPE_CHECKING, Any, Union
 import numpy as np
 
 from Tesvarin_ import ChkReader_, Mol
-from tesvarin import _arrays, _further
+from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.summary import formula
 
@@ -240,14 +240,15 @@ def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
 
     Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or
     IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
+    Their text names the file and what is wrong; `.detail` holds the reader's full message.
     """
     if sections is None:
-        return _from_reader(ChkReader_(path), path)
+        return _from_reader(_errors.parse(path), path)
     wanted = set(sections)
     if wanted - SECTIONS.keys():
         raise ValueError(f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are "
                          f"{', '.join(SECTIONS)}")
-    checkpoint = _from_reader(ChkReader_.partial(path, **{name: name in wanted for name in SECTIONS}), path)
+    checkpoint = _from_reader(_errors.parse(path, {name: name in wanted for name in SECTIONS}), path)
     for section in SECTIONS.keys() - wanted:
         for name in SECTIONS[section]:
             object.__setattr__(checkpoint, name, _NOT_READ)

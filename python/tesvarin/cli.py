@@ -1,57 +1,39 @@
 """The ``tesvarin`` command: look inside checkpoints, or convert them to fchk or gjf files.
 
-Every positional argument is an input. An output goes beside its input unless -o names it; it
-never replaces an input or any checkpoint, replaces another file only with --force, and is
-written through a temporary file so that a failure leaves no partial file. One failing input
-does not stop the others.
+Every positional argument is an input. An output goes beside its input unless -o names it, a
+folder or standard output ("-"); it never replaces an input or any checkpoint, replaces another
+file only with --force (--no-clobber keeps it and goes on), and is written through a temporary
+file so that a failure leaves no partial file. One failing input does not stop the others.
 """
 
 from __future__ import annotations
 
 import argparse
 import contextlib
-import errno
 import io
 import json
 import os
 import signal
-import stat
 import sys
 import warnings
 from importlib import metadata
 from pathlib import Path
-from typing import Any, Iterator
+from typing import Any
 
-from Tesvarin_ import ChkReader_, ChkWarning
+from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
 from tesvarin import export_cli
+from tesvarin._errors import os_reason, reason
+from tesvarin._targets import STDOUT, Failure, Outputs, Skipped, is_folder, stdout_to_stderr
 from tesvarin.chk_length import length_problem
-from tesvarin.safe_write import write_replacing
 from tesvarin.summary import as_json, as_text
 
 __all__ = ["main"]
 
-EXISTS = "exists; use --force to replace it"
-EXIT_STATUS = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error"
+EXIT_STATUS = ("exit status: 0 when every input succeeded (an output kept by --no-clobber counts as done), "
+               "1 when any failed, 2 for a usage error, 130 when interrupted")
+INTERRUPTED = "tesvarin: interrupted"
 INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
-
-
-class Failure(Exception):
-    """One input's failure: the path it concerns and why, in words for the person at the terminal."""
-
-    def __init__(self, path: str, reason: str) -> None:
-        super().__init__(f"{path}: {reason}")
-        self.path, self.reason = path, reason
-
-
-def _reason(error: OSError) -> str:
-    return "is a directory" if error.errno == errno.EISDIR else error.strerror or str(error)
-
-
-def _first_line(error: Exception) -> str:
-    # The reader's messages carry the source location on later lines; the first says what failed.
-    text = str(error)
-    return text.splitlines()[0].removeprefix("Error: ") if text else type(error).__name__
 
 
 def check_input(path: str) -> None:
@@ -59,7 +41,7 @@ def check_input(path: str) -> None:
     try:
         problem = length_problem(path)
     except OSError as error:
-        raise Failure(path, _reason(error)) from None
+        raise Failure(path, os_reason(error)) from None
     if problem:
         raise Failure(path, problem)
 
@@ -70,43 +52,7 @@ def parse(path: str) -> ChkReader_:
     try:
         return ChkReader_(os.fsencode(path))
     except (RuntimeError, ValueError, MemoryError) as error:
-        raise Failure(path, _first_line(error)) from None
-
-
-class Outputs:
-    """The targets of one run: never an input, never a checkpoint, never written twice."""
-
-    def __init__(self, inputs: list[str], force: bool) -> None:
-        self.inputs = {os.path.realpath(p) for p in inputs}
-        self.force = force
-        self.written: dict[str, str] = {}  # real path of each output -> the input it came from
-
-    def target(self, out: str) -> str:
-        """The real path to write `out` at (through symbolic links), or Failure saying why not."""
-        real = os.path.realpath(out)
-        if real in self.inputs:
-            raise Failure(out, "is one of the inputs; it is never replaced")
-        if real in self.written:
-            raise Failure(out, f"was written from {self.written[real]} just now; it is not replaced")
-        try:
-            mode = os.stat(real).st_mode
-        except FileNotFoundError:
-            return real
-        except OSError as error:
-            raise Failure(out, _reason(error)) from None
-        if stat.S_ISDIR(mode):
-            raise Failure(out, "is a directory")
-        if not stat.S_ISREG(mode):
-            raise Failure(out, "is not a regular file")
-        try:
-            is_checkpoint = length_problem(real) is None
-        except OSError as error:
-            raise Failure(out, f"can not be read to make sure it is no checkpoint ({_reason(error)})") from None
-        if is_checkpoint:
-            raise Failure(out, "is a Gaussian checkpoint; it is never replaced")
-        if not self.force:
-            raise Failure(out, EXISTS)
-        return real
+        raise Failure(path, reason(error, path)) from None
 
 
 # One function per converting subcommand performs its write; options of that subcommand
@@ -124,51 +70,39 @@ WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     check_input(path)
-    out = args.output if args.output is not None else str(Path(path).with_suffix("." + args.command))
-    target = outputs.target(out)
-    reader = parse(path)
+    out = outputs.path_for(path, args.output, "." + args.command)
+    if out != STDOUT:
+        outputs.target(out)  # refused, or kept, before the parse
+    with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
+        reader = parse(path)
     try:
         with warnings.catch_warnings(record=True) as notes:
             warnings.simplefilter("always", ChkWarning)
-            write_replacing(target, lambda temporary: WRITERS[args.command](reader, temporary, args),
-                            replace=args.force)
+            outputs.write(path, out, lambda temporary: WRITERS[args.command](reader, temporary, args))
         # A damaged section left out of the file: the file is written, the reason is said.
         for note in notes:
             print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
-    except FileExistsError:
-        raise Failure(out, EXISTS) from None
     except OSError as error:
-        raise Failure(out, _reason(error)) from None
-    except RuntimeError as error:
-        message = _first_line(error)
-        if message.startswith("Can not write file"):
-            message = "could not be written"
-        elif args.command == "fchk" and not args.basic:
+        raise Failure(out, os_reason(error)) from None
+    except ChkFormatError as error:
+        # What the checkpoint holds stopped the writer: the input is at fault, not the output.
+        message = reason(error, path)
+        if args.command == "fchk" and not args.basic:
             # --strict refuses a damaged further section; the basic file does not need it.
             message += "; --basic writes the basic file"
-        raise Failure(out, message) from None
-    outputs.written[target] = path
-    print(out)
-
-
-@contextlib.contextmanager
-def _stdout_to_stderr() -> Iterator[None]:
-    """The reader prints its warnings on standard output; keep them out of the JSON lines."""
-    sys.stdout.flush()
-    saved = os.dup(1)
-    os.dup2(2, 1)
-    try:
-        yield
-    finally:
-        os.dup2(saved, 1)
-        os.close(saved)
+        raise Failure(path, message) from None
+    except RuntimeError as error:
+        message = reason(error, path)
+        raise Failure(out, "could not be written" if message.startswith("Can not write file") else message) from None
+    if out != STDOUT:
+        print(out)
 
 
 def summarise(args: argparse.Namespace, path: str, separate: bool) -> None:
     """Prints one checkpoint's summary; text summaries after the first are set apart by an empty line."""
     check_input(path)
     if args.json:
-        with _stdout_to_stderr():
+        with stdout_to_stderr():
             reader = parse(path)
         print(as_json(reader, path), flush=True)
     else:
@@ -183,6 +117,15 @@ def _version() -> str:
         return "unknown"
 
 
+def _output_options(parser: argparse.ArgumentParser, what: str) -> None:
+    parser.add_argument("-o", "--output", metavar="PATH", help=what)
+    keep = parser.add_mutually_exclusive_group()
+    keep.add_argument("-f", "--force", action="store_true",
+                      help="replace an existing output (never an input nor any checkpoint)")
+    keep.add_argument("-n", "--no-clobber", action="store_true",
+                      help="keep an existing output, say so, and go on as if it had been written")
+
+
 def _converter(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", name: str, what: str) -> argparse.ArgumentParser:
     """A converting subcommand with its common arguments; its own options go on the parser returned."""
     parser: argparse.ArgumentParser = commands.add_parser(
@@ -190,10 +133,8 @@ def _converter(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", 
         description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept unless "
                     "--force is given; an input or any checkpoint is never replaced.")
     parser.add_argument("inputs", **INPUTS)
-    parser.add_argument("-o", "--output", metavar="PATH",
-                        help="write to PATH instead of beside the input (one input only)")
-    parser.add_argument("-f", "--force", action="store_true",
-                        help="replace an existing output (never an input nor any checkpoint)")
+    _output_options(parser, "write to PATH instead of beside the input (one input only); a folder (DIR/, or an "
+                            "existing directory) takes the output of each input; - writes to standard output")
     return parser
 
 
@@ -213,6 +154,7 @@ def _parser() -> argparse.ArgumentParser:
         help="print one JSON object per line and file: path, title, route, method, basis, jobtype, version, "
              "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
              "virial_ratio; Hartree); for a file that fails, path and error")
+    _output_options(show, "write the summaries of all inputs to the file PATH; - (the default) is standard output")
 
     fchk = _converter(commands, "fchk", "a formatted checkpoint (.fchk)")
     fchk.add_argument("--basic", action="store_true",
@@ -223,14 +165,13 @@ def _parser() -> argparse.ArgumentParser:
                            "entries with a warning")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     export_cli.add_parser(commands, EXIT_STATUS)
+    parser.set_defaults(subparsers=commands.choices)
     return parser
 
 
-def _run(args: argparse.Namespace) -> int:
-    if args.command == "export":
-        return export_cli.run(args)
+def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
+    """Runs the command on every input; True when all succeeded (or were kept by --no-clobber)."""
     failed, done = False, 0
-    outputs = Outputs(args.inputs, getattr(args, "force", False))
     for path in args.inputs:
         try:
             if args.command == "summary":
@@ -238,26 +179,73 @@ def _run(args: argparse.Namespace) -> int:
             else:
                 convert(args, path, outputs)
             done += 1
+        except Skipped as skipped:
+            print(f"tesvarin: {skipped}", file=sys.stderr, flush=True)
         except Failure as failure:
             failed = True
             print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
             if args.command == "summary" and args.json:
                 print(json.dumps({"path": path, "error": failure.reason}), flush=True)
-    return 1 if failed else 0
+    return not failed
+
+
+def _write_text(path: str, text: str) -> None:
+    Path(path).write_text(text)
+
+
+def _run(args: argparse.Namespace) -> int:
+    if args.command == "export":
+        return export_cli.run(args)
+    # Subcommands without output options have neither --force nor --no-clobber.
+    outputs = Outputs(args.inputs, getattr(args, "force", False), getattr(args, "no_clobber", False))
+    if args.command != "summary" or args.output in (None, STDOUT):
+        return 0 if _each(args, outputs) else 1
+    # The summaries of all inputs go into one file, written once they are complete.
+    text = io.StringIO()
+    with contextlib.redirect_stdout(text):
+        ok = _each(args, outputs)
+    try:
+        outputs.write(args.output, args.output, lambda path: _write_text(path, text.getvalue()))
+    except Skipped as skipped:
+        print(f"tesvarin: {skipped}", file=sys.stderr)
+        return 0 if ok else 1
+    except Failure as failure:
+        print(f"tesvarin: {failure}", file=sys.stderr)
+        return 1
+    except OSError as error:
+        print(f"tesvarin: {args.output}: {os_reason(error)}", file=sys.stderr)
+        return 1
+    print(args.output)
+    return 0 if ok else 1
+
+
+def _usage_problem(args: argparse.Namespace) -> str | None:
+    """What the options ask that cannot be done, or None."""
+    output, several = getattr(args, "output", None), len(args.inputs) > 1
+    if args.command == "export":
+        return None  # many inputs, one output: checked by the export itself
+    if args.command == "summary":
+        return "-o/--output names one file (or - for standard output)" if is_folder(output) else None
+    if output == STDOUT and several:
+        return "-o - takes one input only; a folder (-o DIR/) takes several"
+    if output is not None and several and not is_folder(output):
+        return "-o/--output takes one input only; -o DIR/ writes each output into that folder"
+    return None
 
 
 def main(argv: list[str] | None = None) -> int:
-    parser = _parser()
-    args = parser.parse_args(argv)
-    if isinstance(sys.stdout, io.TextIOWrapper):
-        sys.stdout.reconfigure(errors="surrogateescape")  # file names are printed as the bytes they came as
-    if getattr(args, "output", None) is not None and len(args.inputs) > 1 and args.command != "export":
-        parser.error("-o/--output takes one input only; without it each output goes beside its input")
     # A termination request unwinds like an interrupt, so a temporary file in progress is removed.
     previous = signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     try:
+        args = _parser().parse_args(argv)
+        problem = _usage_problem(args)
+        if problem:
+            args.subparsers[args.command].error(problem)  # the subcommand's usage, exit status 2
+        if isinstance(sys.stdout, io.TextIOWrapper):
+            sys.stdout.reconfigure(errors="surrogateescape")  # file names are printed as the bytes they came as
         return _run(args)
     except KeyboardInterrupt:
+        print(INTERRUPTED, file=sys.stderr, flush=True)
         return 128 + signal.SIGINT
     except BrokenPipeError:
         # The reader of our output went away (e.g. `| head`); that is not a failure of ours.

@@ -58,9 +58,13 @@ def chunk_file(paths: list[str], names: list[str], target: str) -> tuple[int, in
 
 
 @contextlib.contextmanager
-def client(scheduler: str | None = None, workers: int | None = None) -> Iterator[Any]:
-    """A client of the cluster at `scheduler`, or of a new local cluster of `workers` processes."""
+def client(scheduler: Any = None, workers: int | None = None) -> Iterator[Any]:
+    """A client of the cluster at `scheduler` (an address, or a `distributed.Client` to use as it is),
+    or of a new local cluster of `workers` processes."""
     distributed = require("distributed", "dask", "The export on Dask")
+    if isinstance(scheduler, distributed.Client):
+        yield scheduler
+        return
     if scheduler:
         with distributed.Client(scheduler) as connected:
             yield connected
@@ -82,7 +86,7 @@ def _in_order(futures: Iterable[Any], window: int) -> Iterator[Any]:
         yield pending.popleft().result()
 
 
-def tables(paths: Sequence[str], columns: Sequence[Column], *, scheduler: str | None = None,
+def tables(paths: Sequence[str], columns: Sequence[Column], *, scheduler: Any = None,
            workers: int | None = None, chunk_size: int = 64, progress: bool = False) -> Iterator[Any]:
     """The export's tables, one per chunk of `chunk_size` files, in the order of `paths`."""
     names = [c.name for c in columns]

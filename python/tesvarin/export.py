@@ -24,9 +24,9 @@ from typing import Any
 
 import numpy as np
 
-from Tesvarin_ import ChkWarning
+from Tesvarin_ import ChkError, ChkWarning
+from tesvarin._errors import first_line, os_reason
 from tesvarin.checkpoint import Checkpoint, load
-from tesvarin.chk_length import length_problem
 from tesvarin.summary import formula
 
 
@@ -164,11 +164,12 @@ def sections_for(columns: Sequence[Column]) -> frozenset[str]:
     return frozenset(SECTIONS[c.group] for c in columns if c.group in SECTIONS)
 
 
-def _reason(error: BaseException) -> str:
-    if isinstance(error, OSError) and error.strerror:
-        return error.strerror
-    text = str(error)
-    return text.splitlines()[0].removeprefix("Error: ") if text else type(error).__name__
+def failure_reason(error: BaseException, path: str) -> str:
+    """Why the file at `path` could not be read, in the command line's words, without the path."""
+    if isinstance(error, OSError) and not isinstance(error, ChkError):
+        return os_reason(error)
+    text = first_line(error)
+    return text.removeprefix(f"{path}: ")
 
 
 def _sha256(path: str) -> str:
@@ -203,9 +204,6 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
     try:
         info = os.stat(path)
         row["size"], row["mtime_ns"] = info.st_size, info.st_mtime_ns
-        problem = length_problem(path)
-        if problem:
-            raise ValueError(problem)
         cp = load(path, sections=sections_for(columns))
         if "sha256" in names:
             row["sha256"] = _sha256(path)
@@ -218,7 +216,7 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
     except (RuntimeError, OSError, ValueError, MemoryError) as error:
         kept = {"path", "size", "mtime_ns"}
         row = {key: value for key, value in row.items() if key in kept}
-        row["error"] = _reason(error)
+        row["error"] = failure_reason(error, path)
     return row
 
 

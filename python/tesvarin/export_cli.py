@@ -11,7 +11,7 @@ import json
 import os
 import sys
 import warnings
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from typing import Any
 
 from tesvarin.batch import _Progress
@@ -73,23 +73,38 @@ def _progress(total: int, rows: Iterator[Any]) -> Iterator[Any]:
         yield row
 
 
+Counts = tuple[int, int]  # written, failed
+Deliver = Callable[[Callable[[str], None]], None]  # writes the output through a temporary file
+
+
 def run(args: argparse.Namespace) -> int:
-    from tesvarin.cli import Failure, Outputs
+    from tesvarin._targets import STDOUT, Failure, Outputs, is_folder
 
     try:
-        if args.output.endswith(os.sep):
-            return _run_dataset(args, _paths(args))
         paths = _paths(args)
-        target = Outputs(paths, args.force or args.resume).target(args.output)
-        if args.format == "qcschema":
-            return _run_qcschema(args, paths, target)
-        return _run_parquet(args, paths, target)
+        if is_folder(args.output):
+            counts = _dataset(args, paths)
+        else:
+            if args.output == STDOUT and args.resume:
+                raise UsageError("--resume needs an output file, not -")
+            outputs = Outputs(paths, args.force or args.resume)
+            produce = _qcschema if args.format == "qcschema" else _parquet
+            counts = produce(args, paths, lambda write: outputs.write("export", args.output, write))
     except UsageError as error:
         print(f"tesvarin export: {error}", file=sys.stderr)
         return 2
     except Failure as failure:
         print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
         return 1
+    except OSError as error:
+        print(f"tesvarin: {args.output}: {error.strerror or error}", file=sys.stderr, flush=True)
+        return 1
+    # With the data on standard output, the closing line goes to standard error.
+    closing = sys.stderr if args.output == STDOUT else sys.stdout
+    if args.output != STDOUT:
+        print(args.output)
+    print(f"{counts[0]} written, {counts[1]} failed", file=closing, flush=True)
+    return 1 if counts[1] else 0
 
 
 def _columns(args: argparse.Namespace) -> list[Any]:
@@ -115,24 +130,18 @@ def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> I
     return export.batches(rows, columns)
 
 
-def _closing(written: int, failed: int) -> int:
-    print(f"{written} written, {failed} failed", flush=True)
-    return 1 if failed else 0
-
-
-def _run_parquet(args: argparse.Namespace, paths: list[str], target: str) -> int:
+def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:
     from tesvarin import export
-    from tesvarin.safe_write import write_replacing
 
     columns = _columns(args)
     keep_from, drop = None, frozenset[str]()
-    if args.resume and os.path.exists(target):
-        if not export.same_columns(target, columns):
+    if args.resume and os.path.exists(args.output):
+        if not export.same_columns(args.output, columns):
             raise UsageError(f"{args.output} holds other columns; --resume takes the --columns and --with it "
                              "was written with")
-        done = export.exported(target)
+        done = export.exported(args.output)
         paths = [p for p in paths if not export.is_current(p, done)]
-        keep_from, drop = target, frozenset(os.path.abspath(p) for p in paths) & done.keys()
+        keep_from, drop = args.output, frozenset(os.path.abspath(p) for p in paths) & done.keys()
     counts = export.Counts()
 
     def write(temporary: str) -> None:
@@ -140,32 +149,28 @@ def _run_parquet(args: argparse.Namespace, paths: list[str], target: str) -> int
         counts = export.write_parquet(temporary, _tables(args, paths, columns), columns, keep_from=keep_from,
                                       drop=drop)
 
-    write_replacing(target, write, replace=True)
-    print(args.output)
-    return _closing(counts.written, counts.failed)
+    deliver(write)
+    return counts.written, counts.failed
 
 
-def _run_dataset(args: argparse.Namespace, paths: list[str]) -> int:
+def _dataset(args: argparse.Namespace, paths: list[str]) -> Counts:
     """-o DIR/: one Parquet file per chunk, written where the chunk was read; DIR appears once all are."""
     from tesvarin.dask import write_dataset
 
     if args.format != "parquet" or args.resume:
         raise UsageError("-o DIR/ writes Parquet only, and cannot --resume")
-    target = args.output.rstrip(os.sep)
+    target = args.output.rstrip(os.sep) or os.sep
     if os.path.lexists(target) and not (os.path.isdir(target) and args.force):
         raise UsageError(f"{args.output} exists; use --force to replace it")
-    counts = write_dataset(paths, _columns(args), target, scheduler=args.scheduler, workers=args.workers,
-                           chunk_size=args.chunk_size, local=not (args.dask or args.scheduler))
-    print(args.output)
-    return _closing(*counts)
+    return write_dataset(paths, _columns(args), target, scheduler=args.scheduler, workers=args.workers,
+                         chunk_size=args.chunk_size, local=not (args.dask or args.scheduler))
 
 
-def _run_qcschema(args: argparse.Namespace, paths: list[str], target: str) -> int:
+def _qcschema(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:
     from Tesvarin_ import ChkWarning
 
     from tesvarin.checkpoint import load
-    from tesvarin.export import _reason
-    from tesvarin.safe_write import write_replacing
+    from tesvarin.export import failure_reason
 
     if args.resume or args.dask or args.scheduler or args.columns or args.with_:
         raise UsageError("--format qcschema takes none of --resume, --dask, --scheduler, --columns, --with")
@@ -179,12 +184,11 @@ def _run_qcschema(args: argparse.Namespace, paths: list[str], target: str) -> in
                 try:
                     record = load(path).to_qcschema()
                 except (RuntimeError, OSError, ValueError, MemoryError) as error:
-                    print(f"tesvarin: {path}: {_reason(error)}", file=sys.stderr, flush=True)
+                    print(f"tesvarin: {path}: {failure_reason(error, path)}", file=sys.stderr, flush=True)
                     failed += 1
                     continue
                 out.write(json.dumps(record, allow_nan=False) + "\n")
                 written += 1
 
-    write_replacing(target, write, replace=True)
-    print(args.output)
-    return _closing(written, failed)
+    deliver(write)
+    return written, failed

@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "tesvarin/parser.hpp"
+#include "tesvarin/section_labels.hpp"
 
 namespace chk {
-enum Label : int64_t { GEN = 501, LABEL = 502, DENSITIES = 603, BASIS = 670, VERSION = 801, INFO = 993, MOL = 997,
-                       XLSW = 998 };
+namespace label = tesvarin::section;
+constexpr int64_t GEN = label::kGeneral.number, LABEL = label::kLabel.number, DENSITIES = label::kDensities.number,
+                  BASIS = label::kBasis.number, VERSION = label::kVersion.number, INFO = label::kInfo.number,
+                  MOL = label::kMolecule.number, XLSW = label::kSwitches.number;
 using Bytes = std::string;
 Bytes ints(const std::vector<int64_t>& v);
 Bytes reals(const std::vector<double>& v);

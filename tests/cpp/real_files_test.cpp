@@ -86,8 +86,11 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
         EXPECT_EQ(static_cast<int64_t>(lines.size()) - 7, natoms) << path;
         EXPECT_EQ(lines.back(), "") << path;
 
+        // Only the shared folders hold the program's own files beside a checkpoint: what lies beside
+        // the bundled example is ours (`tesvarin fchk examples/water.chk` writes it), never a reference.
+        const bool bundled = path.parent_path() == kRoot / "examples";
         const fs::path formchk = fs::path(path).replace_extension(".fchk");
-        if (fs::is_regular_file(formchk)) {
+        if (!bundled && fs::is_regular_file(formchk)) {
             ++with_fchk;
             const std::string ref = slurp(formchk);
             for (const char* label : {"Number of atoms", "Charge", "Multiplicity", "Number of electrons",
@@ -96,7 +99,7 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
                 EXPECT_NE(ref.find("\n" + ours[label] + "\n"), std::string::npos) << path << "\n" << ours[label];
         }
         const fs::path log = fs::path(path).replace_extension(".log");
-        if (fs::is_regular_file(log)) {
+        if (!bundled && fs::is_regular_file(log)) {
             ++with_log;
             const std::string text = slurp(log);
             for (const std::string& printed :

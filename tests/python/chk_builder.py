@@ -9,12 +9,26 @@ thing on purpose.
 
 from __future__ import annotations
 
+import re
 import struct
 from dataclasses import dataclass, field
 from pathlib import Path
 
-GEN, LABEL, ORBENE, ALPHA_MO, BETA_MO, REC534, ORIENT = 501, 502, 522, 524, 526, 534, 551
-FORCE_CONST, DENSITIES, BASIS, ORTH_BASIS, VERSION, INFO, MOL, XLSW = 585, 603, 670, 685, 801, 993, 997, 998
+# The section labels come from the reader's own table, so the two cannot drift apart.
+LABELS_HEADER = Path(__file__).resolve().parents[2] / "include" / "tesvarin" / "section_labels.hpp"
+
+
+def section_labels(header: Path = LABELS_HEADER) -> dict[str, tuple[int, str]]:
+    """The table of the C++ header: constant name -> (label, name), e.g. "kBonds" -> (503, "bonds")."""
+    found = re.findall(r'inline constexpr SectionLabel (k\w+)\{(\d+), "([^"]+)"\};', header.read_text())
+    return {const: (int(number), name) for const, number, name in found}
+
+
+SECTIONS = section_labels()
+GEN, LABEL, ORBENE, ALPHA_MO, BETA_MO, REC534, ORIENT = (SECTIONS[k][0] for k in (
+    "kGeneral", "kLabel", "kOrbitalEnergies", "kAlphaOrbitals", "kBetaOrbitals", "kRohfMarker", "kOrientation"))
+FORCE_CONST, DENSITIES, BASIS, ORTH_BASIS, VERSION, INFO, MOL, XLSW = (SECTIONS[k][0] for k in (
+    "kForceConstants", "kDensities", "kBasis", "kOrthonormalBasis", "kVersion", "kInfo", "kMolecule", "kSwitches"))
 
 
 def ints(*values: int) -> bytes:
@@ -229,8 +243,11 @@ def water(basis: bool = True) -> Chk:
 
 
 # The further sections, from plain values; word 0 halves as (high, low).
-BONDS, INTERNAL_FORCES, EFIELD, GRADIENT, CHARGES, ELECTRIC = 503, 511, 521, 584, 605, 619
-REDUNDANT, ONIOM, QEQ, CONSTRAINT, OPT_ARCHIVE, VIBRATIONS, CLPAR, NONADIABATIC = 665, 674, 695, 698, 701, 765, 800, 810
+BONDS, INTERNAL_FORCES, EFIELD, GRADIENT, CHARGES, ELECTRIC = (SECTIONS[k][0] for k in (
+    "kBonds", "kInternalForces", "kExternalField", "kGradient", "kCharges", "kElectric"))
+REDUNDANT, ONIOM, QEQ, CONSTRAINT, OPT_ARCHIVE, VIBRATIONS, CLPAR, NONADIABATIC = (SECTIONS[k][0] for k in (
+    "kRedundantInternals", "kOniom", "kQeq", "kConstraintStructure", "kOptimisationArchive", "kVibrations",
+    "kClassical", "kNonadiabatic"))
 
 
 def halves(high: int, low: int) -> bytes:

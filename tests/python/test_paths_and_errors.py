@@ -2,6 +2,7 @@
 
 import errno
 import os
+import shutil
 import subprocess
 import sys
 import textwrap
@@ -53,18 +54,35 @@ def permission_case(tmp_path):
     pytest.skip("running as root with no file the kernel refuses to open")
 
 
+def immutable_case(tmp_path):
+    """A file that nobody, root included, may write: the kernel says EPERM."""
+    target = tmp_path / "immutable.fchk"
+    target.touch()
+    if shutil.which("chattr") is None or subprocess.run(["chattr", "+i", str(target)], capture_output=True).returncode:
+        pytest.skip("no immutable files here (chattr needs root and a file system that has the attribute)")
+    return "write", str(target)
+
+
+@pytest.fixture(autouse=True)
+def mutable_again(tmp_path):
+    yield
+    if (tmp_path / "immutable.fchk").exists():
+        subprocess.run(["chattr", "-i", str(tmp_path / "immutable.fchk")], capture_output=True)
+
+
 @pytest.mark.parametrize("case, builtin, code", [
     ("missing", FileNotFoundError, errno.ENOENT),
     ("directory", IsADirectoryError, errno.EISDIR),
     ("write into missing folder", FileNotFoundError, errno.ENOENT),
     ("permission", PermissionError, errno.EACCES),
+    ("immutable", PermissionError, errno.EPERM),
 ])
 def test_open_failures_are_runtime_errors_and_the_matching_builtin(tmp_path, case, builtin, code):
     action, path = {
         "missing": ("read", str(tmp_path / "missing.chk")),
         "directory": ("read", str(tmp_path)),
         "write into missing folder": ("write", str(tmp_path / "no" / "x.fchk")),
-    }.get(case) or permission_case(tmp_path)
+    }.get(case) or (immutable_case(tmp_path) if case == "immutable" else permission_case(tmp_path))
     with pytest.raises(builtin) as info:
         if action == "read":
             Tesvarin_.ChkReader_(path)

@@ -12,13 +12,17 @@
 #include <random>
 #include <vector>
 
+#include "tesvarin/section_labels.hpp"
+
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t max_size);
 
 namespace {
 using Words = std::vector<int64_t>;
 
-// The labels the readers look up, and the codes that select a layout or a kind.
-constexpr int64_t kLabels[] = {501, 502, 522, 524, 526, 534, 551, 585, 603, 670, 685, 801, 993, 997, 998};
+using tesvarin::kSectionLabels;
+namespace label = tesvarin::section;
+
+// The codes that select a layout or a kind (the labels come from the reader's table).
 constexpr int64_t kCodes[] = {-12345, -12346, -12347, -12348, -12349, -12350, 0, 1, 2, 3, 6, 10, 11, 14, 18, 22};
 constexpr int64_t kBoundaries[] = {0,
                                    1,
@@ -188,7 +192,7 @@ private:
                 for (int64_t i = 0; i < n; ++i) {
                     const Entry e = c.entry(i);
                     const int64_t len = section_length(e);
-                    if (e.label != 670 || len < 32) continue;
+                    if (e.label != label::kBasis.number || len < 32) continue;
                     const int64_t* h = &c.words[static_cast<size_t>(e.start)];
                     const int64_t nshell = h[0], nprim = h[2], nprimd = h[3];
                     if (nshell <= 0 || nprim < 0 || nprimd < 0 || nshell > len || nprim > len || nprimd > len) break;
@@ -210,7 +214,7 @@ private:
                 const int64_t len = section_length(e);
                 switch (pick(5)) {
                     case 0:
-                        e.label = any(kLabels);
+                        e.label = any(kSectionLabels).number;
                         break;
                     case 1:
                         e.start = value(e.start, len);
@@ -244,7 +248,7 @@ private:
                 if (c.words.size() + data.size() > max_words) data.resize(max_words - c.words.size());
                 const auto start = static_cast<int64_t>(c.words.size());
                 c.words.insert(c.words.end(), data.begin(), data.end());
-                c.set_entry(n, {any(kLabels), start, start + static_cast<int64_t>(data.size()), 0});
+                c.set_entry(n, {any(kSectionLabels).number, start, start + static_cast<int64_t>(data.size()), 0});
                 break;
             }
             case 5: {  // drop a directory entry (its data stays)
@@ -270,7 +274,7 @@ private:
             case 7: {  // a switch word: IOpCl, the natural-orbital bits, IROHF, no-reorient, RLSW length
                 for (int64_t i = 0; i < n; ++i) {
                     const Entry e = c.entry(i);
-                    if (e.label != 998 || section_length(e) < 100) continue;
+                    if (e.label != label::kSwitches.number || section_length(e) < 100) continue;
                     static constexpr int kSwitches[] = {0, 9, 21, 25, 57};
                     const int k = any(kSwitches);
                     int64_t& w = c.words[static_cast<size_t>(e.start + k)];

@@ -50,8 +50,9 @@ if [ "$mode" = ci ]; then
   # Any crash, sanitizer report, timeout, leak or allocation past the limits stops the run
   # with a non-zero status and keeps the input in fuzz-findings/.
   mkdir -p fuzz-findings
+  # The dictionary libFuzzer recommends at the end (dozens of lines) stays out of the log's tail.
   build/fuzz/fuzz_reader "${flags[@]}" -max_total_time="$seconds" -artifact_prefix=fuzz-findings/ "$work" "${seeds[@]}" 2>&1 |
-    tail -n 40
+    sed '/^###### Recommended dictionary/,/^###### End of recommended dictionary/d' | tail -n 40
   exit "${PIPESTATUS[0]}"
 fi
 
