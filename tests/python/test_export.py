@@ -219,3 +219,27 @@ def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
         with pytest.raises(ValueError, match="read it whole to write an fchk"):
             part.reader.write_fchk(str(tmp_path / "w.fchk"))
         assert not (tmp_path / "w.fchk").exists()
+
+
+def rchar():
+    """Bytes this process has read through read(2) and its kin, page cache included."""
+    return int(next(line for line in open("/proc/self/io") if line.startswith("rchar")).split()[1])
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/io"), reason="needs Linux's /proc/self/io")
+@pytest.mark.filterwarnings("ignore::tesvarin.ChkWarning")
+def test_a_scan_leaves_the_big_sections_on_disk(tmp_path):
+    from chk_builder import ALPHA_MO, DENSITIES, FORCE_CONST, ORBENE, Atom, Shell, ints, molecule
+
+    atoms = [Atom(1, (2.0 * k, 0.0, 0.0)) for k in range(10)]
+    shells = [Shell(0, k // 40 + 1, [1.0], coefs=[1.0], centre=atoms[k // 40].xyz) for k in range(400)]
+    chk = molecule(atoms, shells, nbasis=400).add(ORBENE, reals(*range(400)))
+    chk.add(ALPHA_MO, reals(*np.linspace(-1, 1, 400 * 400))).add(DENSITIES, ints(1) + reals(*[0.1] * (400 * 401 // 2)))
+    chk.add(FORCE_CONST, reals(*[0.2] * (30 * 31 // 2)))
+    path = chk.write(tmp_path / "big.chk")
+    size = os.path.getsize(path)
+    before = rchar()
+    cp = tesvarin.load(path, sections=())
+    scan, before = rchar() - before, rchar()
+    assert tesvarin.load(path).alpha_mo_coefficients.shape == (400, 400) and rchar() - before > 0.6 * size
+    assert scan < 0.1 * size and cp.n_basis == 400  # the basis of 400 shells is most of what it reads
