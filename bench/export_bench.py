@@ -132,9 +132,9 @@ def dask_time(paths: list[str], workers: int) -> float:
 
     columns = export.select()
     with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
-        list(tables(paths[:workers * 50], columns, scheduler=client, chunk_size=50))  # workers warmed up
-        return best(lambda: list(tables(paths, columns, scheduler=client, chunk_size=50)), repeat=3)
+                                  dashboard_address=":0") as cluster, distributed.Client(cluster) as client:
+        list(tables(paths[:workers * 100], columns, scheduler=client, chunk_size=100))  # workers warmed up
+        return best(lambda: list(tables(paths, columns, scheduler=client, chunk_size=100)), repeat=3)
 
 
 PEAK = """

@@ -70,7 +70,7 @@ def client(scheduler: Any = None, workers: int | None = None) -> Iterator[Any]:
             yield connected
         return
     with distributed.LocalCluster(n_workers=workers or os.cpu_count() or 1, threads_per_worker=1,
-                                  processes=True, dashboard_address=None) as cluster, \
+                                  processes=True, dashboard_address=":0") as cluster, \
             distributed.Client(cluster) as connected:
         yield connected
 

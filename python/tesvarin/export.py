@@ -346,4 +346,10 @@ def write_parquet(target: str, tables: Iterable[Any], columns: Sequence[Column],
 
 
 def same_columns(path: str, columns: Sequence[Column]) -> bool:
-    return bool(pq.read_schema(path).names == [c.name for c in columns])
+    """True when the Parquet file at `path` has the columns and types of `columns`; False for any other
+    file, Parquet or not."""
+    try:
+        found = pq.read_schema(path)
+    except (pa.ArrowException, OSError):
+        return False
+    return [(f.name, f.type) for f in found] == [(f.name, f.type) for f in schema(columns)]

@@ -137,8 +137,8 @@ def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Co
     keep_from, drop = None, frozenset[str]()
     if args.resume and os.path.exists(args.output):
         if not export.same_columns(args.output, columns):
-            raise UsageError(f"{args.output} holds other columns; --resume takes the --columns and --with it "
-                             "was written with")
+            raise UsageError(f"{args.output} is no table of this export's columns; --resume takes a file "
+                             "written by tesvarin export with the same --columns and --with")
         done = export.exported(args.output)
         paths = [p for p in paths if not export.is_current(p, done)]
         keep_from, drop = args.output, frozenset(os.path.abspath(p) for p in paths) & done.keys()

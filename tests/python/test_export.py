@@ -103,6 +103,10 @@ def test_resume_adds_only_new_and_changed_files(tmp_path):
     assert sorted(Path(r["path"]).name for r in rows) == [f"m{k:03d}.chk" for k in range(8)]
     assert next(r for r in rows if r["path"] == str(changed))["title"] == "water test"
     assert run(tmp_path, "--resume", "--with", "hessian", "-o", out, cwd=tmp_path)[0] == 2  # other columns
+    (tmp_path / "notes.txt").write_text("not a table")
+    status, _, err = run(tmp_path, "--resume", "-o", tmp_path / "notes.txt", cwd=tmp_path)
+    assert status == 2 and "is no table of this export's columns" in err
+    assert (tmp_path / "notes.txt").read_text() == "not a table"
 
 
 def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
@@ -190,7 +194,7 @@ def test_on_a_dask_cluster_of_two_processes(folder, tmp_path):
 
     local = tmp_path / "local.parquet"
     run(folder, "-o", local, cwd=tmp_path)
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0") as cluster:
         status, out, err = run(folder, "--scheduler", cluster.scheduler_address, "--chunk-size", "16",
                                "-o", tmp_path / "dask.parquet", cwd=tmp_path)
         assert status == 1 and out.splitlines()[-1] == "241 written, 3 failed", err
