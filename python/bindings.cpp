@@ -21,6 +21,8 @@
 #include "tesvarin/triangle.hpp"
 
 namespace py = pybind11;
+
+void bind_thermo(py::module_& m);  // bind_thermo.cpp
 using Mol = ChkParams::Mol;
 
 namespace {
@@ -422,4 +424,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
                                  "The ChkParams class");
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
+    bind_thermo(m);
 }

@@ -27,6 +27,8 @@ public:
 
     // The further sections, each read or holding the error it raises when asked for.
     const tesvarin::FurtherSections& get_further() const { return further; }
+    // Whether the coordinates and the Hessian were turned by the orientation record (mol.stdrot).
+    bool is_rotated() const { return rotated; }
 
     void write_gjf(const string& fgjf) const;
     // The basic formatted checkpoint: a fixed set of entries.
