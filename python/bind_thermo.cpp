@@ -58,6 +58,9 @@ py::dict thermo_dict(const tesvarin::Thermochemistry& t) {
     d["pressure"] = t.pressure;
     d["scale"] = t.scale;
     d["molecular_mass"] = t.molecular_mass;
+    d["masses"] = array(t.masses);
+    d["hartree_j"] = t.constants.hartree;
+    d["avogadro"] = t.constants.avogadro;
     d["moments"] = array(std::vector<double>(t.moments.data(), t.moments.data() + 3));
     Eigen::Matrix<double, 3, 3, Eigen::RowMajor> axes = t.axes;
     d["axes"] = array(std::vector<double>(axes.data(), axes.data() + 9), {3, 3});

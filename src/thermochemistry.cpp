@@ -89,6 +89,8 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     th.temperature = t;
     th.pressure = o.pressure;
     th.scale = o.scale;
+    th.constants = c;
+    th.masses = in.masses;
     th.electronic_energy = in.electronic_energy;
     for (double m : in.masses) th.molecular_mass += m;
 

@@ -61,6 +61,8 @@ struct Thermochemistry {
     double temperature = 0;  // K
     double pressure = 0;     // atm
     double scale = 1;
+    PhysicalConstants constants = codata2010;  // those used
+    std::vector<double> masses;  // amu, those used
     double molecular_mass = 0;  // amu
     Eigen::Vector3d moments = Eigen::Vector3d::Zero();  // amu Bohr^2, ascending
     Eigen::Matrix3d axes = Eigen::Matrix3d::Identity();

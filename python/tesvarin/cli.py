@@ -26,6 +26,7 @@ from Tesvarin_ import ChkReader_
 from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import as_json, as_text
+from tesvarin import thermo_cli
 
 __all__ = ["main"]
 
@@ -194,7 +195,7 @@ def _parser() -> argparse.ArgumentParser:
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf}")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,thermo,plot}")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
@@ -211,15 +212,23 @@ def _parser() -> argparse.ArgumentParser:
                       help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
                            "every entry formchk writes")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)
     return parser
 
 
 def _run(args: argparse.Namespace) -> int:
     failed, done = False, 0
     outputs = Outputs(args.inputs, getattr(args, "force", False))
+    printer = thermo_cli.Printer(args) if args.command == "thermo" else None
     for path in args.inputs:
         try:
-            if args.command == "summary":
+            if printer is not None:
+                check_input(path)
+                try:
+                    thermo_cli.run(args, path, printer)
+                except (RuntimeError, ValueError) as error:
+                    raise Failure(path, _first_line(error)) from None
+            elif args.command == "summary":
                 summarise(args, path, done > 0)
             else:
                 convert(args, path, outputs)
@@ -229,6 +238,8 @@ def _run(args: argparse.Namespace) -> int:
             print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
             if args.command == "summary" and args.json:
                 print(json.dumps({"path": path, "error": failure.reason}), flush=True)
+            if printer is not None:
+                printer.failure(path, failure.reason)
     return 1 if failed else 0
 
 
