@@ -213,7 +213,8 @@ class Checkpoint:
                  shape: Literal["lorentzian", "gaussian"] = "lorentzian",
                  grid: Sequence[float] | FloatArray | None = None) -> tuple[FloatArray, FloatArray]:
         """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
-        intensity); each peak's area equals its stick intensity. Raises ValueError when the file holds none."""
+        intensity) of the real modes; each peak's area equals its stick intensity. The default grid runs from 0
+        to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
         from tesvarin.thermo import spectrum
 
         frequencies = self._stored_vibration("frequencies")
@@ -222,7 +223,8 @@ class Checkpoint:
             raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
         if frequencies is None or sticks is None:
             raise ValueError(f"{os.path.basename(self.path)} holds no {'IR intensities' if kind == 'ir' else 'Raman activities'}")
-        return spectrum(frequencies, sticks, fwhm, shape, grid)
+        real = frequencies > 0
+        return spectrum(frequencies[real], sticks[real], fwhm, shape, grid)
 
     def _masses(self, masses: Sequence[float] | Mapping[int, float] | None) -> list[float]:
         if masses is None:

@@ -26,7 +26,7 @@ from Tesvarin_ import ChkReader_
 from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import as_json, as_text
-from tesvarin import thermo_cli
+from tesvarin import plot_cli, thermo_cli
 
 __all__ = ["main"]
 
@@ -144,6 +144,31 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     print(out)
 
 
+def plot(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
+    import tesvarin
+
+    check_input(path)
+    if os.path.splitext(args.output)[1].lower() not in plot_cli.FORMATS:
+        raise Failure(args.output, f"the picture's name must end in {', '.join(plot_cli.FORMATS)}")
+    target = outputs.target(args.output)
+    try:
+        cp = tesvarin.load(path)
+    except (RuntimeError, ValueError, MemoryError) as error:
+        raise Failure(path, _first_line(error)) from None
+    window = tuple(args.range) if args.range else None
+    try:
+        write_replacing(target, lambda temporary: plot_cli.draw(cp, args.kind, temporary, args.fwhm, args.shape, window, args.output),
+                        replace=args.force)
+    except FileExistsError:
+        raise Failure(args.output, EXISTS) from None
+    except OSError as error:
+        raise Failure(args.output, _reason(error)) from None
+    except (RuntimeError, ValueError) as error:
+        raise Failure(path, _first_line(error)) from None
+    outputs.written[target] = path
+    print(args.output)
+
+
 @contextlib.contextmanager
 def _stdout_to_stderr() -> Iterator[None]:
     """The reader prints its warnings on standard output; keep them out of the JSON lines."""
@@ -213,6 +238,7 @@ def _parser() -> argparse.ArgumentParser:
                            "every entry formchk writes")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)
+    plot_cli.add_parser(commands, EXIT_STATUS)
     return parser
 
 
@@ -228,6 +254,8 @@ def _run(args: argparse.Namespace) -> int:
                     thermo_cli.run(args, path, printer)
                 except (RuntimeError, ValueError) as error:
                     raise Failure(path, _first_line(error)) from None
+            elif args.command == "plot":
+                plot(args, path, outputs)
             elif args.command == "summary":
                 summarise(args, path, done > 0)
             else:

@@ -81,7 +81,8 @@ def _masses(cp: Any, isotopes: list[tuple[str, float]]) -> list[float] | None:
             if not hits:
                 raise ValueError(f"--isotope {atom}: no atom of that element")
             substitutions.update(dict.fromkeys(hits, mass))
-    return cp._masses(substitutions)
+    masses: list[float] = cp._masses(substitutions)
+    return masses
 
 
 def _quasi_harmonic(args: argparse.Namespace) -> QuasiHarmonic | None:
@@ -186,11 +187,11 @@ def text(path: str, t: Thermochemistry, symbols: tuple[str, ...], numbers: Any) 
         label = name if not parts[-1].isdigit() else f"{' '.join(parts[:-1])} {int(parts[-1]):4d}"
         out.append(f" {label:<15s}{_fortran(q):>13s}{q.log10_q:18.6f}{q.ln_q:18.6f}")
     if t.quasi_harmonic is not None:
-        q = t.quasi_harmonic
-        out += [f" Quasi-harmonic: {q.options.describe()}",
-                f" Quasi-harmonic entropy (Cal/Mol-Kelvin)= {q.entropy_cal_mol_k:14.3f}",
-                f" Quasi-harmonic enthalpy=                  {q.enthalpy_hartree:22.6f}",
-                f" Quasi-harmonic free energy=               {q.gibbs_hartree:22.6f}"]
+        qh = t.quasi_harmonic
+        out += [f" Quasi-harmonic: {qh.options.describe()}",
+                f" Quasi-harmonic entropy (Cal/Mol-Kelvin)= {qh.entropy_cal_mol_k:14.3f}",
+                f" Quasi-harmonic enthalpy=                  {qh.enthalpy_hartree:22.6f}",
+                f" Quasi-harmonic free energy=               {qh.gibbs_hartree:22.6f}"]
     return "\n".join(out)
 
 
