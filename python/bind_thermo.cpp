@@ -6,6 +6,7 @@
 #include <pybind11/stl.h>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace py = pybind11;
 namespace {
 
 py::array_t<double> array(const std::vector<double>& v, std::vector<py::ssize_t> shape) {
+    py::ssize_t count = 1;
+    for (py::ssize_t d : shape) count *= d;
+    if (count != static_cast<py::ssize_t>(v.size())) throw std::length_error("array shape does not match its values");
     py::array_t<double> out(std::move(shape));
     std::copy(v.begin(), v.end(), out.mutable_data());
     return out;
