@@ -201,3 +201,19 @@ def test_command_line_records_and_temperature_rows(capsys):
     assert "Sum of electronic and thermal Free Energies=          -76.018009" in out
     assert main(["thermo", h2o, "--isotope", "9=2.0"]) == 1
     assert "there are 3 atoms" in capsys.readouterr().err
+
+
+@pytest.mark.parametrize("suffix, magic", [(".png", b"\x89PNG"), (".svg", b"<?xml"), (".pdf", b"%PDF")])
+def test_plot_writes_the_picture_or_says_what_is_missing(tmp_path, capsys, monkeypatch, suffix, magic):
+    pytest.importorskip("matplotlib", reason="matplotlib is in the test extras")
+    ts = str(SHARED / "realchk/g16-ts-freq/ts_guess.chk")
+    out = tmp_path / f"spectrum{suffix}"
+    assert main(["plot", "raman", ts, "-o", str(out), "--fwhm", "20"]) == 0
+    assert out.read_bytes().startswith(magic) and capsys.readouterr().out.strip() == str(out)
+    assert main(["plot", "ir", ts, "-o", str(out)]) == 1  # kept without --force
+    assert "exists; use --force" in capsys.readouterr().err
+    assert main(["plot", "ir", ts, "-o", str(tmp_path / "spectrum.jpg")]) == 1
+    assert "must end in .png, .svg, .pdf" in capsys.readouterr().err
+    monkeypatch.setitem(__import__("sys").modules, "matplotlib", None)
+    assert main(["plot", "ir", ts, "-o", str(out), "--force"]) == 1
+    assert 'pip install "tesvarin[plot]"' in capsys.readouterr().err and out.read_bytes().startswith(magic)
