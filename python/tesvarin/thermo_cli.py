@@ -158,6 +158,10 @@ def text(path: str, t: Thermochemistry, symbols: tuple[str, ...], numbers: Any) 
         out.append(f" {t.imaginary_count:4d} imaginary frequencies ignored.")
     out.append(f" Zero-point vibrational energy {t.zero_point_energy_j_mol:12.1f} (Joules/Mol)")
     out.append(f"                               {t.zero_point_energy_kcal_mol:12.5f} (Kcal/Mol)")
+    low = sum(1 for name in t.contributions if name.startswith("Vibration "))
+    if low:
+        out += [f" Warning -- explicit consideration of {low:3d} degrees of freedom as",
+                "           vibrations may cause significant error"]
     temps = [f"{v:9.2f}" for v in t.vibrational_temperatures_k]
     lines = [temps[k:k + 5] for k in range(0, len(temps), 5)] or [[]]
     for k, chunk in enumerate(lines):
