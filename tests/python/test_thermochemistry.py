@@ -71,31 +71,68 @@ def log_frequencies(log):
     return fields
 
 
-@pytest.mark.parametrize("log", [p for p in LOGS if "Harmonic frequencies" in p.read_text(errors="replace")],
-                         ids=lambda p: p.stem)
-def test_harmonic_analysis_reproduces_the_stored_and_printed_analysis(log):
-    cp = tesvarin.load(log.with_suffix(".chk"))
-    h = cp.harmonic_analysis()
-    printed = log_frequencies(log)
-    assert h["frequencies"] == pytest.approx(printed["Frequencies"], abs=5e-5)
-    assert h["reduced_masses"] == pytest.approx(printed["Red. masses"], abs=5e-5)
-    assert h["force_constants"] == pytest.approx(printed["Frc consts"], abs=5e-5)
+CHECKPOINTS = sorted(p for folder in ("realchk", "realchk2") for p in (SHARED / folder).glob("*/*.chk"))
+
+
+def frequency_files():
+    """Every real checkpoint with force constants; `stored` tells whether it keeps its harmonic analysis."""
     import Tesvarin_
+
+    found = []
+    for path in CHECKPOINTS:
+        try:
+            reader = Tesvarin_.ChkReader_(str(path))
+        except (RuntimeError, ValueError):
+            continue
+        if reader.params.mol.hessian.size:
+            found.append(pytest.param(path, id=path.stem))
+    return found
+
+
+@pytest.mark.parametrize("chk", frequency_files())
+def test_harmonic_analysis_reproduces_the_stored_and_printed_analysis(chk):
+    import Tesvarin_
+
+    cp = tesvarin.load(chk)
+    h = cp.harmonic_analysis()
     stored = Tesvarin_.vibration_blocks(cp.reader)
-    if stored is None:
-        return  # Gaussian 09 keeps no harmonic analysis in the checkpoint
-    if not printed["Frequencies"]:  # an atom
-        assert stored["frequencies"] is None and h["modes"].shape == (0, 1, 3)
+    log = chk.with_suffix(".log")
+    printed = log_frequencies(log) if log.is_file() else None
+    if printed and printed["Frequencies"]:
+        assert h["frequencies"] == pytest.approx(printed["Frequencies"], abs=5e-5)
+        assert h["reduced_masses"] == pytest.approx(printed["Red. masses"], abs=5e-5)
+        assert h["force_constants"] == pytest.approx(printed["Frc consts"], abs=5e-5)
+    if stored is None:  # Gaussian 09 keeps none; an IRC end point holds force constants only
+        assert h["modes"].shape == (3 * len(cp.symbols) - 6, len(cp.symbols), 3)
+        return
+    if stored["frequencies"] is None:  # an atom
+        assert len(cp.symbols) == 1 and h["modes"].shape == (0, 1, 3)
         return
     assert np.abs(h["frequencies"] - stored["frequencies"]).max() < 0.01
     overlaps = np.abs(np.einsum("kai,kai->k", h["modes"], stored["modes"]))
     assert overlaps == pytest.approx(1.0, abs=1e-5)  # the same modes up to sign
-    assert stored["ir_intensities"] == pytest.approx(printed["IR Inten"], abs=5e-5)
-    if printed["Raman Activ"]:
-        assert cp.raman_activities == pytest.approx(printed["Raman Activ"], abs=5e-5)
-        assert cp.depolarization_ratios == pytest.approx(printed["Depolar \\(P\\)"], abs=5e-5)
-    else:
-        assert cp.raman_activities is None
+    assert h["reduced_masses"] == pytest.approx(stored["reduced_masses"], rel=1e-6)
+    assert h["force_constants"] == pytest.approx(stored["force_constants"], rel=1e-6)
+    if printed:
+        assert stored["ir_intensities"] == pytest.approx(printed["IR Inten"], abs=5e-5)
+        if printed["Raman Activ"]:
+            assert cp.raman_activities == pytest.approx(printed["Raman Activ"], abs=5e-5)
+            assert cp.depolarization_ratios == pytest.approx(printed["Depolar \\(P\\)"], abs=5e-5)
+        else:
+            assert cp.raman_activities is None
+
+
+@pytest.mark.parametrize("name, sigma", [("c6h6_b3lyp_optfreq", 12), ("c6h3f3_mp2_optfreq", 6)])
+def test_symmetry_number_of_benzene_and_trifluorobenzene(name, sigma):
+    path = SHARED / "realchk2/g16b-ccpvdz-freq" / f"{name}.chk"
+    if not path.is_file():
+        pytest.skip(f"{path} is absent")
+    t = tesvarin.load(path).thermochemistry()
+    assert (t.symmetry_number, t.rotor) == (sigma, "oblate")
+    # sigma enters only as -R ln(sigma) in the rotational entropy
+    plain = tesvarin.load(path).thermochemistry(symmetry_number=1)
+    gap = plain.contributions["Rotational"].entropy_cal_mol_k - t.contributions["Rotational"].entropy_cal_mol_k
+    assert gap == pytest.approx(8.314462618 / 4.184 * math.log(sigma), rel=1e-5)
 
 
 DEUTERIUM = 2.01410178
