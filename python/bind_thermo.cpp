@@ -28,7 +28,9 @@ py::array_t<double> array(const std::vector<double>& v, std::vector<py::ssize_t>
 
 py::array_t<double> array(const std::vector<double>& v) { return array(v, {static_cast<py::ssize_t>(v.size())}); }
 
-py::object optional_array(const std::vector<double>& v) { return v.empty() ? py::object(py::none()) : py::object(array(v)); }
+py::object optional_array(const std::vector<double>& v) {
+    return v.empty() ? py::object(py::none()) : py::object(array(v));
+}
 
 py::array_t<double> modes_array(const std::vector<double>& modes, int64_t nmodes, int64_t natoms) {
     return array(modes, {static_cast<py::ssize_t>(nmodes), static_cast<py::ssize_t>(natoms), 3});
@@ -46,12 +48,18 @@ py::tuple lnq(const tesvarin::LnQ& q) { return py::make_tuple(q.bottom, q.zero_p
 
 const char* rotor_name(tesvarin::RotorKind k) {
     switch (k) {
-        case tesvarin::RotorKind::atom: return "atom";
-        case tesvarin::RotorKind::linear: return "linear";
-        case tesvarin::RotorKind::asymmetric: return "asymmetric";
-        case tesvarin::RotorKind::prolate: return "prolate";
-        case tesvarin::RotorKind::oblate: return "oblate";
-        case tesvarin::RotorKind::spherical: return "spherical";
+        case tesvarin::RotorKind::atom:
+            return "atom";
+        case tesvarin::RotorKind::linear:
+            return "linear";
+        case tesvarin::RotorKind::asymmetric:
+            return "asymmetric";
+        case tesvarin::RotorKind::prolate:
+            return "prolate";
+        case tesvarin::RotorKind::oblate:
+            return "oblate";
+        case tesvarin::RotorKind::spherical:
+            return "spherical";
     }
     return "asymmetric";
 }
@@ -140,8 +148,8 @@ void bind_thermo(py::module_& m) {
             o.pressure = pressure;
             o.scale = scale;
             o.symmetry_number = symmetry_number;
-            o.quasi_harmonic = {entropy_cutoff, enthalpy_cutoff, damping_exponent, average_inertia, raise_cutoff,
-                                concentration};
+            o.quasi_harmonic = {entropy_cutoff,  enthalpy_cutoff, damping_exponent,
+                                average_inertia, raise_cutoff,    concentration};
             tesvarin::Thermochemistry t;
             {
                 py::gil_scoped_release release;
@@ -174,7 +182,8 @@ void bind_thermo(py::module_& m) {
             d["raman_activities"] = optional_array(v->raman_activities);
             d["depolarization_plane"] = optional_array(v->depolarization_plane);
             d["depolarization_unpolarized"] = optional_array(v->depolarization_unpolarized);
-            d["modes"] = v->modes.empty() ? py::object(py::none()) : py::object(modes_array(v->modes, v->nmodes, v->natoms));
+            d["modes"] =
+                v->modes.empty() ? py::object(py::none()) : py::object(modes_array(v->modes, v->nmodes, v->natoms));
             return d;
         },
         py::arg("reader"),
@@ -182,12 +191,15 @@ void bind_thermo(py::module_& m) {
 
     m.def(
         "broaden",
-        [](const std::vector<double>& positions, const std::vector<double>& intensities, const std::vector<double>& grid,
-           double fwhm, const std::string& shape) {
+        [](const std::vector<double>& positions, const std::vector<double>& intensities,
+           const std::vector<double>& grid, double fwhm, const std::string& shape) {
             tesvarin::LineShape s;
-            if (shape == "lorentzian") s = tesvarin::LineShape::lorentzian;
-            else if (shape == "gaussian") s = tesvarin::LineShape::gaussian;
-            else throw py::value_error("shape must be \"lorentzian\" or \"gaussian\", got \"" + shape + "\"");
+            if (shape == "lorentzian")
+                s = tesvarin::LineShape::lorentzian;
+            else if (shape == "gaussian")
+                s = tesvarin::LineShape::gaussian;
+            else
+                throw py::value_error("shape must be \"lorentzian\" or \"gaussian\", got \"" + shape + "\"");
             std::vector<double> out;
             {
                 py::gil_scoped_release release;

@@ -11,7 +11,7 @@ namespace tesvarin {
 
 namespace {
 
-constexpr size_t total_energy_word = 42;  // general array: the energy of the job's highest level
+constexpr size_t total_energy_word = 42;    // general array: the energy of the job's highest level
 constexpr size_t operation_count_word = 1;  // symmetry section: operations of the group the program used
 
 std::vector<int64_t> atomic_numbers(const ChkParams::Mol& mol) {
@@ -30,7 +30,8 @@ std::vector<double> masses_or_own(const Tesvarin& chk, const std::vector<double>
     std::vector<double> used = masses.empty() ? checkpoint_masses(chk) : masses;
     if (used.empty()) TESVARIN_THROW("The checkpoint holds no atomic masses; give them");
     if (static_cast<int64_t>(used.size()) != natoms) {
-        TESVARIN_THROW("Expected " + std::to_string(natoms) + " masses, one per atom, found " + std::to_string(used.size()));
+        TESVARIN_THROW("Expected " + std::to_string(natoms) + " masses, one per atom, found " +
+                       std::to_string(used.size()));
     }
     return used;
 }
@@ -43,7 +44,9 @@ std::vector<double> checkpoint_masses(const Tesvarin& chk) {
     if (const AtomProperties* atoms = f.atoms.get(); atoms && atoms->real_weights.size() >= natoms && natoms > 0) {
         bool positive = true;
         for (size_t a = 0; a < natoms; ++a) positive = positive && atoms->real_weights[a] > 0;
-        if (positive) return std::vector<double>(atoms->real_weights.begin(), atoms->real_weights.begin() + static_cast<std::ptrdiff_t>(natoms));
+        if (positive)
+            return std::vector<double>(atoms->real_weights.begin(),
+                                       atoms->real_weights.begin() + static_cast<std::ptrdiff_t>(natoms));
     }
     if (const Vibrations* v = f.vibrations.get(); v && v->masses.size() == natoms) return v->masses;
     return {};
@@ -95,12 +98,14 @@ Thermochemistry checkpoint_thermochemistry(const Tesvarin& chk, const std::vecto
     } else if (p.mol.hessian.size() != 0) {
         in.frequencies = checkpoint_harmonic(chk, in.masses).frequencies;
     } else {
-        TESVARIN_THROW(masses.empty() ? "The checkpoint holds neither frequencies nor force constants (no frequency job)"
-                                      : "The checkpoint holds no force constants, which other masses need");
+        TESVARIN_THROW(masses.empty()
+                           ? "The checkpoint holds neither frequencies nor force constants (no frequency job)"
+                           : "The checkpoint holds no force constants, which other masses need");
     }
     ThermoOptions own = options;
     own.constants = checkpoint_constants(chk);
-    if (own.symmetry_number == 0 && in.masses.size() > 1) own.symmetry_number = checkpoint_symmetry_number(chk, in.masses);
+    if (own.symmetry_number == 0 && in.masses.size() > 1)
+        own.symmetry_number = checkpoint_symmetry_number(chk, in.masses);
     return thermochemistry(in, own);
 }
 

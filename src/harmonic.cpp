@@ -23,8 +23,7 @@ Eigen::MatrixXd external_motions(const std::vector<double>& coords, const std::v
     Eigen::MatrixXd d = Eigen::MatrixXd::Zero(3 * n, 6);
     for (Eigen::Index a = 0; a < n; ++a) {
         const double w = std::sqrt(masses[static_cast<size_t>(a)]);
-        const Eigen::Vector3d r =
-            Eigen::Vector3d(coords[3 * a], coords[3 * a + 1], coords[3 * a + 2]) - com;
+        const Eigen::Vector3d r = Eigen::Vector3d(coords[3 * a], coords[3 * a + 1], coords[3 * a + 2]) - com;
         for (int k = 0; k < 3; ++k) {
             d(3 * a + k, k) = w;
             const Eigen::Vector3d e = Eigen::Vector3d::Unit(k).cross(r) * w;
@@ -54,8 +53,8 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
     if (n == 0) TESVARIN_THROW("Harmonic analysis: no atoms");
     if (hessian.rows() != 3 * n || hessian.cols() != 3 * n) {
         TESVARIN_THROW("Harmonic analysis: expected a " + std::to_string(3 * n) + " x " + std::to_string(3 * n) +
-                       " Hessian for " + std::to_string(n) + " atoms, found " + std::to_string(hessian.rows()) +
-                       " x " + std::to_string(hessian.cols()));
+                       " Hessian for " + std::to_string(n) + " atoms, found " + std::to_string(hessian.rows()) + " x " +
+                       std::to_string(hessian.cols()));
     }
     if (static_cast<int64_t>(coords.size()) < 3 * n) {
         TESVARIN_THROW("Harmonic analysis: expected " + std::to_string(3 * n) + " coordinates, found " +
@@ -115,7 +114,8 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
         out.reduced_masses[k] = mu;
         out.force_constants[k] = std::abs(lambda) * mu * c.hartree_bohr2_to_mdyne_angstrom();
         const Eigen::VectorXd unit = x * std::sqrt(mu);
-        for (Eigen::Index i = 0; i < dim; ++i) out.modes[k * static_cast<size_t>(dim) + static_cast<size_t>(i)] = unit(i);
+        for (Eigen::Index i = 0; i < dim; ++i)
+            out.modes[k * static_cast<size_t>(dim) + static_cast<size_t>(i)] = unit(i);
     }
     return out;
 }

@@ -51,13 +51,20 @@ RotorKind classify(const Eigen::Vector3d& moments, bool linear) {
 
 void check_input(const ThermoInput& in, const ThermoOptions& o) {
     auto positive = [](double v) { return std::isfinite(v) && v > 0; };
-    if (!positive(o.temperature)) TESVARIN_THROW("Thermochemistry: the temperature must be positive, got " + std::to_string(o.temperature) + " K");
-    if (!positive(o.pressure)) TESVARIN_THROW("Thermochemistry: the pressure must be positive, got " + std::to_string(o.pressure) + " atm");
-    if (!positive(o.scale)) TESVARIN_THROW("Thermochemistry: the frequency scale factor must be positive, got " + std::to_string(o.scale));
-    if (o.symmetry_number < 0) TESVARIN_THROW("Thermochemistry: the symmetry number must be positive, got " + std::to_string(o.symmetry_number));
+    if (!positive(o.temperature))
+        TESVARIN_THROW("Thermochemistry: the temperature must be positive, got " + std::to_string(o.temperature) +
+                       " K");
+    if (!positive(o.pressure))
+        TESVARIN_THROW("Thermochemistry: the pressure must be positive, got " + std::to_string(o.pressure) + " atm");
+    if (!positive(o.scale))
+        TESVARIN_THROW("Thermochemistry: the frequency scale factor must be positive, got " + std::to_string(o.scale));
+    if (o.symmetry_number < 0)
+        TESVARIN_THROW("Thermochemistry: the symmetry number must be positive, got " +
+                       std::to_string(o.symmetry_number));
     const auto& q = o.quasi_harmonic;
     for (double v : {q.entropy_cutoff, q.enthalpy_cutoff, q.raise_cutoff, q.concentration}) {
-        if (!std::isfinite(v) || v < 0) TESVARIN_THROW("Thermochemistry: a quasi-harmonic cut-off or the concentration is negative or not finite");
+        if (!std::isfinite(v) || v < 0)
+            TESVARIN_THROW("Thermochemistry: a quasi-harmonic cut-off or the concentration is negative or not finite");
     }
     if (!positive(q.damping_exponent) || !positive(q.average_inertia)) {
         TESVARIN_THROW("Thermochemistry: the damping exponent and the average moment of inertia must be positive");
@@ -65,16 +72,19 @@ void check_input(const ThermoInput& in, const ThermoOptions& o) {
     const size_t n = in.masses.size();
     if (n == 0) TESVARIN_THROW("Thermochemistry: no atoms");
     if (in.atomic_numbers.size() != n || in.coords.size() < 3 * n) {
-        TESVARIN_THROW("Thermochemistry: " + std::to_string(n) + " masses but " + std::to_string(in.atomic_numbers.size()) +
-                       " atomic numbers and " + std::to_string(in.coords.size()) + " coordinates");
+        TESVARIN_THROW("Thermochemistry: " + std::to_string(n) + " masses but " +
+                       std::to_string(in.atomic_numbers.size()) + " atomic numbers and " +
+                       std::to_string(in.coords.size()) + " coordinates");
     }
     for (size_t a = 0; a < n; ++a) {
-        if (!positive(in.masses[a])) TESVARIN_THROW("Thermochemistry: the mass of atom " + std::to_string(a + 1) + " is not positive");
+        if (!positive(in.masses[a]))
+            TESVARIN_THROW("Thermochemistry: the mass of atom " + std::to_string(a + 1) + " is not positive");
     }
     for (double f : in.frequencies) {
         if (!std::isfinite(f)) TESVARIN_THROW("Thermochemistry: a frequency is not finite");
     }
-    if (in.multiplicity < 1) TESVARIN_THROW("Thermochemistry: the multiplicity must be at least 1, got " + std::to_string(in.multiplicity));
+    if (in.multiplicity < 1)
+        TESVARIN_THROW("Thermochemistry: the multiplicity must be at least 1, got " + std::to_string(in.multiplicity));
 }
 
 }  // namespace
@@ -97,7 +107,8 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     // Translation: a particle of the molecule's mass in the volume kT/P.
     const double mass_kg = th.molecular_mass * c.amu;
     const double thermal_length_term = 2.0 * PhysicalConstants::pi * mass_kg * kt / (c.planck * c.planck);
-    th.q_translational = 1.5 * std::log(thermal_length_term) + std::log(kt / (o.pressure * PhysicalConstants::atmosphere));
+    th.q_translational =
+        1.5 * std::log(thermal_length_term) + std::log(kt / (o.pressure * PhysicalConstants::atmosphere));
     th.translational = {1.5 * r * t, 1.5 * r, r * (th.q_translational + 2.5)};
 
     // Electronic: the ground state's spin degeneracy only.
@@ -118,9 +129,11 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
         const double to_si = c.amu * c.bohr * c.bohr;
         for (int k = linear ? 2 : 0; k < 3; ++k) {
             const double moment = inertia.moments(k) * to_si;
-            const double theta = c.planck * c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment * c.boltzmann);
+            const double theta =
+                c.planck * c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment * c.boltzmann);
             th.rotational_temperatures.push_back(theta);
-            th.rotational_constants.push_back(c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment) * 1e-9);
+            th.rotational_constants.push_back(c.planck /
+                                              (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment) * 1e-9);
         }
         const double sigma = static_cast<double>(th.symmetry_number);
         if (linear) {
@@ -128,7 +141,8 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
             th.rotational = {r * t, r, r * (th.q_rotational + 1.0)};
         } else {
             const auto& rt = th.rotational_temperatures;
-            th.q_rotational = std::log(std::sqrt(PhysicalConstants::pi) / sigma * std::pow(t, 1.5) / std::sqrt(rt[0] * rt[1] * rt[2]));
+            th.q_rotational = std::log(std::sqrt(PhysicalConstants::pi) / sigma * std::pow(t, 1.5) /
+                                       std::sqrt(rt[0] * rt[1] * rt[2]));
             th.rotational = {1.5 * r * t, 1.5 * r, r * (th.q_rotational + 1.5)};
         }
     } else {
@@ -170,10 +184,12 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
         }
         if (qh.entropy_cutoff > 0) {
             const double w = 1.0 / (1.0 + std::pow(qh.entropy_cutoff / nu, qh.damping_exponent));
-            const double mu = c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * nu * PhysicalConstants::light_speed_cm);
+            const double mu = c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * nu *
+                                          PhysicalConstants::light_speed_cm);
             const double mu_eff = mu * qh.average_inertia / (mu + qh.average_inertia);
             const double free_rotor =
-                r * (0.5 + 0.5 * std::log(8.0 * PhysicalConstants::pi * PhysicalConstants::pi * PhysicalConstants::pi * mu_eff * kt / (c.planck * c.planck)));
+                r * (0.5 + 0.5 * std::log(8.0 * PhysicalConstants::pi * PhysicalConstants::pi * PhysicalConstants::pi *
+                                          mu_eff * kt / (c.planck * c.planck)));
             entropy = w * entropy + (1.0 - w) * free_rotor;
         }
         qh_entropy += entropy;
@@ -190,7 +206,8 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     th.zero_point_energy = zpe_si * to_hartree;
     const double e_si = th.translational.energy + th.rotational.energy + th.vibrational.energy;
     const double cv_si = th.translational.cv + th.rotational.cv + th.vibrational.cv;
-    const double s_si = th.translational.entropy + th.electronic.entropy + th.rotational.entropy + th.vibrational.entropy;
+    const double s_si =
+        th.translational.entropy + th.electronic.entropy + th.rotational.entropy + th.vibrational.entropy;
     th.thermal_energy = e_si * to_hartree;
     th.thermal_enthalpy = (e_si + r * t) * to_hartree;
     th.thermal_gibbs = (e_si + r * t - t * s_si) * to_hartree;

@@ -53,9 +53,10 @@ std::vector<double> broaden(const std::vector<double>& positions, const std::vec
         TESVARIN_THROW("Spectrum: " + std::to_string(positions.size()) + " positions but " +
                        std::to_string(intensities.size()) + " intensities");
     }
-    if (!(fwhm > 0) || !std::isfinite(fwhm)) TESVARIN_THROW("Spectrum: the width must be positive, got " + std::to_string(fwhm));
+    if (!(fwhm > 0) || !std::isfinite(fwhm))
+        TESVARIN_THROW("Spectrum: the width must be positive, got " + std::to_string(fwhm));
     std::vector<double> out(grid.size(), 0.0);
-    const double gamma = 0.5 * fwhm;                                   // Lorentzian half width
+    const double gamma = 0.5 * fwhm;                                     // Lorentzian half width
     const double sigma = fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));  // Gaussian standard deviation
     const double gauss_norm = 1.0 / (sigma * std::sqrt(2.0 * PhysicalConstants::pi));
     for (size_t p = 0; p < positions.size(); ++p) {
@@ -63,8 +64,9 @@ std::vector<double> broaden(const std::vector<double>& positions, const std::vec
         if (weight == 0) continue;
         for (size_t i = 0; i < grid.size(); ++i) {
             const double d = grid[i] - x0;
-            out[i] += shape == LineShape::lorentzian ? weight * gamma / (PhysicalConstants::pi * (d * d + gamma * gamma))
-                                                     : weight * gauss_norm * std::exp(-0.5 * d * d / (sigma * sigma));
+            out[i] += shape == LineShape::lorentzian
+                          ? weight * gamma / (PhysicalConstants::pi * (d * d + gamma * gamma))
+                          : weight * gauss_norm * std::exp(-0.5 * d * d / (sigma * sigma));
         }
     }
     return out;

@@ -35,9 +35,9 @@ const PhysicalConstants& checkpoint_constants(const Tesvarin& chk);
 // geometry with these masses.
 int64_t checkpoint_symmetry_number(const Tesvarin& chk, const std::vector<double>& masses);
 
-// Thermochemistry of the checkpoint, with the constants of its program whatever `options` says. With the file's own masses the stored frequencies are used
-// (the force constants when none are stored); other masses need the force constants. Throws with
-// a message saying what is missing.
+// Thermochemistry of the checkpoint, with the constants of its program whatever `options` says. With the file's own
+// masses the stored frequencies are used (the force constants when none are stored); other masses need the force
+// constants. Throws with a message saying what is missing.
 Thermochemistry checkpoint_thermochemistry(const Tesvarin& chk, const std::vector<double>& masses,
                                            const ThermoOptions& options);
 

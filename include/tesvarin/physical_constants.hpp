@@ -28,9 +28,9 @@ struct PhysicalConstants {
     constexpr double hartree_bohr2_to_mdyne_angstrom() const { return hartree / (bohr * bohr) / 100.0; }
 };
 
-inline constexpr PhysicalConstants codata2006{6.62606896e-34, 1.3806504e-23, 6.02214179e23,
+inline constexpr PhysicalConstants codata2006{6.62606896e-34,  1.3806504e-23,     6.02214179e23,
                                               1.660538782e-27, 0.52917720859e-10, 4.35974394e-18};
-inline constexpr PhysicalConstants codata2010{6.62606957e-34, 1.3806488e-23, 6.02214129e23,
+inline constexpr PhysicalConstants codata2010{6.62606957e-34,  1.3806488e-23,     6.02214129e23,
                                               1.660538921e-27, 0.52917721092e-10, 4.35974434e-18};
 
 }  // namespace tesvarin

@@ -3,10 +3,9 @@
 // proper rotations that map the nuclei, with their masses, onto themselves).
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstdint>
 #include <vector>
-
-#include <Eigen/Dense>
 
 namespace tesvarin {
 

@@ -5,10 +5,9 @@
 // quasi-harmonic treatments of the low modes, off by default.
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstdint>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "tesvarin/physical_constants.hpp"
 
@@ -39,7 +38,7 @@ struct ThermoInput {
     std::vector<double> masses;       // amu
     std::vector<double> frequencies;  // cm^-1, unscaled, imaginary ones negative
     int64_t multiplicity = 1;
-    double electronic_energy = 0;     // Hartree
+    double electronic_energy = 0;  // Hartree
 };
 
 // One row of the E / CV / S table.
@@ -61,9 +60,9 @@ struct Thermochemistry {
     double temperature = 0;  // K
     double pressure = 0;     // atm
     double scale = 1;
-    PhysicalConstants constants = codata2010;  // those used
-    std::vector<double> masses;  // amu, those used
-    double molecular_mass = 0;  // amu
+    PhysicalConstants constants = codata2010;           // those used
+    std::vector<double> masses;                         // amu, those used
+    double molecular_mass = 0;                          // amu
     Eigen::Vector3d moments = Eigen::Vector3d::Zero();  // amu Bohr^2, ascending
     Eigen::Matrix3d axes = Eigen::Matrix3d::Identity();
     RotorKind rotor = RotorKind::atom;
@@ -71,26 +70,26 @@ struct Thermochemistry {
     std::vector<double> rotational_temperatures;  // K: one for a linear molecule, three otherwise, none for an atom
     std::vector<double> rotational_constants;     // GHz, likewise
     int64_t imaginary_count = 0;
-    std::vector<double> frequencies;              // cm^-1, the real modes, scaled
-    std::vector<double> vibrational_temperatures; // K
-    double zero_point_energy = 0;                 // Hartree
-    double electronic_energy = 0;                 // Hartree
-    double thermal_energy = 0;                    // Hartree, correction including the ZPE
+    std::vector<double> frequencies;               // cm^-1, the real modes, scaled
+    std::vector<double> vibrational_temperatures;  // K
+    double zero_point_energy = 0;                  // Hartree
+    double electronic_energy = 0;                  // Hartree
+    double thermal_energy = 0;                     // Hartree, correction including the ZPE
     double thermal_enthalpy = 0;
     double thermal_gibbs = 0;
     Contribution total, electronic, translational, rotational, vibrational;
-    std::vector<int64_t> low_modes;               // indices into `frequencies` of the modes below 900 K
+    std::vector<int64_t> low_modes;  // indices into `frequencies` of the modes below 900 K
     std::vector<Contribution> low_mode_contributions;
     LnQ q_total, q_vibrational;
     double q_electronic = 0, q_translational = 0, q_rotational = 0;  // ln Q
     std::vector<LnQ> q_low_modes;
     // The quasi-harmonic results (equal to the harmonic ones where an option is off).
-    double qh_vibrational_entropy = 0;  // cal/(mol K)
-    double qh_vibrational_energy = 0;   // kcal/mol, including the ZPE
+    double qh_vibrational_entropy = 0;    // cal/(mol K)
+    double qh_vibrational_energy = 0;     // kcal/mol, including the ZPE
     double qh_translational_entropy = 0;  // cal/(mol K): at the chosen concentration
-    double qh_entropy = 0;              // cal/(mol K), total
-    double qh_enthalpy = 0;             // Hartree, correction
-    double qh_gibbs = 0;                // Hartree, correction
+    double qh_entropy = 0;                // cal/(mol K), total
+    double qh_enthalpy = 0;               // Hartree, correction
+    double qh_gibbs = 0;                  // Hartree, correction
 };
 
 // Throws on a temperature or pressure that is not positive and finite, sizes that disagree,

@@ -35,7 +35,8 @@ def isotope(text: str) -> tuple[str, float]:
     try:
         value = float(mass)
     except ValueError:
-        raise argparse.ArgumentTypeError(f"expected ATOM=MASS (atom number from 1 or element symbol, mass in amu): {text!r}") from None
+        raise argparse.ArgumentTypeError(
+            f"expected ATOM=MASS (atom number from 1 or element symbol, mass in amu): {text!r}") from None
     if not atom or not value > 0:
         raise argparse.ArgumentTypeError(f"expected ATOM=MASS with a positive mass: {text!r}")
     return atom, value
@@ -56,10 +57,14 @@ def add_parser(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", 
     p.add_argument("--isotope", type=isotope, action="append", default=[], metavar="ATOM=MASS",
                    help="mass in amu for atom ATOM (number from 1) or every atom of element ATOM; repeatable")
     p.add_argument("--symmetry-number", type=int, metavar="N", help="rotational symmetry number (default: detected)")
-    p.add_argument("--qrrho", type=float, metavar="CUTOFF", help="Grimme's quasi-RRHO entropy with this cut-off (cm-1, usually 100)")
-    p.add_argument("--qh", type=float, metavar="CUTOFF", help="Head-Gordon's quasi-harmonic enthalpy with this cut-off (cm-1)")
-    p.add_argument("--truhlar", type=float, metavar="CUTOFF", help="raise frequencies below CUTOFF (cm-1) to it for the entropy")
-    p.add_argument("--conc", type=float, metavar="MOL_L", help="translational entropy at this concentration (1 for 1 M)")
+    p.add_argument("--qrrho", type=float, metavar="CUTOFF",
+                   help="Grimme's quasi-RRHO entropy with this cut-off (cm-1, usually 100)")
+    p.add_argument("--qh", type=float, metavar="CUTOFF",
+                   help="Head-Gordon's quasi-harmonic enthalpy with this cut-off (cm-1, usually 100)")
+    p.add_argument("--truhlar", type=float, metavar="CUTOFF",
+                   help="raise frequencies below CUTOFF (cm-1) to it for the entropy")
+    p.add_argument("--conc", type=float, metavar="MOL_L",
+                   help="translational entropy at this concentration (1 for 1 M)")
     form = p.add_mutually_exclusive_group()
     form.add_argument("--json", action="store_true", help="one JSON object per line, file and temperature")
     form.add_argument("--csv", action="store_true", help="CSV with a header line, one row per file and temperature")

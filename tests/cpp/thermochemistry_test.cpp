@@ -1,6 +1,8 @@
 // Rigid rotor, harmonic analysis, thermochemistry and line shapes on molecules whose
 // answers are known without the code: symmetry numbers of textbook point groups, the
 // invariances a harmonic analysis must respect, Sackur-Tetrode for argon.
+#include "tesvarin/thermochemistry.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 
 #include "tesvarin/harmonic.hpp"
 #include "tesvarin/rigid_rotor.hpp"
-#include "tesvarin/thermochemistry.hpp"
 #include "tesvarin/vibration_blocks.hpp"
 
 using namespace tesvarin;
@@ -35,7 +36,8 @@ std::vector<Molecule> molecules() {
     std::vector<Molecule> all;
     Molecule ch4{"methane", {}, {}, {}, 12};
     add(ch4, 6, 12.0, 0, 0, 0);
-    for (auto [x, y, w] : {std::array<double, 3>{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}}) add(ch4, 1, 1.008, x, y, w);
+    for (auto [x, y, w] : {std::array<double, 3>{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}})
+        add(ch4, 1, 1.008, x, y, w);
     all.push_back(ch4);
     Molecule nh3{"ammonia", {}, {}, {}, 3};
     add(nh3, 7, 14.0, 0, 0, 0.7);
@@ -93,7 +95,8 @@ Eigen::MatrixXd spring_hessian(const std::vector<double>& xyz) {
     Eigen::MatrixXd h = Eigen::MatrixXd::Zero(3 * n, 3 * n);
     for (Eigen::Index a = 0; a < n; ++a)
         for (Eigen::Index b = 0; b < a; ++b) {
-            Eigen::Vector3d d(xyz[3 * a] - xyz[3 * b], xyz[3 * a + 1] - xyz[3 * b + 1], xyz[3 * a + 2] - xyz[3 * b + 2]);
+            Eigen::Vector3d d(xyz[3 * a] - xyz[3 * b], xyz[3 * a + 1] - xyz[3 * b + 1],
+                              xyz[3 * a + 2] - xyz[3 * b + 2]);
             const Eigen::Matrix3d block = 0.5 / d.squaredNorm() * (d.normalized() * d.normalized().transpose());
             h.block<3, 3>(3 * a, 3 * a) += block;
             h.block<3, 3>(3 * b, 3 * b) += block;
@@ -109,8 +112,7 @@ TEST(RigidRotor, SymmetryNumbersOfTextbookPointGroups) {
     for (const Molecule& m : molecules()) {
         EXPECT_EQ(rotational_symmetry_number(m.xyz, m.z, m.masses), m.sigma) << m.name;
         // Turned and moved, the molecule keeps its symmetry number.
-        const Eigen::Matrix3d turn =
-            (Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, 2, 3).normalized())).toRotationMatrix();
+        const Eigen::Matrix3d turn = (Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, 2, 3).normalized())).toRotationMatrix();
         std::vector<double> moved(m.xyz.size());
         for (size_t a = 0; a < m.masses.size(); ++a) {
             const Eigen::Vector3d r = turn * Eigen::Vector3d(m.xyz[3 * a], m.xyz[3 * a + 1], m.xyz[3 * a + 2]);
@@ -142,7 +144,8 @@ TEST(Harmonic, ModesCarryNoMomentumAndAreOrthogonalInTheMassMetric) {
             EXPECT_LT(angular.norm(), 1e-9) << m.name << " mode " << k;
             for (int64_t l = 0; l < k; ++l) {
                 double dot = 0;
-                for (int64_t i = 0; i < 3 * n; ++i) dot += m.masses[i / 3] * h.modes[k * 3 * n + i] * h.modes[l * 3 * n + i];
+                for (int64_t i = 0; i < 3 * n; ++i)
+                    dot += m.masses[i / 3] * h.modes[k * 3 * n + i] * h.modes[l * 3 * n + i];
                 EXPECT_NEAR(dot, 0.0, 1e-9) << m.name << " modes " << k << ", " << l;
             }
         }
@@ -176,7 +179,8 @@ TEST(Thermochemistry, ArgonFollowsSackurTetrode) {
 }
 
 TEST(Thermochemistry, RefusesWhatIsNotPhysical) {
-    const ThermoInput water{{8, 1, 1}, {0, 0, 0.22, 1.43, 0, -0.88, -1.43, 0, -0.88}, {16, 1, 1}, {1600, 3600, 3700}, 1, 0};
+    const ThermoInput water{{8, 1, 1}, {0, 0, 0.22, 1.43, 0, -0.88, -1.43, 0, -0.88}, {16, 1, 1}, {1600, 3600, 3700}, 1,
+                            0};
     auto message = [&](ThermoOptions o, ThermoInput in) {
         try {
             thermochemistry(in, o);
