@@ -22,6 +22,8 @@
 #include "views.hpp"
 
 namespace py = pybind11;
+
+void bind_thermo(py::module_& m);  // bind_thermo.cpp
 using Mol = ChkParams::Mol;
 using tesvarin_py::view;
 using tesvarin_py::view_1d;
@@ -465,4 +467,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
     bind_further(m, reader);
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
+    bind_thermo(m);
 }

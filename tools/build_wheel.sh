@@ -6,12 +6,12 @@
 #   bash tools/build_wheel.sh            # the wheel lands in wheelhouse/
 #
 # The policy is the oldest glibc this build can target with the toolchain here (GCC 12 on
-# glibc 2.36): the extension binds pthread_once and pthread_create at their glibc 2.34 versions
-# (libstdc++'s threads and call_once, compiled into it), fstat at 2.33 and
-# __libc_single_threaded at 2.32, so auditwheel can go no lower than manylinux_2_34. Linking
-# libstdc++ statically makes it worse, not better: that copy of libstdc++ needs glibc 2.36
-# (arc4random) and 2.35 (_dl_find_object), so auditwheel then offers manylinux_2_36 only. An
-# older policy needs an older glibc to build against (a manylinux build image).
+# glibc 2.36): the extension binds pthread_once at its glibc 2.34 version (libstdc++'s
+# call_once, compiled into it), fstat at 2.33 and __libc_single_threaded at 2.32, so auditwheel
+# can go no lower than manylinux_2_34. Linking libstdc++ statically makes it worse, not better:
+# that copy of libstdc++ needs glibc 2.36 (arc4random) and 2.35 (_dl_find_object), so auditwheel
+# then offers manylinux_2_36 only. An older policy needs an older glibc to build against (a
+# manylinux build image).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 policy=${TESVARIN_WHEEL_POLICY:-manylinux_2_34_x86_64}

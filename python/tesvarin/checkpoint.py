@@ -4,13 +4,14 @@ from __future__ import annotations
 
 import os
 import re
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import dataclass
 from types import MappingProxyType
-from typing import TYPE_CHECKING, Any, Union
+from typing import TYPE_CHECKING, Any, Literal, Union
 
 import numpy as np
 
+import Tesvarin_
 from Tesvarin_ import ChkReader_, Mol
 from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
@@ -18,6 +19,8 @@ from tesvarin.summary import formula
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
+
+    from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -185,6 +188,78 @@ class Checkpoint:
         """Atomic positions, Angstrom (the factor 0.529177249 of the module), float64 (natoms, 3)."""
         angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
         return angstrom
+
+    def _stored_vibration(self, name: str) -> FloatArray | None:
+        blocks = Tesvarin_.vibration_blocks(self.reader)
+        value = None if blocks is None else blocks[name]
+        return None if value is None else frozen(value, np.float64)
+
+    @property
+    def raman_activities(self) -> FloatArray | None:
+        """Raman scattering activity of each mode, Angstrom^4/amu, float64 (nmodes,); None unless computed."""
+        return self._stored_vibration("raman_activities")
+
+    @property
+    def depolarization_ratios(self) -> FloatArray | None:
+        """Raman depolarisation ratio of each mode for plane-polarised incident light, (nmodes,); None unless computed."""
+        return self._stored_vibration("depolarization_plane")
+
+    @property
+    def depolarization_ratios_unpolarized(self) -> FloatArray | None:
+        """Raman depolarisation ratio of each mode for unpolarised incident light, (nmodes,); None unless computed."""
+        return self._stored_vibration("depolarization_unpolarized")
+
+    def harmonic_analysis(self, masses: Sequence[float] | Mapping[int, float] | None = None) -> dict[str, Any]:
+        """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A) and modes
+        (nmodes, natoms, 3) from the stored force constants, with the file's masses or `masses` (amu): one per
+        atom, or {atom index from 0: mass} replacing some of the file's."""
+        return {key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
+                for key, value in Tesvarin_.harmonic_analysis(self.reader, self._masses(masses)).items()}
+
+    def thermochemistry(self, temperature: float = 298.15, pressure: float = 1.0, scale: float = 1.0,
+                        masses: Sequence[float] | Mapping[int, float] | None = None,
+                        symmetry_number: int | None = None,
+                        quasi_harmonic: QuasiHarmonic | None = None) -> Thermochemistry:
+        """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), with every
+        frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
+        need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
+        corrections (`tesvarin.thermo.QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
+        from tesvarin.thermo import thermochemistry
+
+        return thermochemistry(self.reader, temperature, pressure, scale, self._masses(masses) or None,
+                               symmetry_number, quasi_harmonic)
+
+    def spectrum(self, kind: Literal["ir", "raman"] = "ir", fwhm: float = 10.0,
+                 shape: Literal["lorentzian", "gaussian"] = "lorentzian",
+                 grid: Sequence[float] | FloatArray | None = None) -> tuple[FloatArray, FloatArray]:
+        """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
+        intensity) of the real modes; each peak's area equals its stick intensity. The default grid runs from 0
+        to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
+        from tesvarin.thermo import spectrum
+
+        frequencies = self._stored_vibration("frequencies")
+        sticks = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
+        if kind not in ("ir", "raman"):
+            raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
+        if frequencies is None or sticks is None:
+            raise ValueError(f"{os.path.basename(self.path)} holds no {'IR intensities' if kind == 'ir' else 'Raman activities'}")
+        real = frequencies > 0
+        return spectrum(frequencies[real], sticks[real], fwhm, shape, grid)
+
+    def _masses(self, masses: Sequence[float] | Mapping[int, float] | None) -> list[float]:
+        if masses is None:
+            return []
+        if isinstance(masses, Mapping):
+            blocks = Tesvarin_.vibration_blocks(self.reader)
+            own = list(self.masses) if self.masses is not None else list(blocks["masses"]) if blocks else []
+            if len(own) != len(self.symbols):
+                raise ValueError(f"{os.path.basename(self.path)} holds no atomic masses to substitute in")
+            for atom, mass in masses.items():
+                if not 0 <= atom < len(own):
+                    raise ValueError(f"atom {atom} is not one of the {len(own)} atoms (they count from 0)")
+                own[atom] = float(mass)
+            return own
+        return [float(m) for m in masses]
 
     def to_iodata(self) -> IOData:
         """An `iodata.IOData` with what IOData's fchk loader would give for formchk's file of this checkpoint.

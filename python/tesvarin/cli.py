@@ -22,7 +22,7 @@ from typing import Any
 
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
-from tesvarin import export_cli
+from tesvarin import export_cli, plot_cli, thermo_cli
 from tesvarin._errors import os_reason, reason
 from tesvarin._targets import STDOUT, Failure, Outputs, Skipped, is_folder, stdout_to_stderr
 from tesvarin.chk_length import length_problem
@@ -98,6 +98,33 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         print(out)
 
 
+def _said(error: BaseException, path: str) -> str:
+    """What went wrong with `path`, said once (the texts of tesvarin.load start with the path)."""
+    return reason(error, path).removeprefix(f"{path}: ")
+
+
+def plot(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
+    import tesvarin
+
+    check_input(path)
+    if os.path.splitext(args.output)[1].lower() not in plot_cli.FORMATS:
+        raise Failure(args.output, f"the picture's name must end in {', '.join(plot_cli.FORMATS)}")
+    outputs.target(args.output)  # refused, or kept, before the parse
+    try:
+        cp = tesvarin.load(path)
+    except (RuntimeError, ValueError, MemoryError) as error:
+        raise Failure(path, _said(error, path)) from None
+    window = tuple(args.range) if args.range else None
+    try:
+        outputs.write(path, args.output, lambda temporary: plot_cli.draw(cp, args.kind, temporary, args.fwhm,
+                                                                         args.shape, window, args.output))
+    except OSError as error:
+        raise Failure(args.output, os_reason(error)) from None
+    except (RuntimeError, ValueError) as error:
+        raise Failure(path, _said(error, path)) from None
+    print(args.output)
+
+
 def summarise(args: argparse.Namespace, path: str, separate: bool) -> None:
     """Prints one checkpoint's summary; text summaries after the first are set apart by an empty line."""
     check_input(path)
@@ -143,7 +170,7 @@ def _parser() -> argparse.ArgumentParser:
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,export}")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,thermo,plot,export}")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
@@ -164,6 +191,8 @@ def _parser() -> argparse.ArgumentParser:
                       help="refuse a checkpoint with a damaged further section instead of leaving out its "
                            "entries with a warning")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)
+    plot_cli.add_parser(commands, EXIT_STATUS)
     export_cli.add_parser(commands, EXIT_STATUS)
     parser.set_defaults(subparsers=commands.choices)
     return parser
@@ -172,9 +201,18 @@ def _parser() -> argparse.ArgumentParser:
 def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
     """Runs the command on every input; True when all succeeded (or were kept by --no-clobber)."""
     failed, done = False, 0
+    printer = thermo_cli.Printer(args) if args.command == "thermo" else None
     for path in args.inputs:
         try:
-            if args.command == "summary":
+            if printer is not None:
+                check_input(path)
+                try:
+                    thermo_cli.run(args, path, printer)
+                except (RuntimeError, ValueError) as error:
+                    raise Failure(path, _said(error, path)) from None
+            elif args.command == "plot":
+                plot(args, path, outputs)
+            elif args.command == "summary":
                 summarise(args, path, done > 0)
             else:
                 convert(args, path, outputs)
@@ -186,6 +224,8 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
             print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
             if args.command == "summary" and args.json:
                 print(json.dumps({"path": path, "error": failure.reason}), flush=True)
+            if printer is not None:
+                printer.failure(path, failure.reason)
     return not failed
 
 

@@ -181,16 +181,10 @@ def _sha256(path: str) -> str:
 
 
 def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
-    """The thermochemistry columns at 298.15 K and 1 atm, null without frequencies.
-
-    Hook: filled through `Checkpoint.thermochemistry` where this build of the package has it.
-    """
-    method = getattr(cp, "thermochemistry", None)
-    if method is None or cp.frequencies is None:
-        return dict.fromkeys(THERMOCHEMISTRY)
+    """ZPE, H and G at 298.15 K and 1 atm, as the program prints them; null for a job without frequencies."""
     try:
-        t = method(298.15, 1.0)
-    except ValueError:
+        t = cp.thermochemistry(298.15, 1.0)
+    except (ValueError, RuntimeError):  # no real modes, or masses the analysis refuses: the row stays
         return dict.fromkeys(THERMOCHEMISTRY)
     e = t.electronic_energy_hartree
     return {"zero_point_energy": t.zero_point_energy_hartree, "enthalpy": e + t.thermal_enthalpy_correction_hartree,
@@ -199,7 +193,7 @@ def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
 
 def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
     """One file's row: every column in `columns`, null where the file holds nothing; a failure is its `error`."""
-    row: dict[str, Any] = {"path": os.path.abspath(path), "error": None}
+    row: dict[str, Any] = {**dict.fromkeys(c.name for c in columns), "path": os.path.abspath(path)}
     names = {c.name for c in columns}
     try:
         info = os.stat(path)
@@ -211,11 +205,14 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
         for column in columns:
             if column.get is not None:
                 row[column.name] = column.get(cp)
-        if names & set(THERMOCHEMISTRY):
-            row.update(_thermochemistry(cp))
+        if names & set(THERMOCHEMISTRY) and (cp.frequencies is not None or cp.reader.further.has_force_constants):
+            # Without stored frequencies the analysis runs on the force constants: read them for this file.
+            full = cp if cp.frequencies is not None or "hessian" in cp.sections else \
+                load(path, sections=cp.sections | {"hessian"})
+            row.update(_thermochemistry(full))
     except (RuntimeError, OSError, ValueError, MemoryError) as error:
         kept = {"path", "size", "mtime_ns"}
-        row = {key: value for key, value in row.items() if key in kept}
+        row = {key: value if key in kept else None for key, value in row.items()}
         row["error"] = failure_reason(error, path)
     return row
 

@@ -3,6 +3,7 @@
 import json
 import os
 import pickle
+import re
 import signal
 import subprocess
 import sys
@@ -16,7 +17,7 @@ import pytest
 import tesvarin
 from chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
 from tesvarin.checkpoint import SECTIONS
-from test_realchk import CHKS, expected_error
+from test_realchk import CHKS, REAL, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
 NON_CHECKPOINTS = ("cut.chk", "notes.chk", "empty.chk")
@@ -83,6 +84,17 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
         assert by_name["damaged_section.chk"]["mulliken_charges"] is None
         tesvarin.load(folder / "damaged_section.chk")
     warnings.simplefilter("ignore", tesvarin.ChkWarning)  # the real files' damaged sections: their rows' `warnings`
+    printed = 0
+    for log in sorted(REAL.glob("*/*.log")):  # the program's own thermochemistry
+        row = by_path.get(str(log.with_suffix(".chk")))
+        found = re.findall(r"(Zero-point correction|thermal Enthalpies|thermal Free Energies)=\s+(-?[\d.]+)",
+                           log.read_text(errors="replace"))
+        if row is None or row["error"] is not None or len(found) != 3:
+            continue
+        got = (row["zero_point_energy"], row["enthalpy"], row["gibbs_free_energy"])
+        np.testing.assert_allclose(got, [float(v) for _, v in found], atol=1.5e-6, err_msg=str(log))
+        printed += 1
+    assert printed >= 5 or not CHKS
     for row in rows:
         if row["error"] is None:
             cp = tesvarin.load(row["path"])

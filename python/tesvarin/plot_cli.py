@@ -1,0 +1,70 @@
+"""``tesvarin plot ir|raman FILE.chk -o spectrum.png``: the broadened spectrum with its sticks.
+
+Needs matplotlib: ``pip install "tesvarin[plot]"``.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+from typing import Any
+
+__all__ = ["add_parser", "draw"]
+
+UNITS = {"ir": ("IR intensity (km/mol)", "Molar absorption (km/mol per cm$^{-1}$)", "IR spectrum"),
+         "raman": ("Raman activity (Å$^4$/amu)", "Raman activity (Å$^4$/amu per cm$^{-1}$)", "Raman spectrum")}
+FORMATS = (".png", ".svg", ".pdf")
+
+
+def add_parser(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", epilog: str) -> None:
+    p = commands.add_parser(
+        "plot", help="draw the IR or Raman spectrum of a checkpoint", epilog=epilog,
+        description="Draw the broadened IR or Raman spectrum stored in a checkpoint, with its sticks, into a PNG, "
+                    "SVG or PDF file (needs matplotlib: pip install \"tesvarin[plot]\"). An existing file is kept "
+                    "unless --force is given; an input or any checkpoint is never replaced.")
+    p.add_argument("kind", choices=("ir", "raman"), help="which spectrum")
+    p.add_argument("inputs", nargs=1, metavar="FILE.chk", help="the checkpoint")
+    p.add_argument("-o", "--output", required=True, metavar="PATH", help="the picture: .png, .svg or .pdf")
+    p.add_argument("-f", "--force", action="store_true", help="replace an existing output")
+    p.add_argument("--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)")
+    p.add_argument("--shape", choices=("lorentzian", "gaussian"), default="lorentzian", help="line shape")
+    p.add_argument("--range", type=float, nargs=2, metavar=("FROM", "TO"), help="wavenumbers shown, cm-1")
+
+
+def draw(cp: Any, kind: str, path: str, fwhm: float = 10.0, shape: str = "lorentzian",
+         window: tuple[float, float] | None = None, name: str | None = None) -> None:
+    """Writes the spectrum of `cp` to `path` in the format that the suffix of `name` (default: `path`) says."""
+    suffix = os.path.splitext(name or path)[1].lower()
+    if suffix not in FORMATS:
+        raise ValueError(f"the picture's name must end in {', '.join(FORMATS)}")
+    try:
+        import matplotlib
+    except ImportError:
+        raise RuntimeError('plotting needs matplotlib: pip install "tesvarin[plot]"') from None
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    import numpy as np
+
+    x, y = cp.spectrum(kind, fwhm=fwhm, shape=shape)
+    frequencies = cp.frequencies
+    sticks = cp.ir_intensities if kind == "ir" else cp.raman_activities
+    real = frequencies > 0
+    stick_label, curve_label, title = UNITS[kind]
+    fig, curve_axis = plt.subplots(figsize=(8, 4.5), layout="constrained")
+    stick_axis = curve_axis.twinx()
+    # The sticks (right axis) are drawn over the broadened curve (left axis).
+    stick_axis.vlines(frequencies[real], 0, sticks[real], color="C3", linewidth=1.0, alpha=0.8, label="sticks")
+    curve_axis.plot(x, y, color="C0", linewidth=1.4, label=f"{shape}, FWHM {fwhm:g} cm$^{{-1}}$")
+    low, high = window if window is not None else (0.0, float(np.max(frequencies[real], initial=0.0)) + 10 * fwhm)
+    curve_axis.set_xlim(high, low)  # wavenumbers decrease to the right, as spectra are drawn
+    curve_axis.set_ylim(0, float(y.max(initial=0.0)) * 1.08 or 1.0)
+    stick_axis.set_ylim(0, float(sticks[real].max(initial=0.0)) * 1.08 or 1.0)
+    curve_axis.set_xlabel("Wavenumber (cm$^{-1}$)")
+    curve_axis.set_ylabel(curve_label, color="C0")
+    stick_axis.set_ylabel(stick_label, color="C3")
+    curve_axis.set_title(f"{title}: {os.path.basename(cp.path)} ({cp.method}/{cp.basis_name})")
+    lines = curve_axis.get_legend_handles_labels()
+    more = stick_axis.get_legend_handles_labels()
+    stick_axis.legend(lines[0] + more[0], lines[1] + more[1], loc="upper left")
+    fig.savefig(path, format=suffix[1:])
+    plt.close(fig)

@@ -1,0 +1,67 @@
+"""Reads the numbers of a Gaussian .log file's "Thermochemistry" section, each with its printed decimals."""
+
+import re
+
+NUMBER = r"-?\d+\.\d+"
+
+
+def _decimals(text):
+    return len(text.split(".")[1]) if "." in text else 0
+
+
+def _fortran_q(text):
+    """0.263789D-02 or 0.297632-109 (a three-digit exponent drops the D): mantissa digits and value."""
+    match = re.fullmatch(r"(-?\d\.\d+)D?([-+]\d+)", text)
+    return float(match[1]) * 10.0 ** int(match[2]), len(match[1].split(".")[1])
+
+
+def thermochemistry_section(path):
+    """{name: (value, decimals)} for every number of the last section; Q rows give (value, significant digits)."""
+    lines = open(path, errors="replace").read().splitlines()
+    start = max(i for i, line in enumerate(lines) if "- Thermochemistry -" in line)
+    found = {}
+    i = start + 1
+    while i < len(lines) and "Axes restored" not in lines[i] and "Normal termination" not in lines[i]:
+        line = lines[i]
+        if m := re.match(r"\s*Molecular mass:\s+(\S+)", line):
+            found["molecular mass"] = (float(m[1]), _decimals(m[1]))
+        elif line.strip().startswith("Eigenvalues -- "):
+            text = line.split("--", 1)[1][2:]  # three F10.5 fields, which may touch
+            fields = [text[k:k + 10] for k in range(0, len(text), 10) if text[k:k + 10].strip()]
+            for k, field in enumerate(fields):
+                found[f"moment {k}"] = (float(field), _decimals(field.strip()))
+        elif m := re.match(r"\s*Rotational symmetry number\s+(\d+)", line):
+            found["symmetry number"] = (int(m[1]), 0)
+        elif m := re.match(r"\s*Rotational temperatures? \(Kelvin\)\s+(.*)", line):
+            for k, field in enumerate(m[1].split()):
+                found[f"rotational temperature {k}"] = (float(field), _decimals(field))
+        elif m := re.match(r"\s*Rotational constants? \(GHZ\):\s+(.*)", line):
+            for k, field in enumerate(m[1].split()):
+                found[f"rotational constant {k}"] = (float(field), _decimals(field))
+        elif m := re.match(r"\s*Zero-point vibrational energy\s+(\S+)", line):
+            found["ZPE J/mol"] = (float(m[1]), _decimals(m[1]))
+            kcal = lines[i + 1].split()[0]
+            found["ZPE kcal/mol"] = (float(kcal), _decimals(kcal))
+        elif line.strip().startswith("Vibrational temperatures:"):
+            values = line.split(":", 1)[1].split()
+            while lines[i + 1].strip() and not lines[i + 1].strip().startswith("Zero-point correction"):
+                i += 1
+                values += [v for v in lines[i].replace("(Kelvin)", "").split()]
+            for k, field in enumerate(values):
+                found[f"vibrational temperature {k}"] = (float(field), _decimals(field))
+        elif m := re.match(r"\s*(Zero-point correction|Thermal correction to [A-Za-z ]+|Sum of electronic and [A-Za-z\- ]+)="
+                           r"\s+(" + NUMBER + ")", line):
+            found[m[1].strip()] = (float(m[2]), _decimals(m[2]))
+        elif m := re.match(r"\s*(Total|Electronic|Translational|Rotational|Vibrational|Vibration\s+\d+)\s+(" + NUMBER + r")\s+("
+                           + NUMBER + r")\s+(" + NUMBER + r")\s*$", line):
+            name = re.sub(r"\s+", " ", m[1])
+            for column, text in zip(("E", "CV", "S"), m.group(2, 3, 4)):
+                found[f"{name} {column}"] = (float(text), _decimals(text))
+        elif m := re.match(r"\s*(Total Bot|Total V=0|Vib \(Bot\)(?:\s+\d+)?|Vib \(V=0\)(?:\s+\d+)?|Electronic|Translational|"
+                           r"Rotational)\s+(\S+)\s+(" + NUMBER + r")\s+(" + NUMBER + r")\s*$", line):
+            name = re.sub(r"\s+", " ", m[1])
+            found[f"{name} Q"] = _fortran_q(m[2])
+            found[f"{name} log10"] = (float(m[3]), _decimals(m[3]))
+            found[f"{name} ln"] = (float(m[4]), _decimals(m[4]))
+        i += 1
+    return found
