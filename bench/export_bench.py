@@ -2,8 +2,8 @@
 
     python bench/export_bench.py [--files 1000] [--data DIR] [--big 1G] [--no-dask]
 
-  iodata    export of --files checkpoints of 50 atoms (orbitals, SCF density, force constants,
-            gradient, charges), one thread, against IOData's load_one of the same files' fchk
+  iodata    export of --files checkpoints of 50 atoms (a Force job: orbitals, SCF density, gradient,
+            charges), one thread, against IOData's load_one of the same files' fchk
             (IOData timed on a sample of 40 files, per file)
   threads   the same export on two threads against one
   dask      a local Dask cluster of two worker processes against one (cluster start not timed)
@@ -39,7 +39,7 @@ NATOMS, SHELLS_PER_ATOM = 50, 4
 
 
 def fifty_atoms(path: Path, seed: int) -> None:
-    """A closed-shell job on 50 hydrogens with four S shells each (200 basis functions)."""
+    """A closed-shell gradient job on 50 hydrogens with four S shells each (200 basis functions)."""
     rng = np.random.default_rng(seed)
     xyz = positions(NATOMS, rng)
     atoms = [cb.Atom(1, tuple(p)) for p in xyz]
@@ -62,8 +62,7 @@ def fifty_atoms(path: Path, seed: int) -> None:
     tri = nbasis * (nbasis + 1) // 2
     big = [(cb.ORBENE, nbasis, lambda: [np.sort(rng.uniform(-1.0, 1.0, nbasis))]),
            (cb.ALPHA_MO, nbasis * nbasis, lambda: [rng.standard_normal(nbasis * nbasis)]),
-           (cb.DENSITIES, 1 + tri, lambda: [cb.ints(1), rng.standard_normal(tri)]),
-           (cb.FORCE_CONST, ncoord * (ncoord + 1) // 2, lambda: [rng.standard_normal(ncoord * (ncoord + 1) // 2)])]
+           (cb.DENSITIES, 1 + tri, lambda: [cb.ints(1), rng.standard_normal(tri)])]
     entries = sorted([(label, len(data) // 8, (lambda d=data: [d])) for label, data in small]
                      + [(label, n, parts) for label, n, parts in big], key=lambda e: e[0])
     Writer([(label, n) for label, n, _ in entries]).write(path, [parts for _, _, parts in entries])

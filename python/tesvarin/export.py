@@ -107,7 +107,8 @@ COLUMNS: tuple[Column, ...] = (
     Column("npa_charges", "list<f64>", "default", "NPA charges, e, (natoms,)", lambda cp: _flat(cp.npa_charges)),
     Column("frequencies", "list<f64>", "default", "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,)",
            lambda cp: _flat(cp.frequencies)),
-    Column("zero_point_energy", "f64", "default", "Zero-point energy, Hartree (298.15 K, 1 atm thermochemistry)"),
+    Column("zero_point_energy", "f64", "default", "Zero-point energy, Hartree (298.15 K, 1 atm thermochemistry; "
+           "from the stored frequencies, or from the force constants with the hessian group)"),
     Column("enthalpy", "f64", "default", "Energy plus thermal enthalpy correction at 298.15 K, 1 atm, Hartree"),
     Column("gibbs_free_energy", "f64", "default", "Energy plus thermal free-energy correction at 298.15 K, 1 atm, "
            "Hartree"),
@@ -205,11 +206,10 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
         for column in columns:
             if column.get is not None:
                 row[column.name] = column.get(cp)
-        if names & set(THERMOCHEMISTRY) and (cp.frequencies is not None or cp.reader.further.has_force_constants):
-            # Without stored frequencies the analysis runs on the force constants: read them for this file.
-            full = cp if cp.frequencies is not None or "hessian" in cp.sections else \
-                load(path, sections=cp.sections | {"hessian"})
-            row.update(_thermochemistry(full))
+        # From the stored frequencies; a file with force constants only (the 09 program) runs the
+        # analysis on them when the columns read them (--with hessian), since they can be most of a file.
+        if names & set(THERMOCHEMISTRY) and (cp.frequencies is not None or "hessian" in cp.sections):
+            row.update(_thermochemistry(cp))
     except (RuntimeError, OSError, ValueError, MemoryError) as error:
         kept = {"path", "size", "mtime_ns"}
         row = {key: value if key in kept else None for key, value in row.items()}
@@ -322,8 +322,7 @@ class Counts:
 
 
 def write_parquet(target: str, tables: Iterable[Any], columns: Sequence[Column], *,
-                  keep_from: str | None = None, drop: frozenset[str] = frozenset(),
-                  step: Callable[[int], None] | None = None) -> Counts:
+                  keep_from: str | None = None, drop: frozenset[str] = frozenset()) -> Counts:
     """Writes the tables to `target` (a new file) as they come, first the rows of `keep_from` (an earlier
     output in the same schema) whose path is not in `drop`. Returns the counts of the new rows."""
     counts = Counts()
@@ -337,8 +336,6 @@ def write_parquet(target: str, tables: Iterable[Any], columns: Sequence[Column],
         for part in tables:
             writer.write_table(part)
             counts.add(part)
-            if step is not None:
-                step(part.num_rows)
     return counts
 
 
