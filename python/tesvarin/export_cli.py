@@ -93,6 +93,9 @@ def run(args: argparse.Namespace) -> int:
     except UsageError as error:
         print(f"tesvarin export: {error}", file=sys.stderr)
         return 2
+    except ImportError as error:  # an optional dependency missing: the message names the extra
+        print(f"tesvarin export: {error}", file=sys.stderr)
+        return 1
     except Failure as failure:
         print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
         return 1

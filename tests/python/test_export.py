@@ -264,3 +264,16 @@ def test_a_scan_leaves_the_big_sections_on_disk(tmp_path):
     scan, before = rchar() - before, rchar()
     assert tesvarin.load(path).alpha_mo_coefficients.shape == (400, 400) and rchar() - before > 0.6 * size
     assert scan < 0.1 * size and cp.n_basis == 400  # the basis of 400 shells is most of what it reads
+
+
+@pytest.mark.parametrize("missing, argv, extra", [
+    ("pyarrow", [], "export"),
+    ("distributed", ["--dask"], "dask"),
+])
+def test_a_missing_dependency_names_its_extra(tmp_path, missing, argv, extra):
+    code = (f"import sys; sys.modules[{missing!r}] = None; from tesvarin.cli import main; "
+            f"sys.exit(main(['export', 'x.chk', '-o', 'o.parquet', *{argv!r}]))")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, cwd=tmp_path)
+    assert done.returncode == 1 and f'pip install "tesvarin[{extra}]"' in done.stderr, done.stderr
+    assert "Traceback" not in done.stderr
+    assert not (tmp_path / "o.parquet").exists()
