@@ -93,11 +93,10 @@ public:
     // The coefficients remembered for these exponents and coefficients, or nullptr.
     const double* find(uint64_t key, int64_t L, int64_t n, const double* e, const double* c) const {
         const Slot& s = slots_[key & mask_];
-        const size_t bytes = static_cast<size_t>(n) * sizeof(double);
         if (!s.used || s.key != key || s.L != L || s.n != n) return nullptr;
         const double* stored = pool_.data() + s.offset;
         // A shell without primitives has nothing to compare (and an empty pool has no storage).
-        if (n > 0 && (std::memcmp(stored, e, bytes) != 0 || std::memcmp(stored + n, c, bytes) != 0)) return nullptr;
+        if (n > 0 && !(same_bits(stored, e, n) && same_bits(stored + n, c, n))) return nullptr;
         return stored + 2 * n;
     }
     void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {
@@ -109,6 +108,18 @@ public:
     }
 
 private:
+    // Bit-for-bit equality of n doubles (a contraction has a handful: no library call).
+    static bool same_bits(const double* a, const double* b, int64_t n) {
+        uint64_t diff = 0;
+        for (int64_t i = 0; i < n; ++i) {
+            uint64_t x, y;
+            std::memcpy(&x, a + i, sizeof x);
+            std::memcpy(&y, b + i, sizeof y);
+            diff |= x ^ y;
+        }
+        return diff == 0;
+    }
+
     struct Slot {
         uint64_t key = 0;
         int64_t L = 0, n = 0;
