@@ -45,10 +45,12 @@ struct BulkAllocator {
         if (n > std::size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
         void* p = nullptr;
-        if (bytes >= kHugePage / 2) {  // a block of a megabyte or more: whole huge pages
+        if (bytes >= kHugePage / 2) {
             const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
             p = std::aligned_alloc(kHugePage, rounded);
-            if (p != nullptr) advise_huge_pages(p, rounded);
+            // A block under one huge page takes a whole one; a larger block keeps its
+            // partial last page in small pages, so that it holds no more than it uses.
+            if (p != nullptr) advise_huge_pages(p, bytes < kHugePage ? rounded : bytes);
         } else {
             p = std::malloc(bytes == 0 ? 1 : bytes);
         }
