@@ -18,10 +18,11 @@ struct NewShell {
     int64_t source, L, P, D;
     bool sp;
 };
+using Plan = tesvarin::bulk_vector<NewShell>;  // one per shell: huge pages, no fill
 
 // Shell j of `v` takes the value of shell plan[j].source (every j is covered).
 template <typename Vector>
-void gather_shells(Vector& v, const std::vector<NewShell>& plan) {
+void gather_shells(Vector& v, const Plan& plan) {
     Vector out(v.size(), typename Vector::value_type{});
     for (size_t j = 0; j < plan.size(); ++j) out[j] = v[static_cast<size_t>(plan[j].source)];
     v.swap(out);
@@ -31,7 +32,7 @@ void gather_shells(Vector& v, const std::vector<NewShell>& plan) {
 // new one (positions from `old_start`/`new_start`, 1-based, only where `uses` holds);
 // positions that no shell uses become zero.
 template <typename Vector, typename Counts, typename Uses, typename OldStart, typename NewStart>
-void gather_primitives(Vector& v, const std::vector<NewShell>& plan, const Counts& nprim, Uses uses,
+void gather_primitives(Vector& v, const Plan& plan, const Counts& nprim, Uses uses,
                        OldStart old_start, NewStart new_start) {
     Vector out(v.size(), 0.0);
     for (const NewShell& s : plan) {
@@ -59,7 +60,7 @@ void Tesvarin::fix_basis() {
     }
     std::vector<int64_t> next(per_atom.size(), 0);
     for (size_t a = 1; a < per_atom.size(); ++a) next[a] = next[a - 1] + per_atom[a - 1];
-    std::vector<int64_t> order(static_cast<size_t>(mol.NShell), -1);
+    tesvarin::bulk_vector<int64_t> order(static_cast<size_t>(mol.NShell), -1);
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t a = b.shell2map[k];
         if (atom_keeps_shells(mol.atomtypes[a - 1])) order[next[a - 1]++] = k;
@@ -67,7 +68,7 @@ void Tesvarin::fix_basis() {
 
     // FixB: plan the shells in the new order; combined shells become one SP shell
     // and one shell per higher L, repeating the same exponents.
-    std::vector<NewShell> plan;
+    Plan plan;
     plan.reserve(static_cast<size_t>(mol.NShell));
     int64_t P = 1, D = 1;
     bool in_place = true;  // every shell stays where it is, with its primitives where they are

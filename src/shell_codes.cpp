@@ -79,16 +79,19 @@ public:
     ShellMemo(size_t expected, size_t most_doubles)
         : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1), max_pool_(std::min(most_doubles, kMaxPool)) {}
 
+    // The multiplications do not depend on the running value, so they overlap; only
+    // a rotate and two exclusive ors are chained from one primitive to the next.
     static uint64_t key(int64_t L, int64_t n, const double* e, const double* c) {
         uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(L * 131 + n);
-        for (const double* v : {e, c}) {
-            for (int64_t i = 0; i < n; ++i) {
-                uint64_t bits;
-                std::memcpy(&bits, &v[i], sizeof bits);
-                h = (h ^ bits) * 0x100000001b3ull;
-            }
+        for (int64_t i = 0; i < n; ++i) {
+            uint64_t eb, cb;
+            std::memcpy(&eb, &e[i], sizeof eb);
+            std::memcpy(&cb, &c[i], sizeof cb);
+            h = ((h << 17) | (h >> 47)) ^ (eb * 0x9E3779B97F4A7C15ull) ^ (cb * 0xC2B2AE3D27D4EB4Full);
         }
-        return h;
+        h ^= h >> 29;
+        h *= 0xBF58476D1CE4E5B9ull;
+        return h ^ (h >> 32);
     }
     // The coefficients remembered for these exponents and coefficients, or nullptr.
     const double* find(uint64_t key, int64_t L, int64_t n, const double* e, const double* c) const {
