@@ -23,6 +23,8 @@
 namespace py = pybind11;
 using Mol = ChkParams::Mol;
 
+void bind_cube(py::module_& m);  // python/bind_cube.cpp
+
 namespace {
 template <typename T>
 std::vector<T> first_n(const std::vector<T>& v, int64_t n) {
@@ -422,4 +424,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
                                  "The ChkParams class");
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
+    bind_cube(m);
 }
