@@ -21,6 +21,7 @@ from Tesvarin_ import (
 )
 from tesvarin.batch import load_many
 from tesvarin.checkpoint import Checkpoint, load
+from tesvarin.cube import Cube, read_cube
 
 try:
     __version__ = version("tesvarin")
@@ -37,8 +38,10 @@ __all__ = [
     "ChkPermissionError",
     "ChkReader_",
     "Checkpoint",
+    "Cube",
     "Mol",
     "__version__",
     "load",
     "load_many",
+    "read_cube",
 ]

@@ -23,6 +23,7 @@ from typing import Any, Iterator
 
 from Tesvarin_ import ChkReader_
 
+from tesvarin import cube_command
 from tesvarin.chk_length import length_problem
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import as_json, as_text
@@ -117,7 +118,7 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     reader.write_gjf(os.fsencode(path))
 
 
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
+WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube_command.write_cube}
 
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
@@ -194,7 +195,7 @@ def _parser() -> argparse.ArgumentParser:
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf}")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,cube}")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
@@ -211,6 +212,7 @@ def _parser() -> argparse.ArgumentParser:
                       help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
                            "every entry formchk writes")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    cube_command.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     return parser
 
 
