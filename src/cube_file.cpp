@@ -1,9 +1,14 @@
 #include "tesvarin/cube_file.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "tesvarin/error.hpp"
 #include "tesvarin/number_format.hpp"
@@ -11,7 +16,8 @@
 namespace tesvarin {
 namespace {
 
-constexpr size_t kChunk = size_t{1} << 20;  // text is written out a megabyte at a time
+constexpr int64_t kChunkValues = 1 << 16;  // values one thread formats at a time
+constexpr int64_t kBatchChunks = 8;         // chunks formatted before they are written out
 
 // A title is one line: any line break in it would shift every later line of the header.
 std::string one_line(const std::string& text) {
@@ -36,11 +42,10 @@ void append_value(std::string& out, double v) {
 
 }  // namespace
 
-void write_cube(const std::string& path, const CubeHeader& h, const double* values) {
+void write_cube(const std::string& path, const CubeHeader& h, const double* values, unsigned threads) {
     const int64_t points = grid_point_count(h.grid);
     const auto nval = static_cast<int64_t>(h.orbitals.empty() ? 1 : h.orbitals.size());
     std::string out;
-    out.reserve(kChunk + 4096);
     out += one_line(h.title) + '\n' + one_line(h.comment) + '\n';
     const auto natoms = static_cast<int64_t>(h.atoms.size());
     count_and_vector(out, h.orbitals.empty() ? natoms : -natoms, h.grid.origin);
@@ -65,22 +70,49 @@ void write_cube(const std::string& path, const CubeHeader& h, const double* valu
         TESVARIN_THROW_OS("Can not write file: " + path, err, path);
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fp, std::fclose);
-    bool ok = true;
-    const auto flush = [&] {
-        ok = ok && std::fwrite(out.data(), 1, out.size(), fp) == out.size();
-        out.clear();
-    };
-    const int64_t nz = h.grid.counts[2];
-    const int64_t row = nz * nval;  // one line group per (x, y): the z row, orbitals fastest
-    for (int64_t start = 0; ok && row > 0 && start < points * nval; start += row) {
-        const double* v = values + start;
-        for (int64_t i = 0; i < row; ++i) {
-            append_value(out, v[i]);
-            if (i % 6 == 5 || i + 1 == row) out += '\n';
+    bool ok = std::fwrite(out.data(), 1, out.size(), fp) == out.size();
+    // The values, formatted a chunk of rows per thread and written in order, a batch at a time.
+    const int64_t row = h.grid.counts[2] * nval;  // one line group per (x, y): the z row, orbitals fastest
+    const int64_t rows = row > 0 ? points * nval / row : 0;
+    const int64_t rows_per_chunk = std::max<int64_t>(1, kChunkValues / std::max<int64_t>(row, 1));
+    const int64_t nchunks = (rows + rows_per_chunk - 1) / rows_per_chunk;
+    const auto format_chunk = [&](int64_t chunk, std::string& text) {
+        text.clear();
+        const int64_t last = std::min(rows, (chunk + 1) * rows_per_chunk);
+        for (int64_t r = chunk * rows_per_chunk; r < last; ++r) {
+            const double* v = values + r * row;
+            for (int64_t i = 0; i < row; ++i) {
+                append_value(text, v[i]);
+                if (i % 6 == 5 || i + 1 == row) text += '\n';
+            }
         }
-        if (out.size() >= kChunk) flush();
+    };
+    const unsigned nthreads = threads != 0 ? threads : std::min(2u, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::string> texts(static_cast<size_t>(kBatchChunks));
+    for (int64_t first = 0; ok && first < nchunks; first += kBatchChunks) {
+        const int64_t count = std::min(kBatchChunks, nchunks - first);
+        std::atomic<int64_t> next{0};
+        std::exception_ptr failure;
+        std::mutex failure_lock;
+        const auto work = [&] {
+            try {
+                for (int64_t c; (c = next++) < count;) format_chunk(first + c, texts[static_cast<size_t>(c)]);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(failure_lock);
+                failure = std::current_exception();
+                next = count;
+            }
+        };
+        std::vector<std::thread> pool;
+        for (int64_t t = 1; t < static_cast<int64_t>(nthreads) && t < count; ++t) pool.emplace_back(work);
+        work();
+        for (auto& t : pool) t.join();
+        if (failure) std::rethrow_exception(failure);
+        for (int64_t c = 0; c < count; ++c) {
+            const std::string& text = texts[static_cast<size_t>(c)];
+            ok = ok && std::fwrite(text.data(), 1, text.size(), fp) == text.size();
+        }
     }
-    flush();
     ok = ok && std::fflush(fp) == 0 && std::ferror(fp) == 0;
     const int err = errno;
     ok = std::fclose(closer.release()) == 0 && ok;

@@ -29,7 +29,8 @@ struct CubeHeader {
 };
 
 // Writes the file at `path` (nx ny nz values, times the orbital count for orbitals, in the
-// order above). Throws with the system's reason when it cannot be written.
-void write_cube(const std::string& path, const CubeHeader& header, const double* values);
+// order above), formatting on `threads` threads (0: up to two). Throws with the system's
+// reason when it cannot be written.
+void write_cube(const std::string& path, const CubeHeader& header, const double* values, unsigned threads = 0);
 
 }  // namespace tesvarin
