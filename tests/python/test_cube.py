@@ -283,3 +283,16 @@ def test_command_line_writes_cubes_and_keeps_existing_files(chk, tmp_path):
     bad = run("--mo", "b9", "-o", out, "--force")
     assert bad.returncode == 1 and "orbitals are numbered 1 to 2" in bad.stderr
     assert sorted(p.name for p in tmp_path.iterdir()) == ["h2.cube", Path(path).name]
+
+
+def test_progress_is_reported_and_an_exception_in_it_stops_the_work(chk):
+    cp = water_with_orbitals(chk)
+    seen = []
+    cp.cube("density", grid=40, progress=seen.append)
+    assert seen and seen[-1] == 1.0 and seen == sorted(seen)
+
+    def interrupt(fraction):
+        raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):
+        cp.cube("density", grid=40, progress=interrupt)
