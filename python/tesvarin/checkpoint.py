@@ -15,6 +15,7 @@ import numpy as np
 from Tesvarin_ import ChkFormatError, ChkReader_, Mol
 from tesvarin import _arrays
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
+from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.summary import formula
 
 if TYPE_CHECKING:
@@ -177,15 +178,17 @@ class Checkpoint:
 
         return to_iodata(self)
 
-    def evaluate(self, points: Any, what: str = "density", *, derivatives: int = 0, tolerance: float = 1e-12,
+    def evaluate(self, points: Any, what: str = "density", *, derivatives: int = 0,
+                 tolerance: float = DEFAULT_TOLERANCE,
                  threads: int | None = None) -> FloatArray:
         """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.cube`."""
         from tesvarin.cube import evaluate
 
         return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
 
-    def cube(self, what: str = "density", grid: GridLike = "medium", margin: float = 5.0, *,
-             tolerance: float = 1e-12, threads: int | None = None, progress: Progress | None = None) -> Cube:
+    def cube(self, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
+             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
+             progress: Progress | None = None) -> Cube:
         """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
         from tesvarin.cube import cube
 

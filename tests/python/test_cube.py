@@ -84,13 +84,19 @@ def check_against_gbasis(cp, basis, pts):
             assert_close(ours, theirs, np.einsum("ip,ij,jp->p", np.abs(chi), np.abs(m), np.abs(chi)))
 
 
-@pytest.mark.skipif(not REAL, reason="no real checkpoints in ../shared/realchk*")
-@pytest.mark.parametrize("path", REAL, ids=lambda p: f"{p.parent.name}/{p.stem}")
-def test_real_files_equal_iodata_and_gbasis(path, tmp_path):
-    cp = loadable(path)
+@pytest.fixture(params=REAL or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none")
+def real(request):
+    """Each real checkpoint with orbitals, read in place."""
+    if request.param is None:
+        pytest.skip("no real checkpoints in ../shared/realchk*")
+    cp = loadable(request.param)
     if cp is None:
         pytest.skip("a checkpoint without orbitals or that the reader refuses")
-    check_against_gbasis(cp, reference(cp, tmp_path), points_near(cp.coordinates))
+    return cp
+
+
+def test_real_files_equal_iodata_and_gbasis(real, tmp_path):
+    check_against_gbasis(real, reference(real, tmp_path), points_near(real.coordinates))
 
 
 def nfunctions(shell, cart):
@@ -139,12 +145,8 @@ def test_gradient_and_laplacian_equal_gbasis(chk, tmp_path):
     assert np.allclose(ours[:, 4], laplacian, rtol=1e-10, atol=1e-12 * scale[4])
 
 
-@pytest.mark.skipif(not REAL, reason="no real checkpoints in ../shared/realchk*")
-@pytest.mark.parametrize("path", REAL, ids=lambda p: f"{p.parent.name}/{p.stem}")
-def test_screening_stays_within_its_bound(path, tmp_path):
-    cp = loadable(path)
-    if cp is None:
-        pytest.skip("a checkpoint without orbitals or that the reader refuses")
+def test_screening_stays_within_its_bound(real, tmp_path):
+    cp = real
     eps = 1e-9
     pts = points_near(cp.coordinates, 1000, 3.0)
     chi = np.abs(gbasis_eval.evaluate_basis(reference(cp, tmp_path), pts, screen_basis=False))
@@ -158,20 +160,17 @@ def test_screening_stays_within_its_bound(path, tmp_path):
         assert np.all(error <= bound + 1e-14)
 
 
-@pytest.mark.skipif(not REAL, reason="no real checkpoints in ../shared/realchk*")
-@pytest.mark.parametrize("path", REAL, ids=lambda p: f"{p.parent.name}/{p.stem}")
-def test_scf_density_is_the_sum_of_occupied_orbitals(path):
-    cp = loadable(path)
-    if cp is None or "SCF" not in cp.total_densities:
+def test_scf_density_is_the_sum_of_occupied_orbitals(real):
+    cp = real
+    if "SCF" not in cp.total_densities:
         pytest.skip("no SCF density stored")
     pts = points_near(cp.coordinates)
     matrix = cp.evaluate(pts, "density:scf", tolerance=0)
     occupied = cp.evaluate(pts, "density:orbitals", tolerance=0)
     assert np.allclose(matrix, occupied, rtol=1e-10, atol=1e-14)
     if cp.beta_mo_coefficients is None and cp.n_alpha == cp.n_beta:
-        c = cp.alpha_mo_coefficients[: cp.n_alpha]
-        assert np.allclose(occupied, 2 * (cp.evaluate(pts, f"1-{cp.n_alpha}", tolerance=0) ** 2).sum(axis=1),
-                           rtol=1e-10, atol=1e-14), c.shape
+        squares = cp.evaluate(pts, f"1-{cp.n_alpha}", tolerance=0) ** 2
+        assert np.allclose(occupied, 2 * squares.sum(axis=1), rtol=1e-10, atol=1e-14)
 
 
 @pytest.mark.parametrize("name", ["realchk/g16-small/h2_sp_2blank.chk", "realchk2/g09-h-atom-ump2/h_ump2_ccpvqz.chk"])
