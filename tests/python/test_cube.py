@@ -106,12 +106,12 @@ def nfunctions(shell, cart):
 
 
 def high_l(chk, cart, open_shell):
-    """Shells S to L = 7 (an SP and a P among them) on two atoms, random orbitals and densities."""
+    """Shells S to L = 9 (an SP and a P among them) on two atoms, random orbitals and densities."""
     atoms = [Atom(8, (0.1, -0.2, 0.3)), Atom(1, (0.4, 1.5, -0.9))]
     shells = [Shell(0, 1, [40.0, 6.0, 1.2], coefs=[0.2, 0.5, 0.6], centre=atoms[0].xyz),
               Shell(1, 1, [3.0, 0.7], coefs=[0.3, 0.8], coefp=[0.4, 0.7], centre=atoms[0].xyz),
               Shell(1, 2, [0.9], coefp=[1.0], cons=1, centre=atoms[1].xyz)]
-    shells += [Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 8)]
+    shells += [Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 10)]
     n = sum(nfunctions(s, cart) for s in shells)
     spins = 2 if open_shell else 1
     data = molecule(atoms, basis_section(shells, cartd=int(cart), cartf=int(cart)), ilsw={0: int(open_shell)},
