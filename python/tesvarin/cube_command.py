@@ -23,11 +23,11 @@ def add_options(parser: argparse.ArgumentParser) -> None:
     what.add_argument("--mo", metavar="LIST",
                       help="orbitals, comma-separated: homo, lumo, homo-1, lumo+2, 12, 10-15, with an a or b "
                            "prefix for alpha or beta (a12, b12, bhomo); several go into one file, orbital fastest")
-    what.add_argument("--density", metavar="KIND", nargs="?", const="",
-                      help="the total density (the default) from the stored matrix of KIND: scf, mp2, cc, ci, "
-                           "mp3, mp4, psi(1), 'ci rho(1)', '2nd order', or 'orbitals' for the occupied orbitals; "
-                           "without KIND the SCF matrix when stored, else the orbitals")
-    what.add_argument("--spin", metavar="KIND", nargs="?", const="",
+    what.add_argument("--density", metavar="KIND",
+                      help="the total density from the stored matrix of KIND: scf, mp2, cc, ci, mp3, mp4, psi(1), "
+                           "'ci rho(1)', '2nd order', or 'orbitals' for the occupied orbitals (default: the SCF "
+                           "matrix when stored, else the orbitals)")
+    what.add_argument("--spin", metavar="KIND",
                       help="the spin density (alpha minus beta), KIND as for --density")
     parser.add_argument("--grid", default="medium", metavar="GRID",
                         help=f"coarse, medium or fine ({', '.join(f'{p:g}' for p in GRIDS.values())} points per "

@@ -278,7 +278,7 @@ def test_command_line_writes_cubes_and_keeps_existing_files(chk, tmp_path):
     assert tesvarin.read_cube(out).orbitals == (1, 2)
     again = run("-o", out)
     assert again.returncode == 1 and "exists; use --force to replace it" in again.stderr
-    assert run("--density", "-o", out, "--force").returncode == 0 and tesvarin.read_cube(out).orbitals is None
+    assert run("--density", "orbitals", "-o", out, "--force").returncode == 0 and tesvarin.read_cube(out).orbitals is None
     bad = run("--mo", "b9", "-o", out, "--force")
     assert bad.returncode == 1 and "orbitals are numbered 1 to 2" in bad.stderr
     assert sorted(p.name for p in tmp_path.iterdir()) == ["h2.cube", Path(path).name]
