@@ -86,17 +86,18 @@ TESVARIN_HOT void exp_array(const double* x, double* out, int64_t n) {
     }
 }
 
-// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8): w holds
-// nact rows of k weights, chi nact rows of point values kBlockPoints apart. Four combinations
-// times eight points stay in registers while the functions are summed.
-TESVARIN_HOT void combine(const double* w, const double* chi, int64_t nact, int64_t k, int64_t np, double* phi) {
+// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8): row
+// active[a] of w holds the k weights of the function whose values are row a of chi (kBlockPoints
+// apart). Four combinations times eight points stay in registers while the functions are summed.
+TESVARIN_HOT void combine(const double* w, const int64_t* active, const double* chi, int64_t nact, int64_t k,
+                          int64_t np, double* phi) {
     for (int64_t p = 0; p < np; p += 8) {
         int64_t j = 0;
         for (; j + 4 <= k; j += 4) {
             Vec4 acc[4][2] = {};
             for (int64_t a = 0; a < nact; ++a) {
                 const Vec4 x0 = load4(chi + a * kBlockPoints + p), x1 = load4(chi + a * kBlockPoints + p + 4);
-                const double* wa = w + a * k + j;
+                const double* wa = w + active[a] * k + j;
                 for (int q = 0; q < 4; ++q) {
                     acc[q][0] += wa[q] * x0;
                     acc[q][1] += wa[q] * x1;
@@ -110,8 +111,8 @@ TESVARIN_HOT void combine(const double* w, const double* chi, int64_t nact, int6
         for (; j < k; ++j) {
             Vec4 acc0 = {}, acc1 = {};
             for (int64_t a = 0; a < nact; ++a) {
-                acc0 += w[a * k + j] * load4(chi + a * kBlockPoints + p);
-                acc1 += w[a * k + j] * load4(chi + a * kBlockPoints + p + 4);
+                acc0 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p);
+                acc1 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p + 4);
             }
             store4(phi + j * kBlockPoints + p, acc0);
             store4(phi + j * kBlockPoints + p + 4, acc1);
@@ -297,10 +298,8 @@ struct Workspace {
         for (auto& c : chi) c.resize(static_cast<size_t>(nbasis * kBlockPoints));
         for (auto& p : phi) p.resize(static_cast<size_t>(std::max<int64_t>(k, 1) * kBlockPoints));
         std::fill_n(arg, kBlockPoints, 0.0);
-        gathered.resize(static_cast<size_t>(nbasis * std::max<int64_t>(k, 1)));
     }
     std::vector<std::vector<double>> chi, phi;
-    std::vector<double> gathered;
     std::vector<int64_t> active;
     double dx[kBlockPoints], dy[kBlockPoints], dz[kBlockPoints], r2[kBlockPoints], arg[kBlockPoints],
         e[kBlockPoints], r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints];
@@ -341,10 +340,8 @@ public:
             for (int64_t p = 0; p < np; ++p) std::fill_n(out + blk.row[p] * width(), width(), 0.0);
             return;
         }
-        // w restricted to the active functions: row a holds the k weights of function a.
-        for (int64_t a = 0; a < nact; ++a)
-            std::copy_n(comb_.w.data() + ws.active[static_cast<size_t>(a)] * k, k, ws.gathered.data() + a * k);
-        for (int c = 0; c < ncomp; ++c) combine(ws.gathered.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data());
+        for (int c = 0; c < ncomp; ++c)
+            combine(comb_.w.data(), ws.active.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data());
         const auto at = [](const std::vector<double>& v, int64_t j, int64_t p) { return v[static_cast<size_t>(j * kBlockPoints + p)]; };
         if (!density_) {
             for (int64_t p = 0; p < np; ++p)
