@@ -15,12 +15,14 @@ import Tesvarin_
 from Tesvarin_ import ChkReader_, Mol
 from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
+from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.summary import formula
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
+    from tesvarin.cube import Cube, GridLike, Progress
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -248,6 +250,22 @@ class Checkpoint:
         from tesvarin._iodata import to_iodata
 
         return to_iodata(self)
+
+    def evaluate(self, points: Any, what: str = "density", *, derivatives: int = 0,
+                 tolerance: float = DEFAULT_TOLERANCE,
+                 threads: int | None = None) -> FloatArray:
+        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.cube`."""
+        from tesvarin.cube import evaluate
+
+        return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
+
+    def cube(self, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
+             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
+             progress: Progress | None = None) -> Cube:
+        """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
+        from tesvarin.cube import cube
+
+        return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
 
     def __repr__(self) -> str:
         return (f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"
