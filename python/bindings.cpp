@@ -22,14 +22,15 @@
 #include "views.hpp"
 
 namespace py = pybind11;
-
-void bind_thermo(py::module_& m);  // bind_thermo.cpp
 using Mol = ChkParams::Mol;
 using tesvarin_py::view;
 using tesvarin_py::view_1d;
 using tesvarin_py::view_rows;
 
-void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>>& reader);
+// The other binding units, one per area.
+void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>>& reader);  // bind_further.cpp
+void bind_thermo(py::module_& m);                                                             // bind_thermo.cpp
+void bind_cube(py::module_& m);                                                               // bind_cube.cpp
 
 namespace {
 template <typename T>
@@ -468,4 +469,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
     bind_thermo(m);
+    bind_cube(m);
 }

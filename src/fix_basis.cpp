@@ -18,11 +18,12 @@ struct NewShell {
     int64_t source, L, P, D;
     bool sp;
 };
+using Plan = tesvarin::bulk_vector<NewShell>;  // one per shell: huge pages, no fill
 
 // Shell j of `v` takes the value of shell plan[j].source (every j is covered).
-template <typename T>
-void gather_shells(std::vector<T>& v, const std::vector<NewShell>& plan) {
-    std::vector<T> out(v.size(), T{});
+template <typename Vector>
+void gather_shells(Vector& v, const Plan& plan) {
+    Vector out(v.size(), typename Vector::value_type{});
     for (size_t j = 0; j < plan.size(); ++j) out[j] = v[static_cast<size_t>(plan[j].source)];
     v.swap(out);
 }
@@ -30,10 +31,10 @@ void gather_shells(std::vector<T>& v, const std::vector<NewShell>& plan) {
 // Moves each new shell's n primitives from the source shell's old position to its
 // new one (positions from `old_start`/`new_start`, 1-based, only where `uses` holds);
 // positions that no shell uses become zero.
-template <typename Uses, typename OldStart, typename NewStart>
-void gather_primitives(std::vector<double>& v, const std::vector<NewShell>& plan, const std::vector<int64_t>& nprim,
-                       Uses uses, OldStart old_start, NewStart new_start) {
-    std::vector<double> out(v.size(), 0.0);
+template <typename Vector, typename Counts, typename Uses, typename OldStart, typename NewStart>
+void gather_primitives(Vector& v, const Plan& plan, const Counts& nprim, Uses uses,
+                       OldStart old_start, NewStart new_start) {
+    Vector out(v.size(), 0.0);
     for (const NewShell& s : plan) {
         if (!uses(s)) continue;
         std::copy_n(v.begin() + (old_start(s) - 1), nprim[static_cast<size_t>(s.source)],
@@ -59,7 +60,7 @@ void Tesvarin::fix_basis() {
     }
     std::vector<int64_t> next(per_atom.size(), 0);
     for (size_t a = 1; a < per_atom.size(); ++a) next[a] = next[a - 1] + per_atom[a - 1];
-    std::vector<int64_t> order(static_cast<size_t>(mol.NShell), -1);
+    tesvarin::bulk_vector<int64_t> order(static_cast<size_t>(mol.NShell), -1);
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t a = b.shell2map[k];
         if (atom_keeps_shells(mol.atomtypes[a - 1])) order[next[a - 1]++] = k;
@@ -67,7 +68,7 @@ void Tesvarin::fix_basis() {
 
     // FixB: plan the shells in the new order; combined shells become one SP shell
     // and one shell per higher L, repeating the same exponents.
-    std::vector<NewShell> plan;
+    Plan plan;
     plan.reserve(static_cast<size_t>(mol.NShell));
     int64_t P = 1, D = 1;
     bool in_place = true;  // every shell stays where it is, with its primitives where they are
@@ -95,7 +96,8 @@ void Tesvarin::fix_basis() {
     // FixB: rebuild. Usually the file lists the shells atom by atom with their
     // primitives in order, and only the unused tails are cleared.
     if (in_place) {
-        for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) std::fill(v->begin() + (P - 1), v->end(), 0.0);
+        std::fill(b.primexp.begin() + (P - 1), b.primexp.end(), 0.0);
+        for (auto* v : {&b.coefs, &b.coefp}) std::fill(v->begin() + (P - 1), v->end(), 0.0);
         for (auto* v : {&b.coefd, &b.coefhi}) std::fill(v->begin() + (D - 1), v->end(), 0.0);
     } else {
         const auto all = [](const NewShell&) { return true; };
@@ -104,7 +106,8 @@ void Tesvarin::fix_basis() {
         const auto old_d = [&b](const NewShell& s) { return b.dfstart[static_cast<size_t>(s.source)]; };
         const auto new_p = [](const NewShell& s) { return s.P; };
         const auto new_d = [](const NewShell& s) { return s.D; };
-        for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) gather_primitives(*v, plan, b.shellnprim, all, old_p, new_p);
+        gather_primitives(b.primexp, plan, b.shellnprim, all, old_p, new_p);
+        for (auto* v : {&b.coefs, &b.coefp}) gather_primitives(*v, plan, b.shellnprim, all, old_p, new_p);
         for (auto* v : {&b.coefd, &b.coefhi}) gather_primitives(*v, plan, b.shellnprim, df, old_d, new_d);
         for (auto* v : {&b.shell2map, &b.ishaux2, &b.shellnprim}) gather_shells(*v, plan);
         for (auto* v : {&b.shellx, &b.shelly, &b.shellz, &b.rshaux1, &b.rshaux2}) gather_shells(*v, plan);
@@ -124,7 +127,7 @@ void Tesvarin::fix_basis() {
     convert_cc(0, 1, 0, 0);  // Renor1: to coefficients of normalised primitives
 
     // ExpBas: signed shell-type codes, then one coefficient per primitive.
-    std::vector<int64_t> codes(static_cast<size_t>(mol.NShell), 0);
+    tesvarin::bulk_vector<int64_t> codes(static_cast<size_t>(mol.NShell), 0);
     bool have_sp = false;
     for (int64_t i = 0; i < mol.NShell; ++i) {
         const int64_t T = b.shelltypes[i], C = b.shellcons[i];
@@ -165,6 +168,9 @@ void Tesvarin::fix_basis() {
             TESVARIN_THROW("spconcoeff size != mol.NPrim in ExpBas");
         }
     }
+    // A record array (a std::vector): huge pages for what it spans before the zero fill.
+    mol.cshell.reserve(static_cast<size_t>(3 * mol.NShell));
+    tesvarin::advise_huge_pages(mol.cshell.data(), mol.cshell.capacity() * sizeof(double));
     mol.cshell.resize(static_cast<size_t>(3 * mol.NShell));
     for (int64_t i = 0; i < mol.NShell; ++i) {
         mol.cshell[3 * i] = b.shellx[i], mol.cshell[3 * i + 1] = b.shelly[i], mol.cshell[3 * i + 2] = b.shellz[i];

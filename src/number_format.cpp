@@ -58,8 +58,8 @@ private:
     std::size_t capacity_;
 };
 
-// Exact %.8E and %.15E digits without the general algorithm: |v| 10^k for the k
-// that leaves 9 (or 16) integer digits, computed as the 53-bit mantissa times a
+// Exact %.5E, %.8E and %.15E digits without the general algorithm: |v| 10^k for the k
+// that leaves 6, 9 or 16 integer digits, computed as the 53-bit mantissa times a
 // 128-bit 10^k rounded down. The product is less than 3 units of its last kept bit
 // below the true one, so the digits and their rounding are exact except when the
 // discarded part lies within 4 units of one half: then, and for ties, subnormals
@@ -130,7 +130,7 @@ constexpr uint64_t kPow10[] = {1,           10,           100,           1000,  
                                10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
                                1000000000000000, 10000000000000000};
 
-// |v| rounded to `significant` digits (9 or 16) as digits * 10^(exponent - significant + 1).
+// |v| rounded to `significant` digits (6, 9 or 16) as digits * 10^(exponent - significant + 1).
 // v must be finite, normal and nonzero. False when the exact path must decide.
 bool round_significant(double v, int significant, uint64_t& digits, int& exponent) {
     uint64_t bits;
@@ -200,10 +200,10 @@ char* put_sci(char* dst, bool negative, uint64_t digits, int significant, int ex
     return dst;
 }
 
-// The fast path of %W.8E and %W.15E into `dst`; returns the end, or nullptr when
-// the exact path must decide.
+// The fast path of %W.5E, %W.8E and %W.15E into `dst`; returns the end, or nullptr
+// when the exact path must decide.
 char* fast_sci(char* dst, double v, int width, int precision) {
-    if (precision != 8 && precision != 15) return nullptr;
+    if (precision != 5 && precision != 8 && precision != 15) return nullptr;
     const bool negative = std::signbit(v);
     if (v == 0) return put_sci(dst, negative, 0, precision + 1, 0, width);
     if (!std::isfinite(v) || std::fabs(v) < std::numeric_limits<double>::min()) return nullptr;

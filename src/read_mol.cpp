@@ -65,7 +65,8 @@ void Tesvarin::read_basis_words(const tesvarin::SectionView& s) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
     tesvarin::Checked at = kBasisHeaderWords;
-    for (auto* v : {&b.primexp, &b.coefs, &b.coefp}) at = read_counted(s, at, *v, mol.NPrim, "NPrim");
+    at = read_counted(s, at, b.primexp, mol.NPrim, "NPrim");
+    for (auto* v : {&b.coefs, &b.coefp}) at = read_counted(s, at, *v, mol.NPrim, "NPrim");
     for (auto* v : {&b.coefd, &b.coefhi}) at = read_counted(s, at, *v, mol.NPrimD, "NPrimD");
     at = read_counted(s, at, b.dfstart, mol.NShell, "NShell");
     for (auto* v : {&b.shellx, &b.shelly, &b.shellz}) at = read_counted(s, at, *v, mol.NShell, "NShell");

@@ -79,25 +79,27 @@ public:
     ShellMemo(size_t expected, size_t most_doubles)
         : slots_(table_size(expected, kSlots)), mask_(slots_.size() - 1), max_pool_(std::min(most_doubles, kMaxPool)) {}
 
+    // The multiplications do not depend on the running value, so they overlap; only
+    // a rotate and two exclusive ors are chained from one primitive to the next.
     static uint64_t key(int64_t L, int64_t n, const double* e, const double* c) {
         uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(L * 131 + n);
-        for (const double* v : {e, c}) {
-            for (int64_t i = 0; i < n; ++i) {
-                uint64_t bits;
-                std::memcpy(&bits, &v[i], sizeof bits);
-                h = (h ^ bits) * 0x100000001b3ull;
-            }
+        for (int64_t i = 0; i < n; ++i) {
+            uint64_t eb, cb;
+            std::memcpy(&eb, &e[i], sizeof eb);
+            std::memcpy(&cb, &c[i], sizeof cb);
+            h = ((h << 17) | (h >> 47)) ^ (eb * 0x9E3779B97F4A7C15ull) ^ (cb * 0xC2B2AE3D27D4EB4Full);
         }
-        return h;
+        h ^= h >> 29;
+        h *= 0xBF58476D1CE4E5B9ull;
+        return h ^ (h >> 32);
     }
     // The coefficients remembered for these exponents and coefficients, or nullptr.
     const double* find(uint64_t key, int64_t L, int64_t n, const double* e, const double* c) const {
         const Slot& s = slots_[key & mask_];
-        const size_t bytes = static_cast<size_t>(n) * sizeof(double);
         if (!s.used || s.key != key || s.L != L || s.n != n) return nullptr;
         const double* stored = pool_.data() + s.offset;
         // A shell without primitives has nothing to compare (and an empty pool has no storage).
-        if (n > 0 && (std::memcmp(stored, e, bytes) != 0 || std::memcmp(stored + n, c, bytes) != 0)) return nullptr;
+        if (n > 0 && !(same_bits(stored, e, n) && same_bits(stored + n, c, n))) return nullptr;
         return stored + 2 * n;
     }
     void remember(uint64_t key, int64_t L, int64_t n, const double* e, const double* c_in, const double* c_out) {
@@ -109,6 +111,18 @@ public:
     }
 
 private:
+    // Bit-for-bit equality of n doubles (a contraction has a handful: no library call).
+    static bool same_bits(const double* a, const double* b, int64_t n) {
+        uint64_t diff = 0;
+        for (int64_t i = 0; i < n; ++i) {
+            uint64_t x, y;
+            std::memcpy(&x, a + i, sizeof x);
+            std::memcpy(&y, b + i, sizeof y);
+            diff |= x ^ y;
+        }
+        return diff == 0;
+    }
+
     struct Slot {
         uint64_t key = 0;
         int64_t L = 0, n = 0;

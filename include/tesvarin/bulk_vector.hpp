@@ -1,10 +1,11 @@
-// Storage for the large arrays of a checkpoint (orbitals, densities).
+// Storage for the large arrays of a checkpoint (orbitals, densities, the basis).
 //
 // A std::vector zero-fills what it grows by, and the read then overwrites every
 // word: twice the memory traffic for nothing. This allocator leaves new elements
 // uninitialised (the read fills them and clears any unread tail), and asks the
-// kernel for huge pages on large blocks, so a gigabyte takes hundreds of page
-// faults instead of a quarter of a million.
+// kernel for huge pages on blocks of a megabyte or more, so a gigabyte takes
+// hundreds of page faults instead of a quarter of a million (and the basis of a
+// large molecule, a few dozen arrays of a megabyte or two each, a few dozen).
 #pragma once
 
 #include <cstddef>
@@ -44,9 +45,12 @@ struct BulkAllocator {
         if (n > std::size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
         void* p = nullptr;
-        if (bytes >= 2 * kHugePage) {
-            p = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) & ~(kHugePage - 1));
-            if (p != nullptr) advise_huge_pages(p, bytes);
+        if (bytes >= kHugePage / 2) {
+            const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+            p = std::aligned_alloc(kHugePage, rounded);
+            // A block under one huge page takes a whole one; a larger block keeps its
+            // partial last page in small pages, so that it holds no more than it uses.
+            if (p != nullptr) advise_huge_pages(p, bytes < kHugePage ? rounded : bytes);
         } else {
             p = std::malloc(bytes == 0 ? 1 : bytes);
         }

@@ -37,6 +37,10 @@ struct FchkEntry {
     static FchkEntry real_view(std::string label, const std::vector<double, Alloc>& v) {
         return real_view(std::move(label), v.data(), v.size());
     }
+    template <typename Alloc>
+    static FchkEntry int_view(std::string label, const std::vector<int64_t, Alloc>& v) {
+        return int_view(std::move(label), v.data(), v.size());
+    }
     // Values computed for the entry.
     static FchkEntry int_values(std::string label, std::vector<int64_t> v);
     static FchkEntry real_values(std::string label, std::vector<double> v);

@@ -84,6 +84,7 @@ private:
     bool read_mol_header(const tesvarin::SectionView& s, int64_t& moltyp);
     // False when the basis header's counts and flags are garbage.
     bool read_basis_header(const tesvarin::SectionView& s);
+    // The basis arrays, one after the other behind the header.
     void read_basis_words(const tesvarin::SectionView& s);
     // Checks every shell's primitive runs against the arrays just read.
     void read_basis_arrays();

@@ -29,25 +29,26 @@ constexpr double bohr_to_angstrom = 0.529177249;
 struct ChkParams {
     struct Mol {
         // The basis as stored in the file (shell and atom indices 1-based); rewritten by fix_basis.
+        // Flat arrays, one value per shell or primitive, read straight from the file.
         struct Bparams {
-            std::vector<double> primexp;      // primitive exponents, NPrim
+            tesvarin::bulk_vector<double> primexp;      // primitive exponents, NPrim
             std::vector<double> coefs;        // s coefficients (and s of SP), NPrim
             std::vector<double> coefp;        // p coefficients (and p of SP), NPrim
             std::vector<double> coefd;        // d coefficients, NPrimD
             std::vector<double> coefhi;       // f and higher coefficients, NPrimD
-            std::vector<int64_t> dfstart;     // first primitive in coefd/coefhi, NShell
-            std::vector<double> shellx;       // shell centres, Bohr, NShell
-            std::vector<double> shelly;
-            std::vector<double> shellz;
-            std::vector<int64_t> shell2map;   // atom of each shell (JAn)
-            std::vector<int64_t> primstart;   // first primitive in primexp/coefs/coefp
-            std::vector<int64_t> shellnprim;  // primitives per shell
-            std::vector<int64_t> shelltypes;  // highest L; signed shell-type code after fix_basis
-            std::vector<int64_t> shellcons;   // 0: all lower L included; 1 with type 1: pure P
-            std::vector<int64_t> ishaux1;
-            std::vector<int64_t> ishaux2;
-            std::vector<double> rshaux1;
-            std::vector<double> rshaux2;
+            tesvarin::bulk_vector<int64_t> dfstart;     // first primitive in coefd/coefhi, NShell
+            tesvarin::bulk_vector<double> shellx;       // shell centres, Bohr, NShell
+            tesvarin::bulk_vector<double> shelly;
+            tesvarin::bulk_vector<double> shellz;
+            tesvarin::bulk_vector<int64_t> shell2map;   // atom of each shell (JAn)
+            tesvarin::bulk_vector<int64_t> primstart;   // first primitive in primexp/coefs/coefp
+            tesvarin::bulk_vector<int64_t> shellnprim;  // primitives per shell
+            tesvarin::bulk_vector<int64_t> shelltypes;  // highest L; signed shell-type code after fix_basis
+            tesvarin::bulk_vector<int64_t> shellcons;   // 0: all lower L included; 1 with type 1: pure P
+            tesvarin::bulk_vector<int64_t> ishaux1;
+            tesvarin::bulk_vector<int64_t> ishaux2;
+            tesvarin::bulk_vector<double> rshaux1;
+            tesvarin::bulk_vector<double> rshaux2;
         };
 
         int64_t hdrlen = 0;
@@ -81,8 +82,8 @@ struct ChkParams {
         tesvarin::bulk_vector<double> amocoeff;
         tesvarin::bulk_vector<double> bmocoeff;
         tesvarin::bulk_vector<double> orthbasis;
-        std::vector<double> concoeff;    // per primitive, for normalised primitives
-        std::vector<double> spconcoeff;  // P coefficients of SP primitives; empty without SP shells
+        tesvarin::bulk_vector<double> concoeff;    // per primitive, for normalised primitives
+        tesvarin::bulk_vector<double> spconcoeff;  // P coefficients of SP primitives; empty without SP shells
         std::vector<double> cshell;      // 3 per shell, Bohr
         std::vector<std::string> orblabels;
         std::array<tesvarin::bulk_vector<double>, 9> totdens;   // packed triangles, value_kind reals each

@@ -22,6 +22,7 @@ from Tesvarin_ import (
 )
 from tesvarin.batch import load_many
 from tesvarin.checkpoint import Checkpoint, NotReadError, load
+from tesvarin.cube import Cube, read_cube
 
 try:
     __version__ = version("tesvarin")
@@ -39,9 +40,11 @@ __all__ = [
     "ChkReader_",
     "ChkWarning",
     "Checkpoint",
+    "Cube",
     "Mol",
     "NotReadError",
     "__version__",
     "load",
     "load_many",
+    "read_cube",
 ]

@@ -15,12 +15,14 @@ import Tesvarin_
 from Tesvarin_ import ChkReader_, Mol
 from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
+from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.summary import formula
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
+    from tesvarin.cube import Cube, GridLike, Progress
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -213,6 +215,7 @@ class Checkpoint:
         """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A) and modes
         (nmodes, natoms, 3) from the stored force constants, with the file's masses or `masses` (amu): one per
         atom, or {atom index from 0: mass} replacing some of the file's."""
+        self._needs("hessian")
         return {key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
                 for key, value in Tesvarin_.harmonic_analysis(self.reader, self._masses(masses)).items()}
 
@@ -226,6 +229,8 @@ class Checkpoint:
         corrections (`tesvarin.thermo.QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
         from tesvarin.thermo import thermochemistry
 
+        if self.frequencies is None or masses is not None:  # the analysis runs on the force constants
+            self._needs("hessian")
         return thermochemistry(self.reader, temperature, pressure, scale, self._masses(masses) or None,
                                symmetry_number, quasi_harmonic)
 
@@ -270,6 +275,24 @@ class Checkpoint:
 
         return to_iodata(self)
 
+    def evaluate(self, points: Any, what: str = "density", *, derivatives: int = 0,
+                 tolerance: float = DEFAULT_TOLERANCE,
+                 threads: int | None = None) -> FloatArray:
+        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.cube`."""
+        from tesvarin.cube import evaluate
+
+        self._needs("orbitals", "densities")
+        return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
+
+    def cube(self, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
+             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
+             progress: Progress | None = None) -> Cube:
+        """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
+        from tesvarin.cube import cube
+
+        self._needs("orbitals", "densities")
+        return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
+
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.qcschema`).
 
@@ -299,6 +322,14 @@ class Checkpoint:
         # Pickled by path: the other side (a worker, a process pool) reads the file again, with the
         # same sections, so it must see the file at the same path. The reader holds no open file.
         return (load, (self.path, None if self.reader.unread == "" else sorted(self.sections)))
+
+    def _needs(self, *sections: str) -> None:
+        """Raises NotReadError when a section a computation reads was left unread."""
+        for section in sections:
+            if section not in self.sections:
+                raise NotReadError(f"{os.path.basename(self.path)} was loaded without its {section}; add "
+                                   f"{section!r} to load's sections")
+
 
     def __repr__(self) -> str:
         return (f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"

@@ -22,7 +22,7 @@ from typing import Any
 
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
-from tesvarin import export_cli, plot_cli, thermo_cli
+from tesvarin import cube_command, export_cli, plot_cli, thermo_cli
 from tesvarin._errors import os_reason, reason
 from tesvarin._targets import STDOUT, Failure, Outputs, Skipped, is_folder, stdout_to_stderr
 from tesvarin.chk_length import length_problem
@@ -65,7 +65,7 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     reader.write_gjf(os.fsencode(path))
 
 
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf}
+WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube_command.write_cube}
 
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
@@ -170,7 +170,8 @@ def _parser() -> argparse.ArgumentParser:
         prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
         epilog=EXIT_STATUS)
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{summary,fchk,gjf,thermo,plot,export}")
+    commands = parser.add_subparsers(dest="command", required=True,
+                                     metavar="{summary,fchk,gjf,cube,thermo,plot,export}")
 
     show = commands.add_parser(
         "summary", help="print the job description and energies of each checkpoint",
@@ -191,6 +192,7 @@ def _parser() -> argparse.ArgumentParser:
                       help="refuse a checkpoint with a damaged further section instead of leaving out its "
                            "entries with a warning")
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    cube_command.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)
     plot_cli.add_parser(commands, EXIT_STATUS)
     export_cli.add_parser(commands, EXIT_STATUS)

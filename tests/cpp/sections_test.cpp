@@ -154,11 +154,12 @@ TEST(Basis, FixUpRegroupsEncodesAndNormalises) {
     const Tesvarin t(Chk().add(MOL, mol_section({{6, c1}, {8, c2}})).add(BASIS, basis_section(shells, {0})).write("f"));
     const auto& m = t.get_params().mol;
     const auto& b = m.bparams;
-    using V = std::vector<int64_t>;
+    using V = tesvarin::bulk_vector<int64_t>;
+    using R = tesvarin::bulk_vector<double>;
     EXPECT_EQ(std::tie(b.shelltypes, b.shellcons, b.shell2map, b.primstart, b.dfstart, b.ishaux1),
               std::make_tuple(V{-1, -2, 0, 3}, V{2, 2, 0, 3}, V{1, 1, 2, 2}, V{1, 3, 4, 5}, V{0, 1, 0, 2},
                               V{2, 2, 0, 0}));
-    EXPECT_EQ(b.primexp, std::vector<double>({3.0, 0.5, 0.8, 2.0, 0.6}));
+    EXPECT_EQ(b.primexp, R({3.0, 0.5, 0.8, 2.0, 0.6}));
     EXPECT_EQ(m.cshell, std::vector<double>({0, 0, 0, 0, 0, 0, 0, 0, 1.5, 0, 0, 1.5}));
     const double n0 = PrmNrm(1, 0, 2.0, 2.0);
     EXPECT_DOUBLE_EQ(m.concoeff[3], -0.5 * std::sqrt(n0));

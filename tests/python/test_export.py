@@ -236,6 +236,11 @@ def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
                 with pytest.raises(tesvarin.NotReadError, match=f"{name} was not read.*add '{section}'"):
                     getattr(part, name)
     assert pickle.loads(pickle.dumps(part)).sections == part.sections
+    computations = {"hessian": lambda: part.harmonic_analysis(), "orbitals": lambda: part.evaluate([[0.0, 0, 0]])}
+    for section, compute in computations.items():
+        if section not in sections:
+            with pytest.raises(tesvarin.NotReadError, match=f"add '{section}'"):
+                compute()
     if len(sections) < 3:
         with pytest.raises(ValueError, match="read it whole to write an fchk"):
             part.reader.write_fchk(str(tmp_path / "w.fchk"))

@@ -15,7 +15,7 @@ import tesvarin
 
 from chk_builder import (BONDS, GEN, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
                          NONADIABATIC, ONIOM, OPT_ARCHIVE, ORIENT, QEQ, QUARTER_Z, REDUNDANT, VERSION, VIBRATIONS,
-                         Atom, bonds_section, charges_section, complete_water, electric_section,
+                         Atom, atom_blocks, bonds_section, charges_section, complete_water, electric_section,
                          gen, halves, ints, internal_forces_section, orient_record, reals, label_record, mol_section, opt_archive_section,
                          redundant_section, vibrations_section, water)
 
@@ -192,6 +192,10 @@ STORED_SHAPES = [
     ("605 bits 2 and 3", CHARGES, charges_section(4 | 8, Q[2], Q[3]),
      lambda e: "Mulliken Charges" not in e and e["NPA Charges"].tolist() == Q[3],
      lambda cp: cp.npa_charges.tolist() == Q[3]),
+    ("periodic", MOL, mol_section(WATER, nbasis=3, layout=-12348, nblocks=atom_blocks(-12348, N)[0],
+                                  blocks=atom_blocks(-12348, N)[1], ndim=1, cell=[(9.0, 0.0, 0.0)]),
+     lambda e: (e["Number of translation vectors"], e["Number of point charges in /Mol/"]) == (1, 0),
+     lambda cp: cp.cell.tolist() == [[9.0, 0.0, 0.0]]),
     ("single point without a gradient", GRADIENT, None,
      lambda e: e["Nuclear derivative order"] == 0 and "Cartesian Gradient" not in e, lambda cp: cp.gradient is None),
     ("single point with a gradient", GRADIENT, reals(*[0.0] * 18),

@@ -1,0 +1,276 @@
+"""Orbitals and densities at points and on grids, and Gaussian cube files; lengths in Bohr.
+
+What to evaluate is named by a short text:
+
+- a density: ``"density"``, ``"spin"``, ``"alpha"`` or ``"beta"``, optionally with the kind of
+  stored matrix after a colon (``"density:mp2"``, ``"spin:scf"``; any of SCF, Psi(1), MP2, MP3,
+  MP4, CI Rho(1), CI, CC, 2nd Order, in any case) or ``":orbitals"`` for the density of the
+  occupied orbitals. Without a kind: the SCF matrix when the file holds one, else the orbitals.
+- orbitals: a comma-separated list of ``homo``, ``lumo``, ``homo-1``, ``lumo+2``, orbital numbers
+  counted from 1 as the program prints them (``12``), ranges (``10-15``), each optionally
+  prefixed ``a`` or ``b`` for the alpha or beta set (``a12``, ``b12``, ``bhomo``; alpha when
+  omitted).
+
+Screening: a basis function is left out where it (and the derivatives asked for) is below
+`tolerance` (default 1e-12). An orbital's value then moves by at most tolerance times the sum of
+its coefficients' magnitudes; see ``include/tesvarin/grid_eval.hpp`` for the density's bound.
+``tolerance=0`` evaluates every function everywhere.
+"""
+
+from __future__ import annotations
+
+import math
+import os
+import re
+from dataclasses import dataclass
+from typing import Callable, Union
+
+import numpy as np
+
+import Tesvarin_
+from Tesvarin_ import ChkReader_
+from tesvarin import _arrays
+from tesvarin._arrays import FloatArray, IntArray, frozen
+from tesvarin.safe_write import write_replacing
+
+__all__ = ["Cube", "DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "cube", "evaluate", "read_cube"]
+
+DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
+GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
+"""Points per Bohr of cubegen's named grids."""
+DEFAULT_MARGIN = 5.0
+"""Bohr added around the atoms on every side. The 0.001 e/Bohr^3 surface of the density (the
+usual density isovalue, close to the van der Waals surface) lies 3 to 4 Bohr beyond the nuclei
+of a neutral molecule; 5 Bohr holds it, and every orbital isovalue in common use, with room."""
+DEFAULT_TOLERANCE = 1e-12
+"""Basis-function values below this are left out (far below the 6 digits a cube file keeps)."""
+
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+GridLike = Union[str, int, tuple[object, object, object]]
+Progress = Callable[[float], object]
+
+_PARTS = ("density", "spin", "alpha", "beta")
+_ORBITAL = re.compile(r"([ab]?)(?:(homo|lumo)([+-]\d+)?|(\d+)(?:-([ab]?)(\d+))?)$")
+
+
+@dataclass(frozen=True)
+class _Density:
+    kind: int  # 0..8 a stored matrix, -1 the occupied orbitals
+    part: str  # total, spin, alpha or beta
+    label: str
+
+
+@dataclass(frozen=True)
+class _Orbitals:
+    refs: list[tuple[bool, int]]  # (beta, 0-based index)
+    numbers: list[int]  # as written in a cube: alpha i is i, beta i is nmo + i (1-based)
+
+
+def _selection(reader: ChkReader_, what: str) -> _Density | _Orbitals:
+    mol = reader.params.mol
+    text = what.strip().lower()
+    head, _, kind = text.partition(":")
+    if head in _PARTS:
+        if not kind:
+            kind = "scf" if mol.total_density(0) is not None else "orbitals"
+        part = "total" if head == "density" else head
+        name = part.capitalize() + " density"
+        if kind == "orbitals":
+            return _Density(-1, part, f"{name} of the occupied orbitals")
+        bare = kind.removesuffix(" density")
+        if bare not in DENSITY_KINDS:
+            raise ValueError(f"unknown density kind {kind!r}; one of {', '.join(DENSITY_KINDS)} or orbitals")
+        slot = DENSITY_KINDS.index(bare)
+        if mol.total_density(slot) is None:
+            raise ValueError(f"the checkpoint holds no {bare.upper()} density")
+        return _Density(slot, part, f"{name} from the {bare.upper()} density matrix")
+    nmo = mol.alpha_mo_coefficients.shape[0]
+    if nmo == 0:
+        raise ValueError("the checkpoint holds no orbitals")
+    refs: list[tuple[bool, int]] = []
+    for item in filter(None, (s.strip() for s in text.split(","))):
+        match = _ORBITAL.match(item)
+        if match is None:
+            raise ValueError(f"{item!r} names no orbital: use homo, lumo, homo-1, lumo+1, 12, a12, b12 or 10-15"
+                             " (or density, spin, alpha, beta with an optional :kind)")
+        beta = match[1] == "b"
+        if match[2]:
+            occupied = mol.nbe if beta else mol.nae
+            first = last = occupied - 1 + (match[2] == "lumo") + int(match[3] or 0)
+        else:
+            first = last = int(match[4]) - 1
+            if match[6]:
+                if match[5] and (match[5] == "b") != beta:
+                    raise ValueError(f"{item!r}: a range stays within the alpha or the beta orbitals")
+                last = int(match[6]) - 1
+        if not 0 <= first <= last < nmo:
+            raise ValueError(f"{item!r}: orbitals are numbered 1 to {nmo}")
+        refs += [(beta, i) for i in range(first, last + 1)]
+    if not refs:
+        raise ValueError("no orbital named")
+    return _Orbitals(refs, [i + 1 + (nmo if beta else 0) for beta, i in refs])
+
+
+def _threads(threads: int | None) -> int:
+    if threads is not None and threads < 0:
+        raise ValueError("threads must be 0 (every core) or more")
+    return threads or 0
+
+
+def evaluate(reader: ChkReader_, points: object, what: str = "density", *, derivatives: int = 0,
+             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None) -> FloatArray:
+    """Values at (n, 3) points in Bohr: orbitals as (n, k); a density as (n,), or with derivatives 1
+    as (n, 4) (value, gradient) and with 2 as (n, 5) (value, gradient, Laplacian)."""
+    xyz = np.ascontiguousarray(points, dtype=np.float64)
+    if xyz.ndim != 2 or xyz.shape[1] != 3:
+        raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
+    selection = _selection(reader, what)
+    if isinstance(selection, _Orbitals):
+        if derivatives:
+            raise ValueError("derivatives are given for densities only")
+        values: FloatArray = Tesvarin_.evaluate_orbitals(reader, xyz, selection.refs, tolerance=tolerance,
+                                                         threads=_threads(threads))
+        return values
+    values = Tesvarin_.evaluate_density(reader, xyz, selection.kind, selection.part, derivatives=derivatives,
+                                        tolerance=tolerance, threads=_threads(threads))
+    return values[:, 0] if derivatives == 0 else values
+
+
+@dataclass(frozen=True, eq=False)
+class Cube:
+    """Values on a regular grid: point (i, j, k) is origin + i axes[0] + j axes[1] + k axes[2], Bohr."""
+
+    origin: FloatArray
+    """The first point, Bohr, float64 (3,)."""
+    axes: FloatArray
+    """The step vector of each axis as a row, Bohr, float64 (3, 3)."""
+    values: FloatArray
+    """float64 (nx, ny, nz) for a density, (nx, ny, nz, k) for k orbitals."""
+    atomic_numbers: IntArray
+    """Atomic numbers, int64 (natoms,)."""
+    nuclear_charges: FloatArray
+    """Nuclear charges, e, float64 (natoms,)."""
+    coordinates: FloatArray
+    """Atomic positions, Bohr, float64 (natoms, 3)."""
+    orbitals: tuple[int, ...] | None = None
+    """The orbitals' numbers as the file lists them (beta orbital i is nmo + i); None for a density."""
+    title: str = ""
+    """The first line of the file."""
+    comment: str = ""
+    """The second line of the file."""
+
+    @property
+    def counts(self) -> tuple[int, int, int]:
+        """Points along each axis."""
+        nx, ny, nz = self.values.shape[:3]
+        return nx, ny, nz
+
+    def write(self, path: PathLike) -> None:
+        """Writes the cube file: to a temporary file beside `path`, renamed into place once complete."""
+        write_replacing(os.fsdecode(path), lambda temporary: write_file(self, temporary), replace=True)
+
+
+def write_file(result: Cube, path: str) -> None:
+    """Writes `result` straight to `path` (callers that own a temporary file)."""
+    values = np.ascontiguousarray(result.values, dtype=np.float64)
+    Tesvarin_.write_cube(os.fsencode(path), result.title, result.comment, result.origin.tolist(),
+                         result.axes.tolist(), list(result.counts), result.atomic_numbers.tolist(),
+                         result.nuclear_charges.tolist(), result.coordinates.tolist(), list(result.orbitals or ()),
+                         values.reshape(-1))
+
+
+def _grid(coordinates: FloatArray, grid: GridLike, margin: float) -> tuple[FloatArray, FloatArray, tuple[int, int, int]]:
+    """Origin, step vectors and counts of a named grid, N points a side, or an explicit one."""
+    if isinstance(grid, tuple):
+        origin = np.asarray(grid[0], dtype=np.float64).reshape(3)
+        axes = np.asarray(grid[1], dtype=np.float64).reshape(3, 3)
+        counts = tuple(int(c) for c in np.asarray(grid[2]).reshape(3))
+        return origin, axes, (counts[0], counts[1], counts[2])
+    if not math.isfinite(margin) or margin < 0:
+        raise ValueError("margin must be a finite number of Bohr, zero or more")
+    low = coordinates.min(axis=0) - margin if len(coordinates) else np.full(3, -margin)
+    high = coordinates.max(axis=0) + margin if len(coordinates) else np.full(3, margin)
+    size = high - low
+    if isinstance(grid, str) and grid.lower() in GRIDS:
+        step = 1.0 / GRIDS[grid.lower()]
+        n = [int(math.ceil(s / step - 1e-9)) + 1 for s in size]
+        # The box grows to whole steps evenly on both sides.
+        origin = (low + high) / 2 - step * (np.array(n) - 1) / 2
+        return origin, np.eye(3) * step, (n[0], n[1], n[2])
+    try:
+        points = int(grid)
+    except (TypeError, ValueError):
+        raise ValueError(f"grid must be coarse, medium, fine, a number of points per side or (origin, axes, "
+                         f"counts), not {grid!r}") from None
+    if points < 2:
+        raise ValueError("a grid needs at least 2 points per side")
+    return low, np.diag(size / (points - 1)), (points, points, points)
+
+
+def cube(reader: ChkReader_, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
+         tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
+         progress: Progress | None = None) -> Cube:
+    """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
+    per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
+    reaches `margin` Bohr beyond the outermost nuclei."""
+    mol = reader.params.mol
+    natoms = max(mol.natoms, 0)
+    coordinates = np.asarray(mol.coordinates_bohr).reshape(-1, 3)[:natoms]
+    origin, axes, counts = _grid(coordinates, grid, margin)
+    selection = _selection(reader, what)
+    spec = (origin.tolist(), axes.tolist(), list(counts))
+    if isinstance(selection, _Orbitals):
+        values = Tesvarin_.grid_orbitals(reader, *spec, selection.refs, tolerance=tolerance,
+                                         threads=_threads(threads), progress=progress)
+        comment, numbers = "MO coefficients", tuple(selection.numbers)
+    else:
+        values = Tesvarin_.grid_density(reader, *spec, selection.kind, selection.part, tolerance=tolerance,
+                                        threads=_threads(threads), progress=progress)
+        comment, numbers = selection.label, None
+    title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
+    return Cube(origin=frozen(origin, np.float64), axes=frozen(axes, np.float64), values=values,
+                atomic_numbers=frozen(np.asarray(mol.atomic_numbers)[:natoms], np.int64),
+                nuclear_charges=frozen(np.asarray(mol.nuclear_charges)[:natoms], np.float64),
+                coordinates=frozen(coordinates, np.float64), orbitals=numbers, title=title, comment=comment)
+
+
+def read_cube(path: PathLike) -> Cube:
+    """Reads a Gaussian cube file, orbital cubes (negative atom count) included."""
+    with open(path, "rb") as handle:
+        title = handle.readline().decode("utf-8", "replace").rstrip("\r\n")
+        comment = handle.readline().decode("utf-8", "replace").rstrip("\r\n")
+
+        def numbers(line: bytes, expect: int, what: str) -> list[str]:
+            words = line.split()
+            if len(words) < expect:
+                raise ValueError(f"{os.fsdecode(path)}: the {what} line holds {len(words)} fields, not {expect}")
+            return [w.decode() for w in words]
+
+        first = numbers(handle.readline(), 4, "atom count and origin")
+        natoms = int(first[0])
+        origin = np.array([float(v) for v in first[1:4]])
+        counts, axes = [], []
+        for axis in range(3):
+            words = numbers(handle.readline(), 4, f"axis {axis + 1}")
+            counts.append(int(words[0]))
+            axes.append([float(v) for v in words[1:4]])
+        atoms = [numbers(handle.readline(), 5, "atom") for _ in range(abs(natoms))]
+        rest = handle.read().split()
+    orbitals: tuple[int, ...] | None = None
+    if natoms < 0:
+        norb = int(rest[0]) if rest else 0
+        orbitals = tuple(int(v) for v in rest[1:1 + norb])
+        rest = rest[1 + norb:]
+    # Cube files of other programs may give counts negative (Angstrom); the values are the same.
+    shape = [abs(c) for c in counts] + ([len(orbitals)] if orbitals and len(orbitals) > 1 else [])
+    size = int(np.prod(shape))
+    if len(rest) != size:
+        raise ValueError(f"{os.fsdecode(path)}: {len(rest)} values where the header asks for {size}")
+    values = np.array(rest, dtype=np.float64).reshape(shape)
+    if orbitals is not None and len(orbitals) == 1:
+        values = values[..., np.newaxis]
+    return Cube(origin=frozen(origin, np.float64), axes=frozen(np.array(axes), np.float64), values=values,
+                atomic_numbers=frozen(np.array([int(a[0]) for a in atoms], dtype=np.int64), np.int64),
+                nuclear_charges=frozen(np.array([float(a[1]) for a in atoms]), np.float64),
+                coordinates=frozen(np.array([[float(v) for v in a[2:5]] for a in atoms]).reshape(-1, 3), np.float64),
+                orbitals=orbitals, title=title, comment=comment)
