@@ -35,7 +35,7 @@ def densities(mol: Mol, spin: bool) -> dict[str, FloatArray]:
     density = mol.spin_density if spin else mol.total_density
     found: dict[str, FloatArray] = {}
     for k, name in enumerate(DENSITY_KINDS):
-        full = density(k, full=True)
+        full: Any = density(k, full=True)
         # Complex and two-component densities stay with Tesvarin_ (Mol.total_density and spin_density).
         if full is not None and full.dtype == np.float64 and full.shape == (mol.nbasis, mol.nbasis):
             full.flags.writeable = False
