@@ -321,7 +321,11 @@ def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
     assert e["Nuclear GFac"].tolist() == [0.5] * N and e["MicOpt"].tolist() == [-1] * N
     assert e["Mulliken Charges"].tolist() == [-0.8, 0.4, 0.4] and e["NPA Charges"].tolist() == [-0.9, 0.45, 0.45]
     assert e["Opt point       1 Geometries"].tolist() == [0.1] * 9 + [0.2] * 9
+    assert e["Atom Layers"].tolist() == [0] * N and e["ONIOM Multiplicities"].tolist() == [1] * 16
     if v16:
+        assert e["ClPar Real Params"].tolist() == [0.25] * 2 and e["ClPar Int Params"].tolist() == [2] * 2
+        assert e["Internal Force Constants"].tolist() == [0.5] * 6 and e["Internal Forces"].tolist() == [0.1, 0.2, 0.3]
+        assert e["Redundant internal coordinates"].tolist() == [1.8, 1.8, 1.9]
         assert (e["NImag"], e["Number of Normal Modes"], e["Vib-LE2Fix"]) == (1, 3, 14)
         assert e["Gaussian Version"] == "ES64L-G16RevA.03" and e["Atom Types"] == " " * 12 * N
 
