@@ -16,7 +16,7 @@ import tesvarin
 from chk_builder import (BONDS, GEN, CHARGES, CLPAR, CONSTRAINT, EFIELD, ELECTRIC, GRADIENT, INTERNAL_FORCES, LABEL, MOL,
                          NONADIABATIC, ONIOM, OPT_ARCHIVE, ORIENT, QEQ, QUARTER_Z, REDUNDANT, VERSION, VIBRATIONS,
                          Atom, atom_blocks, bonds_section, charges_section, complete_water, electric_section,
-                         gen, halves, ints, internal_forces_section, orient_record, reals, label_record, mol_section, opt_archive_section,
+                         gen, halves, ints, internal_forces_section, orient_record, padded, reals, label_record, mol_section, opt_archive_section,
                          redundant_section, vibrations_section, water)
 
 N = 3
@@ -72,6 +72,7 @@ HOSTILE = [
      "Section 511 (internal forces): NVar (word 1) = -2, expected 0 to 5"),
     ("511 long", resized(INTERNAL_FORCES, 1), "= 3 + 3 + 3*4/2 = 12 words, found 13"),
     ("521 short", resized(EFIELD, -1), "Section 521 (external field): expected 35 or 105 words, found 34"),
+    ("521 long", resized(EFIELD, 1), "Section 521 (external field): expected 35 or 105 words, found 36"),
     ("551 long", resized(ORIENT, 1), "Section 551 (orientation): expected 38 words, found 39"),
     ("584 short", resized(GRADIENT, -1), "Section 584 (gradient): expected 6*N = 6*3 = 18 words, found 17"),
     ("584 outside the file", moved_out(GRADIENT), "Section 584 (gradient): words 1000000 to 1000018 lie outside"),
@@ -196,6 +197,8 @@ STORED_SHAPES = [
                                   blocks=atom_blocks(-12348, N)[1], ndim=1, cell=[(9.0, 0.0, 0.0)]),
      lambda e: (e["Number of translation vectors"], e["Number of point charges in /Mol/"]) == (1, 0),
      lambda cp: cp.cell.tolist() == [[9.0, 0.0, 0.0]]),
+    ("801 with trailing blanks", VERSION, padded("ES64L-G16RevC.01", 48),
+     lambda e: e["Gaussian Version"] == "ES64L-G16RevC.01", lambda cp: cp.reader.further.version == "ES64L-G16RevC.01"),
     ("single point without a gradient", GRADIENT, None,
      lambda e: e["Nuclear derivative order"] == 0 and "Cartesian Gradient" not in e, lambda cp: cp.gradient is None),
     ("single point with a gradient", GRADIENT, reals(*[0.0] * 18),

@@ -18,6 +18,7 @@ from __future__ import annotations
 import argparse
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -91,7 +92,13 @@ def main() -> int:
     parser.add_argument("--only", default="", help="comma-separated words; faults whose id contains one")
     args = parser.parse_args()
 
+    # A termination request unwinds like an interrupt, so the fault in place is always taken out.
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     faults = read_faults(args.faults)
+    changed = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT, capture_output=True,
+                             text=True).stdout
+    if changed.strip():
+        sys.exit(f"the checkout has changes; a fault left in place by an earlier run would skew every result:\n{changed}")
     if args.only:
         words = args.only.split(",")
         faults = [f for f in faults if any(w in f.ident for w in words)]
