@@ -34,6 +34,7 @@ sys.path.insert(0, str(HERE.parent / "tests" / "python"))
 
 import chk_builder as cb  # noqa: E402
 from make_chk import IDENTITY, S_COEFS, S_EXPS, Writer, open_shell, parse_size, positions  # noqa: E402
+from run import best  # noqa: E402  (the parse benchmark's best-of-n timer)
 
 NATOMS, SHELLS_PER_ATOM = 50, 4
 
@@ -91,20 +92,11 @@ def linked(folder: Path, paths: list[str], copies: int) -> list[str]:
     return out
 
 
-def best(run, repeat: int = 2) -> float:
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        run()
-        times.append(time.perf_counter() - start)
-    return min(times)
-
-
 def export_time(paths: list[str], threads: int, out: Path) -> float:
     from tesvarin import export
 
     columns = export.select()
-    return best(lambda: export.write_parquet(str(out), export.batches(export.read_rows(paths, columns, threads),
+    return best(2, lambda: export.write_parquet(str(out), export.batches(export.read_rows(paths, columns, threads),
                                                                       columns), columns))
 
 
@@ -120,7 +112,7 @@ def iodata_time(paths: list[str], folder: Path) -> float:
         fchks.append(fchk)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        return best(lambda: [iodata.load_one(f) for f in fchks], repeat=1) / len(fchks)
+        return best(1, lambda: [iodata.load_one(f) for f in fchks]) / len(fchks)
 
 
 def dask_time(paths: list[str], workers: int) -> float:
@@ -133,7 +125,7 @@ def dask_time(paths: list[str], workers: int) -> float:
     with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                                   dashboard_address=":0") as cluster, distributed.Client(cluster) as client:
         list(tables(paths[:workers * 100], columns, scheduler=client, chunk_size=100))  # workers warmed up
-        return best(lambda: list(tables(paths, columns, scheduler=client, chunk_size=100)), repeat=3)
+        return best(3, lambda: list(tables(paths, columns, scheduler=client, chunk_size=100)))
 
 
 PEAK = """

@@ -18,8 +18,8 @@ namespace {
 // The record of a section, None when the section is absent or damaged; it keeps `owner` alive.
 template <typename T>
 py::object record(py::handle owner, const Loaded<T>& slot) {
-    if (!slot.present || slot.damaged()) return py::none();
-    return py::cast(&slot.data, py::return_value_policy::reference_internal, owner);
+    const T* data = slot.intact();
+    return data ? py::cast(data, py::return_value_policy::reference_internal, owner) : py::none();
 }
 
 // A flat array shaped (size / width, width) when width > 1 and that divides it, else 1-D.
@@ -214,9 +214,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         further.def_property_readonly(
             name,
             [slot, width](py::object self) -> py::object {
-                const auto& s = self.cast<const F&>().*slot;
-                if (!s.present || s.damaged()) return py::none();
-                return shaped(self, s.data, width);
+                const std::vector<double>* values = (self.cast<const F&>().*slot).intact();
+                return values ? shaped(self, *values, width) : py::object(py::none());
             },
             doc);
     };
@@ -231,9 +230,10 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     further.def_property_readonly(
         "version",
         [](const F& f) -> py::object {
-            if (!f.version.present || f.version.damaged()) return py::none();
-            return py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
-                f.version.data.data(), static_cast<py::ssize_t>(f.version.data.size()), "backslashreplace"));
+            const std::string* text = f.version.intact();
+            if (text == nullptr) return py::none();
+            return py::reinterpret_steal<py::str>(
+                PyUnicode_DecodeUTF8(text->data(), static_cast<py::ssize_t>(text->size()), "backslashreplace"));
         },
         "The program version text (801), or None");
     further.def_property_readonly("has_force_constants", [](const F& f) { return f.has_force_constants; },

@@ -14,13 +14,6 @@ namespace {
 constexpr size_t total_energy_word = 42;    // general array: the energy of the job's highest level
 constexpr size_t operation_count_word = 1;  // symmetry section: operations of the group the program used
 
-// A section's record, or nullptr when it is absent or damaged: a damaged section costs only
-// what it holds, and the force constants or the other section stand in for it.
-template <typename T>
-const T* intact(const Loaded<T>& section) {
-    return section.error.empty() && section.present ? &section.data : nullptr;
-}
-
 std::vector<int64_t> atomic_numbers(const ChkParams::Mol& mol) {
     const auto n = std::min<size_t>(mol.atomicnums.size(), static_cast<size_t>(std::max<int64_t>(mol.natoms, 0)));
     return std::vector<int64_t>(mol.atomicnums.begin(), mol.atomicnums.begin() + static_cast<std::ptrdiff_t>(n));
@@ -48,14 +41,14 @@ std::vector<double> masses_or_own(const Tesvarin& chk, const std::vector<double>
 std::vector<double> checkpoint_masses(const Tesvarin& chk) {
     const auto natoms = static_cast<size_t>(std::max<int64_t>(chk.get_params().mol.natoms, 0));
     const FurtherSections& f = chk.get_further();
-    if (const AtomProperties* atoms = intact(f.atoms); atoms && atoms->real_weights.size() >= natoms && natoms > 0) {
+    if (const AtomProperties* atoms = f.atoms.intact(); atoms && atoms->real_weights.size() >= natoms && natoms > 0) {
         bool positive = true;
         for (size_t a = 0; a < natoms; ++a) positive = positive && atoms->real_weights[a] > 0;
         if (positive)
             return std::vector<double>(atoms->real_weights.begin(),
                                        atoms->real_weights.begin() + static_cast<std::ptrdiff_t>(natoms));
     }
-    if (const Vibrations* v = intact(f.vibrations); v && v->masses.size() == natoms) return v->masses;
+    if (const Vibrations* v = f.vibrations.intact(); v && v->masses.size() == natoms) return v->masses;
     return {};
 }
 
@@ -66,7 +59,7 @@ std::optional<VibrationBlocks> checkpoint_vibrations(const Tesvarin& chk) {
 }
 
 int64_t checkpoint_symmetry_number(const Tesvarin& chk, const std::vector<double>& masses) {
-    const SymmetryWords* sym = intact(chk.get_further().symmetry);  // damaged: the geometry decides
+    const SymmetryWords* sym = chk.get_further().symmetry.intact();  // damaged: the geometry decides
     if (sym && sym->syminf.size() > operation_count_word && sym->syminf[operation_count_word] == 1) return 1;
     const ChkParams::Mol& mol = chk.get_params().mol;
     return rotational_symmetry_number(atom_coordinates(mol), atomic_numbers(mol), masses);
@@ -92,7 +85,7 @@ Thermochemistry checkpoint_thermochemistry(const Tesvarin& chk, const std::vecto
     in.masses = masses_or_own(chk, masses);
     in.multiplicity = p.mol.multiplicity;
     in.electronic_energy = p.genarr.size() > total_energy_word ? p.genarr[total_energy_word] : 0.0;
-    const Vibrations* v = masses.empty() ? intact(chk.get_further().vibrations) : nullptr;
+    const Vibrations* v = masses.empty() ? chk.get_further().vibrations.intact() : nullptr;
     const auto stored = v ? std::optional<VibrationBlocks>(vibration_blocks(*v)) : std::nullopt;
     if (p.mol.natoms == 1) {
         // An atom has no vibrations, whatever is stored.

@@ -321,7 +321,7 @@ private:
     // The section's record, nullptr when it is absent or (not strict) damaged.
     template <typename T>
     const T* use(const tesvarin::Loaded<T>& slot) const {
-        if (!slot.damaged()) return slot.present ? &slot.data : nullptr;
+        if (!slot.damaged()) return slot.intact();
         skip(slot.error);
         return nullptr;
     }

@@ -93,9 +93,9 @@ std::vector<std::string> FurtherSections::damage() const {
 
 void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r) {
     const Rotation turn(r);
-    if (f.gradient.present && !f.gradient.damaged()) f.gradient.data = turn.vectors(f.gradient.data);
-    if (f.electric.present && !f.electric.damaged()) {
-        ElectricProperties& e = f.electric.data;
+    if (auto* g = f.gradient.intact()) *g = turn.vectors(*g);
+    if (auto* p = f.electric.intact()) {
+        ElectricProperties& e = *p;
         e.dipole = turn.vectors(e.dipole);
         e.dipole_derivatives = turn.dipole_derivatives(e.dipole_derivatives);
         e.polarizability = turn.lower_tensors(e.polarizability);
@@ -103,7 +103,7 @@ void turn_into_standard_orientation(FurtherSections& f, const std::array<double,
         e.hyperpolarizability = turn.hyperpolarizability(e.hyperpolarizability);
         e.quadrupole = turn.quadrupole(e.quadrupole);
     }
-    if (f.vibrations.present && !f.vibrations.damaged()) f.vibrations.data.modes = turn.vectors(f.vibrations.data.modes);
+    if (auto* v = f.vibrations.intact()) v->modes = turn.vectors(v->modes);
 }
 
 }  // namespace tesvarin

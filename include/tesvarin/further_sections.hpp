@@ -99,6 +99,9 @@ struct Loaded {
     std::string error;
     T data{};
     bool damaged() const { return !error.empty(); }
+    // The record, nullptr when the section is absent or damaged (a damaged one costs only itself).
+    const T* intact() const { return present && error.empty() ? &data : nullptr; }
+    T* intact() { return present && error.empty() ? &data : nullptr; }
     // The record, nullptr when the section is absent; a damaged section throws its message.
     const T* get() const {
         if (!error.empty()) TESVARIN_THROW(error);

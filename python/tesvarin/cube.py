@@ -218,13 +218,13 @@ def cube(reader: ChkReader_, what: str = "density", grid: GridLike = "medium", m
     coordinates = np.asarray(mol.coordinates_bohr).reshape(-1, 3)[:natoms]
     origin, axes, counts = _grid(coordinates, grid, margin)
     selection = _selection(reader, what)
-    spec = (origin.tolist(), axes.tolist(), list(counts))
+    lattice = (origin.tolist(), axes.tolist(), list(counts))
     if isinstance(selection, _Orbitals):
-        values = Tesvarin_.grid_orbitals(reader, *spec, selection.refs, tolerance=tolerance,
+        values = Tesvarin_.grid_orbitals(reader, *lattice, selection.refs, tolerance=tolerance,
                                          threads=_threads(threads), progress=progress)
         comment, numbers = "MO coefficients", tuple(selection.numbers)
     else:
-        values = Tesvarin_.grid_density(reader, *spec, selection.kind, selection.part, tolerance=tolerance,
+        values = Tesvarin_.grid_density(reader, *lattice, selection.kind, selection.part, tolerance=tolerance,
                                         threads=_threads(threads), progress=progress)
         comment, numbers = selection.label, None
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
