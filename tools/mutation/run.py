@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Mutation testing: plant each single-edit fault of faults.txt, run both suites, restore, tabulate.
 
-    python tools/mutation/run.py                      # every fault, real files present
-    python tools/mutation/run.py --without-shared     # as if ../shared were absent
+    python tools/mutation/run.py                      # every fault, without and with ../shared
+    python tools/mutation/run.py --without-shared     # only as if ../shared were absent
     python tools/mutation/run.py --only bonds,charges # faults whose id contains any of these words
 
 Each fault is one exact replacement in one file. A fault is killed when a suite fails with it in
 place, survives when both pass, and is invalid when it no longer applies (its text is not in the
-file exactly once) or does not build. The extension module and the C++ tests are built with CMake
+file exactly once) or does not build. Each fault is built once and run first with the real files
+hidden; only a survivor is run again with them, since the real files only add tests. The extension module and the C++ tests are built with CMake
 in build/mutation; Python runs against that build and the package in python/, so nothing is
 installed. Tests that fail before any fault is planted are left out of every run. The file is
 always restored, also on an interrupt. Results go to standard output and build/mutation/results.tsv.
@@ -85,6 +86,14 @@ def baseline_failures(env: dict[str, str]) -> list[str]:
     return re.findall(r"^FAILED (\S+)", out, re.M)
 
 
+def share(rows: list[tuple[str, str, str, str]], column: int) -> str:
+    valid = [r for r in rows if r[column] != "invalid"]
+    killed = sum(r[column] == "killed" for r in valid)
+    survivors = [r[0] for r in valid if r[column] == "survived"]
+    percent = 100.0 * killed / len(valid) if valid else 0.0
+    return f"killed {killed} of {len(valid)} behaviour-changing faults ({percent:.1f}%); survivors: {survivors}"
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--faults", type=Path, default=Path(__file__).with_name("faults.txt"))
@@ -103,8 +112,7 @@ def main() -> int:
         words = args.only.split(",")
         faults = [f for f in faults if any(w in f.ident for w in words)]
     env = dict(os.environ, PYTHONPATH=f"{BUILD}{os.pathsep}{ROOT / 'python'}", PYTHONDONTWRITEBYTECODE="1")
-    if args.without_shared:
-        env["TESVARIN_SHARED"] = str(BUILD / "no-shared")
+    hidden = dict(env, TESVARIN_SHARED=str(BUILD / "no-shared"))
     pybind11 = subprocess.run([sys.executable, "-m", "pybind11", "--cmakedir"], capture_output=True, text=True,
                               check=True).stdout.strip()
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(BUILD), "-G", "Ninja", "-DTESVARIN_TESTS=ON",
@@ -113,35 +121,43 @@ def main() -> int:
                    check=True, stdout=subprocess.DEVNULL)
     if not build(env):
         sys.exit("the unmutated tree does not build")
-    deselect = baseline_failures(env)
-    print(f"{len(faults)} faults; left out as failing without any: {deselect or 'none'}", flush=True)
+    deselect_hidden = baseline_failures(hidden)
+    deselect = deselect_hidden if args.without_shared else baseline_failures(env)
+    print(f"{len(faults)} faults; left out as failing without any: {sorted(set(deselect_hidden + deselect)) or 'none'}",
+          flush=True)
 
-    rows: list[tuple[str, str, str]] = []
+    # (id, without the real files, with them, what failed)
+    rows: list[tuple[str, str, str, str]] = []
     for fault in faults:
         target = ROOT / fault.path
         original = target.read_text()
         started = time.monotonic()
         if original.count(fault.old) != 1:
-            rows.append((fault.ident, "invalid", "its text is not in the file exactly once"))
+            rows.append((fault.ident, "invalid", "invalid", "its text is not in the file exactly once"))
         else:
             try:
                 target.write_text(original.replace(fault.old, fault.new))
                 if not build(env):
-                    rows.append((fault.ident, "invalid", "does not build"))
+                    rows.append((fault.ident, "invalid", "invalid", "does not build"))
                 else:
-                    passed, why = suites(env, deselect)
-                    rows.append((fault.ident, "survived" if passed else "killed", why))
+                    passed, why = suites(hidden, deselect_hidden)
+                    if not passed:
+                        rows.append((fault.ident, "killed", "killed", why))
+                    elif args.without_shared:
+                        rows.append((fault.ident, "survived", "-", ""))
+                    else:
+                        passed, why = suites(env, deselect)
+                        rows.append((fault.ident, "survived", "survived" if passed else "killed", why))
             finally:
                 target.write_text(original)
-        print(f"{rows[-1][1]:9} {fault.ident:45} {rows[-1][2]}  ({time.monotonic() - started:.0f} s)", flush=True)
+        ident, hidden_status, shared_status, why = rows[-1]
+        print(f"{hidden_status:9} {shared_status:9} {ident:45} {why}  ({time.monotonic() - started:.0f} s)", flush=True)
     build(env)  # leave the build as the tree is
 
-    valid = [r for r in rows if r[1] != "invalid"]
-    killed = sum(r[1] == "killed" for r in valid)
     (BUILD / "results.tsv").write_text("".join("\t".join(r) + "\n" for r in rows))
-    share = 100.0 * killed / len(valid) if valid else 0.0
-    print(f"killed {killed} of {len(valid)} behaviour-changing faults ({share:.1f}%);"
-          f" {len(rows) - len(valid)} invalid; survivors: {[r[0] for r in valid if r[1] == 'survived']}")
+    print("without ../shared:", share(rows, 1))
+    if not args.without_shared:
+        print("with ../shared:   ", share(rows, 2))
     return 0
 
 
