@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what it needs (apt-get, so as root, and a
-# C++17 compiler), builds and installs the package, runs pytest, then the C++ tests, plain and
-# under AddressSanitizer + UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every stage
-# runs even when an earlier one failed; the last line counts the tests of all of them:
-# "tests: N passed, N failed" (the fuzz run counts as one test). Exit status 1 if any failed.
+# C++17 compiler), builds and installs the package, runs the format, lint and type checks
+# (tools/lint.sh), pytest, then the C++ tests, plain and under AddressSanitizer +
+# UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every stage runs even when an earlier
+# one failed; the last line counts the tests of all of them: "tests: N passed, N failed" (the
+# lint and fuzz stages count as one test each). Exit status 1 if any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ if ! { [ -f /usr/include/gtest/gtest.h ] && [ -d /usr/include/eigen3 ]; }; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev libeigen3-dev >/dev/null
 fi
 command -v ninja >/dev/null && command -v cmake >/dev/null || python3 -m pip install -q cmake ninja
-python3 -m pip install -q --disable-pip-version-check ".[test]"
+python3 -m pip install -q --disable-pip-version-check ".[test,lint]"
 
 jobs=$(nproc)
 logs=build/test-logs
@@ -49,22 +50,15 @@ stage() {
 }
 
 pytest_all() { python3 -m pytest tests/python -q -p no:cacheprovider; }
-cpp_plain() {
-  cmake -S . -B build/cpp -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF >/dev/null &&
-    cmake --build build/cpp -j "$jobs" &&
-    ctest --test-dir build/cpp --output-on-failure -j "$jobs"
-}
-cpp_sanitized() {
-  cmake -S . -B build/sanitize -G Ninja -DTESVARIN_TESTS=ON -DTESVARIN_PYTHON=OFF -DTESVARIN_SANITIZE=ON \
-    -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
-    cmake --build build/sanitize -j "$jobs" &&
-    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-      ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
-}
+# The C++ builds are the presets of CMakePresets.json: plain, and under the sanitizers.
+cpp_preset() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs" && ctest --preset "$1" -j "$jobs"; }
+cpp_plain() { cpp_preset cpp; }
+cpp_sanitized() { cpp_preset sanitize; }
 # Coverage-guided fuzzing of the reader for two minutes: a crash, a sanitizer report, a
 # hang, a leak or memory far beyond the input's size fails the run.
 fuzz() { bash tools/fuzz/run.sh --ci 120; }
 
+stage lint bash tools/lint.sh
 stage pytest pytest_all
 stage cpp cpp_plain
 stage sanitize cpp_sanitized

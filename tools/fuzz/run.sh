@@ -26,9 +26,8 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-dev libeigen3-dev >/dev/null
 fi
 command -v ninja >/dev/null && command -v cmake >/dev/null || python3 -m pip install -q cmake ninja
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTESVARIN_FUZZ=ON -DTESVARIN_PYTHON=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz --target fuzz_reader -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

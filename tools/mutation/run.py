@@ -8,10 +8,11 @@
 Each fault is one exact replacement in one file. A fault is killed when a suite fails with it in
 place, survives when both pass, and is invalid when it no longer applies (its text is not in the
 file exactly once) or does not build. Each fault is built once and run first with the real files
-hidden; only a survivor is run again with them, since the real files only add tests. The extension module and the C++ tests are built with CMake
-in build/mutation; Python runs against that build and the package in python/, so nothing is
-installed. Tests that fail before any fault is planted are left out of every run. The file is
-always restored, also on an interrupt. Results go to standard output and build/mutation/results.tsv.
+hidden; only a survivor is run again with them, since the real files only add tests. The extension
+module and the C++ tests are built with CMake's `mutation` preset in build/mutation; Python runs
+against that build and the package in python/, so nothing is installed. Tests that fail before any
+fault is planted are left out of every run. The file is always restored, also on an interrupt.
+Results go to standard output and build/mutation/results.tsv.
 """
 
 from __future__ import annotations
@@ -59,7 +60,7 @@ def run(command: list[str], env: dict[str, str], timeout: int) -> tuple[bool, st
 
 
 def build(env: dict[str, str]) -> bool:
-    ok, _ = run(["cmake", "--build", str(BUILD), "-j", str(os.cpu_count() or 1)], env, 1800)
+    ok, _ = run(["cmake", "--build", "--preset", "mutation", "-j", str(os.cpu_count() or 1)], env, 1800)
     return ok
 
 
@@ -75,7 +76,7 @@ def suites(env: dict[str, str], deselect: list[str]) -> tuple[bool, str]:
     ok, out = run(pytest, env, 3600)
     if not ok:
         return False, first_failure(out)
-    ok, out = run(["ctest", "--test-dir", str(BUILD), "-j", str(os.cpu_count() or 1)], env, 3600)
+    ok, out = run(["ctest", "--preset", "mutation", "-j", str(os.cpu_count() or 1)], env, 3600)
     return ok, "" if ok else first_failure(out)
 
 
@@ -115,10 +116,8 @@ def main() -> int:
     hidden = dict(env, TESVARIN_SHARED=str(BUILD / "no-shared"))
     pybind11 = subprocess.run([sys.executable, "-m", "pybind11", "--cmakedir"], capture_output=True, text=True,
                               check=True).stdout.strip()
-    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(BUILD), "-G", "Ninja", "-DTESVARIN_TESTS=ON",
-                    "-DTESVARIN_PYTHON=ON", "-DCMAKE_BUILD_TYPE=Release", f"-Dpybind11_DIR={pybind11}",
-                    f"-DPython_EXECUTABLE={sys.executable}", f"-DCMAKE_LIBRARY_OUTPUT_DIRECTORY={BUILD}"],
-                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--preset", "mutation", f"-Dpybind11_DIR={pybind11}", f"-DPython_EXECUTABLE={sys.executable}"],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     if not build(env):
         sys.exit("the unmutated tree does not build")
     deselect_hidden = baseline_failures(hidden)
