@@ -1,7 +1,7 @@
 """Orbital and density cubes: tesvarin against pyscf.tools.cubegen and gbasis, in one run.
 
     pip install . qc-gbasis pyscf
-    python bench/cube_bench.py [CHECKPOINT] [--points 80] [--threads 2]
+    python -m bench.cube_bench [CHECKPOINT] [--points 80] [--threads 2]
 
 The default checkpoint is ../shared/realchk2/g16c-kinbot-closed/well7_rm062x_200bf.chk (M06-2X/
 def2-TZVPP, 7 atoms, 200 pure functions). PySCF gets the same atoms and its own def2-TZVPP (the
@@ -25,8 +25,7 @@ from pathlib import Path
 
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from run import best  # noqa: E402  (the other benchmark's best-of-n timer)
+from bench.run import best
 
 ROOT = Path(__file__).resolve().parents[1]
 DEFAULT = ROOT.parent / "shared" / "realchk2" / "g16c-kinbot-closed" / "well7_rm062x_200bf.chk"
@@ -51,12 +50,14 @@ SPIN = "sum(range(30_000_000))"
 def machine_parallelism() -> float:
     """How many times the work of one busy process two of them get done at once on this machine
     now (2.0 when both cores are free): the ceiling of any two-thread speed-up measured with it."""
+
     def run(n: int) -> float:
         start = time.perf_counter()
         procs = [subprocess.Popen([sys.executable, "-c", SPIN]) for _ in range(n)]
         for p in procs:
             p.wait()
         return time.perf_counter() - start
+
     one, two = run(1), run(2)
     return 2 * one / two
 
@@ -77,16 +78,25 @@ def main() -> int:
     cp = tesvarin.load(args.chk)
     n = args.points
     homo = cp.n_alpha - 1
-    print(f"{os.path.basename(args.chk)}: {len(cp.atomic_numbers)} atoms, {cp.n_basis} basis functions, "
-          f"{n}^3 grid, {args.threads} threads")
+    print(
+        f"{os.path.basename(args.chk)}: {len(cp.atomic_numbers)} atoms, {cp.n_basis} basis functions, "
+        f"{n}^3 grid, {args.threads} threads"
+    )
 
-    mol = gto.M(atom=[(int(z), xyz) for z, xyz in zip(cp.atomic_numbers, cp.coordinates)], unit="Bohr",
-                basis=args.basis, charge=cp.charge, spin=cp.multiplicity - 1, cart=False, verbose=0)
+    mol = gto.M(
+        atom=[(int(z), xyz) for z, xyz in zip(cp.atomic_numbers, cp.coordinates, strict=True)],
+        unit="Bohr",
+        basis=args.basis,
+        charge=cp.charge,
+        spin=cp.multiplicity - 1,
+        cart=False,
+        verbose=0,
+    )
     if mol.nao != cp.n_basis:
         print(f"PySCF's {args.basis} has {mol.nao} functions, the checkpoint {cp.n_basis}: pick --basis")
         return 1
     # The stored SCF matrix, or (a file that stores none) the one of the occupied orbitals.
-    occupied = np.asarray(cp.alpha_mo_coefficients)[:cp.n_alpha]
+    occupied = np.asarray(cp.alpha_mo_coefficients)[: cp.n_alpha]
     density = np.array(cp.total_densities["SCF"]) if "SCF" in cp.total_densities else 2 * occupied.T @ occupied
     orbital = np.array(cp.alpha_mo_coefficients[homo])
     margin = 3.0  # cubegen's default margin; ours is set to the same below
@@ -95,10 +105,18 @@ def main() -> int:
 
     results = {}
     for name, what, run_pyscf in (
-            ("orbital", "homo", lambda: cubegen.orbital(mol, str(tmp / "p.cube"), orbital, nx=n, ny=n, nz=n,
-                                                        margin=margin)),
-            ("density", "density", lambda: cubegen.density(mol, str(tmp / "p.cube"), density, nx=n, ny=n, nz=n,
-                                                           margin=margin))):
+        (
+            "orbital",
+            "homo",
+            lambda: cubegen.orbital(mol, str(tmp / "p.cube"), orbital, nx=n, ny=n, nz=n, margin=margin),
+        ),
+        (
+            "density",
+            "density",
+            lambda: cubegen.density(mol, str(tmp / "p.cube"), density, nx=n, ny=n, nz=n, margin=margin),
+        ),
+    ):
+
         def ours(threads: int, what: str = what) -> None:
             cp.cube(what, grid=n, margin=margin, threads=threads).write(tmp / "t.cube")
 
@@ -106,11 +124,13 @@ def main() -> int:
         t_one = best(args.repeat, lambda: ours(1))
         t_two = best(args.repeat, lambda: ours(args.threads))
         # The evaluation alone, without the file (whose write ends in an fsync, as every output does).
-        e_one = best(args.repeat, lambda: cp.cube(what, grid=n, margin=margin, threads=1))
-        e_two = best(args.repeat, lambda: cp.cube(what, grid=n, margin=margin, threads=args.threads))
+        e_one = best(args.repeat, lambda: cp.cube(what, grid=n, margin=margin, threads=1))  # noqa: B023 (called here)
+        e_two = best(args.repeat, lambda: cp.cube(what, grid=n, margin=margin, threads=args.threads))  # noqa: B023
         results[name] = (t_pyscf, t_one, t_two, e_one, e_two)
-        print(f"{name:8s} pyscf cubegen {t_pyscf:7.3f} s   tesvarin 1 thread {t_one:7.3f} s   "
-              f"{args.threads} threads {t_two:7.3f} s (evaluation alone {e_one:.3f} s and {e_two:.3f} s)")
+        print(
+            f"{name:8s} pyscf cubegen {t_pyscf:7.3f} s   tesvarin 1 thread {t_one:7.3f} s   "
+            f"{args.threads} threads {t_two:7.3f} s (evaluation alone {e_one:.3f} s and {e_two:.3f} s)"
+        )
 
     # gbasis on a slab of the same grid: the basis values, then the orbital and the density.
     try:
@@ -133,13 +153,19 @@ def main() -> int:
             del orbital_values, rho
 
         gbasis_per_point = best(1, run_gbasis) / len(points)
-        print(f"gbasis   {gbasis_per_point * n ** 3:7.3f} s for the orbital and the density together "
-              f"(scaled from {len(points)} points)")
+        print(
+            f"gbasis   {gbasis_per_point * n**3:7.3f} s for the orbital and the density together "
+            f"(scaled from {len(points)} points)"
+        )
 
-    probe = subprocess.run([sys.executable, "-c", MEMORY_PROBE, args.chk, "density", str(n), str(args.threads)],
-                           capture_output=True, text=True, check=True)
+    probe = subprocess.run(
+        [sys.executable, "-c", MEMORY_PROBE, args.chk, "density", str(n), str(args.threads)],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     before, after, nbytes = (int(v) for v in probe.stdout.split())
-    extra_mib = (after - before) / 1024 - nbytes / 2 ** 20
+    extra_mib = (after - before) / 1024 - nbytes / 2**20
 
     parallelism = machine_parallelism()
     print("\nfigure (ratio in one run)                           value    target")
@@ -150,7 +176,7 @@ def main() -> int:
         print(f"{name:8s} 1 thread / {args.threads} threads, evaluation       {e_one / e_two:7.2f}    >= 1.8")
     if gbasis_per_point is not None:
         both = results["orbital"][2] + results["density"][2]
-        print(f"gbasis / tesvarin (orbital + density)             {gbasis_per_point * n ** 3 / both:7.1f}    >= 50")
+        print(f"gbasis / tesvarin (orbital + density)             {gbasis_per_point * n**3 / both:7.1f}    >= 50")
     print(f"peak memory beyond the grid's values              {extra_mib:7.1f} MiB  <= 64 MiB")
     print(f"(two busy processes / one on this machine now      {parallelism:7.2f}: the bound of any 2-thread gain)")
     return 0

@@ -1,6 +1,6 @@
 """The export's figures, from one run (ratios against baselines measured in the same run):
 
-    python bench/export_bench.py [--files 1000] [--data DIR] [--big 1G] [--no-dask]
+    python -m bench.export_bench [--files 1000] [--data DIR] [--big 1G] [--no-dask]
 
   iodata    export of --files checkpoints of 50 atoms (a Force job: orbitals, SCF density, gradient,
             charges), one thread, against IOData's load_one of the same files' fchk
@@ -22,19 +22,14 @@ import json
 import os
 import subprocess
 import sys
-import time
 import warnings
 from pathlib import Path
 
 import numpy as np
 
-HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-sys.path.insert(0, str(HERE.parent / "tests" / "python"))
-
-import chk_builder as cb  # noqa: E402
-from make_chk import IDENTITY, S_COEFS, S_EXPS, Writer, open_shell, parse_size, positions  # noqa: E402
-from run import best  # noqa: E402  (the parse benchmark's best-of-n timer)
+from bench.make_chk import IDENTITY, S_COEFS, S_EXPS, Writer, open_shell, parse_size, positions
+from bench.run import best  # the parse benchmark's best-of-n timer
+from tests.python import chk_builder as cb
 
 NATOMS, SHELLS_PER_ATOM = 50, 4
 
@@ -44,8 +39,9 @@ def fifty_atoms(path: Path, seed: int) -> None:
     rng = np.random.default_rng(seed)
     xyz = positions(NATOMS, rng)
     atoms = [cb.Atom(1, tuple(p)) for p in xyz]
-    shells = [cb.Shell(0, a + 1, S_EXPS, S_COEFS, centre=tuple(xyz[a])) for a in range(NATOMS)
-              for _ in range(SHELLS_PER_ATOM)]
+    shells = [
+        cb.Shell(0, a + 1, S_EXPS, S_COEFS, centre=tuple(xyz[a])) for a in range(NATOMS) for _ in range(SHELLS_PER_ATOM)
+    ]
     nbasis, ncoord = NATOMS * SHELLS_PER_ATOM, 3 * NATOMS
     energy = -0.5 * NATOMS + rng.uniform(-0.1, 0.1)
     small = [
@@ -61,11 +57,16 @@ def fifty_atoms(path: Path, seed: int) -> None:
     ]
     small = [(label, cb.word_align(data)) for label, data in small]
     tri = nbasis * (nbasis + 1) // 2
-    big = [(cb.ORBENE, nbasis, lambda: [np.sort(rng.uniform(-1.0, 1.0, nbasis))]),
-           (cb.ALPHA_MO, nbasis * nbasis, lambda: [rng.standard_normal(nbasis * nbasis)]),
-           (cb.DENSITIES, 1 + tri, lambda: [cb.ints(1), rng.standard_normal(tri)])]
-    entries = sorted([(label, len(data) // 8, (lambda d=data: [d])) for label, data in small]
-                     + [(label, n, parts) for label, n, parts in big], key=lambda e: e[0])
+    big = [
+        (cb.ORBENE, nbasis, lambda: [np.sort(rng.uniform(-1.0, 1.0, nbasis))]),
+        (cb.ALPHA_MO, nbasis * nbasis, lambda: [rng.standard_normal(nbasis * nbasis)]),
+        (cb.DENSITIES, 1 + tri, lambda: [cb.ints(1), rng.standard_normal(tri)]),
+    ]
+    entries = sorted(
+        [(label, len(data) // 8, (lambda d=data: [d])) for label, data in small]
+        + [(label, n, parts) for label, n, parts in big],
+        key=lambda e: e[0],
+    )
     Writer([(label, n) for label, n, _ in entries]).write(path, [parts for _, _, parts in entries])
 
 
@@ -96,8 +97,12 @@ def export_time(paths: list[str], threads: int, out: Path) -> float:
     from tesvarin import export
 
     columns = export.select()
-    return best(2, lambda: export.write_parquet(str(out), export.batches(export.read_rows(paths, columns, threads),
-                                                                      columns), columns))
+    return best(
+        2,
+        lambda: export.write_parquet(
+            str(out), export.batches(export.read_rows(paths, columns, threads), columns), columns
+        ),
+    )
 
 
 def iodata_time(paths: list[str], folder: Path) -> float:
@@ -117,14 +122,17 @@ def iodata_time(paths: list[str], folder: Path) -> float:
 
 def dask_time(paths: list[str], workers: int) -> float:
     import distributed
-
     from tesvarin import export
     from tesvarin.dask import tables
 
     columns = export.select()
-    with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                                  dashboard_address=":0") as cluster, distributed.Client(cluster) as client:
-        list(tables(paths[:workers * 100], columns, scheduler=client, chunk_size=100))  # workers warmed up
+    with (
+        distributed.LocalCluster(
+            n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=":0"
+        ) as cluster,
+        distributed.Client(cluster) as client,
+    ):
+        list(tables(paths[: workers * 100], columns, scheduler=client, chunk_size=100))  # workers warmed up
         return best(3, lambda: list(tables(paths, columns, scheduler=client, chunk_size=100)))
 
 
@@ -141,8 +149,12 @@ print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024)
 def peak_memory(paths: list[str], folder: Path) -> int:
     listing = folder / f"list{len(paths)}.txt"
     listing.write_text("\n".join(paths))
-    out = subprocess.run([sys.executable, "-c", PEAK, str(listing), str(folder / "peak.parquet")],
-                         capture_output=True, text=True, check=True)
+    out = subprocess.run(
+        [sys.executable, "-c", PEAK, str(listing), str(folder / "peak.parquet")],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return int(out.stdout.split()[-1])
 
 

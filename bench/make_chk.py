@@ -12,22 +12,19 @@ small-section helpers it uses; the big arrays are streamed from NumPy:
 * ``--shells 200000``: a basis of that many shells (S, SP, D and F on every atom, three
   primitives each) and nothing big besides: the per-shell cost of the parse.
 
-    python bench/make_chk.py OUT.chk --size 256M
-    python bench/make_chk.py OUT.chk --shells 200000
+    python -m bench.make_chk OUT.chk --size 256M
+    python -m bench.make_chk OUT.chk --shells 200000
 """
 
 from __future__ import annotations
 
 import argparse
 import math
-import sys
 from pathlib import Path
 
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "python"))
-
-import chk_builder as cb  # noqa: E402
+from tests.python import chk_builder as cb
 
 IDENTITY = [1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0]
 S_EXPS, S_COEFS = [3.42525091, 0.62391373, 0.16885540], [0.15432897, 0.53532814, 0.44463454]
@@ -66,7 +63,7 @@ class Writer:
         with open(path, "wb") as f:
             f.write(cb.ints(len(self.directory), self.total, 0, 0))
             f.write(b"".join(cb.ints(*e) for e in self.directory))
-            for (label, start, end, _), parts in zip(self.directory, payloads):
+            for (label, start, end, _), parts in zip(self.directory, payloads, strict=True):
                 assert f.tell() == 8 * start, label
                 for part in parts():
                     f.write(part if isinstance(part, bytes) else np.ascontiguousarray(part).tobytes())
@@ -83,7 +80,9 @@ def open_shell(path: Path, size: int, seed: int = 1) -> None:
     atoms = [cb.Atom(1, tuple(p)) for p in xyz]
     per_atom = np.full(natoms, nbasis // natoms)
     per_atom[: nbasis % natoms] += 1
-    shells = [cb.Shell(0, a + 1, S_EXPS, S_COEFS, centre=tuple(xyz[a])) for a in range(natoms) for _ in range(per_atom[a])]
+    shells = [
+        cb.Shell(0, a + 1, S_EXPS, S_COEFS, centre=tuple(xyz[a])) for a in range(natoms) for _ in range(per_atom[a])
+    ]
     tri = nbasis * (nbasis + 1) // 2
 
     small = [
@@ -101,6 +100,7 @@ def open_shell(path: Path, size: int, seed: int = 1) -> None:
         def parts():
             for start in range(0, n, 1 << 22):  # 32 MB at a time
                 yield rng.standard_normal(min(n - start, 1 << 22))
+
         return parts
 
     def orbital_energies():
@@ -111,10 +111,14 @@ def open_shell(path: Path, size: int, seed: int = 1) -> None:
         yield cb.ints(1 << 32)  # SCF only, alpha then beta
         yield from normal(2 * tri)()
 
-    big = [(cb.ORBENE, 2 * nbasis, orbital_energies), (cb.ALPHA_MO, nbasis * nbasis, normal(nbasis * nbasis)),
-           (cb.BETA_MO, nbasis * nbasis, normal(nbasis * nbasis)),
-           (cb.ORTH_BASIS, nbasis * nbasis, normal(nbasis * nbasis)), (cb.DENSITIES, 1 + 2 * tri, densities),
-           (cb.FORCE_CONST, ncoord * (ncoord + 1) // 2, normal(ncoord * (ncoord + 1) // 2))]
+    big = [
+        (cb.ORBENE, 2 * nbasis, orbital_energies),
+        (cb.ALPHA_MO, nbasis * nbasis, normal(nbasis * nbasis)),
+        (cb.BETA_MO, nbasis * nbasis, normal(nbasis * nbasis)),
+        (cb.ORTH_BASIS, nbasis * nbasis, normal(nbasis * nbasis)),
+        (cb.DENSITIES, 1 + 2 * tri, densities),
+        (cb.FORCE_CONST, ncoord * (ncoord + 1) // 2, normal(ncoord * (ncoord + 1) // 2)),
+    ]
     writer = Writer([(label, len(data) // 8) for label, data in small] + [(label, n) for label, n, _ in big])
     writer.write(path, [(lambda d=data: [d]) for _, data in small] + [parts for _, _, parts in big])
 
@@ -124,8 +128,12 @@ def many_shells(path: Path, nshell: int, seed: int = 2) -> None:
     rng = np.random.default_rng(seed)
     xyz = positions(natoms, rng)
     atoms = [cb.Atom(6, tuple(p)) for p in xyz]
-    kinds = [cb.Shell(0, 0, S_EXPS, S_COEFS), cb.Shell(1, 0, [2.9, 0.6, 0.2], [0.1, 0.5, 0.5], [0.2, 0.6, 0.4]),
-             cb.Shell(2, 0, [0.8, 0.3, 0.1], coefd=[0.3, 0.5, 0.4]), cb.Shell(3, 0, [0.9, 0.4, 0.1], coefd=[0.2, 0.5, 0.4])]
+    kinds = [
+        cb.Shell(0, 0, S_EXPS, S_COEFS),
+        cb.Shell(1, 0, [2.9, 0.6, 0.2], [0.1, 0.5, 0.5], [0.2, 0.6, 0.4]),
+        cb.Shell(2, 0, [0.8, 0.3, 0.1], coefd=[0.3, 0.5, 0.4]),
+        cb.Shell(3, 0, [0.9, 0.4, 0.1], coefd=[0.2, 0.5, 0.4]),
+    ]
     shells = []
     for a in range(natoms):
         for k in kinds[: nshell - len(shells) if a == natoms - 1 else 4]:

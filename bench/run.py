@@ -1,6 +1,6 @@
 """Every figure of the reader's performance, from one run:
 
-    python bench/run.py --size 256M [--shells 200000] [--repeat 3] [--data DIR] [--no-iodata]
+    python -m bench.run --size 256M [--shells 200000] [--repeat 3] [--data DIR] [--no-iodata]
 
 It builds the C baselines (bench/baselines.c), writes synthetic checkpoints with
 bench/make_chk.py (kept in --data for the next run), warms the page cache, and then
@@ -58,10 +58,24 @@ def best(repeat: int, run) -> float:
 
 def all_views(mol) -> list:
     """Every array the reader holds, as NumPy views (densities as packed triangles)."""
-    names = ["atomic_numbers", "nuclear_charges", "coordinates_bohr", "alpha_orbital_energies",
-             "beta_orbital_energies", "alpha_mo_coefficients", "beta_mo_coefficients", "orthonormal_basis",
-             "shell_types", "primitives_per_shell", "shell_to_atom", "primitive_exponents",
-             "contraction_coefficients", "sp_contraction_coefficients", "shell_coordinates_bohr", "hessian"]
+    names = [
+        "atomic_numbers",
+        "nuclear_charges",
+        "coordinates_bohr",
+        "alpha_orbital_energies",
+        "beta_orbital_energies",
+        "alpha_mo_coefficients",
+        "beta_mo_coefficients",
+        "orthonormal_basis",
+        "shell_types",
+        "primitives_per_shell",
+        "shell_to_atom",
+        "primitive_exponents",
+        "contraction_coefficients",
+        "sp_contraction_coefficients",
+        "shell_coordinates_bohr",
+        "hessian",
+    ]
     views = [getattr(mol, name) for name in names]
     for kind in range(9):
         views += [d for d in (mol.total_density(kind), mol.spin_density(kind)) if d is not None]
@@ -70,8 +84,10 @@ def all_views(mol) -> list:
 
 # ---- probes: each runs in its own interpreter and prints one JSON object ----
 
+
 def probe_parse(chk: str, repeat: int) -> dict:
     import Tesvarin_
+
     before = status("VmRSS")
     reset_peak()
     reader = Tesvarin_.ChkReader_(chk)
@@ -84,6 +100,7 @@ def probe_parse(chk: str, repeat: int) -> dict:
 
 def probe_access(chk: str, repeat: int) -> dict:
     import Tesvarin_
+
     mol = Tesvarin_.ChkReader_(chk).params.mol
     views = best(repeat, lambda: all_views(mol))
     listed = best(1, lambda: mol.amocoeff)
@@ -92,6 +109,7 @@ def probe_access(chk: str, repeat: int) -> dict:
 
 def probe_write(chk: str, out: str, threads: int, repeat: int) -> dict:
     import Tesvarin_
+
     reader = Tesvarin_.ChkReader_(chk)
     mol = reader.params.mol
     # Real values the basic fchk holds: every real array but the Hessian.
@@ -118,47 +136,64 @@ def probe_threads(chk: str, other: str, repeat: int) -> dict:
             w.start()
         for w in workers:
             w.join()
+
     return {"serial": best(repeat, one_after_the_other), "parallel": best(repeat, side_by_side)}
 
 
 def probe_iodata(chk: str, fchk: str, repeat: int) -> dict:
     import Tesvarin_
     from iodata import load_one
+
     ours = best(repeat, lambda: all_views(Tesvarin_.ChkReader_(chk).params.mol))
     theirs = best(1, lambda: load_one(fchk))
     return {"ours": ours, "iodata": theirs}
 
 
-PROBES = {"parse": probe_parse, "access": probe_access, "write": probe_write, "threads": probe_threads,
-          "iodata": probe_iodata}
+PROBES = {
+    "parse": probe_parse,
+    "access": probe_access,
+    "write": probe_write,
+    "threads": probe_threads,
+    "iodata": probe_iodata,
+}
 
 
 def run_probe(name: str, *args) -> dict:
-    done = subprocess.run([sys.executable, __file__, "--probe", name, *map(str, args)], capture_output=True,
-                          text=True, check=False)
+    done = subprocess.run(
+        [sys.executable, __file__, "--probe", name, *map(str, args)], capture_output=True, text=True, check=False
+    )
     if done.returncode != 0:
         raise SystemExit(f"probe {name} failed:\n{done.stderr}")
     return json.loads(done.stdout)
 
 
 def baseline(exe: Path, *args, repeat: int) -> tuple[float, int]:
-    runs = [subprocess.run([str(exe), *map(str, args)], capture_output=True, text=True, check=True).stdout.split()
-            for _ in range(repeat)]
+    runs = [
+        subprocess.run([str(exe), *map(str, args)], capture_output=True, text=True, check=True).stdout.split()
+        for _ in range(repeat)
+    ]
     return min(float(r[0]) for r in runs), int(runs[0][1])
 
 
 def prepare(data: Path, size: str, shells: int) -> tuple[Path, Path, Path, Path]:
     data.mkdir(parents=True, exist_ok=True)
     exe = data / "baselines"
-    subprocess.run([os.environ.get("CC", "cc"), "-O2", "-pthread", "-o", str(exe), str(HERE / "baselines.c")],
-                   check=True)
+    subprocess.run(
+        [os.environ.get("CC", "cc"), "-O2", "-pthread", "-o", str(exe), str(HERE / "baselines.c")], check=True
+    )
     chk, other, many = data / f"open_{size}.chk", data / f"open_{size}_b.chk", data / f"shells_{shells}.chk"
     if not chk.exists():
-        subprocess.run([sys.executable, str(HERE / "make_chk.py"), str(chk), "--size", size], check=True)
+        subprocess.run(
+            [sys.executable, "-m", "bench.make_chk", str(chk.resolve()), "--size", size], cwd=HERE.parent, check=True
+        )
     if not other.exists():
         shutil.copyfile(chk, other)
     if not many.exists():
-        subprocess.run([sys.executable, str(HERE / "make_chk.py"), str(many), "--shells", str(shells)], check=True)
+        subprocess.run(
+            [sys.executable, "-m", "bench.make_chk", str(many.resolve()), "--shells", str(shells)],
+            cwd=HERE.parent,
+            check=True,
+        )
     for path in (chk, other, many):  # into the page cache
         with open(path, "rb") as f:
             while f.read(64 * MB):
@@ -184,8 +219,10 @@ def main() -> None:
     r = args.repeat
     size = chk.stat().st_size
     fchk = args.data / f"open_{args.size}.fchk"
-    print(f"checkpoint {chk.name}: {size / MB:.0f} MiB; {many.name}: {many.stat().st_size / MB:.0f} MiB; "
-          f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}")
+    print(
+        f"checkpoint {chk.name}: {size / MB:.0f} MiB; {many.name}: {many.stat().st_size / MB:.0f} MiB; "
+        f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}"
+    )
 
     # What two threads can gain here at all: the machine's two cores are shared with other
     # sessions, and the scheduler gives each session its share, however many threads it runs.
@@ -209,27 +246,63 @@ def main() -> None:
     rows = [
         ("parse", f"{mbs:.0f} MB/s", f"{mmap_s / parse['seconds']:.2f} x mmap+memcpy", ">= 1.0"),
         ("", "", f"{fread_s / parse['seconds']:.1f} x fread per word", ">= 5"),
-        ("peak memory", f"{parse['peak'] / MB:.0f} MiB", f"{parse['peak'] / parse['held']:.3f} x data held "
-                                                         f"({parse['held'] / MB:.0f} MiB)", "<= 1.05"),
-        ("views, all", f"{access['views'] * 1e6:.0f} us", f"list amocoeff: {access['list']:.2f} s for "
-                                                        f"{access['amocoeff_bytes'] / MB:.0f} MiB", "O(1)"),
-        ("write_fchk 1 thread", f"{write1['values'] / write1['seconds'] / 1e6:.1f} M values/s",
-         f"{write1['values'] / write1['seconds'] / printf_rate:.2f} x fprintf per value", ">= 3"),
-        ("write_fchk 2 threads", f"{write2['values'] / write2['seconds'] / 1e6:.1f} M values/s",
-         f"{write2['values'] / write2['seconds'] / printf_rate:.2f} x fprintf per value", ">= 5"),
-        ("write extra memory", f"{max(write1['extra'], write2['extra']) / MB:.1f} MiB",
-         f"fchk {write2['bytes'] / MB:.0f} MiB", "<= 64 MiB"),
-        ("two parses, 2 threads", f"{pair['parallel']:.3f} s", f"{pair['serial'] / pair['parallel']:.2f} x serial",
-         ">= 1.8"),
-        (f"many shells ({args.shells})", f"{many.stat().st_size / MB / many_parse['seconds']:.0f} MB/s",
-         f"{many_mmap / many_parse['seconds']:.2f} x mmap+memcpy", ">= 0.5"),
+        (
+            "peak memory",
+            f"{parse['peak'] / MB:.0f} MiB",
+            f"{parse['peak'] / parse['held']:.3f} x data held ({parse['held'] / MB:.0f} MiB)",
+            "<= 1.05",
+        ),
+        (
+            "views, all",
+            f"{access['views'] * 1e6:.0f} us",
+            f"list amocoeff: {access['list']:.2f} s for {access['amocoeff_bytes'] / MB:.0f} MiB",
+            "O(1)",
+        ),
+        (
+            "write_fchk 1 thread",
+            f"{write1['values'] / write1['seconds'] / 1e6:.1f} M values/s",
+            f"{write1['values'] / write1['seconds'] / printf_rate:.2f} x fprintf per value",
+            ">= 3",
+        ),
+        (
+            "write_fchk 2 threads",
+            f"{write2['values'] / write2['seconds'] / 1e6:.1f} M values/s",
+            f"{write2['values'] / write2['seconds'] / printf_rate:.2f} x fprintf per value",
+            ">= 5",
+        ),
+        (
+            "write extra memory",
+            f"{max(write1['extra'], write2['extra']) / MB:.1f} MiB",
+            f"fchk {write2['bytes'] / MB:.0f} MiB",
+            "<= 64 MiB",
+        ),
+        (
+            "two parses, 2 threads",
+            f"{pair['parallel']:.3f} s",
+            f"{pair['serial'] / pair['parallel']:.2f} x serial",
+            ">= 1.8",
+        ),
+        (
+            f"many shells ({args.shells})",
+            f"{many.stat().st_size / MB / many_parse['seconds']:.0f} MB/s",
+            f"{many_mmap / many_parse['seconds']:.2f} x mmap+memcpy",
+            ">= 0.5",
+        ),
     ]
     if iodata:
-        rows.append(("IOData load_one", f"{iodata['iodata']:.1f} s", f"{iodata['iodata'] / iodata['ours']:.0f} x "
-                     f"our parse + views ({iodata['ours']:.3f} s)", ">= 50"))
-    print(f"fprintf per value: {printf_rate / 1e6:.1f} M values/s; mmap+memcpy {size / MB / mmap_s:.0f} MB/s; "
-          f"fread per word {size / MB / fread_s:.0f} MB/s; two spinning C threads against one: {cores:.2f} x "
-          f"(the most two threads can gain in this run)")
+        rows.append(
+            (
+                "IOData load_one",
+                f"{iodata['iodata']:.1f} s",
+                f"{iodata['iodata'] / iodata['ours']:.0f} x our parse + views ({iodata['ours']:.3f} s)",
+                ">= 50",
+            )
+        )
+    print(
+        f"fprintf per value: {printf_rate / 1e6:.1f} M values/s; mmap+memcpy {size / MB / mmap_s:.0f} MB/s; "
+        f"fread per word {size / MB / fread_s:.0f} MB/s; two spinning C threads against one: {cores:.2f} x "
+        f"(the most two threads can gain in this run)"
+    )
     for name, figure, ratio, target in rows:
         print(f"  {name:<24}{figure:>18}   {ratio:<52} target {target}")
 

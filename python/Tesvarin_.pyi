@@ -1,12 +1,12 @@
 """Read-only access to Gaussian binary checkpoint (.chk) files."""
 
 import os
+import typing
 from collections.abc import Sequence
 from typing import Any
 
 import numpy
 import numpy.typing
-import typing
 
 class ChkError(RuntimeError):
     """A failure of the checkpoint reader or its writers; str() is the reader's full message.
@@ -607,6 +607,7 @@ class ChkReader_:
 
 def harmonic_analysis(reader: ChkReader_, masses: Sequence[float] = ...) -> dict[str, Any]:
     """Harmonic analysis of the stored force constants with `masses` (amu, one per atom; the file's own when empty): frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes (nmodes, natoms, 3) of unit length, linear."""
+
 def thermochemistry(
     reader: ChkReader_,
     masses: Sequence[float] = ...,
@@ -622,38 +623,84 @@ def thermochemistry(
     concentration: float = 0.0,
 ) -> dict[str, Any]:
     """Thermochemistry of the checkpoint in the program's conventions, as a dict (energies in kcal/mol, CV and S in cal/(mol K), corrections in Hartree, ln Q); tesvarin.thermo shapes it."""
+
 def vibration_blocks(reader: ChkReader_) -> dict[str, Any] | None:
     """The stored harmonic analysis by name (None without one); a block the job did not compute is None."""
+
 def broaden(
-    positions: Sequence[float], intensities: Sequence[float], grid: Sequence[float], fwhm: float, shape: str = "lorentzian"
+    positions: Sequence[float],
+    intensities: Sequence[float],
+    grid: Sequence[float],
+    fwhm: float,
+    shape: str = "lorentzian",
 ) -> numpy.typing.NDArray[numpy.float64]:
     """Each stick as a peak of full width `fwhm` at half maximum whose area is its intensity, summed on `grid`."""
+
 _Vector = tuple[float, float, float] | list[float]
 _Progress = typing.Callable[[float], object] | None
 
 def evaluate_orbitals(
-    reader: ChkReader_, points: numpy.typing.ArrayLike, orbitals: list[tuple[bool, int]], *,
-    tolerance: float = 0.0, threads: int = 0, progress: _Progress = None
+    reader: ChkReader_,
+    points: numpy.typing.ArrayLike,
+    orbitals: list[tuple[bool, int]],
+    *,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """Values of orbitals, given as (beta, 0-based index) pairs, at (n, 3) points in Bohr: a new (n, k) array. Basis functions below `tolerance` are left out (0: none); threads=0 uses every core"""
+
 def evaluate_density(
-    reader: ChkReader_, points: numpy.typing.ArrayLike, kind: int, part: str = "total", *,
-    derivatives: int = 0, tolerance: float = 0.0, threads: int = 0, progress: _Progress = None
+    reader: ChkReader_,
+    points: numpy.typing.ArrayLike,
+    kind: int,
+    part: str = "total",
+    *,
+    derivatives: int = 0,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """The density at (n, 3) points in Bohr, from the stored matrix of `kind` (0..8) or, for kind -1, from the occupied orbitals; part "total", "spin", "alpha" or "beta". A new (n, 1 + 3 + 1) array: value, gradient with derivatives >= 1, Laplacian with derivatives = 2 (columns beyond those asked for absent)"""
+
 def grid_orbitals(
-    reader: ChkReader_, origin: _Vector, axes: list[list[float]], counts: list[int],
-    orbitals: list[tuple[bool, int]], *, tolerance: float = 0.0, threads: int = 0, progress: _Progress = None
+    reader: ChkReader_,
+    origin: _Vector,
+    axes: list[list[float]],
+    counts: list[int],
+    orbitals: list[tuple[bool, int]],
+    *,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """Orbital values on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array"""
+
 def grid_density(
-    reader: ChkReader_, origin: _Vector, axes: list[list[float]], counts: list[int], kind: int,
-    part: str = "total", *, tolerance: float = 0.0, threads: int = 0, progress: _Progress = None
+    reader: ChkReader_,
+    origin: _Vector,
+    axes: list[list[float]],
+    counts: list[int],
+    kind: int,
+    part: str = "total",
+    *,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """The density on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array"""
+
 def write_cube(
-    path: bytes, title: str, comment: str, origin: _Vector, axes: list[list[float]], counts: list[int],
-    numbers: list[int], charges: list[float], coordinates: list[list[float]], orbitals: list[int],
+    path: bytes,
+    title: str,
+    comment: str,
+    origin: _Vector,
+    axes: list[list[float]],
+    counts: list[int],
+    numbers: list[int],
+    charges: list[float],
+    coordinates: list[list[float]],
+    orbitals: list[int],
     values: numpy.typing.ArrayLike,
 ) -> None:
     """Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals 1-based, empty for a density"""

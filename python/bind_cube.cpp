@@ -13,6 +13,7 @@
 #include "tesvarin/cube_file.hpp"
 #include "tesvarin/grid_eval.hpp"
 #include "tesvarin/parser.hpp"
+#include "units.hpp"
 
 namespace py = pybind11;
 using Points = py::array_t<double, py::array::c_style | py::array::forcecast>;

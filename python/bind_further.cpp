@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "tesvarin/parser.hpp"
+#include "units.hpp"
 #include "views.hpp"
 
 namespace py = pybind11;

@@ -12,6 +12,7 @@
 
 #include "tesvarin/checkpoint_vibrations.hpp"
 #include "tesvarin/parser.hpp"
+#include "units.hpp"
 
 namespace py = pybind11;
 

@@ -10,20 +10,18 @@ per-atom blocks, the version text, and the further sections such a job stores, t
 Mulliken charges computed from P and S), so the complete fchk can be written from it.
 
 Run from the project root after `pip install .` with IOData installed:
-    python tools/make_example.py
+    python -m tools.make_example
 """
 
 import math
-import sys
 import tempfile
 from pathlib import Path
 
 import numpy as np
 
-ROOT = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(ROOT / "tests" / "python"))
+from tests.python import chk_builder as cb
 
-import chk_builder as cb  # noqa: E402
+ROOT = Path(__file__).resolve().parents[1]
 
 ATOMS = [cb.Atom(8, (0.0, 0.0, 0.2217)), cb.Atom(1, (0.0, 1.4309, -0.8867)), cb.Atom(1, (0.0, -1.4309, -0.8867))]
 H_EXPS = [3.42525091, 0.62391373, 0.16885540]
@@ -37,15 +35,21 @@ NBASIS, NOCC = 7, 5
 
 def raw(coefs, exps, L):
     """The file keeps coefficients of unnormalised primitives x^L exp(-e r^2)."""
-    return [c / math.sqrt((math.pi / (2 * e)) ** 1.5 / (4 * e) ** L) for c, e in zip(coefs, exps)]
+    return [c / math.sqrt((math.pi / (2 * e)) ** 1.5 / (4 * e) ** L) for c, e in zip(coefs, exps, strict=True)]
 
 
 def per_atom_blocks() -> dict[int, bytes]:
     """Blocks of the -12348 molecule section: integer and real weights, spins, ZEff, ZNuc, GFac, MicOpt."""
     o_h = lambda o, h: [o, h, h]  # noqa: E731
-    return {6: cb.ints(*o_h(16, 1)), 16: cb.reals(*o_h(15.9949146, 1.00782504)), 9: cb.ints(*o_h(0, 1)),
-            18: cb.reals(*o_h(-5.6, -1.0)), 21: cb.reals(*o_h(8.0, 1.0)), 20: cb.reals(*o_h(0.0, 2.792846)),
-            41: cb.ints(-1, -1, -1)}
+    return {
+        6: cb.ints(*o_h(16, 1)),
+        16: cb.reals(*o_h(15.9949146, 1.00782504)),
+        9: cb.ints(*o_h(0, 1)),
+        18: cb.reals(*o_h(-5.6, -1.0)),
+        21: cb.reals(*o_h(8.0, 1.0)),
+        20: cb.reals(*o_h(0.0, 2.792846)),
+        41: cb.ints(-1, -1, -1),
+    }
 
 
 def mulliken(density: np.ndarray, s: np.ndarray) -> list[float]:
@@ -98,8 +102,8 @@ def checkpoint(mo_columns: np.ndarray, density: np.ndarray | None, charges: list
 
 def overlap(chk: cb.Chk) -> np.ndarray:
     import iodata
-    from iodata.overlap import compute_overlap
     import Tesvarin_
+    from iodata.overlap import compute_overlap
 
     with tempfile.TemporaryDirectory() as tmp:
         path = chk.write(Path(tmp) / "first.chk")
@@ -111,7 +115,7 @@ def overlap(chk: cb.Chk) -> np.ndarray:
 def main() -> None:
     s = overlap(checkpoint(np.eye(NBASIS), None))
     values, vectors = np.linalg.eigh(s)
-    mos = vectors @ np.diag(values ** -0.5) @ vectors.T
+    mos = vectors @ np.diag(values**-0.5) @ vectors.T
     density = 2.0 * mos[:, :NOCC] @ mos[:, :NOCC].T
     out = ROOT / "examples" / "water.chk"
     checkpoint(mos, density, mulliken(density, s)).write(out)

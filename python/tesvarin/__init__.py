@@ -20,6 +20,8 @@ from Tesvarin_ import (
     ChkWarning,
     Mol,
 )
+
+from tesvarin import _exceptions as _exceptions  # loaded by Tesvarin_ as it starts; bound here as its attribute
 from tesvarin.batch import load_many
 from tesvarin.checkpoint import Checkpoint, NotReadError, load
 from tesvarin.cube import Cube, read_cube
@@ -30,6 +32,7 @@ except PackageNotFoundError:  # imported from a source tree that was never insta
     __version__ = "0+unknown"
 
 __all__ = [
+    "Checkpoint",
     "ChkError",
     "ChkFileNotFoundError",
     "ChkFormatError",
@@ -39,7 +42,6 @@ __all__ = [
     "ChkPermissionError",
     "ChkReader_",
     "ChkWarning",
-    "Checkpoint",
     "Cube",
     "Mol",
     "NotReadError",

@@ -6,7 +6,6 @@ from typing import Any
 
 import numpy as np
 import numpy.typing as npt
-
 from Tesvarin_ import Mol
 
 FloatArray = npt.NDArray[np.float64]

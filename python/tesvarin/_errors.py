@@ -14,6 +14,7 @@ import os
 from typing import Any
 
 from Tesvarin_ import ChkError, ChkOSError, ChkReader_
+
 from tesvarin.chk_length import length_problem
 
 # The reader's first lines that have plainer words.
@@ -47,8 +48,9 @@ def reason(error: BaseException, path: str) -> str:
 def explained(error: ChkError, path: str) -> ChkError:
     """`error` as a new exception of the same class whose text names `path` and what is wrong."""
     text = f"{path}: {reason(error, path)}"
-    again: ChkError = (type(error)(text, error.errno or 0, error.filename) if isinstance(error, ChkOSError)
-                       else type(error)(text))
+    again: ChkError = (
+        type(error)(text, error.errno or 0, error.filename) if isinstance(error, ChkOSError) else type(error)(text)
+    )
     again.detail = str(error)
     return again
 

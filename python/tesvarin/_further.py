@@ -6,8 +6,8 @@ import warnings
 from typing import Any
 
 import numpy as np
-
 from Tesvarin_ import ChkWarning, FurtherSections
+
 from tesvarin._arrays import frozen
 
 # Stored order of the six values -> rows of the symmetric 3x3 matrix.
@@ -52,7 +52,7 @@ def _vibrations(further: FurtherSections) -> dict[str, Any]:
     v = further.vibrations
     if v is None or v.nmodes <= 0 or v.e2.ndim != 2 or v.modes.ndim != 3:
         return found  # a single atom stores masses only
-    found.update({name: v.e2[k] for k, name in enumerate(_VIBRATION_BLOCKS[:v.le2fix])})
+    found.update({name: v.e2[k] for k, name in enumerate(_VIBRATION_BLOCKS[: v.le2fix])})
     found["normal_modes"] = v.modes
     return found
 
@@ -76,7 +76,12 @@ def _bonds(further: FurtherSections, natoms: int) -> Any:
     partner = b.partners - 1
     order = np.rint(b.orders).astype(np.int64)
     i = np.arange(natoms)[:, None]
-    valid = ((np.arange(b.max_bonds)[None, :] < b.bond_counts[:, None]) & (partner >= 0) & (partner < natoms)
-             & (partner > i) & (order >= 1))
+    valid = (
+        (np.arange(b.max_bonds)[None, :] < b.bond_counts[:, None])
+        & (partner >= 0)
+        & (partner < natoms)
+        & (partner > i)
+        & (order >= 1)
+    )
     rows, cols = np.nonzero(valid)
     return frozen(np.stack((rows, partner[rows, cols], order[rows, cols]), axis=1), np.int64) if len(rows) else None

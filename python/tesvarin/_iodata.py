@@ -36,15 +36,22 @@ def _basis(cp: Checkpoint) -> Any:
 
     shells, start = [], 0
     for icenter, kind, n in zip(cp.shell_atoms, cp.shell_types, cp.primitives_per_shell, strict=True):
-        exponents = np.array(cp.primitive_exponents[start:start + n])
-        level1 = cp.contraction_coefficients[start:start + n]
+        exponents = np.array(cp.primitive_exponents[start : start + n])
+        level1 = cp.contraction_coefficients[start : start + n]
         if kind == -1:  # sp: one shell with an s and a p contraction on the same exponents
             assert cp.sp_contraction_coefficients is not None
-            coeffs = np.stack([level1, cp.sp_contraction_coefficients[start:start + n]], axis=1)
+            coeffs = np.stack([level1, cp.sp_contraction_coefficients[start : start + n]], axis=1)
             shells.append(Shell(int(icenter), [0, 1], ["c", "c"], exponents, coeffs))
         else:
-            shells.append(Shell(int(icenter), [abs(int(kind))], ["p" if kind < 0 else "c"], exponents,
-                                np.array(level1)[:, np.newaxis]))
+            shells.append(
+                Shell(
+                    int(icenter),
+                    [abs(int(kind))],
+                    ["p" if kind < 0 else "c"],
+                    exponents,
+                    np.array(level1)[:, np.newaxis],
+                )
+            )
         start += n
     return MolecularBasis(shells, CONVENTIONS, "L2")
 
@@ -66,9 +73,15 @@ def _orbitals(cp: Checkpoint, one_rdms: dict[str, Any]) -> Any:
         norbb = len(cp.beta_orbital_energies)
         occs = np.zeros(norba + norbb)
         occs[:nalpha] = 1.0
-        occs[norba:norba + nbeta] = 1.0
-        return MolecularOrbitals("unrestricted", norba, norbb, occs, np.concatenate((coeffs, cp.beta_mo_coefficients.T),
-                                 axis=1), np.concatenate((energies, cp.beta_orbital_energies)))
+        occs[norba : norba + nbeta] = 1.0
+        return MolecularOrbitals(
+            "unrestricted",
+            norba,
+            norbb,
+            occs,
+            np.concatenate((coeffs, cp.beta_mo_coefficients.T), axis=1),
+            np.concatenate((energies, cp.beta_orbital_energies)),
+        )
     occs = np.zeros(norba)
     occs[:nalpha] = 1.0
     occs[:nbeta] = 2.0

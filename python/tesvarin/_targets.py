@@ -14,8 +14,8 @@ import shutil
 import stat
 import sys
 import tempfile
+from collections.abc import Callable, Iterator
 from pathlib import Path
-from typing import Callable, Iterator
 
 from tesvarin._errors import os_reason
 from tesvarin.chk_length import length_problem

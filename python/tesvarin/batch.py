@@ -29,13 +29,22 @@ class _Progress:
 
 
 @overload
-def load_many(paths: Iterable[PathLike], threads: int | None = None, errors: Literal["raise"] = "raise",
-              progress: bool | None = None) -> list[Checkpoint]: ...
+def load_many(
+    paths: Iterable[PathLike],
+    threads: int | None = None,
+    errors: Literal["raise"] = "raise",
+    progress: bool | None = None,
+) -> list[Checkpoint]: ...
 @overload
-def load_many(paths: Iterable[PathLike], threads: int | None = None, *, errors: Literal["return"],
-              progress: bool | None = None) -> list[Checkpoint | Exception]: ...
-def load_many(paths: Iterable[PathLike], threads: int | None = None, errors: Literal["raise", "return"] = "raise",
-              progress: bool | None = None) -> list[Checkpoint] | list[Checkpoint | Exception]:
+def load_many(
+    paths: Iterable[PathLike], threads: int | None = None, *, errors: Literal["return"], progress: bool | None = None
+) -> list[Checkpoint | Exception]: ...
+def load_many(
+    paths: Iterable[PathLike],
+    threads: int | None = None,
+    errors: Literal["raise", "return"] = "raise",
+    progress: bool | None = None,
+) -> list[Checkpoint] | list[Checkpoint | Exception]:
     """`load` every path on a pool of `threads` threads (default: one per CPU), in input order.
 
     errors="raise" raises the first failure (with a note naming its path) and drops the rest;
@@ -57,7 +66,7 @@ def load_many(paths: Iterable[PathLike], threads: int | None = None, errors: Lit
             _, pending = wait(futures, return_when=FIRST_EXCEPTION)
             for future in pending:
                 future.cancel()
-            for path, future in zip(paths, futures):
+            for path, future in zip(paths, futures, strict=True):
                 error = None if future.cancelled() or not future.done() else future.exception()
                 if error is not None:
                     error.add_note(f"while loading {os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)}")

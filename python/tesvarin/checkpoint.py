@@ -10,9 +10,9 @@ from types import MappingProxyType
 from typing import TYPE_CHECKING, Any, Literal, Union
 
 import numpy as np
-
 import Tesvarin_
 from Tesvarin_ import ChkReader_, Mol
+
 from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
@@ -21,15 +21,22 @@ from tesvarin.summary import formula
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
-    from tesvarin.thermo import QuasiHarmonic, Thermochemistry
     from tesvarin.cube import Cube, GridLike, Progress
+    from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 # The large sections `load(path, sections=...)` may leave unread, and the fields they fill.
 SECTIONS = {
-    "orbitals": ("alpha_orbital_energies", "beta_orbital_energies", "alpha_mo_coefficients", "beta_mo_coefficients",
-                 "alpha_occupations", "beta_occupations", "orthonormal_basis"),
+    "orbitals": (
+        "alpha_orbital_energies",
+        "beta_orbital_energies",
+        "alpha_mo_coefficients",
+        "beta_mo_coefficients",
+        "alpha_occupations",
+        "beta_occupations",
+        "orthonormal_basis",
+    ),
     "hessian": ("hessian",),
     "densities": ("total_densities", "spin_densities"),
 }
@@ -180,6 +187,7 @@ class Checkpoint:
     """Bonds as rows (atom i, atom j, order), 0-based with i < j, int64 (nbond, 3)."""
     frozen_atoms: np.ndarray[Any, np.dtype[np.bool_]] | None
     """True for the atoms held fixed in an optimisation, bool (natoms,)."""
+
     @property
     def restricted(self) -> bool:
         """True when alpha and beta electrons share one set of orbitals."""
@@ -203,7 +211,8 @@ class Checkpoint:
 
     @property
     def depolarization_ratios(self) -> FloatArray | None:
-        """Raman depolarisation ratio of each mode for plane-polarised incident light, (nmodes,); None unless computed."""
+        """Raman depolarisation ratio of each mode for plane-polarised incident light, (nmodes,); None unless
+        computed."""
         return self._stored_vibration("depolarization_plane")
 
     @property
@@ -216,13 +225,20 @@ class Checkpoint:
         (nmodes, natoms, 3) from the stored force constants, with the file's masses or `masses` (amu): one per
         atom, or {atom index from 0: mass} replacing some of the file's."""
         self._needs("hessian")
-        return {key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
-                for key, value in Tesvarin_.harmonic_analysis(self.reader, self._masses(masses)).items()}
+        return {
+            key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
+            for key, value in Tesvarin_.harmonic_analysis(self.reader, self._masses(masses)).items()
+        }
 
-    def thermochemistry(self, temperature: float = 298.15, pressure: float = 1.0, scale: float = 1.0,
-                        masses: Sequence[float] | Mapping[int, float] | None = None,
-                        symmetry_number: int | None = None,
-                        quasi_harmonic: QuasiHarmonic | None = None) -> Thermochemistry:
+    def thermochemistry(
+        self,
+        temperature: float = 298.15,
+        pressure: float = 1.0,
+        scale: float = 1.0,
+        masses: Sequence[float] | Mapping[int, float] | None = None,
+        symmetry_number: int | None = None,
+        quasi_harmonic: QuasiHarmonic | None = None,
+    ) -> Thermochemistry:
         """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), with every
         frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
         need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
@@ -231,12 +247,17 @@ class Checkpoint:
 
         if self.frequencies is None or masses is not None:  # the analysis runs on the force constants
             self._needs("hessian")
-        return thermochemistry(self.reader, temperature, pressure, scale, self._masses(masses) or None,
-                               symmetry_number, quasi_harmonic)
+        return thermochemistry(
+            self.reader, temperature, pressure, scale, self._masses(masses) or None, symmetry_number, quasi_harmonic
+        )
 
-    def spectrum(self, kind: Literal["ir", "raman"] = "ir", fwhm: float = 10.0,
-                 shape: Literal["lorentzian", "gaussian"] = "lorentzian",
-                 grid: Sequence[float] | FloatArray | None = None) -> tuple[FloatArray, FloatArray]:
+    def spectrum(
+        self,
+        kind: Literal["ir", "raman"] = "ir",
+        fwhm: float = 10.0,
+        shape: Literal["lorentzian", "gaussian"] = "lorentzian",
+        grid: Sequence[float] | FloatArray | None = None,
+    ) -> tuple[FloatArray, FloatArray]:
         """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
         intensity) of the real modes; each peak's area equals its stick intensity. The default grid runs from 0
         to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
@@ -247,7 +268,9 @@ class Checkpoint:
         if kind not in ("ir", "raman"):
             raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
         if frequencies is None or sticks is None:
-            raise ValueError(f"{os.path.basename(self.path)} holds no {'IR intensities' if kind == 'ir' else 'Raman activities'}")
+            raise ValueError(
+                f"{os.path.basename(self.path)} holds no {'IR intensities' if kind == 'ir' else 'Raman activities'}"
+            )
         real = frequencies > 0
         return spectrum(frequencies[real], sticks[real], fwhm, shape, grid)
 
@@ -275,18 +298,31 @@ class Checkpoint:
 
         return to_iodata(self)
 
-    def evaluate(self, points: Any, what: str = "density", *, derivatives: int = 0,
-                 tolerance: float = DEFAULT_TOLERANCE,
-                 threads: int | None = None) -> FloatArray:
+    def evaluate(
+        self,
+        points: Any,
+        what: str = "density",
+        *,
+        derivatives: int = 0,
+        tolerance: float = DEFAULT_TOLERANCE,
+        threads: int | None = None,
+    ) -> FloatArray:
         """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.cube`."""
         from tesvarin.cube import evaluate
 
         self._needs("orbitals", "densities")
         return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
 
-    def cube(self, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
-             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
-             progress: Progress | None = None) -> Cube:
+    def cube(
+        self,
+        what: str = "density",
+        grid: GridLike = "medium",
+        margin: float = DEFAULT_MARGIN,
+        *,
+        tolerance: float = DEFAULT_TOLERANCE,
+        threads: int | None = None,
+        progress: Progress | None = None,
+    ) -> Cube:
         """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
         from tesvarin.cube import cube
 
@@ -308,8 +344,10 @@ class Checkpoint:
         value = object.__getattribute__(self, name)
         if value is _NOT_READ:
             section = _SECTION_OF[name]
-            raise NotReadError(f"{name} was not read: this Checkpoint of {object.__getattribute__(self, 'path')} "
-                               f"was loaded without its {section}; add {section!r} to load's sections")
+            raise NotReadError(
+                f"{name} was not read: this Checkpoint of {object.__getattribute__(self, 'path')} "
+                f"was loaded without its {section}; add {section!r} to load's sections"
+            )
         return value
 
     @property
@@ -327,14 +365,17 @@ class Checkpoint:
         """Raises NotReadError when a section a computation reads was left unread."""
         for section in sections:
             if section not in self.sections:
-                raise NotReadError(f"{os.path.basename(self.path)} was loaded without its {section}; add "
-                                   f"{section!r} to load's sections")
-
+                raise NotReadError(
+                    f"{os.path.basename(self.path)} was loaded without its {section}; add "
+                    f"{section!r} to load's sections"
+                )
 
     def __repr__(self) -> str:
-        return (f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"
-                f" {self.method}/{self.basis_name} {self.job_type}, charge {self.charge}, multiplicity"
-                f" {self.multiplicity}, {self.n_basis} basis functions, energy {self.energy:.8f} Hartree>")
+        return (
+            f"<tesvarin.Checkpoint {os.path.basename(self.path)!r}: {formula(list(self.symbols)) or 'no atoms'},"
+            f" {self.method}/{self.basis_name} {self.job_type}, charge {self.charge}, multiplicity"
+            f" {self.multiplicity}, {self.n_basis} basis functions, energy {self.energy:.8f} Hartree>"
+        )
 
 
 def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
@@ -352,8 +393,9 @@ def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
         return _from_reader(_errors.parse(path), path)
     wanted = set(sections)
     if wanted - SECTIONS.keys():
-        raise ValueError(f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are "
-                         f"{', '.join(SECTIONS)}")
+        raise ValueError(
+            f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are {', '.join(SECTIONS)}"
+        )
     checkpoint = _from_reader(_errors.parse(path, {name: name in wanted for name in SECTIONS}), path)
     for section in SECTIONS.keys() - wanted:
         for name in SECTIONS[section]:
@@ -372,15 +414,18 @@ def _orbital_labels(mol: Mol) -> tuple[str, ...] | None:
         match = re.match(r"\s*(\d+)\s+(\S+)\s+", line)
         if match is None:
             return None
-        rest = line[match.end():]
-        labels += [f"{match[1]} {match[2]} {rest[i:i + 11].strip()}" for i in range(0, len(rest), 11)
-                   if rest[i:i + 11].strip()]
+        rest = line[match.end() :]
+        labels += [
+            f"{match[1]} {match[2]} {rest[i : i + 11].strip()}"
+            for i in range(0, len(rest), 11)
+            if rest[i : i + 11].strip()
+        ]
     return tuple(labels) if len(labels) == mol.nbasis else None
 
 
 def _occupations(count: int, nmo: int) -> FloatArray:
     occupations: FloatArray = np.zeros(nmo)
-    occupations[:max(0, min(count, nmo))] = 1.0
+    occupations[: max(0, min(count, nmo))] = 1.0
     occupations.flags.writeable = False
     return occupations
 
@@ -422,7 +467,7 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         symbols=tuple(mol.names),
         nuclear_charges=mol.nuclear_charges[:natoms],
         coordinates=mol.coordinates_bohr.reshape(-1, 3)[:natoms],
-        cell=mol.cell_bohr[:mol.ndim] if mol.ndim > 0 else None,
+        cell=mol.cell_bohr[: mol.ndim] if mol.ndim > 0 else None,
         shell_types=mol.shell_types,
         primitives_per_shell=mol.primitives_per_shell,
         shell_atoms=frozen(mol.shell_to_atom - 1, np.int64),

@@ -24,18 +24,27 @@ _MAX_ENTRIES = 1 << 20  # far more directory entries than any checkpoint has
 # suffixes it goes by, and what to say.
 _FOR_THE_CHK = "tesvarin reads the binary .chk that the job wrote (its %chk line names it)"
 _TEXT_KINDS = (
-    (re.compile(rb"^Number of atoms {2,}I ", re.M), (".fchk", ".fch"),
-     "a formatted (text) checkpoint, not a binary one: tesvarin reads the .chk that formchk reads"),
-    (re.compile(rb"Entering Gaussian System|Gaussian, Inc\.|Normal termination of Gaussian"), (".log", ".out"),
-     f"a Gaussian output (log) file, not a checkpoint: {_FOR_THE_CHK}"),
-    (re.compile(rb"^ *(#|%chk=|%mem=|%nproc)", re.M | re.I), (".gjf", ".com", ".gau"),
-     f"a Gaussian input file, not a checkpoint: {_FOR_THE_CHK}"),
+    (
+        re.compile(rb"^Number of atoms {2,}I ", re.M),
+        (".fchk", ".fch"),
+        "a formatted (text) checkpoint, not a binary one: tesvarin reads the .chk that formchk reads",
+    ),
+    (
+        re.compile(rb"Entering Gaussian System|Gaussian, Inc\.|Normal termination of Gaussian"),
+        (".log", ".out"),
+        f"a Gaussian output (log) file, not a checkpoint: {_FOR_THE_CHK}",
+    ),
+    (
+        re.compile(rb"^ *(#|%chk=|%mem=|%nproc)", re.M | re.I),
+        (".gjf", ".com", ".gau"),
+        f"a Gaussian input file, not a checkpoint: {_FOR_THE_CHK}",
+    ),
 )
 
 
 def _text_kind(head: bytes, path: str) -> str:
     suffix = os.path.splitext(path)[1].lower()
-    for line, suffixes, words in _TEXT_KINDS:
+    for line, _suffixes, words in _TEXT_KINDS:
         if line.search(head):
             return words
     for _, suffixes, words in _TEXT_KINDS:
@@ -58,8 +67,7 @@ def _why_not(size: int, head: bytes, path: str) -> str | None:
     if len(head) >= _LEADING_WORDS_32.size:
         entries32, words32 = _LEADING_WORDS_32.unpack_from(head)
         if 0 < entries32 <= _MAX_ENTRIES and words32 * 8 == size:
-            return ("a checkpoint of the 32-bit program (4-byte integers): "
-                    "tesvarin reads those of the 64-bit program")
+            return "a checkpoint of the 32-bit program (4-byte integers): tesvarin reads those of the 64-bit program"
     if len(head) < _LEADING_WORDS.size:
         return f"not a checkpoint: the file is {size} bytes, shorter than the 16-byte header"
     entries, words = _LEADING_WORDS.unpack_from(head)

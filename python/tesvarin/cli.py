@@ -30,8 +30,10 @@ from tesvarin.summary import as_json, as_text
 
 __all__ = ["main"]
 
-EXIT_STATUS = ("exit status: 0 when every input succeeded (an output kept by --no-clobber counts as done), "
-               "1 when any failed, 2 for a usage error, 130 when interrupted")
+EXIT_STATUS = (
+    "exit status: 0 when every input succeeded (an output kept by --no-clobber counts as done), "
+    "1 when any failed, 2 for a usage error, 130 when interrupted"
+)
 INTERRUPTED = "tesvarin: interrupted"
 INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
 
@@ -116,8 +118,11 @@ def plot(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         raise Failure(path, _said(error, path)) from None
     window = tuple(args.range) if args.range else None
     try:
-        outputs.write(path, args.output, lambda temporary: plot_cli.draw(cp, args.kind, temporary, args.fwhm,
-                                                                         args.shape, window, args.output))
+        outputs.write(
+            path,
+            args.output,
+            lambda temporary: plot_cli.draw(cp, args.kind, temporary, args.fwhm, args.shape, window, args.output),
+        )
     except OSError as error:
         raise Failure(args.output, os_reason(error)) from None
     except (RuntimeError, ValueError) as error:
@@ -147,50 +152,76 @@ def _version() -> str:
 def _output_options(parser: argparse.ArgumentParser, what: str) -> None:
     parser.add_argument("-o", "--output", metavar="PATH", help=what)
     keep = parser.add_mutually_exclusive_group()
-    keep.add_argument("-f", "--force", action="store_true",
-                      help="replace an existing output (never an input nor any checkpoint)")
-    keep.add_argument("-n", "--no-clobber", action="store_true",
-                      help="keep an existing output, say so, and go on as if it had been written")
+    keep.add_argument(
+        "-f", "--force", action="store_true", help="replace an existing output (never an input nor any checkpoint)"
+    )
+    keep.add_argument(
+        "-n",
+        "--no-clobber",
+        action="store_true",
+        help="keep an existing output, say so, and go on as if it had been written",
+    )
 
 
-def _converter(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", name: str, what: str) -> argparse.ArgumentParser:
+def _converter(
+    commands: argparse._SubParsersAction[argparse.ArgumentParser], name: str, what: str
+) -> argparse.ArgumentParser:
     """A converting subcommand with its common arguments; its own options go on the parser returned."""
     parser: argparse.ArgumentParser = commands.add_parser(
-        name, help=f"write {what} for each checkpoint", epilog=EXIT_STATUS,
+        name,
+        help=f"write {what} for each checkpoint",
+        epilog=EXIT_STATUS,
         description=f"Write {what} beside each checkpoint, with the same stem. An existing file is kept unless "
-                    "--force is given; an input or any checkpoint is never replaced.")
+        "--force is given; an input or any checkpoint is never replaced.",
+    )
     parser.add_argument("inputs", **INPUTS)
-    _output_options(parser, "write to PATH instead of beside the input (one input only); a folder (DIR/, or an "
-                            "existing directory) takes the output of each input; - writes to standard output")
+    _output_options(
+        parser,
+        "write to PATH instead of beside the input (one input only); a folder (DIR/, or an "
+        "existing directory) takes the output of each input; - writes to standard output",
+    )
     return parser
 
 
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
-        prog="tesvarin", description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
-        epilog=EXIT_STATUS)
+        prog="tesvarin",
+        description="Read Gaussian binary checkpoints (.chk files of the 64-bit program).",
+        epilog=EXIT_STATUS,
+    )
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
-    commands = parser.add_subparsers(dest="command", required=True,
-                                     metavar="{summary,fchk,gjf,cube,thermo,plot,export}")
+    commands = parser.add_subparsers(
+        dest="command", required=True, metavar="{summary,fchk,gjf,cube,thermo,plot,export}"
+    )
 
     show = commands.add_parser(
-        "summary", help="print the job description and energies of each checkpoint",
-        description="Print the job description and energies of each checkpoint.", epilog=EXIT_STATUS)
+        "summary",
+        help="print the job description and energies of each checkpoint",
+        description="Print the job description and energies of each checkpoint.",
+        epilog=EXIT_STATUS,
+    )
     show.add_argument("inputs", **INPUTS)
     show.add_argument(
-        "--json", action="store_true",
+        "--json",
+        action="store_true",
         help="print one JSON object per line and file: path, title, route, method, basis, jobtype, version, "
-             "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
-             "virial_ratio; Hartree); for a file that fails, path and error")
+        "charge, multiplicity, formula, atoms (symbol, xyz in Angstrom), energies (scf, total, "
+        "virial_ratio; Hartree); for a file that fails, path and error",
+    )
     _output_options(show, "write the summaries of all inputs to the file PATH; - (the default) is standard output")
 
     fchk = _converter(commands, "fchk", "a formatted checkpoint (.fchk)")
-    fchk.add_argument("--basic", action="store_true",
-                      help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
-                           "every entry formchk writes")
-    fchk.add_argument("--strict", action="store_true",
-                      help="refuse a checkpoint with a damaged further section instead of leaving out its "
-                           "entries with a warning")
+    fchk.add_argument(
+        "--basic",
+        action="store_true",
+        help="write only the basic entries (molecule, basis, orbitals, densities) instead of "
+        "every entry formchk writes",
+    )
+    fchk.add_argument(
+        "--strict",
+        action="store_true",
+        help="refuse a checkpoint with a damaged further section instead of leaving out its entries with a warning",
+    )
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     cube_command.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)

@@ -22,18 +22,19 @@ from __future__ import annotations
 import math
 import os
 import re
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Callable, Union
+from typing import Union
 
 import numpy as np
-
 import Tesvarin_
 from Tesvarin_ import ChkReader_
+
 from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, IntArray, frozen
 from tesvarin.safe_write import write_replacing
 
-__all__ = ["Cube", "DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "cube", "evaluate", "read_cube"]
+__all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "read_cube"]
 
 DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
 GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
@@ -46,7 +47,7 @@ DEFAULT_TOLERANCE = 1e-12
 """Basis-function values below this are left out (far below the 6 digits a cube file keeps)."""
 
 PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
-GridLike = Union[str, int, tuple[object, object, object]]
+GridLike = str | int | tuple[object, object, object]
 Progress = Callable[[float], object]
 
 _PARTS = ("density", "spin", "alpha", "beta")
@@ -91,8 +92,10 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Orbitals:
     for item in filter(None, (s.strip() for s in text.split(","))):
         match = _ORBITAL.match(item)
         if match is None:
-            raise ValueError(f"{item!r} names no orbital: use homo, lumo, homo-1, lumo+1, 12, a12, b12 or 10-15"
-                             " (or density, spin, alpha, beta with an optional :kind)")
+            raise ValueError(
+                f"{item!r} names no orbital: use homo, lumo, homo-1, lumo+1, 12, a12, b12 or 10-15"
+                " (or density, spin, alpha, beta with an optional :kind)"
+            )
         beta = match[1] == "b"
         if match[2]:
             occupied = mol.nbe if beta else mol.nae
@@ -117,8 +120,15 @@ def _threads(threads: int | None) -> int:
     return threads or 0
 
 
-def evaluate(reader: ChkReader_, points: object, what: str = "density", *, derivatives: int = 0,
-             tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None) -> FloatArray:
+def evaluate(
+    reader: ChkReader_,
+    points: object,
+    what: str = "density",
+    *,
+    derivatives: int = 0,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+) -> FloatArray:
     """Values at (n, 3) points in Bohr: orbitals as (n, k); a density as (n,), or with derivatives 1
     as (n, 4) (value, gradient) and with 2 as (n, 5) (value, gradient, Laplacian)."""
     xyz = np.ascontiguousarray(points, dtype=np.float64)
@@ -128,11 +138,19 @@ def evaluate(reader: ChkReader_, points: object, what: str = "density", *, deriv
     if isinstance(selection, _Orbitals):
         if derivatives:
             raise ValueError("derivatives are given for densities only")
-        values: FloatArray = Tesvarin_.evaluate_orbitals(reader, xyz, selection.refs, tolerance=tolerance,
-                                                         threads=_threads(threads))
+        values: FloatArray = Tesvarin_.evaluate_orbitals(
+            reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
+        )
         return values
-    values = Tesvarin_.evaluate_density(reader, xyz, selection.kind, selection.part, derivatives=derivatives,
-                                        tolerance=tolerance, threads=_threads(threads))
+    values = Tesvarin_.evaluate_density(
+        reader,
+        xyz,
+        selection.kind,
+        selection.part,
+        derivatives=derivatives,
+        tolerance=tolerance,
+        threads=_threads(threads),
+    )
     return values[:, 0] if derivatives == 0 else values
 
 
@@ -173,13 +191,24 @@ class Cube:
 def write_file(result: Cube, path: str) -> None:
     """Writes `result` straight to `path` (callers that own a temporary file)."""
     values = np.ascontiguousarray(result.values, dtype=np.float64)
-    Tesvarin_.write_cube(os.fsencode(path), result.title, result.comment, result.origin.tolist(),
-                         result.axes.tolist(), list(result.counts), result.atomic_numbers.tolist(),
-                         result.nuclear_charges.tolist(), result.coordinates.tolist(), list(result.orbitals or ()),
-                         values.reshape(-1))
+    Tesvarin_.write_cube(
+        os.fsencode(path),
+        result.title,
+        result.comment,
+        result.origin.tolist(),
+        result.axes.tolist(),
+        list(result.counts),
+        result.atomic_numbers.tolist(),
+        result.nuclear_charges.tolist(),
+        result.coordinates.tolist(),
+        list(result.orbitals or ()),
+        values.reshape(-1),
+    )
 
 
-def _grid(coordinates: FloatArray, grid: GridLike, margin: float) -> tuple[FloatArray, FloatArray, tuple[int, int, int]]:
+def _grid(
+    coordinates: FloatArray, grid: GridLike, margin: float
+) -> tuple[FloatArray, FloatArray, tuple[int, int, int]]:
     """Origin, step vectors and counts of a named grid, N points a side, or an explicit one."""
     if isinstance(grid, tuple):
         origin = np.asarray(grid[0], dtype=np.float64).reshape(3)
@@ -193,23 +222,31 @@ def _grid(coordinates: FloatArray, grid: GridLike, margin: float) -> tuple[Float
     size = high - low
     if isinstance(grid, str) and grid.lower() in GRIDS:
         step = 1.0 / GRIDS[grid.lower()]
-        n = [int(math.ceil(s / step - 1e-9)) + 1 for s in size]
+        n = [math.ceil(s / step - 1e-9) + 1 for s in size]
         # The box grows to whole steps evenly on both sides.
         origin = (low + high) / 2 - step * (np.array(n) - 1) / 2
         return origin, np.eye(3) * step, (n[0], n[1], n[2])
     try:
         points = int(grid)
     except (TypeError, ValueError):
-        raise ValueError(f"grid must be coarse, medium, fine, a number of points per side or (origin, axes, "
-                         f"counts), not {grid!r}") from None
+        raise ValueError(
+            f"grid must be coarse, medium, fine, a number of points per side or (origin, axes, counts), not {grid!r}"
+        ) from None
     if points < 2:
         raise ValueError("a grid needs at least 2 points per side")
     return low, np.diag(size / (points - 1)), (points, points, points)
 
 
-def cube(reader: ChkReader_, what: str = "density", grid: GridLike = "medium", margin: float = DEFAULT_MARGIN, *,
-         tolerance: float = DEFAULT_TOLERANCE, threads: int | None = None,
-         progress: Progress | None = None) -> Cube:
+def cube(
+    reader: ChkReader_,
+    what: str = "density",
+    grid: GridLike = "medium",
+    margin: float = DEFAULT_MARGIN,
+    *,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+    progress: Progress | None = None,
+) -> Cube:
     """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
     per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
     reaches `margin` Bohr beyond the outermost nuclei."""
@@ -220,18 +257,33 @@ def cube(reader: ChkReader_, what: str = "density", grid: GridLike = "medium", m
     selection = _selection(reader, what)
     lattice = (origin.tolist(), axes.tolist(), list(counts))
     if isinstance(selection, _Orbitals):
-        values = Tesvarin_.grid_orbitals(reader, *lattice, selection.refs, tolerance=tolerance,
-                                         threads=_threads(threads), progress=progress)
+        values = Tesvarin_.grid_orbitals(
+            reader, *lattice, selection.refs, tolerance=tolerance, threads=_threads(threads), progress=progress
+        )
         comment, numbers = "MO coefficients", tuple(selection.numbers)
     else:
-        values = Tesvarin_.grid_density(reader, *lattice, selection.kind, selection.part, tolerance=tolerance,
-                                        threads=_threads(threads), progress=progress)
+        values = Tesvarin_.grid_density(
+            reader,
+            *lattice,
+            selection.kind,
+            selection.part,
+            tolerance=tolerance,
+            threads=_threads(threads),
+            progress=progress,
+        )
         comment, numbers = selection.label, None
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
-    return Cube(origin=frozen(origin, np.float64), axes=frozen(axes, np.float64), values=values,
-                atomic_numbers=frozen(np.asarray(mol.atomic_numbers)[:natoms], np.int64),
-                nuclear_charges=frozen(np.asarray(mol.nuclear_charges)[:natoms], np.float64),
-                coordinates=frozen(coordinates, np.float64), orbitals=numbers, title=title, comment=comment)
+    return Cube(
+        origin=frozen(origin, np.float64),
+        axes=frozen(axes, np.float64),
+        values=values,
+        atomic_numbers=frozen(np.asarray(mol.atomic_numbers)[:natoms], np.int64),
+        nuclear_charges=frozen(np.asarray(mol.nuclear_charges)[:natoms], np.float64),
+        coordinates=frozen(coordinates, np.float64),
+        orbitals=numbers,
+        title=title,
+        comment=comment,
+    )
 
 
 def read_cube(path: PathLike) -> Cube:
@@ -259,8 +311,8 @@ def read_cube(path: PathLike) -> Cube:
     orbitals: tuple[int, ...] | None = None
     if natoms < 0:
         norb = int(rest[0]) if rest else 0
-        orbitals = tuple(int(v) for v in rest[1:1 + norb])
-        rest = rest[1 + norb:]
+        orbitals = tuple(int(v) for v in rest[1 : 1 + norb])
+        rest = rest[1 + norb :]
     # Cube files of other programs may give counts negative (Angstrom); the values are the same.
     shape = [abs(c) for c in counts] + ([len(orbitals)] if orbitals and len(orbitals) > 1 else [])
     size = int(np.prod(shape))
@@ -269,8 +321,14 @@ def read_cube(path: PathLike) -> Cube:
     values = np.array(rest, dtype=np.float64).reshape(shape)
     if orbitals is not None and len(orbitals) == 1:
         values = values[..., np.newaxis]
-    return Cube(origin=frozen(origin, np.float64), axes=frozen(np.array(axes), np.float64), values=values,
-                atomic_numbers=frozen(np.array([int(a[0]) for a in atoms], dtype=np.int64), np.int64),
-                nuclear_charges=frozen(np.array([float(a[1]) for a in atoms]), np.float64),
-                coordinates=frozen(np.array([[float(v) for v in a[2:5]] for a in atoms]).reshape(-1, 3), np.float64),
-                orbitals=orbitals, title=title, comment=comment)
+    return Cube(
+        origin=frozen(origin, np.float64),
+        axes=frozen(np.array(axes), np.float64),
+        values=values,
+        atomic_numbers=frozen(np.array([int(a[0]) for a in atoms], dtype=np.int64), np.int64),
+        nuclear_charges=frozen(np.array([float(a[1]) for a in atoms]), np.float64),
+        coordinates=frozen(np.array([[float(v) for v in a[2:5]] for a in atoms]).reshape(-1, 3), np.float64),
+        orbitals=orbitals,
+        title=title,
+        comment=comment,
+    )

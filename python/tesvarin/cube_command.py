@@ -5,7 +5,7 @@ from __future__ import annotations
 import argparse
 import sys
 import time
-from typing import Callable
+from collections.abc import Callable
 
 from Tesvarin_ import ChkReader_
 
@@ -20,22 +20,37 @@ PROGRESS_AFTER = 0.5
 def add_options(parser: argparse.ArgumentParser) -> None:
     """The cube subcommand's own options."""
     what = parser.add_mutually_exclusive_group()
-    what.add_argument("--mo", metavar="LIST",
-                      help="orbitals, comma-separated: homo, lumo, homo-1, lumo+2, 12, 10-15, with an a or b "
-                           "prefix for alpha or beta (a12, b12, bhomo); several go into one file, orbital fastest")
-    what.add_argument("--density", metavar="KIND",
-                      help="the total density from the stored matrix of KIND: scf, mp2, cc, ci, mp3, mp4, psi(1), "
-                           "'ci rho(1)', '2nd order', or 'orbitals' for the occupied orbitals (default: the SCF "
-                           "matrix when stored, else the orbitals)")
-    what.add_argument("--spin", metavar="KIND",
-                      help="the spin density (alpha minus beta), KIND as for --density")
-    parser.add_argument("--grid", default="medium", metavar="GRID",
-                        help=f"coarse, medium or fine ({', '.join(f'{p:g}' for p in GRIDS.values())} points per "
-                             "Bohr) or a number of points per side (default: medium)")
-    parser.add_argument("--margin", type=float, default=DEFAULT_MARGIN, metavar="BOHR",
-                        help=f"space around the atoms on every side, Bohr (default: {DEFAULT_MARGIN:g})")
-    parser.add_argument("--threads", type=int, default=0, metavar="N",
-                        help="threads to evaluate on (default: every core)")
+    what.add_argument(
+        "--mo",
+        metavar="LIST",
+        help="orbitals, comma-separated: homo, lumo, homo-1, lumo+2, 12, 10-15, with an a or b "
+        "prefix for alpha or beta (a12, b12, bhomo); several go into one file, orbital fastest",
+    )
+    what.add_argument(
+        "--density",
+        metavar="KIND",
+        help="the total density from the stored matrix of KIND: scf, mp2, cc, ci, mp3, mp4, psi(1), "
+        "'ci rho(1)', '2nd order', or 'orbitals' for the occupied orbitals (default: the SCF "
+        "matrix when stored, else the orbitals)",
+    )
+    what.add_argument("--spin", metavar="KIND", help="the spin density (alpha minus beta), KIND as for --density")
+    parser.add_argument(
+        "--grid",
+        default="medium",
+        metavar="GRID",
+        help=f"coarse, medium or fine ({', '.join(f'{p:g}' for p in GRIDS.values())} points per "
+        "Bohr) or a number of points per side (default: medium)",
+    )
+    parser.add_argument(
+        "--margin",
+        type=float,
+        default=DEFAULT_MARGIN,
+        metavar="BOHR",
+        help=f"space around the atoms on every side, Bohr (default: {DEFAULT_MARGIN:g})",
+    )
+    parser.add_argument(
+        "--threads", type=int, default=0, metavar="N", help="threads to evaluate on (default: every core)"
+    )
 
 
 def _what(args: argparse.Namespace) -> str:
@@ -60,6 +75,7 @@ def _progress(label: str) -> Callable[[float], None] | None:
         shown = True
         end = "\n" if fraction >= 1.0 else ""
         print(f"\r{label}: {100 * fraction:3.0f}%", end=end, file=sys.stderr, flush=True)
+
     return show
 
 

@@ -32,7 +32,7 @@ _PART = re.compile(r"part-\d{5,}\.parquet\Z")
 def chunks(paths: Sequence[str], size: int) -> list[list[str]]:
     if size < 1:
         raise ValueError(f"chunk size must be at least 1, not {size}")
-    return [list(paths[i:i + size]) for i in range(0, len(paths), size)]
+    return [list(paths[i : i + size]) for i in range(0, len(paths), size)]
 
 
 def chunk_table(paths: list[str], names: list[str]) -> Any:
@@ -69,9 +69,12 @@ def client(scheduler: Any = None, workers: int | None = None) -> Iterator[Any]:
         with distributed.Client(scheduler) as connected:
             yield connected
         return
-    with distributed.LocalCluster(n_workers=workers or os.cpu_count() or 1, threads_per_worker=1,
-                                  processes=True, dashboard_address=":0") as cluster, \
-            distributed.Client(cluster) as connected:
+    with (
+        distributed.LocalCluster(
+            n_workers=workers or os.cpu_count() or 1, threads_per_worker=1, processes=True, dashboard_address=":0"
+        ) as cluster,
+        distributed.Client(cluster) as connected,
+    ):
         yield connected
 
 
@@ -86,8 +89,15 @@ def _in_order(futures: Iterable[Any], window: int) -> Iterator[Any]:
         yield pending.popleft().result()
 
 
-def tables(paths: Sequence[str], columns: Sequence[Column], *, scheduler: Any = None,
-           workers: int | None = None, chunk_size: int = 64, progress: bool = False) -> Iterator[Any]:
+def tables(
+    paths: Sequence[str],
+    columns: Sequence[Column],
+    *,
+    scheduler: Any = None,
+    workers: int | None = None,
+    chunk_size: int = 64,
+    progress: bool = False,
+) -> Iterator[Any]:
     """The export's tables, one per chunk of `chunk_size` files, in the order of `paths`."""
     names = [c.name for c in columns]
     parts = chunks(paths, chunk_size)
@@ -101,8 +111,16 @@ def tables(paths: Sequence[str], columns: Sequence[Column], *, scheduler: Any = 
             yield table
 
 
-def write_dataset(paths: Sequence[str], columns: Sequence[Column], folder: str, *, scheduler: str | None = None,
-                  workers: int | None = None, chunk_size: int = 64, local: bool = False) -> tuple[int, int]:
+def write_dataset(
+    paths: Sequence[str],
+    columns: Sequence[Column],
+    folder: str,
+    *,
+    scheduler: str | None = None,
+    workers: int | None = None,
+    chunk_size: int = 64,
+    local: bool = False,
+) -> tuple[int, int]:
     """A partitioned Parquet dataset at `folder`: part-00000.parquet, ... one per chunk, in the order of
     `paths`, each written by the process that read the chunk. `folder` appears once every part is
     written; an existing one is replaced only when it holds nothing but such parts. Returns
@@ -116,7 +134,7 @@ def write_dataset(paths: Sequence[str], columns: Sequence[Column], folder: str, 
     try:
         targets = [os.path.join(building, f"part-{k:05d}.parquet") for k in range(len(parts))]
         if local:
-            counts = [chunk_file(part, names, target) for part, target in zip(parts, targets)]
+            counts = [chunk_file(part, names, target) for part, target in zip(parts, targets, strict=True)]
         else:
             with client(scheduler, workers) as c:
                 counts = c.gather(c.map(chunk_file, parts, [names] * len(parts), targets, pure=False))
@@ -128,8 +146,9 @@ def write_dataset(paths: Sequence[str], columns: Sequence[Column], folder: str, 
     return sum(w for w, _ in counts), sum(f for _, f in counts)
 
 
-def read_checkpoints(paths: Iterable[str], columns: Sequence[str] | None = None, with_: Iterable[str] = (),
-                     chunk_size: int = 64) -> Any:
+def read_checkpoints(
+    paths: Iterable[str], columns: Sequence[str] | None = None, with_: Iterable[str] = (), chunk_size: int = 64
+) -> Any:
     """A `dask.dataframe` of the export's rows (`tesvarin.export` schema, Arrow-typed columns), one
     partition per chunk of `chunk_size` files; directories are searched for ``*.chk`` as by the export."""
     dd = require("dask.dataframe", "dask", "tesvarin.dask")

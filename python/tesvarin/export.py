@@ -23,8 +23,8 @@ from types import ModuleType
 from typing import Any
 
 import numpy as np
-
 from Tesvarin_ import ChkError, ChkWarning
+
 from tesvarin._errors import first_line, os_reason
 from tesvarin.checkpoint import Checkpoint, load
 from tesvarin.summary import formula
@@ -94,39 +94,105 @@ COLUMNS: tuple[Column, ...] = (
     Column("energy", "f64", "default", "Total energy, Hartree", lambda cp: cp.energy),
     Column("scf_energy", "f64", "default", "SCF energy, Hartree", lambda cp: cp.scf_energy),
     Column("virial_ratio", "f64", "default", "Virial ratio -V/T", lambda cp: cp.virial_ratio),
-    Column("atomic_numbers", "list<i64>", "default", "Atomic numbers, (natoms,)",
-           lambda cp: np.asarray(cp.atomic_numbers, dtype=np.int64)),
+    Column(
+        "atomic_numbers",
+        "list<i64>",
+        "default",
+        "Atomic numbers, (natoms,)",
+        lambda cp: np.asarray(cp.atomic_numbers, dtype=np.int64),
+    ),
     Column("coordinates", "list<f64>", "default", "Positions, Bohr, (natoms, 3)", lambda cp: _flat(cp.coordinates)),
-    Column("gradient", "list<f64>", "default", "Cartesian gradient, Hartree/Bohr, (natoms, 3)",
-           lambda cp: _flat(cp.gradient)),
+    Column(
+        "gradient",
+        "list<f64>",
+        "default",
+        "Cartesian gradient, Hartree/Bohr, (natoms, 3)",
+        lambda cp: _flat(cp.gradient),
+    ),
     Column("dipole_moment", "list<f64>", "default", "Dipole moment, e Bohr, (3,)", lambda cp: _flat(cp.dipole_moment)),
-    Column("quadrupole_moment", "list<f64>", "default", "Quadrupole moment, e Bohr^2, (3, 3)",
-           lambda cp: _flat(cp.quadrupole_moment)),
-    Column("mulliken_charges", "list<f64>", "default", "Mulliken charges, e, (natoms,)",
-           lambda cp: _flat(cp.mulliken_charges)),
+    Column(
+        "quadrupole_moment",
+        "list<f64>",
+        "default",
+        "Quadrupole moment, e Bohr^2, (3, 3)",
+        lambda cp: _flat(cp.quadrupole_moment),
+    ),
+    Column(
+        "mulliken_charges",
+        "list<f64>",
+        "default",
+        "Mulliken charges, e, (natoms,)",
+        lambda cp: _flat(cp.mulliken_charges),
+    ),
     Column("npa_charges", "list<f64>", "default", "NPA charges, e, (natoms,)", lambda cp: _flat(cp.npa_charges)),
-    Column("frequencies", "list<f64>", "default", "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,)",
-           lambda cp: _flat(cp.frequencies)),
-    Column("zero_point_energy", "f64", "default", "Zero-point energy, Hartree (298.15 K, 1 atm thermochemistry; "
-           "from the stored frequencies, or from the force constants with the hessian group)"),
+    Column(
+        "frequencies",
+        "list<f64>",
+        "default",
+        "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,)",
+        lambda cp: _flat(cp.frequencies),
+    ),
+    Column(
+        "zero_point_energy",
+        "f64",
+        "default",
+        "Zero-point energy, Hartree (298.15 K, 1 atm thermochemistry; "
+        "from the stored frequencies, or from the force constants with the hessian group)",
+    ),
     Column("enthalpy", "f64", "default", "Energy plus thermal enthalpy correction at 298.15 K, 1 atm, Hartree"),
-    Column("gibbs_free_energy", "f64", "default", "Energy plus thermal free-energy correction at 298.15 K, 1 atm, "
-           "Hartree"),
-    Column("hessian", "list<f64>", "hessian", "Cartesian force constants, Hartree/Bohr^2, (3 natoms, 3 natoms)",
-           lambda cp: _flat(cp.hessian)),
-    Column("alpha_orbital_energies", "list<f64>", "orbitals", "Alpha orbital energies, Hartree, (nmo,)",
-           lambda cp: _flat(cp.alpha_orbital_energies)),
-    Column("beta_orbital_energies", "list<f64>", "orbitals", "Beta orbital energies, Hartree, (nmo,); null when "
-           "restricted", lambda cp: _flat(cp.beta_orbital_energies)),
-    Column("alpha_mo_coefficients", "list<f64>", "orbitals", "Alpha MO coefficients, one orbital per row, "
-           "(nmo, nbasis); null when complex", lambda cp: _flat(cp.alpha_mo_coefficients)),
-    Column("beta_mo_coefficients", "list<f64>", "orbitals", "Beta MO coefficients, (nmo, nbasis); null when "
-           "restricted or complex", lambda cp: _flat(cp.beta_mo_coefficients)),
+    Column(
+        "gibbs_free_energy", "f64", "default", "Energy plus thermal free-energy correction at 298.15 K, 1 atm, Hartree"
+    ),
+    Column(
+        "hessian",
+        "list<f64>",
+        "hessian",
+        "Cartesian force constants, Hartree/Bohr^2, (3 natoms, 3 natoms)",
+        lambda cp: _flat(cp.hessian),
+    ),
+    Column(
+        "alpha_orbital_energies",
+        "list<f64>",
+        "orbitals",
+        "Alpha orbital energies, Hartree, (nmo,)",
+        lambda cp: _flat(cp.alpha_orbital_energies),
+    ),
+    Column(
+        "beta_orbital_energies",
+        "list<f64>",
+        "orbitals",
+        "Beta orbital energies, Hartree, (nmo,); null when restricted",
+        lambda cp: _flat(cp.beta_orbital_energies),
+    ),
+    Column(
+        "alpha_mo_coefficients",
+        "list<f64>",
+        "orbitals",
+        "Alpha MO coefficients, one orbital per row, (nmo, nbasis); null when complex",
+        lambda cp: _flat(cp.alpha_mo_coefficients),
+    ),
+    Column(
+        "beta_mo_coefficients",
+        "list<f64>",
+        "orbitals",
+        "Beta MO coefficients, (nmo, nbasis); null when restricted or complex",
+        lambda cp: _flat(cp.beta_mo_coefficients),
+    ),
     Column("scf_density", "list<f64>", "densities", "Total SCF density, (nbasis, nbasis)", _density),
-    Column("trajectory_energies", "list<f64>", "trajectory", "Energies of the optimisation's geometries, "
-           "Hartree, (ngeom,)", lambda cp: _flat(cp.trajectory_energies)),
-    Column("trajectory_coordinates", "list<f64>", "trajectory", "The optimisation's geometries, Bohr, "
-           "(ngeom, natoms, 3)", lambda cp: _flat(cp.trajectory_coordinates)),
+    Column(
+        "trajectory_energies",
+        "list<f64>",
+        "trajectory",
+        "Energies of the optimisation's geometries, Hartree, (ngeom,)",
+        lambda cp: _flat(cp.trajectory_energies),
+    ),
+    Column(
+        "trajectory_coordinates",
+        "list<f64>",
+        "trajectory",
+        "The optimisation's geometries, Bohr, (ngeom, natoms, 3)",
+        lambda cp: _flat(cp.trajectory_coordinates),
+    ),
 )
 BY_NAME = {column.name: column for column in COLUMNS}
 GROUPS = tuple(dict.fromkeys(c.group for c in COLUMNS if c.group not in ("file", "default")))
@@ -188,8 +254,11 @@ def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
     except (ValueError, RuntimeError):  # no real modes, or masses the analysis refuses: the row stays
         return dict.fromkeys(THERMOCHEMISTRY)
     e = t.electronic_energy_hartree
-    return {"zero_point_energy": t.zero_point_energy_hartree, "enthalpy": e + t.thermal_enthalpy_correction_hartree,
-            "gibbs_free_energy": e + t.thermal_gibbs_correction_hartree}
+    return {
+        "zero_point_energy": t.zero_point_energy_hartree,
+        "enthalpy": e + t.thermal_enthalpy_correction_hartree,
+        "gibbs_free_energy": e + t.thermal_gibbs_correction_hartree,
+    }
 
 
 def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
@@ -298,7 +367,7 @@ def find_checkpoints(inputs: Iterable[str]) -> Iterator[str]:
 def exported(path: str) -> dict[str, tuple[int, int]]:
     """path -> (size, mtime_ns) of the files that an existing output holds a row for."""
     done = pq.read_table(path, columns=["path", "size", "mtime_ns"]).to_pydict()
-    return {p: (s, m) for p, s, m in zip(done["path"], done["size"], done["mtime_ns"])}
+    return {p: (s, m) for p, s, m in zip(done["path"], done["size"], done["mtime_ns"], strict=True)}
 
 
 def is_current(path: str, done: dict[str, tuple[int, int]]) -> bool:
@@ -321,8 +390,14 @@ class Counts:
         self.failed += failed
 
 
-def write_parquet(target: str, tables: Iterable[Any], columns: Sequence[Column], *,
-                  keep_from: str | None = None, drop: frozenset[str] = frozenset()) -> Counts:
+def write_parquet(
+    target: str,
+    tables: Iterable[Any],
+    columns: Sequence[Column],
+    *,
+    keep_from: str | None = None,
+    drop: frozenset[str] = frozenset(),
+) -> Counts:
     """Writes the tables to `target` (a new file) as they come, first the rows of `keep_from` (an earlier
     output in the same schema) whose path is not in `drop`. Returns the counts of the new rows."""
     counts = Counts()

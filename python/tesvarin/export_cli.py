@@ -25,27 +25,51 @@ record per line. A file that cannot be read is a row with its reason in the colu
 others are still written. Ends with a line "N written, N failed"."""
 
 
-def add_parser(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", epilog: str) -> None:
-    parser = commands.add_parser("export", help="many checkpoints into one Parquet table or QCSchema JSON lines",
-                                 description=DESCRIPTION, epilog=epilog)
+def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], epilog: str) -> None:
+    parser = commands.add_parser(
+        "export",
+        help="many checkpoints into one Parquet table or QCSchema JSON lines",
+        description=DESCRIPTION,
+        epilog=epilog,
+    )
     parser.add_argument("inputs", nargs="*", metavar="PATH", help="checkpoint files and directories")
     parser.add_argument("--from-list", metavar="FILE", help="read further paths from FILE, one per line")
-    parser.add_argument("-o", "--output", metavar="OUT", required=True,
-                        help="OUT.parquet, OUT.jsonl with --format qcschema, or DIR/ for a partitioned Parquet "
-                             "dataset (one file per chunk)")
+    parser.add_argument(
+        "-o",
+        "--output",
+        metavar="OUT",
+        required=True,
+        help="OUT.parquet, OUT.jsonl with --format qcschema, or DIR/ for a partitioned Parquet "
+        "dataset (one file per chunk)",
+    )
     parser.add_argument("--format", choices=("parquet", "qcschema"), default="parquet")
-    parser.add_argument("--columns", metavar="A,B,...", help="write only these columns (path, size, mtime_ns, "
-                        "error and warnings always come)")
-    parser.add_argument("--with", dest="with_", metavar="GROUP,...", default="",
-                        help="add large columns: hash, hessian, orbitals, densities, trajectory")
-    parser.add_argument("--resume", action="store_true", help="keep an existing OUT.parquet and add only the files "
-                        "it holds no row for with their present size and modification time")
+    parser.add_argument(
+        "--columns",
+        metavar="A,B,...",
+        help="write only these columns (path, size, mtime_ns, error and warnings always come)",
+    )
+    parser.add_argument(
+        "--with",
+        dest="with_",
+        metavar="GROUP,...",
+        default="",
+        help="add large columns: hash, hessian, orbitals, densities, trajectory",
+    )
+    parser.add_argument(
+        "--resume",
+        action="store_true",
+        help="keep an existing OUT.parquet and add only the files "
+        "it holds no row for with their present size and modification time",
+    )
     parser.add_argument("-f", "--force", action="store_true", help="replace an existing output")
     parser.add_argument("-j", "--threads", type=int, default=1, metavar="N", help="read N files at once (default 1)")
     engine = parser.add_mutually_exclusive_group()
     engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (tesvarin[dask])")
-    engine.add_argument("--scheduler", metavar="ADDRESS",
-                        help="run on the Dask cluster at ADDRESS; every worker must see the files (and DIR/)")
+    engine.add_argument(
+        "--scheduler",
+        metavar="ADDRESS",
+        help="run on the Dask cluster at ADDRESS; every worker must see the files (and DIR/)",
+    )
     parser.add_argument("--workers", type=int, default=None, metavar="N", help="worker processes of --dask")
     parser.add_argument("--chunk-size", type=int, default=64, metavar="N", help="files per Dask task (default 64)")
 
@@ -127,8 +151,14 @@ def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> I
     if args.dask or args.scheduler:
         from tesvarin.dask import tables
 
-        return tables(paths, columns, scheduler=args.scheduler, workers=args.workers, chunk_size=args.chunk_size,
-                      progress=sys.stderr.isatty())
+        return tables(
+            paths,
+            columns,
+            scheduler=args.scheduler,
+            workers=args.workers,
+            chunk_size=args.chunk_size,
+            progress=sys.stderr.isatty(),
+        )
     rows = _progress(len(paths), export.read_rows(paths, columns, threads=max(args.threads, 1)))
     return export.batches(rows, columns)
 
@@ -140,8 +170,10 @@ def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Co
     keep_from, drop = None, frozenset[str]()
     if args.resume and os.path.exists(args.output):
         if not export.same_columns(args.output, columns):
-            raise UsageError(f"{args.output} is no table of this export's columns; --resume takes a file "
-                             "written by tesvarin export with the same --columns and --with")
+            raise UsageError(
+                f"{args.output} is no table of this export's columns; --resume takes a file "
+                "written by tesvarin export with the same --columns and --with"
+            )
         done = export.exported(args.output)
         paths = [p for p in paths if not export.is_current(p, done)]
         keep_from, drop = args.output, frozenset(os.path.abspath(p) for p in paths) & done.keys()
@@ -149,8 +181,7 @@ def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Co
 
     def write(temporary: str) -> None:
         nonlocal counts
-        counts = export.write_parquet(temporary, _tables(args, paths, columns), columns, keep_from=keep_from,
-                                      drop=drop)
+        counts = export.write_parquet(temporary, _tables(args, paths, columns), columns, keep_from=keep_from, drop=drop)
 
     deliver(write)
     return counts.written, counts.failed
@@ -165,8 +196,15 @@ def _dataset(args: argparse.Namespace, paths: list[str]) -> Counts:
     target = args.output.rstrip(os.sep) or os.sep
     if os.path.lexists(target) and not (os.path.isdir(target) and args.force):
         raise UsageError(f"{args.output} exists; use --force to replace it")
-    return write_dataset(paths, _columns(args), target, scheduler=args.scheduler, workers=args.workers,
-                         chunk_size=args.chunk_size, local=not (args.dask or args.scheduler))
+    return write_dataset(
+        paths,
+        _columns(args),
+        target,
+        scheduler=args.scheduler,
+        workers=args.workers,
+        chunk_size=args.chunk_size,
+        local=not (args.dask or args.scheduler),
+    )
 
 
 def _qcschema(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:

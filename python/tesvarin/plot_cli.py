@@ -11,28 +11,42 @@ from typing import Any
 
 __all__ = ["add_parser", "draw"]
 
-UNITS = {"ir": ("IR intensity (km/mol)", "Molar absorption (km/mol per cm$^{-1}$)", "IR spectrum"),
-         "raman": ("Raman activity (Å$^4$/amu)", "Raman activity (Å$^4$/amu per cm$^{-1}$)", "Raman spectrum")}
+UNITS = {
+    "ir": ("IR intensity (km/mol)", "Molar absorption (km/mol per cm$^{-1}$)", "IR spectrum"),
+    "raman": ("Raman activity (Å$^4$/amu)", "Raman activity (Å$^4$/amu per cm$^{-1}$)", "Raman spectrum"),
+}
 FORMATS = (".png", ".svg", ".pdf")
 
 
-def add_parser(commands: "argparse._SubParsersAction[argparse.ArgumentParser]", epilog: str) -> None:
+def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], epilog: str) -> None:
     p = commands.add_parser(
-        "plot", help="draw the IR or Raman spectrum of a checkpoint", epilog=epilog,
+        "plot",
+        help="draw the IR or Raman spectrum of a checkpoint",
+        epilog=epilog,
         description="Draw the broadened IR or Raman spectrum stored in a checkpoint, with its sticks, into a PNG, "
-                    "SVG or PDF file (needs matplotlib: pip install \"tesvarin[plot]\"). An existing file is kept "
-                    "unless --force is given; an input or any checkpoint is never replaced.")
+        'SVG or PDF file (needs matplotlib: pip install "tesvarin[plot]"). An existing file is kept '
+        "unless --force is given; an input or any checkpoint is never replaced.",
+    )
     p.add_argument("kind", choices=("ir", "raman"), help="which spectrum")
     p.add_argument("inputs", nargs=1, metavar="FILE.chk", help="the checkpoint")
     p.add_argument("-o", "--output", required=True, metavar="PATH", help="the picture: .png, .svg or .pdf")
     p.add_argument("-f", "--force", action="store_true", help="replace an existing output")
-    p.add_argument("--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)")
+    p.add_argument(
+        "--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)"
+    )
     p.add_argument("--shape", choices=("lorentzian", "gaussian"), default="lorentzian", help="line shape")
     p.add_argument("--range", type=float, nargs=2, metavar=("FROM", "TO"), help="wavenumbers shown, cm-1")
 
 
-def draw(cp: Any, kind: str, path: str, fwhm: float = 10.0, shape: str = "lorentzian",
-         window: tuple[float, float] | None = None, name: str | None = None) -> None:
+def draw(
+    cp: Any,
+    kind: str,
+    path: str,
+    fwhm: float = 10.0,
+    shape: str = "lorentzian",
+    window: tuple[float, float] | None = None,
+    name: str | None = None,
+) -> None:
     """Writes the spectrum of `cp` to `path` in the format that the suffix of `name` (default: `path`) says."""
     suffix = os.path.splitext(name or path)[1].lower()
     if suffix not in FORMATS:

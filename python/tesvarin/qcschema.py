@@ -29,8 +29,10 @@ def _cca(l: int) -> list[str]:
 
 
 # The program's Cartesian order; from g on it is the CCA order reversed.
-_GAUSSIAN_CARTESIAN = {2: ["xx", "yy", "zz", "xy", "xz", "yz"],
-                       3: ["xxx", "yyy", "zzz", "xyy", "xxy", "xxz", "xzz", "yzz", "yyz", "xyz"]}
+_GAUSSIAN_CARTESIAN = {
+    2: ["xx", "yy", "zz", "xy", "xz", "yz"],
+    3: ["xxx", "yyy", "zzz", "xyy", "xxy", "xxz", "xzz", "yzz", "yyz", "xyz"],
+}
 
 
 def shell_order(code: int) -> list[int]:
@@ -53,11 +55,16 @@ def _version() -> str:
 
 def _molecule(cp: Checkpoint, coordinates: Any) -> dict[str, Any]:
     molecule: dict[str, Any] = {
-        "schema_name": "qcschema_molecule", "schema_version": 2,
-        "symbols": list(cp.symbols), "atomic_numbers": cp.atomic_numbers.tolist(),
+        "schema_name": "qcschema_molecule",
+        "schema_version": 2,
+        "symbols": list(cp.symbols),
+        "atomic_numbers": cp.atomic_numbers.tolist(),
         "geometry": np.asarray(coordinates, dtype=np.float64).ravel().tolist(),
-        "molecular_charge": float(cp.charge), "molecular_multiplicity": int(cp.multiplicity),
-        "fix_com": True, "fix_orientation": True, "provenance": _provenance(),
+        "molecular_charge": float(cp.charge),
+        "molecular_multiplicity": int(cp.multiplicity),
+        "fix_com": True,
+        "fix_orientation": True,
+        "provenance": _provenance(),
     }
     if cp.masses is not None and len(cp.masses) == len(cp.symbols):
         molecule["masses"] = cp.masses.tolist()
@@ -69,8 +76,14 @@ def _provenance() -> dict[str, str]:
 
 
 def _extras(cp: Checkpoint) -> dict[str, Any]:
-    values = {"path": cp.path, "program_version": cp.program_version, "title": cp.title, "route": cp.route,
-              "job_type": cp.job_type, "virial_ratio": cp.virial_ratio}
+    values = {
+        "path": cp.path,
+        "program_version": cp.program_version,
+        "title": cp.title,
+        "route": cp.route,
+        "job_type": cp.job_type,
+        "virial_ratio": cp.virial_ratio,
+    }
     for name in ("mulliken_charges", "npa_charges", "frequencies", "dipole_moment", "quadrupole_moment"):
         value = getattr(cp, name)
         if value is not None:
@@ -80,8 +93,14 @@ def _extras(cp: Checkpoint) -> dict[str, Any]:
 
 def _properties(cp: Checkpoint) -> dict[str, Any]:
     natoms = len(cp.symbols)
-    props: dict[str, Any] = {"calcinfo_natom": natoms, "calcinfo_nbasis": cp.n_basis, "calcinfo_nalpha": cp.n_alpha,
-                             "calcinfo_nbeta": cp.n_beta, "return_energy": cp.energy, "scf_total_energy": cp.scf_energy}
+    props: dict[str, Any] = {
+        "calcinfo_natom": natoms,
+        "calcinfo_nbasis": cp.n_basis,
+        "calcinfo_nalpha": cp.n_alpha,
+        "calcinfo_nbeta": cp.n_beta,
+        "return_energy": cp.energy,
+        "scf_total_energy": cp.scf_energy,
+    }
     if cp.alpha_orbital_energies is not None:
         props["calcinfo_nmo"] = len(cp.alpha_orbital_energies)
     if cp.gradient is not None:
@@ -112,9 +131,18 @@ def _model(cp: Checkpoint) -> dict[str, str]:
 def atomic_result(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
     driver, result = _driver(cp)
     record: dict[str, Any] = {
-        "schema_name": "qcschema_output", "schema_version": 1, "molecule": _molecule(cp, cp.coordinates),
-        "driver": driver, "model": _model(cp), "keywords": {}, "protocols": {"stdout": False}, "return_result": result,
-        "properties": _properties(cp), "success": True, "provenance": _provenance(), "extras": _extras(cp),
+        "schema_name": "qcschema_output",
+        "schema_version": 1,
+        "molecule": _molecule(cp, cp.coordinates),
+        "driver": driver,
+        "model": _model(cp),
+        "keywords": {},
+        "protocols": {"stdout": False},
+        "return_result": result,
+        "properties": _properties(cp),
+        "success": True,
+        "provenance": _provenance(),
+        "extras": _extras(cp),
     }
     if wavefunction:
         record["wavefunction"] = _wavefunction(cp)
@@ -128,19 +156,37 @@ def to_qcschema(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
     coordinates, gradients, energies = cp.trajectory_coordinates, cp.trajectory_gradients, cp.trajectory_energies
     if cp.job_type not in _OPTIMISATIONS or coordinates is None or gradients is None or energies is None:
         return single
-    steps = [{
-        "schema_name": "qcschema_output", "schema_version": 1, "molecule": _molecule(cp, xyz), "driver": "gradient",
-        "model": _model(cp), "keywords": {}, "return_result": gradient.tolist(),
-        "properties": {"calcinfo_natom": len(cp.symbols), "return_energy": float(energy),
-                       "return_gradient": gradient.tolist()},
-        "success": True, "provenance": _provenance(),
-    } for xyz, gradient, energy in zip(coordinates, gradients, energies)]
+    steps = [
+        {
+            "schema_name": "qcschema_output",
+            "schema_version": 1,
+            "molecule": _molecule(cp, xyz),
+            "driver": "gradient",
+            "model": _model(cp),
+            "keywords": {},
+            "return_result": gradient.tolist(),
+            "properties": {
+                "calcinfo_natom": len(cp.symbols),
+                "return_energy": float(energy),
+                "return_gradient": gradient.tolist(),
+            },
+            "success": True,
+            "provenance": _provenance(),
+        }
+        for xyz, gradient, energy in zip(coordinates, gradients, energies, strict=False)
+    ]
     return {
-        "schema_name": "qcschema_optimization_output", "schema_version": 1,
-        "initial_molecule": _molecule(cp, coordinates[0]), "final_molecule": _molecule(cp, cp.coordinates),
-        "trajectory": steps, "energies": [float(e) for e in energies],
+        "schema_name": "qcschema_optimization_output",
+        "schema_version": 1,
+        "initial_molecule": _molecule(cp, coordinates[0]),
+        "final_molecule": _molecule(cp, cp.coordinates),
+        "trajectory": steps,
+        "energies": [float(e) for e in energies],
         "input_specification": {"driver": "gradient", "model": _model(cp), "keywords": {}},
-        "keywords": {}, "success": True, "provenance": _provenance(), "extras": _extras(cp),
+        "keywords": {},
+        "success": True,
+        "provenance": _provenance(),
+        "extras": _extras(cp),
     }
 
 
@@ -160,12 +206,14 @@ def _basis(cp: Checkpoint) -> tuple[dict[str, Any], list[int]]:
         if code == -1:
             assert cp.sp_contraction_coefficients is not None
             coefficients.append(cp.sp_contraction_coefficients[prims].tolist())
-        centres[atom_map[int(cp.shell_atoms[k])]]["electron_shells"].append({
-            "harmonic_type": "spherical" if code < -1 else "cartesian",
-            "angular_momentum": [0, 1] if code == -1 else [l],
-            "exponents": cp.primitive_exponents[prims].tolist(),
-            "coefficients": coefficients,
-        })
+        centres[atom_map[int(cp.shell_atoms[k])]]["electron_shells"].append(
+            {
+                "harmonic_type": "spherical" if code < -1 else "cartesian",
+                "angular_momentum": [0, 1] if code == -1 else [l],
+                "exponents": cp.primitive_exponents[prims].tolist(),
+                "coefficients": coefficients,
+            }
+        )
         local = shell_order(code)
         order += [function + i for i in local]
         function += len(local)
@@ -174,8 +222,12 @@ def _basis(cp: Checkpoint) -> tuple[dict[str, Any], list[int]]:
 
 def _wavefunction(cp: Checkpoint) -> dict[str, Any]:
     basis, order = _basis(cp)
-    if cp.alpha_mo_coefficients is None or np.iscomplexobj(cp.alpha_mo_coefficients) \
-            or cp.alpha_mo_coefficients.shape[1] != cp.n_basis or len(order) != cp.n_basis:
+    if (
+        cp.alpha_mo_coefficients is None
+        or np.iscomplexobj(cp.alpha_mo_coefficients)
+        or cp.alpha_mo_coefficients.shape[1] != cp.n_basis
+        or len(order) != cp.n_basis
+    ):
         raise ValueError(f"{cp.path}: no real one-component orbitals over {cp.n_basis} basis functions to write")
     perm = np.array(order, dtype=np.intp)
     wave: dict[str, Any] = {"basis": basis, "restricted": cp.restricted}

@@ -12,7 +12,7 @@ import os
 import resource
 import stat
 import tempfile
-from typing import Callable
+from collections.abc import Callable
 
 
 def write_replacing(target: str, write: Callable[[str], None], *, replace: bool) -> None:

@@ -30,12 +30,22 @@ def _finite(value: float) -> float | None:
 def as_json(reader: ChkReader_, path: str) -> str:
     params, mol, text = reader.params, reader.params.mol, texts(reader)
     record: dict[str, Any] = {
-        "path": path, "title": text["title"], "route": text["route"], "method": text["method"],
-        "basis": text["baset"], "jobtype": text["jobtype"], "version": text["gauver"],
-        "charge": mol.totchg, "multiplicity": mol.multiplicity, "formula": formula(mol.names),
-        "atoms": [{"symbol": s, "xyz": [float(v) for v in xyz]} for s, xyz in zip(mol.names, mol.coords)],
-        "energies": {"scf": _finite(params.scfene), "total": _finite(params.totene),
-                     "virial_ratio": _finite(params.viratio)},
+        "path": path,
+        "title": text["title"],
+        "route": text["route"],
+        "method": text["method"],
+        "basis": text["baset"],
+        "jobtype": text["jobtype"],
+        "version": text["gauver"],
+        "charge": mol.totchg,
+        "multiplicity": mol.multiplicity,
+        "formula": formula(mol.names),
+        "atoms": [{"symbol": s, "xyz": [float(v) for v in xyz]} for s, xyz in zip(mol.names, mol.coords, strict=False)],
+        "energies": {
+            "scf": _finite(params.scfene),
+            "total": _finite(params.totene),
+            "virial_ratio": _finite(params.viratio),
+        },
     }
     return json.dumps(record, allow_nan=False)
 

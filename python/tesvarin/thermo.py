@@ -14,12 +14,19 @@ from types import MappingProxyType
 from typing import Any, Literal
 
 import numpy as np
-
 import Tesvarin_
+
 from tesvarin._arrays import FloatArray, frozen
 
-__all__ = ["Contribution", "PartitionFunction", "QuasiHarmonic", "QuasiHarmonicResult", "Thermochemistry",
-           "spectrum", "thermochemistry"]
+__all__ = [
+    "Contribution",
+    "PartitionFunction",
+    "QuasiHarmonic",
+    "QuasiHarmonicResult",
+    "Thermochemistry",
+    "spectrum",
+    "thermochemistry",
+]
 
 
 @dataclass(frozen=True)
@@ -46,8 +53,10 @@ class QuasiHarmonic:
         """One line saying what is on, for the output."""
         parts = []
         if self.entropy_cutoff_cm1:
-            parts.append(f"Grimme quasi-RRHO entropy (cut-off {self.entropy_cutoff_cm1:g} cm-1, alpha "
-                         f"{self.damping_exponent:g}, B_av {self.average_inertia_kg_m2:g} kg m2)")
+            parts.append(
+                f"Grimme quasi-RRHO entropy (cut-off {self.entropy_cutoff_cm1:g} cm-1, alpha "
+                f"{self.damping_exponent:g}, B_av {self.average_inertia_kg_m2:g} kg m2)"
+            )
         if self.raise_cutoff_cm1:
             parts.append(f"Truhlar's raising of frequencies below {self.raise_cutoff_cm1:g} cm-1 for the entropy")
         if self.enthalpy_cutoff_cm1:
@@ -181,63 +190,104 @@ def _contribution(row: Mapping[str, float]) -> Contribution:
     return Contribution(row["energy"], row["cv"], row["entropy"])
 
 
-def thermochemistry(reader: Tesvarin_.ChkReader_, temperature: float = 298.15, pressure: float = 1.0,
-                    scale: float = 1.0, masses: Sequence[float] | None = None, symmetry_number: int | None = None,
-                    quasi_harmonic: QuasiHarmonic | None = None) -> Thermochemistry:
+def thermochemistry(
+    reader: Tesvarin_.ChkReader_,
+    temperature: float = 298.15,
+    pressure: float = 1.0,
+    scale: float = 1.0,
+    masses: Sequence[float] | None = None,
+    symmetry_number: int | None = None,
+    quasi_harmonic: QuasiHarmonic | None = None,
+) -> Thermochemistry:
     """The thermochemistry of a parsed checkpoint; see `Checkpoint.thermochemistry`."""
     qh = quasi_harmonic or QuasiHarmonic(entropy_cutoff_cm1=None)
     raw = Tesvarin_.thermochemistry(
-        reader, list(masses) if masses is not None else [], temperature=temperature, pressure=pressure,
-        scale=scale, symmetry_number=symmetry_number or 0, entropy_cutoff=qh.entropy_cutoff_cm1 or 0.0,
-        enthalpy_cutoff=qh.enthalpy_cutoff_cm1 or 0.0, damping_exponent=qh.damping_exponent,
-        average_inertia=qh.average_inertia_kg_m2, raise_cutoff=qh.raise_cutoff_cm1 or 0.0,
-        concentration=qh.concentration_mol_l or 0.0)
+        reader,
+        list(masses) if masses is not None else [],
+        temperature=temperature,
+        pressure=pressure,
+        scale=scale,
+        symmetry_number=symmetry_number or 0,
+        entropy_cutoff=qh.entropy_cutoff_cm1 or 0.0,
+        enthalpy_cutoff=qh.enthalpy_cutoff_cm1 or 0.0,
+        damping_exponent=qh.damping_exponent,
+        average_inertia=qh.average_inertia_kg_m2,
+        raise_cutoff=qh.raise_cutoff_cm1 or 0.0,
+        concentration=qh.concentration_mol_l or 0.0,
+    )
     return _shape(raw, quasi_harmonic)
 
 
 def _shape(raw: dict[str, Any], quasi_harmonic: QuasiHarmonic | None) -> Thermochemistry:
-    contributions = {name.capitalize(): _contribution(raw[name])
-                     for name in ("total", "electronic", "translational", "rotational", "vibrational")}
-    contributions.update({f"Vibration {k + 1}": _contribution(row) for k, row in enumerate(raw["low_mode_contributions"])})
+    contributions = {
+        name.capitalize(): _contribution(raw[name])
+        for name in ("total", "electronic", "translational", "rotational", "vibrational")
+    }
+    contributions.update(
+        {f"Vibration {k + 1}": _contribution(row) for k, row in enumerate(raw["low_mode_contributions"])}
+    )
     low = raw["q_low_modes"]
-    q: dict[str, PartitionFunction] = {"Total Bot": PartitionFunction(raw["q_total"][0]),
-                                       "Total V=0": PartitionFunction(raw["q_total"][1]),
-                                       "Vib (Bot)": PartitionFunction(raw["q_vibrational"][0])}
+    q: dict[str, PartitionFunction] = {
+        "Total Bot": PartitionFunction(raw["q_total"][0]),
+        "Total V=0": PartitionFunction(raw["q_total"][1]),
+        "Vib (Bot)": PartitionFunction(raw["q_vibrational"][0]),
+    }
     q.update({f"Vib (Bot) {k + 1}": PartitionFunction(b) for k, (b, _) in enumerate(low)})
     q["Vib (V=0)"] = PartitionFunction(raw["q_vibrational"][1])
     q.update({f"Vib (V=0) {k + 1}": PartitionFunction(z) for k, (_, z) in enumerate(low)})
-    q.update({name: PartitionFunction(raw[f"q_{name.lower()}"]) for name in ("Electronic", "Translational", "Rotational")})
+    q.update(
+        {name: PartitionFunction(raw[f"q_{name.lower()}"]) for name in ("Electronic", "Translational", "Rotational")}
+    )
     energy = raw["electronic_energy"]
     qh = None
     if quasi_harmonic is not None:
         qh = QuasiHarmonicResult(
-            options=quasi_harmonic, entropy_cal_mol_k=raw["qh_entropy"],
+            options=quasi_harmonic,
+            entropy_cal_mol_k=raw["qh_entropy"],
             vibrational_entropy_cal_mol_k=raw["qh_vibrational_entropy"],
             translational_entropy_cal_mol_k=raw["qh_translational_entropy"],
             vibrational_energy_kcal_mol=raw["qh_vibrational_energy"],
-            enthalpy_correction_hartree=raw["qh_enthalpy"], gibbs_correction_hartree=raw["qh_gibbs"],
-            enthalpy_hartree=energy + raw["qh_enthalpy"], gibbs_hartree=energy + raw["qh_gibbs"])
+            enthalpy_correction_hartree=raw["qh_enthalpy"],
+            gibbs_correction_hartree=raw["qh_gibbs"],
+            enthalpy_hartree=energy + raw["qh_enthalpy"],
+            gibbs_hartree=energy + raw["qh_gibbs"],
+        )
     return Thermochemistry(
-        temperature_k=raw["temperature"], pressure_atm=raw["pressure"], frequency_scale=raw["scale"],
-        masses_amu=frozen(raw["masses"], np.float64), molecular_mass_amu=raw["molecular_mass"],
+        temperature_k=raw["temperature"],
+        pressure_atm=raw["pressure"],
+        frequency_scale=raw["scale"],
+        masses_amu=frozen(raw["masses"], np.float64),
+        molecular_mass_amu=raw["molecular_mass"],
         moments_of_inertia_amu_bohr2=frozen(raw["moments"], np.float64),
-        principal_axes=frozen(raw["axes"], np.float64), rotor=raw["rotor"],
-        linear=len(raw["rotational_temperatures"]) == 1, symmetry_number=raw["symmetry_number"],
+        principal_axes=frozen(raw["axes"], np.float64),
+        rotor=raw["rotor"],
+        linear=len(raw["rotational_temperatures"]) == 1,
+        symmetry_number=raw["symmetry_number"],
         rotational_temperatures_k=frozen(raw["rotational_temperatures"], np.float64),
         rotational_constants_ghz=frozen(raw["rotational_constants"], np.float64),
-        imaginary_count=raw["imaginary_count"], frequencies_cm1=frozen(raw["frequencies"], np.float64),
+        imaginary_count=raw["imaginary_count"],
+        frequencies_cm1=frozen(raw["frequencies"], np.float64),
         vibrational_temperatures_k=frozen(raw["vibrational_temperatures"], np.float64),
-        electronic_energy_hartree=energy, zero_point_energy_hartree=raw["zero_point_energy"],
+        electronic_energy_hartree=energy,
+        zero_point_energy_hartree=raw["zero_point_energy"],
         thermal_energy_correction_hartree=raw["thermal_energy"],
         thermal_enthalpy_correction_hartree=raw["thermal_enthalpy"],
         thermal_gibbs_correction_hartree=raw["thermal_gibbs"],
-        contributions=MappingProxyType(contributions), partition_functions=MappingProxyType(q),
-        quasi_harmonic=qh, hartree_j=raw["hartree_j"], avogadro=raw["avogadro"])
+        contributions=MappingProxyType(contributions),
+        partition_functions=MappingProxyType(q),
+        quasi_harmonic=qh,
+        hartree_j=raw["hartree_j"],
+        avogadro=raw["avogadro"],
+    )
 
 
-def spectrum(frequencies: FloatArray, intensities: FloatArray, fwhm: float = 10.0,
-             shape: Literal["lorentzian", "gaussian"] = "lorentzian",
-             grid: Sequence[float] | FloatArray | None = None) -> tuple[FloatArray, FloatArray]:
+def spectrum(
+    frequencies: FloatArray,
+    intensities: FloatArray,
+    fwhm: float = 10.0,
+    shape: Literal["lorentzian", "gaussian"] = "lorentzian",
+    grid: Sequence[float] | FloatArray | None = None,
+) -> tuple[FloatArray, FloatArray]:
     """(grid in cm^-1, intensity per cm^-1): each stick a peak of area equal to its intensity.
 
     The default grid runs from 0 to the highest frequency plus 10 widths, in steps of fwhm/10 at most 1 cm^-1.
@@ -247,5 +297,7 @@ def spectrum(frequencies: FloatArray, intensities: FloatArray, fwhm: float = 10.
         step = min(1.0, fwhm / 10)
         grid = np.arange(0.0, top + step, step)
     x = np.asarray(grid, dtype=np.float64)
-    y = Tesvarin_.broaden(list(map(float, frequencies)), list(map(float, intensities)), list(map(float, x)), fwhm, shape)
+    y = Tesvarin_.broaden(
+        list(map(float, frequencies)), list(map(float, intensities)), list(map(float, x)), fwhm, shape
+    )
     return frozen(x, np.float64), frozen(y, np.float64)

@@ -25,10 +25,31 @@ def section_labels(header: Path = LABELS_HEADER) -> dict[str, tuple[int, str]]:
 
 
 SECTIONS = section_labels()
-GEN, LABEL, ORBENE, ALPHA_MO, BETA_MO, REC534, ORIENT = (SECTIONS[k][0] for k in (
-    "kGeneral", "kLabel", "kOrbitalEnergies", "kAlphaOrbitals", "kBetaOrbitals", "kRohfMarker", "kOrientation"))
-FORCE_CONST, DENSITIES, BASIS, ORTH_BASIS, VERSION, INFO, MOL, XLSW = (SECTIONS[k][0] for k in (
-    "kForceConstants", "kDensities", "kBasis", "kOrthonormalBasis", "kVersion", "kInfo", "kMolecule", "kSwitches"))
+GEN, LABEL, ORBENE, ALPHA_MO, BETA_MO, REC534, ORIENT = (
+    SECTIONS[k][0]
+    for k in (
+        "kGeneral",
+        "kLabel",
+        "kOrbitalEnergies",
+        "kAlphaOrbitals",
+        "kBetaOrbitals",
+        "kRohfMarker",
+        "kOrientation",
+    )
+)
+FORCE_CONST, DENSITIES, BASIS, ORTH_BASIS, VERSION, INFO, MOL, XLSW = (
+    SECTIONS[k][0]
+    for k in (
+        "kForceConstants",
+        "kDensities",
+        "kBasis",
+        "kOrthonormalBasis",
+        "kVersion",
+        "kInfo",
+        "kMolecule",
+        "kSwitches",
+    )
+)
 
 
 def ints(*values: int) -> bytes:
@@ -55,20 +76,21 @@ class Chk:
     sections: list[tuple[int, bytes]] = field(default_factory=list)
     entries: list[tuple[int, int, int, int]] = field(default_factory=list)
 
-    def add(self, label: int, payload: bytes) -> "Chk":
+    def add(self, label: int, payload: bytes) -> Chk:
         self.sections.append((label, word_align(payload)))
         return self
 
-    def without(self, label: int) -> "Chk":
+    def without(self, label: int) -> Chk:
         self.sections = [(lab, data) for lab, data in self.sections if lab != label]
         return self
 
-    def replace(self, label: int, payload: bytes) -> "Chk":
+    def replace(self, label: int, payload: bytes) -> Chk:
         self.sections = [(lab, word_align(payload) if lab == label else data) for lab, data in self.sections]
         return self
 
-    def build(self, *, nentries: int | None = None, length_words: int | None = None,
-              end_delta: dict[int, int] | None = None) -> bytes:
+    def build(
+        self, *, nentries: int | None = None, length_words: int | None = None, end_delta: dict[int, int] | None = None
+    ) -> bytes:
         count = len(self.sections) + len(self.entries)
         word = 4 + 4 * count
         directory, body = [], b""
@@ -87,8 +109,9 @@ class Chk:
         return str(path)
 
 
-def label_record(title: str = "Test job", route: str = "#p HF/STO-3G", tokens: bytes = b"\x07",
-                 flag: int = -12345) -> bytes:
+def label_record(
+    title: str = "Test job", route: str = "#p HF/STO-3G", tokens: bytes = b"\x07", flag: int = -12345
+) -> bytes:
     return ints(flag, 0, 0, 0) + padded(title, 800) + padded(route, 32000) + tokens
 
 
@@ -127,10 +150,23 @@ class Atom:
     type_code: int = 0
 
 
-def mol_section(atoms: list[Atom], *, charge: int = 0, mult: int = 1, nae: int | None = None,
-                nbe: int | None = None, nbasis: int = 0, nbsuse: int | None = None, ndim: int = 0,
-                cell: list[tuple[float, float, float]] = (), layout: int = -12346, hdrlen: int = 20,
-                natoms: int | None = None, nblocks: int = 8, blocks: dict[int, bytes] | None = None) -> bytes:
+def mol_section(
+    atoms: list[Atom],
+    *,
+    charge: int = 0,
+    mult: int = 1,
+    nae: int | None = None,
+    nbe: int | None = None,
+    nbasis: int = 0,
+    nbsuse: int | None = None,
+    ndim: int = 0,
+    cell: list[tuple[float, float, float]] = (),
+    layout: int = -12346,
+    hdrlen: int = 20,
+    natoms: int | None = None,
+    nblocks: int = 8,
+    blocks: dict[int, bytes] | None = None,
+) -> bytes:
     n = len(atoms)
     ne = sum(a.z for a in atoms) - charge
     nae = (ne + mult - 1) // 2 if nae is None else nae
@@ -146,12 +182,17 @@ def mol_section(atoms: list[Atom], *, charge: int = 0, mult: int = 1, nae: int |
     slots = n + 3
     vectors = list(cell) + [(0.0, 0.0, 0.0)] * (3 - len(cell))
     xyz = [c for a in atoms for c in a.xyz] + [c for v in vectors for c in v]
-    data = (header + ints(*[a.z for a in atoms], 0, 0, 0)
-            + reals(*[float(a.z if a.charge is None else a.charge) for a in atoms], 0, 0, 0)
-            + reals(*xyz) + ints(*[a.type_code for a in atoms], 0, 0, 0) + ints(*[0] * ((nblocks - 6) * slots)))
+    data = (
+        header
+        + ints(*[a.z for a in atoms], 0, 0, 0)
+        + reals(*[float(a.z if a.charge is None else a.charge) for a in atoms], 0, 0, 0)
+        + reals(*xyz)
+        + ints(*[a.type_code for a in atoms], 0, 0, 0)
+        + ints(*[0] * ((nblocks - 6) * slots))
+    )
     for b, values in (blocks or {}).items():  # the per-atom block b: its first N words
         at = 8 * hdrlen + 8 * b * slots
-        data = data[:at] + values + data[at + len(values):]
+        data = data[:at] + values + data[at + len(values) :]
     return data
 
 
@@ -170,14 +211,21 @@ class Shell:
     centre: tuple[float, float, float] = (0.0, 0.0, 0.0)
 
 
-def basis_section(shells: list[Shell], *, cartd: int = 1, cartf: int = 1, header: dict[int, int] | None = None,
-                  primstart: list[int] | None = None, dfstart: list[int] | None = None) -> bytes:
+def basis_section(
+    shells: list[Shell],
+    *,
+    cartd: int = 1,
+    cartf: int = 1,
+    header: dict[int, int] | None = None,
+    primstart: list[int] | None = None,
+    dfstart: list[int] | None = None,
+) -> bytes:
     prim, dfs, starts, dstarts = [], [], [], []
     for s in shells:
         n = len(s.exps)
         starts.append(len(prim) + 1)
-        pad = lambda v: list(v) + [0.0] * (n - len(v))  # noqa: E731
-        prim += list(zip(s.exps, pad(s.coefs), pad(s.coefp)))
+        pad = lambda v: list(v) + [0.0] * (n - len(v))  # noqa: E731, B023 (used in this iteration)
+        prim += list(zip(s.exps, pad(s.coefs), pad(s.coefp), strict=False))
         if s.type >= 2:
             dstarts.append(len(dfs) + 1)
             dfs += pad(s.coefd)
@@ -188,11 +236,22 @@ def basis_section(shells: list[Shell], *, cartd: int = 1, cartf: int = 1, header
         hdr[k] = v
     cons = [s.cons if s.cons is not None else (0 if s.type == 1 else s.type) for s in shells]
     col = lambda i: [p[i] for p in prim]  # noqa: E731
-    return (ints(*hdr) + reals(*col(0), *col(1), *col(2)) + reals(*dfs, *dfs)
-            + ints(*(dfstart or dstarts)) + reals(*[s.centre[0] for s in shells]) + reals(*[s.centre[1] for s in shells])
-            + reals(*[s.centre[2] for s in shells]) + ints(*[s.atom for s in shells])
-            + ints(*(primstart or starts)) + ints(*[len(s.exps) for s in shells]) + ints(*[s.type for s in shells])
-            + ints(*cons) + ints(*[0] * (2 * len(shells))) + reals(*[0.0] * (2 * len(shells))))
+    return (
+        ints(*hdr)
+        + reals(*col(0), *col(1), *col(2))
+        + reals(*dfs, *dfs)
+        + ints(*(dfstart or dstarts))
+        + reals(*[s.centre[0] for s in shells])
+        + reals(*[s.centre[1] for s in shells])
+        + reals(*[s.centre[2] for s in shells])
+        + ints(*[s.atom for s in shells])
+        + ints(*(primstart or starts))
+        + ints(*[len(s.exps) for s in shells])
+        + ints(*[s.type for s in shells])
+        + ints(*cons)
+        + ints(*[0] * (2 * len(shells)))
+        + reals(*[0.0] * (2 * len(shells)))
+    )
 
 
 def orient_record(rot_columns: list[float], trans: tuple[float, float, float]) -> bytes:
@@ -212,9 +271,16 @@ def on_atoms(atoms: list[Atom]) -> list[Shell]:
     return [Shell(0, i + 1, [1.0], coefs=[1.0], centre=a.xyz) for i, a in enumerate(atoms)]
 
 
-def molecule(atoms: list[Atom], shells: list[Shell] | bytes | None = None, *, ilsw: dict[int, int] | None = None,
-             info: bytes | None = None, label: bytes | None = None,
-             orient: tuple[list[float], tuple[float, float, float]] | None = None, **mol) -> Chk:
+def molecule(
+    atoms: list[Atom],
+    shells: list[Shell] | bytes | None = None,
+    *,
+    ilsw: dict[int, int] | None = None,
+    info: bytes | None = None,
+    label: bytes | None = None,
+    orient: tuple[list[float], tuple[float, float, float]] | None = None,
+    **mol,
+) -> Chk:
     """A checkpoint around `atoms` with label, info and switch records; a basis section from `shells`
     (a shell list or a ready payload) and an orientation record when given; `mol` goes to mol_section."""
     chk = Chk().add(GEN, gen({0: 2.0, 31: -1.1})).add(LABEL, label or label_record())
@@ -243,19 +309,31 @@ def water(basis: bool = True) -> Chk:
 
 
 # The further sections, from plain values; word 0 halves as (high, low).
-BONDS, INTERNAL_FORCES, EFIELD, GRADIENT, CHARGES, ELECTRIC = (SECTIONS[k][0] for k in (
-    "kBonds", "kInternalForces", "kExternalField", "kGradient", "kCharges", "kElectric"))
-REDUNDANT, ONIOM, QEQ, CONSTRAINT, OPT_ARCHIVE, VIBRATIONS, CLPAR, NONADIABATIC = (SECTIONS[k][0] for k in (
-    "kRedundantInternals", "kOniom", "kQeq", "kConstraintStructure", "kOptimisationArchive", "kVibrations",
-    "kClassical", "kNonadiabatic"))
+BONDS, INTERNAL_FORCES, EFIELD, GRADIENT, CHARGES, ELECTRIC = (
+    SECTIONS[k][0] for k in ("kBonds", "kInternalForces", "kExternalField", "kGradient", "kCharges", "kElectric")
+)
+REDUNDANT, ONIOM, QEQ, CONSTRAINT, OPT_ARCHIVE, VIBRATIONS, CLPAR, NONADIABATIC = (
+    SECTIONS[k][0]
+    for k in (
+        "kRedundantInternals",
+        "kOniom",
+        "kQeq",
+        "kConstraintStructure",
+        "kOptimisationArchive",
+        "kVibrations",
+        "kClassical",
+        "kNonadiabatic",
+    )
+)
 
 
 def halves(high: int, low: int) -> bytes:
     return struct.pack("<Ii", low & 0xFFFFFFFF, high)
 
 
-def bonds_section(counts: list[int], partners: list[int], orders: list[float], mxbond: int,
-                  natoms: int | None = None) -> bytes:
+def bonds_section(
+    counts: list[int], partners: list[int], orders: list[float], mxbond: int, natoms: int | None = None
+) -> bytes:
     return halves(mxbond, len(counts) if natoms is None else natoms) + ints(*counts, *partners) + reals(*orders)
 
 
@@ -267,8 +345,13 @@ def internal_forces_section(energy: float, forces: list[float], igetfc: int = 4,
 
 def redundant_section(indices: list[tuple[int, int, int, int]], values: list[float], count: int | None = None) -> bytes:
     v = len(values)
-    return (ints(v if count is None else count, 0, 0, 0) + ints(*[i for q in indices for i in q]) + reals(*values)
-            + ints(*[0] * v) + reals(*[0.0] * (3 * v)))
+    return (
+        ints(v if count is None else count, 0, 0, 0)
+        + ints(*[i for q in indices for i in q])
+        + reals(*values)
+        + ints(*[0] * v)
+        + reals(*[0.0] * (3 * v))
+    )
 
 
 def charges_section(mask: int, *sets: list[float]) -> bytes:
@@ -279,7 +362,7 @@ def electric_section(natoms: int, mask: int, values: dict[int, list[float]]) -> 
     """619: 53 + 144 N words; `values` maps word offsets to the reals stored there."""
     words = [0.0] * (52 + 144 * natoms)
     for at, vs in values.items():
-        words[at - 1:at - 1 + len(vs)] = vs
+        words[at - 1 : at - 1 + len(vs)] = vs
     return halves(mask, 0) + reals(*words)
 
 
@@ -288,39 +371,76 @@ def qeq_section(tensors: list[float]) -> bytes:
     return reals(*[0.0] * (28 + 25 * n), *tensors)
 
 
-def opt_archive_section(maxstp: int, results: list[list[float]], geometries: list[list[float]],
-                        gradients: list[list[float]], *, npt: int = 1, ngeom: int | None = None,
-                        nres: int | None = None, nvar: int | None = None, points: list[int] | None = None) -> bytes:
+def opt_archive_section(
+    maxstp: int,
+    results: list[list[float]],
+    geometries: list[list[float]],
+    gradients: list[list[float]],
+    *,
+    npt: int = 1,
+    ngeom: int | None = None,
+    nres: int | None = None,
+    nvar: int | None = None,
+    points: list[int] | None = None,
+) -> bytes:
     nres = len(results[0]) if nres is None else nres
     nvar = len(geometries[0]) if nvar is None else nvar
     pad = lambda rows, width: [x for r in rows for x in r] + [0.0] * ((maxstp - len(rows)) * width)  # noqa: E731
     counts = points or [len(results) if ngeom is None else ngeom, *[0] * (npt - 1)]
-    return (ints(11, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts)
-            + reals(*pad(results, nres), *pad(geometries, nvar), *pad(gradients, nvar)))
+    return ints(11, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts) + reals(
+        *pad(results, nres), *pad(geometries, nvar), *pad(gradients, nvar)
+    )
 
 
-def vibrations_section(masses: list[float], freqs: list[float], modes: list[float], *, lflags: int = 8,
-                       le2fix: int = 14, nmodes: int | None = None) -> bytes:
+def vibrations_section(
+    masses: list[float],
+    freqs: list[float],
+    modes: list[float],
+    *,
+    lflags: int = 8,
+    le2fix: int = 14,
+    nmodes: int | None = None,
+) -> bytes:
     m = len(freqs)
     e2 = list(freqs) + [0.0] * ((le2fix - 1) * m)
-    return (halves(m if nmodes is None else nmodes, 0) + halves(len(masses), len(masses)) + ints(lflags)
-            + reals(*masses) + ints(*[0] * (lflags * m)) + reals(*e2, *modes))
+    return (
+        halves(m if nmodes is None else nmodes, 0)
+        + halves(len(masses), len(masses))
+        + ints(lflags)
+        + reals(*masses)
+        + ints(*[0] * (lflags * m))
+        + reals(*e2, *modes)
+    )
 
 
 def clpar_section(maxan: int = 2, nint: int = 1, nreal: int = 1, lbv: int = 1) -> bytes:
-    return (ints(1234, maxan, nint, nreal, 30, lbv, *[0] * 10) + ints(*[1] * (2 * maxan * lbv))
-            + ints(*[2] * (nint * maxan)) + reals(*[0.25] * (nreal * maxan)))
+    return (
+        ints(1234, maxan, nint, nreal, 30, lbv, *[0] * 10)
+        + ints(*[1] * (2 * maxan * lbv))
+        + ints(*[2] * (nint * maxan))
+        + reals(*[0.25] * (nreal * maxan))
+    )
 
 
 def atom_blocks(layout: int, natoms: int) -> tuple[int, dict[int, bytes]]:
     """(block count, {block: values}) of the molecule section for `layout`: real weights 1.5,
     integer weights 2, spins 1, ZEff -1, GFac 0.5, MicOpt -1 on every atom."""
-    cols = {-12346: (18, 7, 8, 12, 13, 15, 16), -12347: (18, 7, 8, 12, 13, 15, 16),
-            -12348: (42, 16, 6, 9, 18, 20, 41), -12349: (50, 16, 6, 9, 18, 20, 49)}
+    cols = {
+        -12346: (18, 7, 8, 12, 13, 15, 16),
+        -12347: (18, 7, 8, 12, 13, 15, 16),
+        -12348: (42, 16, 6, 9, 18, 20, 41),
+        -12349: (50, 16, 6, 9, 18, 20, 49),
+    }
     nblocks, weights, iweights, spins, zeff, gfac, micopt = cols[layout]
     n = natoms
-    return nblocks, {weights: reals(*[1.5] * n), iweights: ints(*[2] * n), spins: ints(*[1] * n),
-                     zeff: reals(*[-1.0] * n), gfac: reals(*[0.5] * n), micopt: ints(*[-1] * n)}
+    return nblocks, {
+        weights: reals(*[1.5] * n),
+        iweights: ints(*[2] * n),
+        spins: ints(*[1] * n),
+        zeff: reals(*[-1.0] * n),
+        gfac: reals(*[0.5] * n),
+        micopt: ints(*[-1] * n),
+    }
 
 
 def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -> Chk:
@@ -340,8 +460,11 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     chk.add(EFIELD, reals(*[0.0] * 35))
     chk.add(GRADIENT, reals(*[0.01 * k for k in range(3 * n)], *[0.0] * (3 * n)))
     chk.add(CHARGES, charges_section(1 | 8, [-0.8, 0.4, 0.4], [-0.9, 0.45, 0.45]))
-    moments = {1: [0.0, 0.0, 0.8], 4 + 9 * n: [5.0, 0.1, 6.0, 0.2, 0.3, 7.0],  # dipole, polarizability,
-               47 + 126 * n: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3]}  # quadrupole
+    moments = {
+        1: [0.0, 0.0, 0.8],
+        4 + 9 * n: [5.0, 0.1, 6.0, 0.2, 0.3, 7.0],  # dipole, polarizability,
+        47 + 126 * n: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3],
+    }  # quadrupole
     chk.add(ELECTRIC, electric_section(n, 1 | 4 | 1 << 12, moments))
     chk.add(REDUNDANT, redundant_section([(1, 2, 0, 0), (1, 3, 0, 0), (2, 1, 3, 0)], [1.8, 1.8, 1.9]))
     chk.add(ONIOM, ints(*[0] * 16, *[1] * 16, *[0] * (4 * n)) + reals(*[0.0] * (5 * n)))

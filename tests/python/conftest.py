@@ -1,14 +1,9 @@
 """Fixtures that write `chk_builder` checkpoints into tmp_path and parse them."""
 
 import itertools
-import sys
-from pathlib import Path
 
 import pytest
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-
-import Tesvarin_  # noqa: E402
+import Tesvarin_
 
 
 @pytest.fixture
@@ -20,6 +15,7 @@ def chk(tmp_path):
         path = tmp_path / f"t{next(names)}.chk"
         path.write_bytes(data if isinstance(data, bytes) else data.build(**overrides))
         return str(path)
+
     return write
 
 
@@ -32,8 +28,10 @@ def read(chk):
 @pytest.fixture
 def fails(read):
     """fails(builder) -> the message of the RuntimeError its parse raises, without "Error: " and the location."""
+
     def run(data, **overrides):
         with pytest.raises(RuntimeError) as info:
             read(data, **overrides)
         return str(info.value).split("\n\nSource File:")[0].removeprefix("Error: ")
+
     return run

@@ -1,6 +1,7 @@
 """Reads the numbers of a Gaussian .log file's "Thermochemistry" section, each with its printed decimals."""
 
 import re
+from pathlib import Path
 
 NUMBER = r"-?\d+\.\d+"
 
@@ -17,7 +18,7 @@ def _fortran_q(text):
 
 def thermochemistry_section(path):
     """{name: (value, decimals)} for every number of the last section; Q rows give (value, significant digits)."""
-    lines = open(path, errors="replace").read().splitlines()
+    lines = Path(path).read_text(errors="replace").splitlines()
     start = max(i for i, line in enumerate(lines) if "- Thermochemistry -" in line)
     found = {}
     i = start + 1
@@ -27,7 +28,7 @@ def thermochemistry_section(path):
             found["molecular mass"] = (float(m[1]), _decimals(m[1]))
         elif line.strip().startswith("Eigenvalues -- "):
             text = line.split("--", 1)[1][2:]  # three F10.5 fields, which may touch
-            fields = [text[k:k + 10] for k in range(0, len(text), 10) if text[k:k + 10].strip()]
+            fields = [text[k : k + 10] for k in range(0, len(text), 10) if text[k : k + 10].strip()]
             for k, field in enumerate(fields):
                 found[f"moment {k}"] = (float(field), _decimals(field.strip()))
         elif m := re.match(r"\s*Rotational symmetry number\s+(\d+)", line):
@@ -49,16 +50,30 @@ def thermochemistry_section(path):
                 values += [v for v in lines[i].replace("(Kelvin)", "").split()]
             for k, field in enumerate(values):
                 found[f"vibrational temperature {k}"] = (float(field), _decimals(field))
-        elif m := re.match(r"\s*(Zero-point correction|Thermal correction to [A-Za-z ]+|Sum of electronic and [A-Za-z\- ]+)="
-                           r"\s+(" + NUMBER + ")", line):
+        elif m := re.match(
+            r"\s*(Zero-point correction|Thermal correction to [A-Za-z ]+|Sum of electronic and [A-Za-z\- ]+)="
+            r"\s+(" + NUMBER + ")",
+            line,
+        ):
             found[m[1].strip()] = (float(m[2]), _decimals(m[2]))
-        elif m := re.match(r"\s*(Total|Electronic|Translational|Rotational|Vibrational|Vibration\s+\d+)\s+(" + NUMBER + r")\s+("
-                           + NUMBER + r")\s+(" + NUMBER + r")\s*$", line):
+        elif m := re.match(
+            r"\s*(Total|Electronic|Translational|Rotational|Vibrational|Vibration\s+\d+)\s+("
+            + NUMBER
+            + r")\s+("
+            + NUMBER
+            + r")\s+("
+            + NUMBER
+            + r")\s*$",
+            line,
+        ):
             name = re.sub(r"\s+", " ", m[1])
-            for column, text in zip(("E", "CV", "S"), m.group(2, 3, 4)):
+            for column, text in zip(("E", "CV", "S"), m.group(2, 3, 4), strict=True):
                 found[f"{name} {column}"] = (float(text), _decimals(text))
-        elif m := re.match(r"\s*(Total Bot|Total V=0|Vib \(Bot\)(?:\s+\d+)?|Vib \(V=0\)(?:\s+\d+)?|Electronic|Translational|"
-                           r"Rotational)\s+(\S+)\s+(" + NUMBER + r")\s+(" + NUMBER + r")\s*$", line):
+        elif m := re.match(
+            r"\s*(Total Bot|Total V=0|Vib \(Bot\)(?:\s+\d+)?|Vib \(V=0\)(?:\s+\d+)?|Electronic|Translational|"
+            r"Rotational)\s+(\S+)\s+(" + NUMBER + r")\s+(" + NUMBER + r")\s*$",
+            line,
+        ):
             name = re.sub(r"\s+", " ", m[1])
             found[f"{name} Q"] = _fortran_q(m[2])
             found[f"{name} log10"] = (float(m[3]), _decimals(m[3]))

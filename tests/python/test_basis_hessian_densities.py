@@ -6,8 +6,20 @@ import math
 import numpy as np
 import pytest
 
-from chk_builder import (DENSITIES, FORCE_CONST, QUARTER_Z, REC534, Atom, Shell, basis_section, densities, ints,
-                         molecule, on_atoms, reals)
+from tests.python.chk_builder import (
+    DENSITIES,
+    FORCE_CONST,
+    QUARTER_Z,
+    REC534,
+    Atom,
+    Shell,
+    basis_section,
+    densities,
+    ints,
+    molecule,
+    on_atoms,
+    reals,
+)
 
 BOHR = 0.529177249
 
@@ -19,8 +31,11 @@ def norm(L, e):
 
 def test_shells_regrouped_by_atom(read):
     atoms = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
-    shells = [Shell(0, 2, [2.0], [0.9], centre=atoms[1].xyz), Shell(0, 1, [1.0, 0.5], [0.6, 0.5]),
-              Shell(1, 2, [3.0], coefp=[1.0], cons=1, centre=atoms[1].xyz)]
+    shells = [
+        Shell(0, 2, [2.0], [0.9], centre=atoms[1].xyz),
+        Shell(0, 1, [1.0, 0.5], [0.6, 0.5]),
+        Shell(1, 2, [3.0], coefp=[1.0], cons=1, centre=atoms[1].xyz),
+    ]
     m = read(molecule(atoms, shells)).params.mol
     assert (m.shell2map, m.shellnprim, m.shelltypes) == ([1, 2, 2], [2, 1, 1], [0, 0, 1])
     assert m.primexp == [1.0, 0.5, 2.0, 3.0]
@@ -37,8 +52,10 @@ def test_sp_shell(read, cons):
     assert m.spconcoeff == pytest.approx([0.0, 0.2 * norm(1, 2.0), 0.8 * norm(1, 0.5)])
 
 
-@pytest.mark.parametrize("cartd, cartf, codes", [
-    (1, 1, [0, 1, 2, 3, 4]), (0, 1, [0, 1, -2, 3, 4]), (1, 0, [0, 1, 2, -3, -4]), (0, 0, [0, 1, -2, -3, -4])])
+@pytest.mark.parametrize(
+    "cartd, cartf, codes",
+    [(1, 1, [0, 1, 2, 3, 4]), (0, 1, [0, 1, -2, 3, 4]), (1, 0, [0, 1, 2, -3, -4]), (0, 0, [0, 1, -2, -3, -4])],
+)
 def test_shell_codes(read, cartd, cartf, codes):
     prims = [(0, 3.0, -0.5), (1, 2.0, 0.7), (2, 1.5, 0.9), (3, 0.8, -1.2), (4, 0.6, 0.4)]
     shells = [Shell(L, 1, [e], [c], [c], [c], cons=L) for L, e, c in prims]
@@ -50,15 +67,21 @@ def test_shell_codes(read, cartd, cartf, codes):
 S, NSHELL = Shell(0, 1, [1.0], [1.0]), "NShell != mol.NShell in fix_basis"
 
 
-@pytest.mark.parametrize("type_code, shell, message", [
-    *[(t, S, None) for t in (0, 1000, 10000000)], *[(t, S, NSHELL) for t in (5, 999, 1001, 9999999)],
-    (0, Shell(2, 1, [1.0], [0.5], [0.5], [0.5], cons=0), NSHELL),                 # SPD is expanded into SP and D
-    (0, Shell(0, 0, [1.0], [1.0]), "FixB is confused about JAn"),
-    (0, Shell(0, 2, [1.0], [1.0]), "atom id out of range"),
-    (0, Shell(0, 1, [1e-6], [1.0]), None), (0, Shell(0, 1, [1e-7], [1.0]), "Missing exponents in basis set"),
-    (0, Shell(0, 1, [1.0] * 99, [0.1] * 99), None),
-    (0, Shell(0, 1, [1.0] * 100, [0.1] * 100), "MaxCon too small in Renor1"),
-    (0, Shell(0, 1, [1.0], [0.0]), "Unable to normalize a contracted basis function")])
+@pytest.mark.parametrize(
+    "type_code, shell, message",
+    [
+        *[(t, S, None) for t in (0, 1000, 10000000)],
+        *[(t, S, NSHELL) for t in (5, 999, 1001, 9999999)],
+        (0, Shell(2, 1, [1.0], [0.5], [0.5], [0.5], cons=0), NSHELL),  # SPD is expanded into SP and D
+        (0, Shell(0, 0, [1.0], [1.0]), "FixB is confused about JAn"),
+        (0, Shell(0, 2, [1.0], [1.0]), "atom id out of range"),
+        (0, Shell(0, 1, [1e-6], [1.0]), None),
+        (0, Shell(0, 1, [1e-7], [1.0]), "Missing exponents in basis set"),
+        (0, Shell(0, 1, [1.0] * 99, [0.1] * 99), None),
+        (0, Shell(0, 1, [1.0] * 100, [0.1] * 100), "MaxCon too small in Renor1"),
+        (0, Shell(0, 1, [1.0], [0.0]), "Unable to normalize a contracted basis function"),
+    ],
+)
 def test_fix_basis_failures(read, fails, type_code, shell, message):
     chk = molecule([Atom(6, type_code=type_code)], [shell])
     if message is None:
@@ -73,7 +96,7 @@ def packed(h):
 
 def test_hessian_expanded_and_read_only(read):
     h = read(molecule([Atom(6)]).add(FORCE_CONST, reals(1, 2, 3, 4, 5, 6))).params.mol.hessian
-    gc.collect()                                  # the array alone keeps the reader alive
+    gc.collect()  # the array alone keeps the reader alive
     assert h.tolist() == [[1, 2, 4], [2, 3, 5], [4, 5, 6]] and h.dtype == np.float64
     with pytest.raises(ValueError):
         h[0, 0] = 9.0
@@ -86,9 +109,16 @@ def test_hessian_expanded_and_read_only(read):
 IDENTITY = [1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0]
 
 
-@pytest.mark.parametrize("rot, basis, ilsw, diag", [
-    (QUARTER_Z, False, {}, [2, 1, 3]), (QUARTER_Z, True, {}, [2, 1, 3]),    # matching atoms still rotate
-    (QUARTER_Z, True, {25: 1}, [1, 2, 3]), (IDENTITY, False, {}, [1, 2, 3]), (None, False, {}, [1, 2, 3])])
+@pytest.mark.parametrize(
+    "rot, basis, ilsw, diag",
+    [
+        (QUARTER_Z, False, {}, [2, 1, 3]),
+        (QUARTER_Z, True, {}, [2, 1, 3]),  # matching atoms still rotate
+        (QUARTER_Z, True, {25: 1}, [1, 2, 3]),
+        (IDENTITY, False, {}, [1, 2, 3]),
+        (None, False, {}, [1, 2, 3]),
+    ],
+)
 def test_hessian_quarter_turn(read, rot, basis, ilsw, diag):
     atoms = [Atom(6)]
     chk = molecule(atoms, on_atoms(atoms) if basis else None, ilsw=ilsw, orient=rot and (rot, (0.0, 0.0, 0.0)))
@@ -107,8 +137,14 @@ def rotated_by_identity(full):
     return low + low.T + np.diag((np.diag(out) + np.diag(out)) * 0.5)
 
 
-@pytest.mark.parametrize("full", [[[-0.0, 1, 2], [1, 3, 4], [2, 4, 5]], [[1, np.inf, 2], [np.inf, -0.0, 4], [2, 4, 5]],
-                                  [[1, 2, 3], [2, -4, 5], [3, 5, np.nan]]])
+@pytest.mark.parametrize(
+    "full",
+    [
+        [[-0.0, 1, 2], [1, 3, 4], [2, 4, 5]],
+        [[1, np.inf, 2], [np.inf, -0.0, 4], [2, 4, 5]],
+        [[1, 2, 3], [2, -4, 5], [3, 5, np.nan]],
+    ],
+)
 def test_hessian_identity_rotation_skipped_only_when_exact(read, full):
     chk = molecule([Atom(6)], orient=(IDENTITY, (0.0, 0.0, 0.0))).add(FORCE_CONST, reals(*packed(full)))
     h = read(chk).params.mol.hessian
@@ -125,7 +161,7 @@ def test_hessian_larger_than_a_tile(read):
 
 
 def test_hessian_general_rotation(read):
-    m = np.array([[2.0, -1.0, 2.0], [2.0, 2.0, -1.0], [-1.0, 2.0, 2.0]]) / 3      # a rotation, not symmetric
+    m = np.array([[2.0, -1.0, 2.0], [2.0, 2.0, -1.0], [-1.0, 2.0, 2.0]]) / 3  # a rotation, not symmetric
     full = np.random.default_rng(7).normal(size=(6, 6)) + np.arange(36).reshape(6, 6)
     full += full.T
     atoms, shift = [Atom(6, (0.3, -1.0, 2.0)), Atom(8, (1.5, 0.2, -0.4))], np.array([0.1, 0.2, -0.3])
@@ -135,24 +171,37 @@ def test_hessian_general_rotation(read):
     assert np.allclose(mol.coords, (np.array([a.xyz for a in atoms]) + shift) @ m.T * BOHR, rtol=0, atol=1e-12)
 
 
-@pytest.mark.parametrize("ilsw, nbasis, payload, total, spin", [
-    ({}, 2, densities(5, 1, 2, 3, 4, 5, 6), {0: [1, 2, 3], 2: [4, 5, 6]}, {}),
-    ({0: 1}, 2, densities(1, 1, 2, 3, 0.5, 0.5, 1), {0: [1.5, 2.5, 4]}, {0: [0.5, 1.5, 2]}),
-    ({21: 1}, 2, densities(1, 1, 2, 3, 0.5, 0.5, 1), {0: [1.5, 2.5, 4]}, {0: [0.5, 1.5, 2]}),  # IROHF: IOpCl 0 -> 1
-    ({0: 2}, 2, densities(2, *range(6)), {1: [0, 1, 2, 3, 4, 5]}, {}),                       # complex
-    ({0: 6}, 1, densities(16, *range(6)), {4: [0, 1, 2, 3, 4, 5]}, {}),                      # two-component
-    ({}, 2, densities(-1, *range(27)), {k: [3 * k, 3 * k + 1, 3 * k + 2] for k in range(9)}, {}),
-    ({9: 1}, 2, densities(256, 7, 8, 9), {8: [7, 8, 9]}, {}),
-    ({}, 2, ints(512 << 32 | 7) + reals(1, 2, 3), {}, {}),                                   # bit 9, low half unused
-    ({}, 0, densities(1, 1, 2, 3), {}, {})])
+@pytest.mark.parametrize(
+    "ilsw, nbasis, payload, total, spin",
+    [
+        ({}, 2, densities(5, 1, 2, 3, 4, 5, 6), {0: [1, 2, 3], 2: [4, 5, 6]}, {}),
+        ({0: 1}, 2, densities(1, 1, 2, 3, 0.5, 0.5, 1), {0: [1.5, 2.5, 4]}, {0: [0.5, 1.5, 2]}),
+        ({21: 1}, 2, densities(1, 1, 2, 3, 0.5, 0.5, 1), {0: [1.5, 2.5, 4]}, {0: [0.5, 1.5, 2]}),  # IROHF: IOpCl 0 -> 1
+        ({0: 2}, 2, densities(2, *range(6)), {1: [0, 1, 2, 3, 4, 5]}, {}),  # complex
+        ({0: 6}, 1, densities(16, *range(6)), {4: [0, 1, 2, 3, 4, 5]}, {}),  # two-component
+        ({}, 2, densities(-1, *range(27)), {k: [3 * k, 3 * k + 1, 3 * k + 2] for k in range(9)}, {}),
+        ({9: 1}, 2, densities(256, 7, 8, 9), {8: [7, 8, 9]}, {}),
+        ({}, 2, ints(512 << 32 | 7) + reals(1, 2, 3), {}, {}),  # bit 9, low half unused
+        ({}, 0, densities(1, 1, 2, 3), {}, {}),
+    ],
+)
 def test_densities(read, ilsw, nbasis, payload, total, spin):
     m = read(molecule([Atom(1), Atom(1)], ilsw=ilsw, nbasis=nbasis).add(DENSITIES, payload)).params.mol
     assert (m.totdens, m.spindens) == ([total.get(k, []) for k in range(9)], [spin.get(k, []) for k in range(9)])
 
 
-@pytest.mark.parametrize("iopcl, irohf, rec534, words, spin", [   # one basis function: a triangle of one word
-    (0, 2, False, 2, [0.5]), (0, 3, False, 1, []), (0, 3, True, 2, [0.5]), (2, 3, True, 4, [0.5, 0.5]),
-    (1, 3, False, 2, [0.5]), (0, 4, True, 1, []), (6, 2, False, 6, [])])
+@pytest.mark.parametrize(
+    "iopcl, irohf, rec534, words, spin",
+    [  # one basis function: a triangle of one word
+        (0, 2, False, 2, [0.5]),
+        (0, 3, False, 1, []),
+        (0, 3, True, 2, [0.5]),
+        (2, 3, True, 4, [0.5, 0.5]),
+        (1, 3, False, 2, [0.5]),
+        (0, 4, True, 1, []),
+        (6, 2, False, 6, []),
+    ],
+)
 def test_rohf_switch_reads_alpha_and_beta(read, iopcl, irohf, rec534, words, spin):
     """IROHF 1 or 2, or 3 with record 534, turns IOpCl 0 or 2 into 1 or 3: densities in alpha and beta halves."""
     chk = molecule([Atom(1)], ilsw={0: iopcl, 21: irohf}, nbasis=1)
@@ -161,12 +210,16 @@ def test_rohf_switch_reads_alpha_and_beta(read, iopcl, irohf, rec534, words, spi
     assert m.spindens[0] == spin
 
 
-@pytest.mark.parametrize("ilsw, payload, message", [
-    ({}, densities(5, *range(7)), "Error retrieving densities from rwf= 603, LenDen= 3, but length= 8"),
-    ({0: 1}, densities(1, 1, 2, 3), "Error retrieving densities from rwf= 603, LenDen= 6, but length= 4"),
-    ({}, b"", "Error retrieving densities from rwf= 603, LenDen= 3, but length= 0"),
-    ({9: 2}, densities(1, 1, 2, 3), "Cannot do natural orbitals yet"),
-    ({9: 6}, None, "Cannot do natural orbitals yet")])
+@pytest.mark.parametrize(
+    "ilsw, payload, message",
+    [
+        ({}, densities(5, *range(7)), "Error retrieving densities from rwf= 603, LenDen= 3, but length= 8"),
+        ({0: 1}, densities(1, 1, 2, 3), "Error retrieving densities from rwf= 603, LenDen= 6, but length= 4"),
+        ({}, b"", "Error retrieving densities from rwf= 603, LenDen= 3, but length= 0"),
+        ({9: 2}, densities(1, 1, 2, 3), "Cannot do natural orbitals yet"),
+        ({9: 6}, None, "Cannot do natural orbitals yet"),
+    ],
+)
 def test_density_failures(fails, ilsw, payload, message):
     chk = molecule([Atom(1), Atom(1)], ilsw=ilsw, nbasis=2)
     assert fails(chk if payload is None else chk.add(DENSITIES, payload)) == message

@@ -10,16 +10,20 @@ from importlib import metadata
 from pathlib import Path
 
 import pytest
-
-from chk_builder import MOL, Atom, Shell, label_record, molecule
-from chk_builder import complete_water as water  # a version-16 shaped file, so the default complete fchk applies
 from tesvarin.safe_write import write_replacing
 from tesvarin.summary import formula
 
+from tests.python.chk_builder import MOL, Atom, Shell, label_record, molecule
+from tests.python.chk_builder import (
+    complete_water as water,  # a version-16 shaped file, so the default complete fchk applies
+)
+from tests.python.chk_builder import water as basic_water
+
 
 def run(tmp_path, *args, **popen):
-    return subprocess.run([sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True, cwd=tmp_path,
-                          **popen)
+    return subprocess.run(
+        [sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True, cwd=tmp_path, **popen
+    )
 
 
 SIZE = len(water().build())
@@ -37,24 +41,37 @@ def folder(tmp_path):
 
 
 # argv, exit status, error lines, files whose bytes change (every other file keeps its bytes)
-@pytest.mark.parametrize("argv, status, errors, changed", [
-    ("fchk b.chk", 0, [], {"b.fchk"}),
-    ("gjf a.chk b.chk", 0, [], {"a.gjf", "b.gjf"}),
-    ("fchk a.chk b.chk", 1, ["a.fchk: exists; use --force to replace it"], {"b.fchk"}),
-    ("fchk --force a.chk b.chk", 0, [], {"a.fchk", "b.fchk"}),
-    ("fchk -f b.chk b.chk", 1, ["b.fchk: was written from b.chk just now; it is not replaced"], {"b.fchk"}),
-    ("fchk -f a.chk -o b.chk", 1, ["b.chk: is a Gaussian checkpoint; it is never replaced"], set()),
-    ("gjf -f a.chk -o a.chk", 1, ["a.chk: is one of the inputs; it is never replaced"], set()),
-    ("fchk -f c.fchk", 1, ["c.fchk: is one of the inputs; it is never replaced"], set()),
-    ("fchk -f b.chk -o c.fchk", 1, ["c.fchk: is a Gaussian checkpoint; it is never replaced"], set()),
-    ("gjf a.chk nothing.chk . b.chk", 1, ["nothing.chk: No such file or directory", ".: is a directory"],
-     {"a.gjf", "b.gjf"}),
-    ("gjf a.chk -o no/a.gjf", 1, ["no/a.gjf: No such file or directory"], set()),
-    ("gjf cut.chk nomol.chk a.fchk", 1, [
-        f"cut.chk: truncated: the file is 4096 bytes, its directory needs {SIZE}",
-        "nomol.chk: the job stopped before it wrote the molecule",
-        "a.fchk: a formatted (text) checkpoint, not a binary one: tesvarin reads the .chk that formchk reads"], set()),
-])
+@pytest.mark.parametrize(
+    "argv, status, errors, changed",
+    [
+        ("fchk b.chk", 0, [], {"b.fchk"}),
+        ("gjf a.chk b.chk", 0, [], {"a.gjf", "b.gjf"}),
+        ("fchk a.chk b.chk", 1, ["a.fchk: exists; use --force to replace it"], {"b.fchk"}),
+        ("fchk --force a.chk b.chk", 0, [], {"a.fchk", "b.fchk"}),
+        ("fchk -f b.chk b.chk", 1, ["b.fchk: was written from b.chk just now; it is not replaced"], {"b.fchk"}),
+        ("fchk -f a.chk -o b.chk", 1, ["b.chk: is a Gaussian checkpoint; it is never replaced"], set()),
+        ("gjf -f a.chk -o a.chk", 1, ["a.chk: is one of the inputs; it is never replaced"], set()),
+        ("fchk -f c.fchk", 1, ["c.fchk: is one of the inputs; it is never replaced"], set()),
+        ("fchk -f b.chk -o c.fchk", 1, ["c.fchk: is a Gaussian checkpoint; it is never replaced"], set()),
+        (
+            "gjf a.chk nothing.chk . b.chk",
+            1,
+            ["nothing.chk: No such file or directory", ".: is a directory"],
+            {"a.gjf", "b.gjf"},
+        ),
+        ("gjf a.chk -o no/a.gjf", 1, ["no/a.gjf: No such file or directory"], set()),
+        (
+            "gjf cut.chk nomol.chk a.fchk",
+            1,
+            [
+                f"cut.chk: truncated: the file is 4096 bytes, its directory needs {SIZE}",
+                "nomol.chk: the job stopped before it wrote the molecule",
+                "a.fchk: a formatted (text) checkpoint, not a binary one: tesvarin reads the .chk that formchk reads",
+            ],
+            set(),
+        ),
+    ],
+)
 def test_no_file_is_lost(folder, argv, status, errors, changed):
     before = {p.name: p.read_bytes() for p in folder.iterdir()}
     done = run(folder, *argv.split())
@@ -104,6 +121,7 @@ def test_interrupted_write_leaves_the_target_and_no_temporary_file(tmp_path, fau
     def write(path):
         Path(path).write_text("partial")
         raise fault
+
     with pytest.raises(fault):
         write_replacing(str(tmp_path / "out"), write, replace=True)
     assert os.listdir(tmp_path) == ["out"] and (tmp_path / "out").read_text() == "old"
@@ -112,7 +130,8 @@ def test_interrupted_write_leaves_the_target_and_no_temporary_file(tmp_path, fau
 def test_summary_json_one_line_per_file_and_latin1_text_shown_replaced(tmp_path):
     water().write(tmp_path / "w.chk")
     molecule([Atom(1), Atom(17, (0.0, 0.0, 2.4))], label=label_record("Caf\xe9".encode("latin-1"))).write(
-        tmp_path / "l.chk")
+        tmp_path / "l.chk"
+    )
     shifted = [Shell(0, 1, [1.0], coefs=[1.0], centre=(0.0, 0.0, 0.5))]  # the reader warns on standard output
     molecule([Atom(1)], shifted, nbasis=1, mult=2).write(tmp_path / "warns.chk")
     assert "Title:           Caf\ufffd" in run(tmp_path, "summary", "l.chk").stdout
@@ -125,20 +144,33 @@ def test_summary_json_one_line_per_file_and_latin1_text_shown_replaced(tmp_path)
     assert (lines[2]["title"], lines[2]["formula"], lines[2]["charge"]) == ("Caf\ufffd", "ClH", 0)
 
 
-@pytest.mark.parametrize("argv, status, words", [
-    ("--version", 0, [f"tesvarin {metadata.version('tesvarin')}"]),
-    ("summary --help", 0, ["FILE.chk", "--json", "exit status: 0"]),
-    ("fchk --help", 0, ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
-    ("gjf --help", 0, ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
-    ("fchk a.chk b.chk -o x.fchk", 2, []), ("fchk", 2, []), ("summary -o x/ a.chk", 2, []), ("convert a.chk", 2, []),
-])
+@pytest.mark.parametrize(
+    "argv, status, words",
+    [
+        ("--version", 0, [f"tesvarin {metadata.version('tesvarin')}"]),
+        ("summary --help", 0, ["FILE.chk", "--json", "exit status: 0"]),
+        ("fchk --help", 0, ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
+        ("gjf --help", 0, ["FILE.chk", "--output PATH", "--force", "exit status: 0"]),
+        ("fchk a.chk b.chk -o x.fchk", 2, []),
+        ("fchk", 2, []),
+        ("summary -o x/ a.chk", 2, []),
+        ("convert a.chk", 2, []),
+    ],
+)
 def test_version_help_and_usage_errors(tmp_path, argv, status, words):
     done = run(tmp_path, *argv.split())
     assert done.returncode == status and all(w in done.stdout for w in words)
 
 
-@pytest.mark.parametrize("names, hill", [(["H", "C", "H", "H", "H"], "CH4"), (["H", "Cl"], "ClH"),
-                                         (["O", "H", "H"], "H2O"), (["N", "C", "O", "C"], "C2NO")])
+@pytest.mark.parametrize(
+    "names, hill",
+    [
+        (["H", "C", "H", "H", "H"], "CH4"),
+        (["H", "Cl"], "ClH"),
+        (["O", "H", "H"], "H2O"),
+        (["N", "C", "O", "C"], "C2NO"),
+    ],
+)
 def test_formula_in_hill_order(names, hill):
     assert formula(names) == hill
 
@@ -159,3 +191,20 @@ def test_damaged_section_warns_unless_strict(tmp_path):
     done = run(tmp_path, "fchk", "--strict", "-f", "h2.chk")
     assert done.returncode == 1 and done.stderr.endswith("; --basic writes the basic file\n")
     assert run(tmp_path, "fchk", "--basic", "-f", "h2.chk").returncode == 0
+
+
+def run_cli(*args):
+    return subprocess.run([sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True)
+
+
+def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path):
+    chk = basic_water().write(tmp_path / "w.chk")
+    done = run_cli("fchk", "--basic", chk)  # the builder's water mixes version-09 layout and 801
+    assert done.returncode == 0 and (tmp_path / "w.fchk").read_text().startswith("water test")
+    assert run_cli("gjf", chk, "-o", str(tmp_path / "x.gjf")).returncode == 0
+    assert (tmp_path / "x.gjf").read_text().startswith(f"%chk={chk}\n")
+    summary = run_cli("summary", chk)
+    assert "Total energy:    -74.9600000000 Hartree" in summary.stdout and "Atoms:           3 (H2O)" in summary.stdout
+    failed = run_cli("fchk", str(tmp_path / "missing.chk"))
+    assert failed.returncode != 0 and failed.stdout == ""
+    assert failed.stderr.strip().count("\n") == 0 and failed.stderr.endswith("missing.chk: No such file or directory\n")

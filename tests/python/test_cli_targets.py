@@ -11,7 +11,7 @@ from pathlib import Path
 
 import pytest
 
-from chk_builder import complete_water as water
+from tests.python.chk_builder import complete_water as water
 
 ROOT = Path(__file__).resolve().parents[2]
 
@@ -31,18 +31,29 @@ def folder(tmp_path):
 
 
 # argv, exit status, standard error, the files written (every other file keeps its bytes)
-@pytest.mark.parametrize("argv, status, errors, written", [
-    ("fchk -n a.chk b.chk", 0, ["a.fchk: exists; kept (--no-clobber)"], {"b.fchk"}),
-    ("fchk -n -o a.fchk b.chk", 0, ["a.fchk: exists; kept (--no-clobber)"], set()),
-    ("fchk -n b.chk nothing.chk", 1, ["nothing.chk: No such file or directory"], {"b.fchk"}),
-    ("gjf a.chk sub/b.chk -o out/", 1, ["out/a.gjf: No such file or directory",
-                                        "out/b.gjf: No such file or directory"], set()),
-    ("gjf a.chk sub/b.chk -o sub", 0, [], {"sub/a.gjf", "sub/b.gjf"}),
-    ("gjf a.chk b.chk sub/b.chk -o sub/", 1, ["sub/b.gjf: was written from b.chk just now; it is not replaced"],
-     {"sub/a.gjf", "sub/b.gjf"}),
-    ("summary -n a.chk -o a.fchk", 0, ["a.fchk: exists; kept (--no-clobber)"], set()),
-    ("summary --json a.chk b.chk -o s.json", 0, [], {"s.json"}),
-])
+@pytest.mark.parametrize(
+    "argv, status, errors, written",
+    [
+        ("fchk -n a.chk b.chk", 0, ["a.fchk: exists; kept (--no-clobber)"], {"b.fchk"}),
+        ("fchk -n -o a.fchk b.chk", 0, ["a.fchk: exists; kept (--no-clobber)"], set()),
+        ("fchk -n b.chk nothing.chk", 1, ["nothing.chk: No such file or directory"], {"b.fchk"}),
+        (
+            "gjf a.chk sub/b.chk -o out/",
+            1,
+            ["out/a.gjf: No such file or directory", "out/b.gjf: No such file or directory"],
+            set(),
+        ),
+        ("gjf a.chk sub/b.chk -o sub", 0, [], {"sub/a.gjf", "sub/b.gjf"}),
+        (
+            "gjf a.chk b.chk sub/b.chk -o sub/",
+            1,
+            ["sub/b.gjf: was written from b.chk just now; it is not replaced"],
+            {"sub/a.gjf", "sub/b.gjf"},
+        ),
+        ("summary -n a.chk -o a.fchk", 0, ["a.fchk: exists; kept (--no-clobber)"], set()),
+        ("summary --json a.chk b.chk -o s.json", 0, [], {"s.json"}),
+    ],
+)
 def test_no_clobber_and_folders(folder, argv, status, errors, written):
     before = {p: p.read_bytes() for p in folder.rglob("*") if p.is_file()}
     done = run(folder, *argv.split(), text=True)
@@ -52,8 +63,9 @@ def test_no_clobber_and_folders(folder, argv, status, errors, written):
     assert done.stdout.splitlines() == [w for w in done.stdout.splitlines() if w in written]
 
 
-@pytest.mark.parametrize("argv", ["fchk a.chk", "fchk --basic b.chk", "gjf a.chk", "summary a.chk b.chk",
-                                  "summary --json a.chk b.chk"])
+@pytest.mark.parametrize(
+    "argv", ["fchk a.chk", "fchk --basic b.chk", "gjf a.chk", "summary a.chk b.chk", "summary --json a.chk b.chk"]
+)
 def test_dash_writes_to_standard_output_what_the_file_would_hold(folder, argv):
     done = run(folder, *argv.split(), "-o", "-")
     assert done.returncode == 0 and done.stderr == b""
@@ -65,12 +77,15 @@ def test_dash_writes_to_standard_output_what_the_file_would_hold(folder, argv):
     assert sorted(os.listdir(folder)) == sorted(["a.chk", "a.fchk", "b.chk", "sub"] + ["file"] * (argv[0] != "s"))
 
 
-@pytest.mark.parametrize("argv, complaint", [
-    ("fchk a.chk b.chk -o out.fchk", "-o/--output takes one input only"),
-    ("gjf a.chk b.chk -o -", "-o - takes one input only"),
-    ("summary a.chk -o out/", "-o/--output names one file"),
-    ("fchk -f -n a.chk", "not allowed with argument"),
-])
+@pytest.mark.parametrize(
+    "argv, complaint",
+    [
+        ("fchk a.chk b.chk -o out.fchk", "-o/--output takes one input only"),
+        ("gjf a.chk b.chk -o -", "-o - takes one input only"),
+        ("summary a.chk -o out/", "-o/--output names one file"),
+        ("fchk -f -n a.chk", "not allowed with argument"),
+    ],
+)
 def test_usage_errors_print_the_subcommands_usage(folder, argv, complaint):
     done = run(folder, *argv.split(), text=True)
     command = argv.split()[0]
@@ -79,11 +94,17 @@ def test_usage_errors_print_the_subcommands_usage(folder, argv, complaint):
 
 
 def test_an_interrupt_while_writing_exits_130_with_one_line(tmp_path):
-    from chk_builder import Atom, molecule
+    from tests.python.chk_builder import Atom, molecule
+
     molecule([Atom(6, (float(i), 0.0, 0.0)) for i in range(20000)]).write(tmp_path / "big.chk")
     env = dict(os.environ, TMPDIR=str(tmp_path))
-    process = subprocess.Popen([sys.executable, "-m", "tesvarin_launch", "fchk", "--basic", "big.chk", "-o", "-"],
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=tmp_path, env=env)
+    process = subprocess.Popen(
+        [sys.executable, "-m", "tesvarin_launch", "fchk", "--basic", "big.chk", "-o", "-"],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+        cwd=tmp_path,
+        env=env,
+    )
     assert process.stdout.read(4096)  # the output has begun and the pipe is full: the command waits on it
     process.send_signal(signal.SIGINT)
     _, err = process.communicate(timeout=60)
@@ -92,13 +113,15 @@ def test_an_interrupt_while_writing_exits_130_with_one_line(tmp_path):
 
 
 def test_an_interrupt_while_the_module_loads_exits_130_with_one_line():
-    code = ("import sys, tesvarin_launch\n"
-            "class Interrupted:\n"
-            "    def find_spec(self, name, *rest):\n"
-            "        if name == 'tesvarin.cli':\n"
-            "            raise KeyboardInterrupt\n"
-            "sys.meta_path.insert(0, Interrupted())\n"
-            "sys.exit(tesvarin_launch.main())\n")
+    code = (
+        "import sys, tesvarin_launch\n"
+        "class Interrupted:\n"
+        "    def find_spec(self, name, *rest):\n"
+        "        if name == 'tesvarin.cli':\n"
+        "            raise KeyboardInterrupt\n"
+        "sys.meta_path.insert(0, Interrupted())\n"
+        "sys.exit(tesvarin_launch.main())\n"
+    )
     done = subprocess.run([sys.executable, "-c", code, "--version"], capture_output=True, text=True)
     assert (done.returncode, done.stderr) == (130, "tesvarin: interrupted\n")
 

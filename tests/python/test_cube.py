@@ -14,10 +14,20 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-
-import Tesvarin_
 import tesvarin
-from chk_builder import ALPHA_MO, BETA_MO, DENSITIES, ORBENE, Atom, Shell, basis_section, densities, molecule, reals
+
+from tests.python.chk_builder import (
+    ALPHA_MO,
+    BETA_MO,
+    DENSITIES,
+    ORBENE,
+    Atom,
+    Shell,
+    basis_section,
+    densities,
+    molecule,
+    reals,
+)
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
@@ -108,14 +118,24 @@ def nfunctions(shell, cart):
 def high_l(chk, cart, open_shell):
     """Shells S to L = 9 (an SP and a P among them) on two atoms, random orbitals and densities."""
     atoms = [Atom(8, (0.1, -0.2, 0.3)), Atom(1, (0.4, 1.5, -0.9))]
-    shells = [Shell(0, 1, [40.0, 6.0, 1.2], coefs=[0.2, 0.5, 0.6], centre=atoms[0].xyz),
-              Shell(1, 1, [3.0, 0.7], coefs=[0.3, 0.8], coefp=[0.4, 0.7], centre=atoms[0].xyz),
-              Shell(1, 2, [0.9], coefp=[1.0], cons=1, centre=atoms[1].xyz)]
-    shells += [Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 10)]
+    shells = [
+        Shell(0, 1, [40.0, 6.0, 1.2], coefs=[0.2, 0.5, 0.6], centre=atoms[0].xyz),
+        Shell(1, 1, [3.0, 0.7], coefs=[0.3, 0.8], coefp=[0.4, 0.7], centre=atoms[0].xyz),
+        Shell(1, 2, [0.9], coefp=[1.0], cons=1, centre=atoms[1].xyz),
+    ]
+    shells += [
+        Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 10)
+    ]
     n = sum(nfunctions(s, cart) for s in shells)
     spins = 2 if open_shell else 1
-    data = molecule(atoms, basis_section(shells, cartd=int(cart), cartf=int(cart)), ilsw={0: int(open_shell)},
-                   nbasis=n, mult=2 if open_shell else 1, charge=0 if open_shell else -1)
+    data = molecule(
+        atoms,
+        basis_section(shells, cartd=int(cart), cartf=int(cart)),
+        ilsw={0: int(open_shell)},
+        nbasis=n,
+        mult=2 if open_shell else 1,
+        charge=0 if open_shell else -1,
+    )
     data.add(ORBENE, reals(*np.sort(RNG.normal(size=spins * n))))
     data.add(ALPHA_MO, reals(*RNG.normal(scale=0.3, size=n * n)))
     if open_shell:
@@ -154,7 +174,9 @@ def test_screening_stays_within_its_bound(real, tmp_path):
     error = np.abs(cp.evaluate(pts, f"1-{len(c)}", tolerance=eps) - cp.evaluate(pts, f"1-{len(c)}", tolerance=0))
     assert np.all(error <= eps * np.abs(c).sum(axis=1) + 1e-14)
     for kind, m in cp.total_densities.items():
-        error = np.abs(cp.evaluate(pts, f"density:{kind}", tolerance=eps) - cp.evaluate(pts, f"density:{kind}", tolerance=0))
+        error = np.abs(
+            cp.evaluate(pts, f"density:{kind}", tolerance=eps) - cp.evaluate(pts, f"density:{kind}", tolerance=0)
+        )
         largest = np.abs(np.linalg.eigvalsh(m)).max()
         bound = eps * (2 * np.abs(m) @ chi + eps * np.abs(m).sum()).sum(axis=0) + 1e-14 * largest * (chi**2).sum(axis=0)
         assert np.all(error <= bound + 1e-14)
@@ -184,12 +206,23 @@ def test_fine_grid_integrates_hydrogen_densities_to_the_electron_count(name):
 
 
 def water_with_orbitals(chk):
-    cp = tesvarin.load(chk(molecule([Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9))],
-                                    [Shell(0, 1, [3.0, 0.5], [0.4, 0.7], centre=(0.0, 0.0, 0.2)),
-                                     Shell(1, 1, [1.1], [0.3], [0.6], centre=(0.0, 0.0, 0.2)),
-                                     Shell(0, 2, [1.0], [1.0], centre=(0.0, 1.4, -0.9))], nbasis=6, charge=-1)
-                           .add(ORBENE, reals(*range(6))).add(ALPHA_MO, reals(*RNG.normal(size=36)))
-                           .add(DENSITIES, densities(1, *RNG.normal(size=21)))))
+    cp = tesvarin.load(
+        chk(
+            molecule(
+                [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9))],
+                [
+                    Shell(0, 1, [3.0, 0.5], [0.4, 0.7], centre=(0.0, 0.0, 0.2)),
+                    Shell(1, 1, [1.1], [0.3], [0.6], centre=(0.0, 0.0, 0.2)),
+                    Shell(0, 2, [1.0], [1.0], centre=(0.0, 1.4, -0.9)),
+                ],
+                nbasis=6,
+                charge=-1,
+            )
+            .add(ORBENE, reals(*range(6)))
+            .add(ALPHA_MO, reals(*RNG.normal(size=36)))
+            .add(DENSITIES, densities(1, *RNG.normal(size=21)))
+        )
+    )
     return cp
 
 
@@ -201,9 +234,14 @@ def test_cube_layout_is_the_programs(chk, tmp_path):
         c.write(tmp_path / "t.cube")
         lines = (tmp_path / "t.cube").read_text().splitlines()
         natoms = 2 if orbitals is None else -2
-        assert lines[2:8] == [f"{natoms:5d}{-1:12.6f}{-2:12.6f}{-3:12.6f}", f"{2:5d}{0.5:12.6f}{0:12.6f}{0:12.6f}",
-                              f"{3:5d}{0:12.6f}{0.25:12.6f}{0:12.6f}", f"{7:5d}{0:12.6f}{0:12.6f}{0.125:12.6f}",
-                              f"{8:5d}{8:12.6f}{0:12.6f}{0:12.6f}{0.2:12.6f}", f"{1:5d}{1:12.6f}{0:12.6f}{1.4:12.6f}{-0.9:12.6f}"]
+        assert lines[2:8] == [
+            f"{natoms:5d}{-1:12.6f}{-2:12.6f}{-3:12.6f}",
+            f"{2:5d}{0.5:12.6f}{0:12.6f}{0:12.6f}",
+            f"{3:5d}{0:12.6f}{0.25:12.6f}{0:12.6f}",
+            f"{7:5d}{0:12.6f}{0:12.6f}{0.125:12.6f}",
+            f"{8:5d}{8:12.6f}{0:12.6f}{0:12.6f}{0.2:12.6f}",
+            f"{1:5d}{1:12.6f}{0:12.6f}{1.4:12.6f}{-0.9:12.6f}",
+        ]
         body = lines[8:]
         if orbitals:
             assert body.pop(0) == f"{2:5d}{5:5d}{6:5d}"
@@ -211,7 +249,7 @@ def test_cube_layout_is_the_programs(chk, tmp_path):
         expected = []
         for row in per_row:
             text = ["%13.5E" % v for v in row]
-            expected += ["".join(text[i:i + 6]) for i in range(0, len(text), 6)]
+            expected += ["".join(text[i : i + 6]) for i in range(0, len(text), 6)]
         assert body == expected
         back = tesvarin.read_cube(tmp_path / "t.cube")
         assert back.orbitals == orbitals and np.allclose(back.values, c.values, rtol=1e-5, atol=1e-99)
@@ -240,14 +278,17 @@ def test_threads_and_grid_or_points_give_the_same_values(chk):
     assert np.array_equal(cp.evaluate(pts, "spin"), np.zeros(len(pts)))  # closed shell: no spin matrix stored
 
 
-@pytest.mark.parametrize("what, message", [
-    ("homo+7", "orbitals are numbered 1 to 6"),
-    ("0", "orbitals are numbered 1 to 6"),
-    ("a3-b4", "a range stays within the alpha or the beta orbitals"),
-    ("frontier", "'frontier' names no orbital"),
-    ("density:mp2", "the checkpoint holds no MP2 density"),
-    ("density:mp7", "unknown density kind 'mp7'"),
-])
+@pytest.mark.parametrize(
+    "what, message",
+    [
+        ("homo+7", "orbitals are numbered 1 to 6"),
+        ("0", "orbitals are numbered 1 to 6"),
+        ("a3-b4", "a range stays within the alpha or the beta orbitals"),
+        ("frontier", "'frontier' names no orbital"),
+        ("density:mp2", "the checkpoint holds no MP2 density"),
+        ("density:mp7", "unknown density kind 'mp7'"),
+    ],
+)
 def test_what_that_cannot_be_evaluated_says_why(chk, what, message):
     cp = water_with_orbitals(chk)
     with pytest.raises((ValueError, RuntimeError), match=message.replace("(", r"\(")):
@@ -267,18 +308,28 @@ def test_bad_points_and_grids_are_refused(chk):
 
 
 def test_command_line_writes_cubes_and_keeps_existing_files(chk, tmp_path):
-    path = chk(molecule([Atom(1, (0, 0, 0)), Atom(1, (0, 0, 1.4))],
-                        [Shell(0, 1, [1.0], [1.0]), Shell(0, 2, [1.0], [1.0], centre=(0, 0, 1.4))], nbasis=2)
-               .add(ORBENE, reals(-0.5, 0.3)).add(ALPHA_MO, reals(0.5, 0.5, 0.9, -0.9)))
-    run = lambda *args: subprocess.run([sys.executable, "-m", "tesvarin", "cube", path, *args],  # noqa: E731
-                                       capture_output=True, text=True)
+    path = chk(
+        molecule(
+            [Atom(1, (0, 0, 0)), Atom(1, (0, 0, 1.4))],
+            [Shell(0, 1, [1.0], [1.0]), Shell(0, 2, [1.0], [1.0], centre=(0, 0, 1.4))],
+            nbasis=2,
+        )
+        .add(ORBENE, reals(-0.5, 0.3))
+        .add(ALPHA_MO, reals(0.5, 0.5, 0.9, -0.9))
+    )
+
+    def run(*args):
+        return subprocess.run([sys.executable, "-m", "tesvarin", "cube", path, *args], capture_output=True, text=True)
+
     out = str(tmp_path / "h2.cube")
     first = run("--mo", "homo,lumo", "--grid", "coarse", "-o", out)
     assert first.returncode == 0 and first.stdout == out + "\n"
     assert tesvarin.read_cube(out).orbitals == (1, 2)
     again = run("-o", out)
     assert again.returncode == 1 and "exists; use --force to replace it" in again.stderr
-    assert run("--density", "orbitals", "-o", out, "--force").returncode == 0 and tesvarin.read_cube(out).orbitals is None
+    assert (
+        run("--density", "orbitals", "-o", out, "--force").returncode == 0 and tesvarin.read_cube(out).orbitals is None
+    )
     bad = run("--mo", "b9", "-o", out, "--force")
     assert bad.returncode == 1 and "orbitals are numbered 1 to 2" in bad.stderr
     assert sorted(p.name for p in tmp_path.iterdir()) == ["h2.cube", Path(path).name]

@@ -8,10 +8,10 @@ import subprocess
 import sys
 
 import pytest
-import Tesvarin_
 import tesvarin
+import Tesvarin_
 
-from chk_builder import MOL, water
+from tests.python.chk_builder import MOL, water
 
 SIZE = len(water().build())
 FOR_THE_CHK = "tesvarin reads the binary .chk that the job wrote (its %chk line names it)"
@@ -24,9 +24,17 @@ def make(folder, case):
     if case == "directory":
         (folder / "dir.chk").mkdir()
         return "dir.chk"
-    name = {"fchk": "water.fchk", "log": "water.log", "gjf": "water.gjf", "empty": "empty.chk",
-            "32-bit": "old.chk", "truncated": "cut.chk", "dead job": "dead.chk", "permission": "locked.chk",
-            "trailing bytes": "long.chk"}[case]
+    name = {
+        "fchk": "water.fchk",
+        "log": "water.log",
+        "gjf": "water.gjf",
+        "empty": "empty.chk",
+        "32-bit": "old.chk",
+        "truncated": "cut.chk",
+        "dead job": "dead.chk",
+        "permission": "locked.chk",
+        "trailing bytes": "long.chk",
+    }[case]
     path = folder / name
     if case in ("fchk", "gjf"):
         reader = Tesvarin_.ChkReader_(water().write(folder / "source.chk"))
@@ -57,11 +65,16 @@ CASES = {
     "log": (ValueError, f"a Gaussian output (log) file, not a checkpoint: {FOR_THE_CHK}"),
     "gjf": (ValueError, f"a Gaussian input file, not a checkpoint: {FOR_THE_CHK}"),
     "empty": (ValueError, "an empty file, not a checkpoint"),
-    "32-bit": (ValueError, "a checkpoint of the 32-bit program (4-byte integers): tesvarin reads those of the 64-bit "
-                           "program"),
+    "32-bit": (
+        ValueError,
+        "a checkpoint of the 32-bit program (4-byte integers): tesvarin reads those of the 64-bit program",
+    ),
     "truncated": (ValueError, f"truncated: the file is 4096 bytes, its directory needs {SIZE}"),
     "dead job": (ValueError, "the job stopped before it wrote the molecule"),
-    "trailing bytes": (ValueError, f"not a checkpoint as written: the file is {SIZE + 8} bytes, its header says {SIZE}"),
+    "trailing bytes": (
+        ValueError,
+        f"not a checkpoint as written: the file is {SIZE + 8} bytes, its header says {SIZE}",
+    ),
 }
 
 
@@ -97,14 +110,16 @@ def test_load_and_the_command_line_name_the_file_and_what_is_wrong(tmp_path, cas
     assert issubclass(getattr(tesvarin, kind), builtin) and pickles == "True"
     # The reader's own text, as it was, is the detail and is shown by repr().
     assert detail.startswith("Error: ") and "detail='Error: " in shown and text in shown
-    done = subprocess.run(run([sys.executable, "-m", "tesvarin", "fchk", name]), capture_output=True, text=True,
-                          cwd=tmp_path)
+    done = subprocess.run(
+        run([sys.executable, "-m", "tesvarin", "fchk", name]), capture_output=True, text=True, cwd=tmp_path
+    )
     assert (done.returncode, done.stderr, done.stdout) == (1, f"tesvarin: {name}: {reason}\n", "")
 
 
 def test_a_complete_writer_failure_names_the_input(tmp_path):
     water().write(tmp_path / "w.chk")  # the builder's water mixes the version-09 layout with a version text
-    done = subprocess.run([sys.executable, "-m", "tesvarin", "fchk", "--strict", "w.chk"], capture_output=True,
-                          text=True, cwd=tmp_path)
+    done = subprocess.run(
+        [sys.executable, "-m", "tesvarin", "fchk", "--strict", "w.chk"], capture_output=True, text=True, cwd=tmp_path
+    )
     assert done.returncode == 1 and done.stderr.startswith("tesvarin: w.chk: ")
     assert done.stderr.endswith("; --basic writes the basic file\n") and not (tmp_path / "w.fchk").exists()

@@ -13,19 +13,20 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-
 import tesvarin
-from chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
 from tesvarin.checkpoint import SECTIONS
-from test_realchk import CHKS, REAL, expected_error
+
+from tests.python.chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
+from tests.python.test_real_files import CHKS, REAL, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
 NON_CHECKPOINTS = ("cut.chk", "notes.chk", "empty.chk")
 
 
 def run(*args, cwd):
-    done = subprocess.run([sys.executable, "-m", "tesvarin", "export", *map(str, args)], capture_output=True,
-                          text=True, cwd=cwd)
+    done = subprocess.run(
+        [sys.executable, "-m", "tesvarin", "export", *map(str, args)], capture_output=True, text=True, cwd=cwd
+    )
     return done.returncode, done.stdout, done.stderr
 
 
@@ -53,22 +54,47 @@ def folder(tmp_path_factory):
 
 def expected(cp):
     """What each column should hold, from the Checkpoint of that file."""
-    flat = {name: None if getattr(cp, name) is None else np.ravel(getattr(cp, name)).tolist()
-            for name in ("coordinates", "gradient", "dipole_moment", "quadrupole_moment", "mulliken_charges",
-                         "npa_charges", "frequencies")}
-    return {"title": cp.title, "route": cp.route, "method": cp.method, "basis": cp.basis_name,
-            "job_type": cp.job_type, "program_version": cp.program_version, "charge": cp.charge,
-            "multiplicity": cp.multiplicity, "n_atoms": len(cp.symbols), "n_basis": cp.n_basis,
-            "n_electrons": cp.n_electrons, "n_alpha": cp.n_alpha, "n_beta": cp.n_beta, "energy": cp.energy,
-            "scf_energy": cp.scf_energy, "atomic_numbers": cp.atomic_numbers.tolist(), **flat}
+    flat = {
+        name: None if getattr(cp, name) is None else np.ravel(getattr(cp, name)).tolist()
+        for name in (
+            "coordinates",
+            "gradient",
+            "dipole_moment",
+            "quadrupole_moment",
+            "mulliken_charges",
+            "npa_charges",
+            "frequencies",
+        )
+    }
+    return {
+        "title": cp.title,
+        "route": cp.route,
+        "method": cp.method,
+        "basis": cp.basis_name,
+        "job_type": cp.job_type,
+        "program_version": cp.program_version,
+        "charge": cp.charge,
+        "multiplicity": cp.multiplicity,
+        "n_atoms": len(cp.symbols),
+        "n_basis": cp.n_basis,
+        "n_electrons": cp.n_electrons,
+        "n_alpha": cp.n_alpha,
+        "n_beta": cp.n_beta,
+        "energy": cp.energy,
+        "scf_energy": cp.scf_energy,
+        "atomic_numbers": cp.atomic_numbers.tolist(),
+        **flat,
+    }
 
 
 def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
     real = [p for p in CHKS]
     status, out, err = run(folder, *real, "-o", tmp_path / "all.parquet", "-j", "2", cwd=tmp_path)
     failing_real = [p for p in real if expected_error(p)]
-    assert status == 1 and out.splitlines()[-1] == f"{241 + len(real) - len(failing_real)} written, " \
-                                                   f"{3 + len(failing_real)} failed", err
+    assert (
+        status == 1
+        and out.splitlines()[-1] == f"{241 + len(real) - len(failing_real)} written, {3 + len(failing_real)} failed"
+    ), err
     table = pq.read_table(tmp_path / "all.parquet")
     assert table.schema.metadata[b"tesvarin.schema"] == b"1" and "ignored.txt" not in str(table["path"])
     rows = table.to_pylist()
@@ -85,15 +111,25 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
         tesvarin.load(folder / "damaged_section.chk")
     warnings.simplefilter("ignore", tesvarin.ChkWarning)  # the real files' damaged sections: their rows' `warnings`
     # The program's own thermochemistry; its 09 files hold force constants only, which --with hessian reads.
-    run(REAL / "g09-freq", "--columns", "frequencies,zero_point_energy,enthalpy,gibbs_free_energy", "--with",
-        "hessian", "-o", tmp_path / "thermo.parquet", cwd=tmp_path)
+    run(
+        REAL / "g09-freq",
+        "--columns",
+        "frequencies,zero_point_energy,enthalpy,gibbs_free_energy",
+        "--with",
+        "hessian",
+        "-o",
+        tmp_path / "thermo.parquet",
+        cwd=tmp_path,
+    )
     with_hessian = {r["path"]: r for r in pq.read_table(tmp_path / "thermo.parquet").to_pylist()}
     assert all(by_path[p]["zero_point_energy"] is None for p in with_hessian if by_path[p]["frequencies"] is None)
     printed = 0
     for log in sorted(REAL.glob("*/*.log")):
         row = with_hessian.get(str(log.with_suffix(".chk")))
-        found = re.findall(r"(Zero-point correction|thermal Enthalpies|thermal Free Energies)=\s+(-?[\d.]+)",
-                           log.read_text(errors="replace"))
+        found = re.findall(
+            r"(Zero-point correction|thermal Enthalpies|thermal Free Energies)=\s+(-?[\d.]+)",
+            log.read_text(errors="replace"),
+        )
         if row is None or row["error"] is not None or len(found) != 3:
             continue
         got = (row["zero_point_energy"], row["enthalpy"], row["gibbs_free_energy"])
@@ -129,8 +165,12 @@ def test_resume_adds_only_new_and_changed_files(tmp_path):
 def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
     listing = tmp_path / "list.txt"
     listing.write_text("\n".join([str(p) for p in sorted(folder.rglob("m*.chk"))] * 100))
-    process = subprocess.Popen([sys.executable, "-m", "tesvarin", "export", "--from-list", listing, "-o", "out.parquet"],
-                               cwd=tmp_path, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    process = subprocess.Popen(
+        [sys.executable, "-m", "tesvarin", "export", "--from-list", listing, "-o", "out.parquet"],
+        cwd=tmp_path,
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+    )
     deadline = time.monotonic() + 60
     while not list(tmp_path.glob(".out.parquet.*")) and time.monotonic() < deadline:
         time.sleep(0.02)
@@ -139,11 +179,14 @@ def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
     assert sorted(p.name for p in tmp_path.iterdir()) == ["list.txt"]
 
 
-@pytest.mark.parametrize("argv, message", [
-    (["--with", "nothing"], "unknown --with nothing"),
-    (["--columns", "energy,colour"], "unknown column colour"),
-    (["--format", "qcschema", "--columns", "energy"], "takes none of"),
-])
+@pytest.mark.parametrize(
+    "argv, message",
+    [
+        (["--with", "nothing"], "unknown --with nothing"),
+        (["--columns", "energy,colour"], "unknown column colour"),
+        (["--format", "qcschema", "--columns", "energy"], "takes none of"),
+    ],
+)
 def test_usage_errors(folder, tmp_path, argv, message):
     status, _, err = run(folder, "-o", tmp_path / "x.out", *argv, cwd=tmp_path)
     assert status == 2 and message in err and not (tmp_path / "x.out").exists()
@@ -154,12 +197,26 @@ def test_selected_and_large_columns(tmp_path):
     run(path, "--columns", "energy", "--with", "hessian,orbitals,hash", "-o", tmp_path / "o.parquet", cwd=tmp_path)
     row = pq.read_table(tmp_path / "o.parquet").to_pylist()[0]
     cp = tesvarin.load(path)
-    assert list(row) == ["path", "size", "mtime_ns", "error", "warnings", "sha256", "energy", "hessian",
-                         "alpha_orbital_energies", "beta_orbital_energies", "alpha_mo_coefficients",
-                         "beta_mo_coefficients"]
+    assert list(row) == [
+        "path",
+        "size",
+        "mtime_ns",
+        "error",
+        "warnings",
+        "sha256",
+        "energy",
+        "hessian",
+        "alpha_orbital_energies",
+        "beta_orbital_energies",
+        "alpha_mo_coefficients",
+        "beta_mo_coefficients",
+    ]
     import hashlib
+
     assert row["sha256"] == hashlib.sha256(Path(path).read_bytes()).hexdigest()
-    assert row["beta_mo_coefficients"] is None and row["hessian"] == (None if cp.hessian is None else cp.hessian.ravel().tolist())
+    assert row["beta_mo_coefficients"] is None and row["hessian"] == (
+        None if cp.hessian is None else cp.hessian.ravel().tolist()
+    )
 
 
 QC = [p for p in CHKS if not expected_error(p)]
@@ -212,15 +269,25 @@ def test_on_a_dask_cluster_of_two_processes(folder, tmp_path):
     local = tmp_path / "local.parquet"
     run(folder, "-o", local, cwd=tmp_path)
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0") as cluster:
-        status, out, err = run(folder, "--scheduler", cluster.scheduler_address, "--chunk-size", "16",
-                               "-o", tmp_path / "dask.parquet", cwd=tmp_path)
+        status, out, err = run(
+            folder,
+            "--scheduler",
+            cluster.scheduler_address,
+            "--chunk-size",
+            "16",
+            "-o",
+            tmp_path / "dask.parquet",
+            cwd=tmp_path,
+        )
         assert status == 1 and out.splitlines()[-1] == "241 written, 3 failed", err
         assert pq.read_table(tmp_path / "dask.parquet").equals(pq.read_table(local))
         run(folder, "--scheduler", cluster.scheduler_address, "-o", f"{tmp_path}/parts/", cwd=tmp_path)
         assert pq.read_table(tmp_path / "parts").equals(pq.read_table(local))
         with distributed.Client(cluster):
             frame = tesvarin.dask.read_checkpoints([folder], chunk_size=50).compute()
-    assert frame.reset_index(drop=True).equals(pq.read_table(local).to_pandas(types_mapper=__import__("pandas").ArrowDtype))
+    assert frame.reset_index(drop=True).equals(
+        pq.read_table(local).to_pandas(types_mapper=__import__("pandas").ArrowDtype)
+    )
 
 
 @pytest.mark.parametrize("sections", [[], ["orbitals"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]])
@@ -255,7 +322,7 @@ def rchar():
 @pytest.mark.skipif(not os.path.exists("/proc/self/io"), reason="needs Linux's /proc/self/io")
 @pytest.mark.filterwarnings("ignore::tesvarin.ChkWarning")
 def test_a_scan_leaves_the_big_sections_on_disk(tmp_path):
-    from chk_builder import ALPHA_MO, DENSITIES, FORCE_CONST, ORBENE, Atom, Shell, ints, molecule
+    from tests.python.chk_builder import ALPHA_MO, DENSITIES, FORCE_CONST, ORBENE, Atom, Shell, ints, molecule
 
     atoms = [Atom(1, (2.0 * k, 0.0, 0.0)) for k in range(10)]
     shells = [Shell(0, k // 40 + 1, [1.0], coefs=[1.0], centre=atoms[k // 40].xyz) for k in range(400)]
@@ -271,13 +338,18 @@ def test_a_scan_leaves_the_big_sections_on_disk(tmp_path):
     assert scan < 0.1 * size and cp.n_basis == 400  # the basis of 400 shells is most of what it reads
 
 
-@pytest.mark.parametrize("missing, argv, extra", [
-    ("pyarrow", [], "export"),
-    ("distributed", ["--dask"], "dask"),
-])
+@pytest.mark.parametrize(
+    "missing, argv, extra",
+    [
+        ("pyarrow", [], "export"),
+        ("distributed", ["--dask"], "dask"),
+    ],
+)
 def test_a_missing_dependency_names_its_extra(tmp_path, missing, argv, extra):
-    code = (f"import sys; sys.modules[{missing!r}] = None; from tesvarin.cli import main; "
-            f"sys.exit(main(['export', 'x.chk', '-o', 'o.parquet', *{argv!r}]))")
+    code = (
+        f"import sys; sys.modules[{missing!r}] = None; from tesvarin.cli import main; "
+        f"sys.exit(main(['export', 'x.chk', '-o', 'o.parquet', *{argv!r}]))"
+    )
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, cwd=tmp_path)
     assert done.returncode == 1 and f'pip install "tesvarin[{extra}]"' in done.stderr, done.stderr
     assert "Traceback" not in done.stderr

@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 import Tesvarin_
 
-from test_realchk import BOHR, NEWER, REAL, WITH_FCHK, key
+from tests.python.test_real_files import BOHR, NEWER, REAL, WITH_FCHK, key
 
 iodata = pytest.importorskip("iodata")
 cclib = pytest.importorskip("cclib")
@@ -57,7 +57,7 @@ def test_loads_in_iodata_and_cclib(written):
     assert mol.energy == pytest.approx(p.totene, rel=1e-15)
     assert convertor(data.scfenergies[-1], "eV", "hartree") == pytest.approx(p.scfene, rel=1e-9)
     np.testing.assert_allclose(mol.mo.energies, m.aoene + m.boene, rtol=1e-7, atol=1e-12)
-    for ours, theirs in zip([m.aoene, m.boene], data.moenergies):
+    for ours, theirs in zip([m.aoene, m.boene], data.moenergies, strict=False):
         np.testing.assert_allclose(convertor(theirs, "eV", "hartree"), ours, rtol=1e-6, atol=1e-9)
 
 
@@ -69,8 +69,12 @@ def test_mos_orthonormal_and_density_traces_to_electron_count(written):
         # nbasis x nbsuse: fewer independent functions than basis functions is allowed
         assert coeffs.shape[0] == overlap.shape[0] and coeffs.shape[1] <= coeffs.shape[0]
         np.testing.assert_allclose(coeffs.T @ overlap @ coeffs, np.eye(coeffs.shape[1]), atol=1e-5)
-    stored = {"scf": m.totdens[0], "scf_spin": m.spindens[0], "post_scf_ao": m.totdens[2],   # SCF and MP2 only here
-              "post_scf_spin_ao": m.spindens[2]}
+    stored = {
+        "scf": m.totdens[0],
+        "scf_spin": m.spindens[0],
+        "post_scf_ao": m.totdens[2],  # SCF and MP2 only here
+        "post_scf_spin_ao": m.spindens[2],
+    }
     rdms = getattr(mol, "one_rdms", {})
     assert set(rdms) == {kind for kind, values in stored.items() if values}
     for kind, density in rdms.items():

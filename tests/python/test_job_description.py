@@ -4,61 +4,114 @@ import re
 
 import pytest
 
-from chk_builder import GEN, INFO, LABEL, XLSW, Atom, Chk, gen, info_record, ints, label_record, molecule, xlsw
+from tests.python.chk_builder import (
+    GEN,
+    INFO,
+    LABEL,
+    XLSW,
+    Atom,
+    Chk,
+    gen,
+    info_record,
+    ints,
+    label_record,
+    molecule,
+    xlsw,
+)
 
 H2 = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
 
 
 @pytest.mark.parametrize("field", ["title", "route"])
-@pytest.mark.parametrize("raw, text", [
-    (" " * 40, ""), ("two words" + " " * 9, "two words"), ("  lead\t \t ", "  lead\t \t"),
-    ("abcdefghij\0klm", "abcdefghij"), ("x" * 800, "x" * 800)])
+@pytest.mark.parametrize(
+    "raw, text",
+    [
+        (" " * 40, ""),
+        ("two words" + " " * 9, "two words"),
+        ("  lead\t \t ", "  lead\t \t"),
+        ("abcdefghij\0klm", "abcdefghij"),
+        ("x" * 800, "x" * 800),
+    ],
+)
 def test_title_and_route_text(read, field, raw, text):
     assert getattr(read(molecule(H2, label=label_record(**{field: raw}))).params, field) == text
 
 
-@pytest.mark.parametrize("tokens, labels", [
-    (b"X\\1\\C\\S\\2\\PX\\\x07", ["1CS", "2PX"]),
-    (b"1|C\x07", ["1"]),                              # text after the last separator is dropped
-    (b"X\\Y\\\x07", []),
-    (b"\\1\\\\2|\x07", ["1", "2"]),                   # empty tokens are kept but never start a label
-    (b"1\\/\\:\\0\\x\\\x07", ["1/:", "0x"]),          # only 0..9 start a label
-    (b"1\\A\\\x072\\B\\", ["1A"]),                    # byte 7 ends the list
-    (b"1\\A\\", ["1A"]),                              # no byte 7: the section end stops the list
-    (b"", [])])
+@pytest.mark.parametrize(
+    "tokens, labels",
+    [
+        (b"X\\1\\C\\S\\2\\PX\\\x07", ["1CS", "2PX"]),
+        (b"1|C\x07", ["1"]),  # text after the last separator is dropped
+        (b"X\\Y\\\x07", []),
+        (b"\\1\\\\2|\x07", ["1", "2"]),  # empty tokens are kept but never start a label
+        (b"1\\/\\:\\0\\x\\\x07", ["1/:", "0x"]),  # only 0..9 start a label
+        (b"1\\A\\\x072\\B\\", ["1A"]),  # byte 7 ends the list
+        (b"1\\A\\", ["1A"]),  # no byte 7: the section end stops the list
+        (b"", []),
+    ],
+)
 def test_orbital_labels(read, tokens, labels):
     assert read(molecule(H2, label=label_record(tokens=tokens))).params.mol.orblabels == labels
 
 
-@pytest.mark.parametrize("text, method, baset", [
-    (b"B3LYP\\def2SVP\\", "B3LYP", "def2SVP"), (b"B3LYP|def2SVP|x\\y", "B3LYP", "def2SVP"),
-    (b" a b \\ c \\d\\", " a b ", " c "), (b"\\|", "", ""), (b"HF\\STO-3G", "Unknown", "Unknown")])
+@pytest.mark.parametrize(
+    "text, method, baset",
+    [
+        (b"B3LYP\\def2SVP\\", "B3LYP", "def2SVP"),
+        (b"B3LYP|def2SVP|x\\y", "B3LYP", "def2SVP"),
+        (b" a b \\ c \\d\\", " a b ", " c "),
+        (b"\\|", "", ""),
+        (b"HF\\STO-3G", "Unknown", "Unknown"),
+    ],
+)
 def test_method_and_basis_names(read, text, method, baset):
     p = read(molecule(H2, info=info_record(slot5=250, text=text))).params  # 250: no prefix on the method
     assert (p.method, p.baset) == (method, baset)
 
 
-JOBS = {0: "SP", 1: "SP", 3: "Guess=Only", 4: "LST", 5: "Force", 6: "Freq", 7: "Stability", 8: "Scan",
-        9: "Rearchive/MS-Restart", 10: "Mixed"}
+JOBS = {
+    0: "SP",
+    1: "SP",
+    3: "Guess=Only",
+    4: "LST",
+    5: "Force",
+    6: "Freq",
+    7: "Stability",
+    8: "Scan",
+    9: "Rearchive/MS-Restart",
+    10: "Mixed",
+}
 OPTS = {0: "FOpt", 1: "FTS", 2: "POpt", 3: "PTS", 4: "FSaddle", 6: "PSaddle", 7: "BOMD", 8: "ADMP"}
 
 
-@pytest.mark.parametrize("itype, ipf, jobtype", [(t, 5, w) for t, w in JOBS.items()]  # ipf unused here
-                         + [(t, f, w) for t in (2, 11) for f, w in OPTS.items()])
+@pytest.mark.parametrize(
+    "itype, ipf, jobtype",
+    [(t, 5, w) for t, w in JOBS.items()]  # ipf unused here
+    + [(t, f, w) for t in (2, 11) for f, w in OPTS.items()],
+)
 def test_job_type(read, itype, ipf, jobtype):
     p = read(molecule(H2, info=info_record(itype=itype, ipf=ipf))).params
     assert p.jobtype == jobtype and p.info1_9 == [0, 0, 0, 0, ipf, 0, itype, 0, 0]
 
 
-@pytest.mark.parametrize("itype, ipf, message", [
-    (12, 0, "Unrecognized itype= 12"), (-1, 0, "Unrecognized itype= -1"), (2, 5, "Unrecognized ipf= 5"),
-    (11, 9, "Unrecognized ipf= 9"), (2, -1, "Unrecognized ipf= -1")])
+@pytest.mark.parametrize(
+    "itype, ipf, message",
+    [
+        (12, 0, "Unrecognized itype= 12"),
+        (-1, 0, "Unrecognized itype= -1"),
+        (2, 5, "Unrecognized ipf= 5"),
+        (11, 9, "Unrecognized ipf= 9"),
+        (2, -1, "Unrecognized ipf= -1"),
+    ],
+)
 def test_job_type_errors(fails, itype, ipf, message):
     assert fails(molecule(H2, info=info_record(itype=itype, ipf=ipf))) == message
 
 
-@pytest.mark.parametrize("payload, text", [
-    (b"ES64L-G16RevA.03 25-Dec-2016" + b" " * 12, "ES64L-G16RevA.03 25-Dec-2016"), (b"G16\0junk", "G16"), (b"", "")])
+@pytest.mark.parametrize(
+    "payload, text",
+    [(b"ES64L-G16RevA.03 25-Dec-2016" + b" " * 12, "ES64L-G16RevA.03 25-Dec-2016"), (b"G16\0junk", "G16"), (b"", "")],
+)
 def test_version_text(read, payload, text):
     assert read(molecule(H2).add(801, payload)).params.gauver == text
 
@@ -75,9 +128,14 @@ def test_defaults_without_job_sections(read):
     assert p.info1_9 == [] and p.mol.orblabels == [] and p.genarr == [0.0] * 1000
 
 
-@pytest.mark.parametrize("switches, ilsw, rlsw", [
-    (None, {21: -1, 57: 47}, [0.0] * 47),
-    (xlsw({21: 0}), {}, []), (xlsw({21: 0}, rlsw=[0.5] * 100), {57: 100}, [0.5] * 100)])
+@pytest.mark.parametrize(
+    "switches, ilsw, rlsw",
+    [
+        (None, {21: -1, 57: 47}, [0.0] * 47),
+        (xlsw({21: 0}), {}, []),
+        (xlsw({21: 0}, rlsw=[0.5] * 100), {57: 100}, [0.5] * 100),
+    ],
+)
 def test_switch_arrays(read, switches, ilsw, rlsw):
     chk = molecule(H2).without(XLSW)
     reader = read(chk if switches is None else chk.add(XLSW, switches))
@@ -92,24 +150,34 @@ GOOD, BAD = molecule(H2).build(), "Not a valid .chk file generated by Gaussian 6
 ASSERT = "Assert failed! The length of XLSW should same as LRwX"
 
 
-@pytest.mark.parametrize("data, message, where", [
-    (resized(GOOD, len(GOOD) // 8 - 1), BAD, "read_header"), (resized(GOOD, len(GOOD) // 8 + 1), BAD, "read_header"),
-    (GOOD + b"\0" * 4, BAD, "read_header"), (b"\0" * 12, BAD, "read_header"),
-    (molecule(H2).replace(XLSW, xlsw(words=199)).build(), ASSERT, "read_header"),
-    (molecule(H2).replace(XLSW, xlsw(words=201)).build(), ASSERT, "read_header"),
-    (molecule(H2).replace(XLSW, xlsw(rlsw=[0.0] * 101)).build(), "Too more RLSW, should <= 100", "read_header"),
-    (molecule(H2, label=label_record(flag=0)).build(), "Label flag (-12345) not found", "read_label"),
-    (molecule(H2, info=info_record(itype=12)).build(), "Unrecognized itype= 12", "read_label"),
-    (Chk().build(), "No Mol sections in .chk", "read_mol")])  # words 0, 4, 0, 0 pass the header
+@pytest.mark.parametrize(
+    "data, message, where",
+    [
+        (resized(GOOD, len(GOOD) // 8 - 1), BAD, "read_header"),
+        (resized(GOOD, len(GOOD) // 8 + 1), BAD, "read_header"),
+        (GOOD + b"\0" * 4, BAD, "read_header"),
+        (b"\0" * 12, BAD, "read_header"),
+        (molecule(H2).replace(XLSW, xlsw(words=199)).build(), ASSERT, "read_header"),
+        (molecule(H2).replace(XLSW, xlsw(words=201)).build(), ASSERT, "read_header"),
+        (molecule(H2).replace(XLSW, xlsw(rlsw=[0.0] * 101)).build(), "Too more RLSW, should <= 100", "read_header"),
+        (molecule(H2, label=label_record(flag=0)).build(), "Label flag (-12345) not found", "read_label"),
+        (molecule(H2, info=info_record(itype=12)).build(), "Unrecognized itype= 12", "read_label"),
+        (Chk().build(), "No Mol sections in .chk", "read_mol"),
+    ],
+)  # words 0, 4, 0, 0 pass the header
 def test_error_text(read, data, message, where):
     with pytest.raises(RuntimeError) as info:
         read(data)
-    assert re.fullmatch(rf"Error: {re.escape(message)}\n\nSource File:\tsrc/{where}\.cpp, Line: [1-9]\d*\n"
-                        rf"Function:\tvoid Tesvarin::{where}\(\)", str(info.value))
+    assert re.fullmatch(
+        rf"Error: {re.escape(message)}\n\nSource File:\tsrc/{where}\.cpp, Line: [1-9]\d*\n"
+        rf"Function:\tvoid Tesvarin::{where}\(\)",
+        str(info.value),
+    )
 
 
 def test_directory_bound_at_its_edge(read, fails):
     room = (len(GOOD) - 32) // 32  # 32-byte entries after the 32-byte leading record
     assert read(molecule(H2).build(nentries=room)).params.mol.natoms == 2
     assert fails(molecule(H2).build(nentries=room + 1)) == (
-        f"Section directory of {room + 1} entries runs past the end of the file of {len(GOOD)} bytes")
+        f"Section directory of {room + 1} entries runs past the end of the file of {len(GOOD)} bytes"
+    )

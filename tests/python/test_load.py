@@ -8,11 +8,11 @@ import time
 
 import numpy as np
 import pytest
-import Tesvarin_
 import tesvarin
+import Tesvarin_
 
-from chk_builder import DENSITIES, LABEL, MOL, Atom, densities, label_record, mol_section, water
-from test_realchk import GOOD, REAL2
+from tests.python.chk_builder import DENSITIES, LABEL, MOL, Atom, densities, label_record, mol_section, water
+from tests.python.test_real_files import GOOD, REAL2
 
 OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
 BOHR = 0.529177249
@@ -27,6 +27,7 @@ def label(path):
 def test_load_holds_orthonormal_orbitals_and_densities_of_the_electron_count(path):
     """Physics the arrays must obey whatever the reader did: C S C^T = 1 and tr(P S) = N, per spin."""
     from iodata.overlap import compute_overlap
+
     cp = tesvarin.load(path)
     assert np.shares_memory(cp.alpha_mo_coefficients, cp.reader.params.mol.alpha_mo_coefficients)  # zero-copy
     overlap = compute_overlap(cp.to_iodata().obasis, cp.coordinates)
@@ -68,10 +69,16 @@ def test_text_that_is_not_utf8_never_raises(tmp_path):
 def test_load_many_keeps_input_order_and_reports_failures_in_place(tmp_path, threads, monkeypatch):
     good = [water().replace(LABEL, label_record(f"job {i}", "#p HF")).write(tmp_path / f"{i}.chk") for i in range(5)]
     missing = str(tmp_path / "missing.chk")
-    paths = good[:2] + [missing] + good[2:]
+    paths = [*good[:2], missing, *good[2:]]
     results = tesvarin.load_many(paths, threads=threads, errors="return", progress=False)
     assert [r.title if isinstance(r, tesvarin.Checkpoint) else type(r) for r in results] == [
-        "job 0", "job 1", tesvarin.ChkFileNotFoundError, "job 2", "job 3", "job 4"]
+        "job 0",
+        "job 1",
+        tesvarin.ChkFileNotFoundError,
+        "job 2",
+        "job 3",
+        "job 4",
+    ]
     with pytest.raises(FileNotFoundError) as info:
         tesvarin.load_many(paths, threads=threads)
     assert info.value.__notes__ == [f"while loading {missing}"]
@@ -124,6 +131,7 @@ def test_load_many_overlaps_its_loads(tmp_path, monkeypatch):
     def load(path):
         both.wait()
         return "loaded"
+
     monkeypatch.setattr("tesvarin.batch.load", load)
     assert tesvarin.load_many(paths, threads=2) == ["loaded", "loaded"]
     with pytest.raises(ValueError, match="threads must be at least 1"):

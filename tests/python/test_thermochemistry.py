@@ -10,38 +10,50 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-
 import tesvarin
 from tesvarin.cli import main
 from tesvarin.thermo import QuasiHarmonic
 
-from gaussian_log import thermochemistry_section
+from tests.python.gaussian_log import thermochemistry_section
 
 SHARED = Path(__file__).resolve().parents[2].parent / "shared"
-LOGS = sorted(p for folder in ("realchk", "realchk2") for p in (SHARED / folder).glob("*/*.log")
-              if p.with_suffix(".chk").is_file() and "- Thermochemistry -" in p.read_text(errors="replace"))
+LOGS = sorted(
+    p
+    for folder in ("realchk", "realchk2")
+    for p in (SHARED / folder).glob("*/*.log")
+    if p.with_suffix(".chk").is_file() and "- Thermochemistry -" in p.read_text(errors="replace")
+)
 pytestmark = pytest.mark.skipif(not LOGS, reason=f"no real checkpoint with a thermochemistry log under {SHARED}")
 ids = [p.stem for p in LOGS]
 
 
 def ours(t):
     """Our values under the names of gaussian_log.thermochemistry_section."""
-    d = {"molecular mass": t.molecular_mass_amu, "symmetry number": t.symmetry_number,
-         "ZPE J/mol": t.zero_point_energy_j_mol, "ZPE kcal/mol": t.zero_point_energy_kcal_mol,
-         "Zero-point correction": t.zero_point_energy_hartree,
-         "Thermal correction to Energy": t.thermal_energy_correction_hartree,
-         "Thermal correction to Enthalpy": t.thermal_enthalpy_correction_hartree,
-         "Thermal correction to Gibbs Free Energy": t.thermal_gibbs_correction_hartree,
-         "Sum of electronic and zero-point Energies": t.sum_zero_point_hartree,
-         "Sum of electronic and thermal Energies": t.sum_energy_hartree,
-         "Sum of electronic and thermal Enthalpies": t.sum_enthalpy_hartree,
-         "Sum of electronic and thermal Free Energies": t.sum_gibbs_hartree}
-    for name, values in (("moment", t.moments_of_inertia_amu_bohr2), ("rotational temperature", t.rotational_temperatures_k),
-                         ("rotational constant", t.rotational_constants_ghz),
-                         ("vibrational temperature", t.vibrational_temperatures_k)):
+    d = {
+        "molecular mass": t.molecular_mass_amu,
+        "symmetry number": t.symmetry_number,
+        "ZPE J/mol": t.zero_point_energy_j_mol,
+        "ZPE kcal/mol": t.zero_point_energy_kcal_mol,
+        "Zero-point correction": t.zero_point_energy_hartree,
+        "Thermal correction to Energy": t.thermal_energy_correction_hartree,
+        "Thermal correction to Enthalpy": t.thermal_enthalpy_correction_hartree,
+        "Thermal correction to Gibbs Free Energy": t.thermal_gibbs_correction_hartree,
+        "Sum of electronic and zero-point Energies": t.sum_zero_point_hartree,
+        "Sum of electronic and thermal Energies": t.sum_energy_hartree,
+        "Sum of electronic and thermal Enthalpies": t.sum_enthalpy_hartree,
+        "Sum of electronic and thermal Free Energies": t.sum_gibbs_hartree,
+    }
+    for name, values in (
+        ("moment", t.moments_of_inertia_amu_bohr2),
+        ("rotational temperature", t.rotational_temperatures_k),
+        ("rotational constant", t.rotational_constants_ghz),
+        ("vibrational temperature", t.vibrational_temperatures_k),
+    ):
         d.update({f"{name} {k}": v for k, v in enumerate(values)})
     for name, c in t.contributions.items():
-        d.update({f"{name} E": c.energy_kcal_mol, f"{name} CV": c.heat_capacity_cal_mol_k, f"{name} S": c.entropy_cal_mol_k})
+        d.update(
+            {f"{name} E": c.energy_kcal_mol, f"{name} CV": c.heat_capacity_cal_mol_k, f"{name} S": c.entropy_cal_mol_k}
+        )
     for name, q in t.partition_functions.items():
         d.update({f"{name} Q": q.q, f"{name} log10": q.log10_q, f"{name} ln": q.ln_q})
     return d
@@ -57,7 +69,7 @@ def test_every_printed_number_of_the_log(log):
         if name.endswith(" Q"):  # six significant digits of the mantissa
             ok = value == mine[name] or abs(mine[name] / value - 1) <= 0.5 * 10.0 ** (1 - digits) * 1.0001
         else:  # half a unit of the last printed digit; 1e-8 more for values that land on the rounding edge
-            ok = abs(mine.get(name, math.nan) - value) <= 0.5 * 10.0 ** -digits + 1e-8
+            ok = abs(mine.get(name, math.nan) - value) <= 0.5 * 10.0**-digits + 1e-8
         if not ok:
             wrong.append((name, value, mine.get(name)))
     assert not wrong
@@ -65,9 +77,11 @@ def test_every_printed_number_of_the_log(log):
 
 def log_frequencies(log):
     text = log.read_text(errors="replace")
-    last = text[text.rindex("Harmonic frequencies"):] if "Harmonic frequencies" in text else ""
-    fields = {key: [float(v) for line in re.findall(rf"^ {key}\s+--(.*)$", last, re.M) for v in line.split()]
-              for key in ("Frequencies", "Red. masses", "Frc consts", "IR Inten", "Raman Activ", "Depolar \\(P\\)")}
+    last = text[text.rindex("Harmonic frequencies") :] if "Harmonic frequencies" in text else ""
+    fields = {
+        key: [float(v) for line in re.findall(rf"^ {key}\s+--(.*)$", last, re.M) for v in line.split()]
+        for key in ("Frequencies", "Red. masses", "Frc consts", "IR Inten", "Raman Activ", "Depolar \\(P\\)")
+    }
     return fields
 
 
@@ -145,8 +159,11 @@ def test_deuteration_obeys_the_teller_redlich_product_rule():
     light_t, heavy_t = cp.thermochemistry(), cp.thermochemistry(masses=heavy)
     ratio = np.prod(cp.harmonic_analysis(heavy)["frequencies"] / cp.harmonic_analysis()["frequencies"])
     m_h, m_d = light_t.masses_amu, heavy_t.masses_amu
-    expected = (np.prod((m_h / m_d) ** 1.5) * (m_d.sum() / m_h.sum()) ** 1.5
-                * math.sqrt(np.prod(heavy_t.moments_of_inertia_amu_bohr2) / np.prod(light_t.moments_of_inertia_amu_bohr2)))
+    expected = (
+        np.prod((m_h / m_d) ** 1.5)
+        * (m_d.sum() / m_h.sum()) ** 1.5
+        * math.sqrt(np.prod(heavy_t.moments_of_inertia_amu_bohr2) / np.prod(light_t.moments_of_inertia_amu_bohr2))
+    )
     # Exact at a stationary point; the stored geometry's residual forces (1e-4 Hartree/Bohr) leave 4e-6.
     assert ratio == pytest.approx(expected, rel=2e-5)
     assert ratio != pytest.approx(expected * 1.001, rel=2e-5)
@@ -157,7 +174,9 @@ def test_a_diatomic_frequency_scales_with_the_root_of_the_reduced_mass():
     m_o, m_h = cp.masses
     od = cp.harmonic_analysis({1: DEUTERIUM})["frequencies"][0]
     oh = cp.harmonic_analysis()["frequencies"][0]
-    assert od / oh == pytest.approx(math.sqrt((m_o * m_h / (m_o + m_h)) / (m_o * DEUTERIUM / (m_o + DEUTERIUM))), rel=1e-9)
+    assert od / oh == pytest.approx(
+        math.sqrt((m_o * m_h / (m_o + m_h)) / (m_o * DEUTERIUM / (m_o + DEUTERIUM))), rel=1e-9
+    )
     t = cp.thermochemistry(masses={1: DEUTERIUM}, temperature=500.0, pressure=2.0)
     assert t.linear and t.rotational_temperatures_k.shape == (1,)
     # Sackur-Tetrode: S_trans(P2) - S_trans(P1) = -R ln(P2/P1)
@@ -166,14 +185,22 @@ def test_a_diatomic_frequency_scales_with_the_root_of_the_reduced_mass():
     assert gap == pytest.approx(-8.314462618 / 4.184 * math.log(2.0), rel=1e-5)
 
 
-GOODVIBES_FILES = ["realchk/g16-ts-freq/ts_guess", "realchk2/g16c-kinbot-closed/c2f2o2_m062x_freq",
-                   "realchk2/g16c-kinbot-closed/well7_rm062x_200bf", "realchk/g09-freq/h20h30+"]
+GOODVIBES_FILES = [
+    "realchk/g16-ts-freq/ts_guess",
+    "realchk2/g16c-kinbot-closed/c2f2o2_m062x_freq",
+    "realchk2/g16c-kinbot-closed/well7_rm062x_200bf",
+    "realchk/g09-freq/h20h30+",
+]
 OPTIONS = [  # (GoodVibes keywords, our QuasiHarmonic)
     (dict(QS="grimme", QH=False), QuasiHarmonic(entropy_cutoff_cm1=100.0)),
-    (dict(QS="grimme", QH=True, s_freq_cutoff=150.0, h_freq_cutoff=80.0),
-     QuasiHarmonic(entropy_cutoff_cm1=150.0, enthalpy_cutoff_cm1=80.0)),
-    (dict(QS="truhlar", QH=False, concentration=1.0), QuasiHarmonic(entropy_cutoff_cm1=None, raise_cutoff_cm1=100.0,
-                                                                    concentration_mol_l=1.0)),
+    (
+        dict(QS="grimme", QH=True, s_freq_cutoff=150.0, h_freq_cutoff=80.0),
+        QuasiHarmonic(entropy_cutoff_cm1=150.0, enthalpy_cutoff_cm1=80.0),
+    ),
+    (
+        dict(QS="truhlar", QH=False, concentration=1.0),
+        QuasiHarmonic(entropy_cutoff_cm1=None, raise_cutoff_cm1=100.0, concentration_mol_l=1.0),
+    ),
 ]
 
 
@@ -183,8 +210,9 @@ def test_quasi_harmonic_corrections_equal_goodvibes(name, options, tmp_path, mon
     goodvibes = pytest.importorskip("goodvibes.api")
     monkeypatch.chdir(tmp_path)  # GoodVibes may leave files in the working folder
     theirs_options, ours_options = options
-    gv = goodvibes.compute_thermo(str(SHARED / f"{name}.log"), freq_scale_factor=1.0, zpe_scale_factor=1.0,
-                                  temperature=298.15, **theirs_options)
+    gv = goodvibes.compute_thermo(
+        str(SHARED / f"{name}.log"), freq_scale_factor=1.0, zpe_scale_factor=1.0, temperature=298.15, **theirs_options
+    )
     t = tesvarin.load(SHARED / f"{name}.chk").thermochemistry(quasi_harmonic=ours_options)
     qh = t.quasi_harmonic
     e = gv.scf_energy
@@ -192,7 +220,8 @@ def test_quasi_harmonic_corrections_equal_goodvibes(name, options, tmp_path, mon
     assert round(t.zero_point_energy_hartree, 6) == pytest.approx(round(gv.zpe, 6), abs=1.01e-6)
     assert round(qh.gibbs_correction_hartree, 6) == pytest.approx(round(gv.qh_gibbs_free_energy - e, 6), abs=1.01e-6)
     assert round(298.15 * qh.entropy_cal_mol_k * 4.184 / 2625499.6, 6) == pytest.approx(
-        round(298.15 * gv.qh_entropy, 6), abs=1.01e-6)
+        round(298.15 * gv.qh_entropy, 6), abs=1.01e-6
+    )
     if theirs_options["QH"]:
         assert round(qh.enthalpy_correction_hartree, 6) == pytest.approx(round(gv.qh_enthalpy - e, 6), abs=1.01e-6)
 
@@ -230,7 +259,8 @@ def test_command_line_records_and_temperature_rows(capsys):
     # G = H - TS ties the columns together at every temperature
     for r in rows:
         assert r["sum_gibbs_hartree"] == pytest.approx(
-            r["sum_enthalpy_hartree"] - r["temperature_k"] * r["entropy_cal_mol_k"] * 4.184 / 2625499.6, abs=1e-8)
+            r["sum_enthalpy_hartree"] - r["temperature_k"] * r["entropy_cal_mol_k"] * 4.184 / 2625499.6, abs=1e-8
+        )
     assert main(["thermo", h2o, "--csv", "--isotope", "H=2.014101778", "--scale", "0.96"]) == 0
     header, row = capsys.readouterr().out.splitlines()
     assert header.startswith("path,temperature_k") and ",0.96," in row

@@ -2,9 +2,9 @@
 
 import numpy as np
 import pytest
-
 import tesvarin
-from chk_builder import FORCE_CONST, VIBRATIONS, complete_water, halves, ints, reals, vibrations_section
+
+from tests.python.chk_builder import FORCE_CONST, VIBRATIONS, complete_water, halves, ints, reals, vibrations_section
 
 XYZ = np.array([[0.0, 0.0, 0.2], [0.0, 1.4, -0.9], [0.0, -1.4, -0.9]])
 
@@ -17,7 +17,7 @@ def packed_hessian():
             d = XYZ[a] - XYZ[b]
             block = 0.3 * np.outer(d, d) / (d @ d)
             for i, j, sign in ((a, a, 1), (b, b, 1), (a, b, -1), (b, a, -1)):
-                h[3 * i:3 * i + 3, 3 * j:3 * j + 3] += sign * block
+                h[3 * i : 3 * i + 3, 3 * j : 3 * j + 3] += sign * block
     return reals(*[h[r, c] for r in range(9) for c in range(r + 1)])
 
 
@@ -74,7 +74,7 @@ def test_vibration_blocks_by_name(chk):
     blocks = [1.1, 1.2, 1.3, 0.5, 0.6, 0.7, 10.0, 20.0, 30.0, 5.0, 6.0, 7.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6]
     payload = vibrations_section([15.99, 1.008, 1.008], e2, [0.1] * 27, le2fix=7)
     at = len(payload) - 8 * 27 - 8 * 18  # E2 blocks 1..6 sit before the modes
-    payload = payload[:at] + reals(*blocks) + payload[at + 8 * 18:]
+    payload = payload[:at] + reals(*blocks) + payload[at + 8 * 18 :]
     cp = tesvarin.load(chk(water(vibrations=payload)))
     assert list(cp.raman_activities) == [5.0, 6.0, 7.0]
     assert list(cp.depolarization_ratios) == [0.1, 0.2, 0.3]

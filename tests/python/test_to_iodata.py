@@ -6,12 +6,11 @@ from pathlib import Path
 import attrs
 import numpy as np
 import pytest
-import Tesvarin_
 import tesvarin
 
-from chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, densities, molecule, on_atoms, reals
-from test_load import OPEN_SHELL, label
-from test_realchk import WITH_FCHK, numbers, read_fchk
+from tests.python.chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, densities, molecule, on_atoms, reals
+from tests.python.test_load import OPEN_SHELL, label
+from tests.python.test_real_files import WITH_FCHK, numbers, read_fchk
 
 iodata = pytest.importorskip("iodata", reason="IOData is the optional extra: pip install tesvarin[iodata]")
 from iodata.overlap import compute_overlap  # noqa: E402
@@ -41,8 +40,11 @@ def differences(ours, ref, where):
 
 
 def filled(data, names):
-    return {n for n in names if getattr(data, n) is not None and not (isinstance(getattr(data, n), dict)
-                                                                       and not getattr(data, n))}
+    return {
+        n
+        for n in names
+        if getattr(data, n) is not None and not (isinstance(getattr(data, n), dict) and not getattr(data, n))
+    }
 
 
 def compare(path, names):
@@ -77,16 +79,22 @@ def test_what_iodata_does_not_read_is_formchks_entries_reshaped(path):
     cp = tesvarin.load(path)
     _, entries = read_fchk(path.with_suffix(".fchk"))
     opt = "Opt point       1 "
-    vib = None if cp.frequencies is None else np.concatenate(
-        [cp.frequencies, cp.reduced_masses, cp.force_constants, cp.ir_intensities])
-    for value, name, step in [(vib, "Vib-E2", 1), (cp.normal_modes, "Vib-Modes", 1),
-                              (cp.dipole_derivatives, "Dipole Derivatives", 1),
-                              (cp.trajectory_coordinates, opt + "Geometries", 1),
-                              (cp.trajectory_gradients, opt + "Gradient at each geome", 1),
-                              (cp.trajectory_energies, opt + "Results for each geome", 2)]:
+    vib = (
+        None
+        if cp.frequencies is None
+        else np.concatenate([cp.frequencies, cp.reduced_masses, cp.force_constants, cp.ir_intensities])
+    )
+    for value, name, step in [
+        (vib, "Vib-E2", 1),
+        (cp.normal_modes, "Vib-Modes", 1),
+        (cp.dipole_derivatives, "Dipole Derivatives", 1),
+        (cp.trajectory_coordinates, opt + "Geometries", 1),
+        (cp.trajectory_gradients, opt + "Gradient at each geome", 1),
+        (cp.trajectory_energies, opt + "Results for each geome", 2),
+    ]:
         assert (value is None) == (name not in entries), name
         if value is not None:
-            assert E16(value.ravel()).tolist() == numbers(entries, name)[::step][:value.size].tolist(), name
+            assert E16(value.ravel()).tolist() == numbers(entries, name)[::step][: value.size].tolist(), name
             assert value.ndim < 3 or value.shape[1:] == (len(cp.atomic_numbers), 3), name
     assert cp.normal_modes is None or len(cp.normal_modes) == len(cp.frequencies)
 
@@ -118,11 +126,14 @@ def h3(ilsw, *density_kinds):
 
 
 # Builder files against IOData on the fchk written from them: occupations and which density IOData keeps.
-@pytest.mark.parametrize("builder", [
-    pytest.param(lambda: h3({0: 0}, 0), id="restricted open shell"),
-    pytest.param(lambda: h3({0: 0, 21: 3}, 0, 6, 7), id="SCF, CI and CC densities"),
-    pytest.param(lambda: h3({0: 0}, 2, 6), id="MP2 and CI densities"),
-])
+@pytest.mark.parametrize(
+    "builder",
+    [
+        pytest.param(lambda: h3({0: 0}, 0), id="restricted open shell"),
+        pytest.param(lambda: h3({0: 0, 21: 3}, 0, 6, 7), id="SCF, CI and CC densities"),
+        pytest.param(lambda: h3({0: 0}, 2, 6), id="MP2 and CI densities"),
+    ],
+)
 def test_to_iodata_equals_iodata_on_the_fchk_written(chk, tmp_path, builder):
     path = Path(chk(builder()))
     tesvarin.ChkReader_(path).write_fchk(path.with_suffix(".fchk"))

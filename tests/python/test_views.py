@@ -5,12 +5,26 @@ import gc
 import numpy as np
 import pytest
 
-from chk_builder import (ALPHA_MO, BETA_MO, DENSITIES, FORCE_CONST, ORBENE, ORTH_BASIS, Atom, Shell, densities,
-                         molecule, reals)
+from tests.python.chk_builder import (
+    ALPHA_MO,
+    BETA_MO,
+    DENSITIES,
+    FORCE_CONST,
+    ORBENE,
+    ORTH_BASIS,
+    Atom,
+    Shell,
+    densities,
+    molecule,
+    reals,
+)
 
 ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9), charge=0.75)]
-SHELLS = [Shell(0, 1, [3.0, 0.5], [0.4, 0.7], centre=ATOMS[0].xyz),
-          Shell(1, 1, [2.0], [0.3], [0.6], centre=ATOMS[0].xyz), Shell(0, 2, [1.0], [1.0], centre=ATOMS[1].xyz)]
+SHELLS = [
+    Shell(0, 1, [3.0, 0.5], [0.4, 0.7], centre=ATOMS[0].xyz),
+    Shell(1, 1, [2.0], [0.3], [0.6], centre=ATOMS[0].xyz),
+    Shell(0, 2, [1.0], [1.0], centre=ATOMS[1].xyz),
+]
 NBASIS = 5  # the orbital and density arrays follow the declared count
 
 
@@ -92,8 +106,7 @@ def test_densities_by_kind(read, kind):
     assert mol.total_density("MP2").tolist() == mol.totdens[2] and mol.total_density(1) is None
 
 
-@pytest.mark.parametrize("kind, error", [(9, ValueError), (-1, ValueError), ("SCF Dens", ValueError),
-                                         (1.0, TypeError)])
+@pytest.mark.parametrize("kind, error", [(9, ValueError), (-1, ValueError), ("SCF Dens", ValueError), (1.0, TypeError)])
 def test_density_kind_rejected(read, kind, error):
     with pytest.raises(error):
         read(open_shell()).params.mol.total_density(kind)

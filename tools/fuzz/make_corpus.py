@@ -3,19 +3,18 @@
 One file per family the readers tell apart: closed and open shell, real and complex
 orbitals, every density kind, the orientation record, periodic cells, the Hessian,
 S, P, SP, D, F and G shells pure and Cartesian, every molecule layout, the job
-records, and every further section of the complete fchk. Most seeds leave out the 32 KB label record so that the fuzzer runs fast;
-a few carry it.
+records, and every further section of the complete fchk. Most seeds leave out the 32 KB label
+record so that the fuzzer runs fast; a few carry it.
 
-    python tools/fuzz/make_corpus.py [OUT_DIR]   # default tools/fuzz/corpus
+    python -m tools.fuzz.make_corpus [OUT_DIR]   # default tools/fuzz/corpus
 """
 
 import sys
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tests" / "python"))
+from tests.python import chk_builder as cb
 
-import chk_builder as cb  # noqa: E402
+ROOT = Path(__file__).resolve().parents[2]
 
 WATER = [cb.Atom(8, (0.0, 0.0, 0.2)), cb.Atom(1, (0.0, 1.4, -0.9)), cb.Atom(1, (0.0, -1.4, -0.9))]
 H2 = [cb.Atom(1, (0.0, 0.0, 0.0)), cb.Atom(1, (0.0, 0.0, 1.4))]
@@ -24,12 +23,14 @@ H2 = [cb.Atom(1, (0.0, 0.0, 0.0)), cb.Atom(1, (0.0, 0.0, 1.4))]
 def basis(atoms, cartd=1, cartf=1):
     """S and SP on the first atom, D, F and G there too, an S shell on each other atom."""
     c = atoms[0].xyz
-    shells = [cb.Shell(0, 1, [130.7, 23.8, 6.4], coefs=[0.15, 0.53, 0.44], centre=c),
-              cb.Shell(1, 1, [5.0, 1.2, 0.38], coefs=[-0.1, 0.4, 0.7], coefp=[0.16, 0.6, 0.39], centre=c),
-              cb.Shell(1, 1, [0.9], coefp=[1.0], cons=1, centre=c),
-              cb.Shell(2, 1, [0.8, 0.2], coefd=[0.5, 0.6], centre=c),
-              cb.Shell(3, 1, [0.6], coefd=[1.0], centre=c),
-              cb.Shell(4, 1, [0.5], coefd=[1.0], centre=c)]
+    shells = [
+        cb.Shell(0, 1, [130.7, 23.8, 6.4], coefs=[0.15, 0.53, 0.44], centre=c),
+        cb.Shell(1, 1, [5.0, 1.2, 0.38], coefs=[-0.1, 0.4, 0.7], coefp=[0.16, 0.6, 0.39], centre=c),
+        cb.Shell(1, 1, [0.9], coefp=[1.0], cons=1, centre=c),
+        cb.Shell(2, 1, [0.8, 0.2], coefd=[0.5, 0.6], centre=c),
+        cb.Shell(3, 1, [0.6], coefd=[1.0], centre=c),
+        cb.Shell(4, 1, [0.5], coefd=[1.0], centre=c),
+    ]
     shells += [cb.Shell(0, i + 2, [3.4, 0.6], coefs=[0.4, 0.7], centre=a.xyz) for i, a in enumerate(atoms[1:])]
     return cb.basis_section(shells, cartd=cartd, cartf=cartf)
 
@@ -56,8 +57,9 @@ def densities(chk, nbasis, spin, kind, comp, mask):
     chk.add(cb.DENSITIES, cb.densities(mask, *[0.001 * (i % 29) for i in range(per_kind * kinds)]))
 
 
-def job(atoms, *, label=False, records=False, cartd=1, cartf=1, iopcl=0, mask=1, ilsw=None, with_basis=True,
-        mos=True, **mol):
+def job(
+    atoms, *, label=False, records=False, cartd=1, cartf=1, iopcl=0, mask=1, ilsw=None, with_basis=True, mos=True, **mol
+):
     """`records` adds the general array and the info and version records (10 KB that slow the fuzzer)."""
     nbasis = nfunctions(cartd, cartf) if with_basis else 2
     chk = cb.Chk()
@@ -123,12 +125,18 @@ def seeds():
     hessian = cb.reals(*[0.1 * (i % 7) - 0.3 for i in range(9 * 10 // 2)])
     h2_hessian = cb.reals(*[0.1 * (i % 7) for i in range(6 * 7 // 2)])
     yield "hessian", job(H2, with_basis=False, mask=0).add(cb.FORCE_CONST, h2_hessian)
-    yield "hessian_rotated", job(WATER, mask=0, mos=False).add(cb.FORCE_CONST, hessian).add(cb.ORIENT, cb.orient_record(*rot))
+    yield (
+        "hessian_rotated",
+        job(WATER, mask=0, mos=False).add(cb.FORCE_CONST, hessian).add(cb.ORIENT, cb.orient_record(*rot)),
+    )
     orth = job(H2, with_basis=False, mask=0)
     yield "orthonormal_basis", orth.add(cb.ORTH_BASIS, cb.reals(*[0.5] * 4))
     for layout, hdrlen in ((-12345, 12), (-12347, 24), (-12348, 25), (-12349, 20)):
         yield f"layout_{-layout}", job(H2, with_basis=False, mask=0, layout=layout, hdrlen=hdrlen)
-    yield "optimisation_job", job(H2, with_basis=False, mask=0, records=True).replace(cb.INFO, cb.info_record(itype=2, ipf=0))
+    yield (
+        "optimisation_job",
+        job(H2, with_basis=False, mask=0, records=True).replace(cb.INFO, cb.info_record(itype=2, ipf=0)),
+    )
     yield "minimal", cb.Chk().add(cb.MOL, cb.mol_section(H2[:1]))
     # Every further section of the complete fchk, valid, per molecule layout.
     for layout in (-12346, -12347, -12348, -12349):

@@ -6,7 +6,7 @@
 #   bash tools/fuzz/run.sh [SECONDS] [WORKERS]   long campaign; keeps going after findings,
 #                                                minimises each one and keeps it in fuzz-findings/
 #
-# Seeds: tools/fuzz/corpus (made by tools/fuzz/make_corpus.py), plus the real checkpoints of
+# Seeds: tools/fuzz/corpus (made by python -m tools.fuzz.make_corpus), plus the real checkpoints of
 # ../shared/realchk when that directory is there. The campaign's growing corpus lives in
 # build/fuzz/corpus and is reused by the next run.
 set -euo pipefail

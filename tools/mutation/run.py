@@ -71,8 +71,17 @@ def first_failure(output: str) -> str:
 
 def suites(env: dict[str, str], deselect: list[str]) -> tuple[bool, str]:
     """Both suites, pytest first (stops at its first failure); (passed, what failed)."""
-    pytest = [sys.executable, "-m", "pytest", "tests/python", "-x", "-q", "-p", "no:cacheprovider",
-              *[f"--deselect={d}" for d in deselect]]
+    pytest = [
+        sys.executable,
+        "-m",
+        "pytest",
+        "tests/python",
+        "-x",
+        "-q",
+        "-p",
+        "no:cacheprovider",
+        *[f"--deselect={d}" for d in deselect],
+    ]
     ok, out = run(pytest, env, 3600)
     if not ok:
         return False, first_failure(out)
@@ -82,8 +91,13 @@ def suites(env: dict[str, str], deselect: list[str]) -> tuple[bool, str]:
 
 def baseline_failures(env: dict[str, str]) -> list[str]:
     """The tests that fail with no fault planted (such as the check that stubs are installed)."""
-    out = subprocess.run([sys.executable, "-m", "pytest", "tests/python", "-q", "-p", "no:cacheprovider"],
-                         cwd=ROOT, env=env, capture_output=True, text=True).stdout
+    out = subprocess.run(
+        [sys.executable, "-m", "pytest", "tests/python", "-q", "-p", "no:cacheprovider"],
+        cwd=ROOT,
+        env=env,
+        capture_output=True,
+        text=True,
+    ).stdout
     return re.findall(r"^FAILED (\S+)", out, re.M)
 
 
@@ -105,25 +119,35 @@ def main() -> int:
     # A termination request unwinds like an interrupt, so the fault in place is always taken out.
     signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     faults = read_faults(args.faults)
-    changed = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT, capture_output=True,
-                             text=True).stdout
+    changed = subprocess.run(
+        ["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT, capture_output=True, text=True
+    ).stdout
     if changed.strip():
-        sys.exit(f"the checkout has changes; a fault left in place by an earlier run would skew every result:\n{changed}")
+        sys.exit(
+            f"the checkout has changes; a fault left in place by an earlier run would skew every result:\n{changed}"
+        )
     if args.only:
         words = args.only.split(",")
         faults = [f for f in faults if any(w in f.ident for w in words)]
     env = dict(os.environ, PYTHONPATH=f"{BUILD}{os.pathsep}{ROOT / 'python'}", PYTHONDONTWRITEBYTECODE="1")
     hidden = dict(env, TESVARIN_SHARED=str(BUILD / "no-shared"))
-    pybind11 = subprocess.run([sys.executable, "-m", "pybind11", "--cmakedir"], capture_output=True, text=True,
-                              check=True).stdout.strip()
-    subprocess.run(["cmake", "--preset", "mutation", f"-Dpybind11_DIR={pybind11}", f"-DPython_EXECUTABLE={sys.executable}"],
-                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    pybind11 = subprocess.run(
+        [sys.executable, "-m", "pybind11", "--cmakedir"], capture_output=True, text=True, check=True
+    ).stdout.strip()
+    subprocess.run(
+        ["cmake", "--preset", "mutation", f"-Dpybind11_DIR={pybind11}", f"-DPython_EXECUTABLE={sys.executable}"],
+        cwd=ROOT,
+        check=True,
+        stdout=subprocess.DEVNULL,
+    )
     if not build(env):
         sys.exit("the unmutated tree does not build")
     deselect_hidden = baseline_failures(hidden)
     deselect = deselect_hidden if args.without_shared else baseline_failures(env)
-    print(f"{len(faults)} faults; left out as failing without any: {sorted(set(deselect_hidden + deselect)) or 'none'}",
-          flush=True)
+    print(
+        f"{len(faults)} faults; left out as failing without any: {sorted(set(deselect_hidden + deselect)) or 'none'}",
+        flush=True,
+    )
 
     # (id, without the real files, with them, what failed)
     rows: list[tuple[str, str, str, str]] = []

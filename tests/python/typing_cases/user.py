@@ -4,7 +4,6 @@ from pathlib import Path
 
 import numpy as np
 import numpy.typing as npt
-
 import tesvarin
 from Tesvarin_ import ChkReader_
 
@@ -26,5 +25,6 @@ def convert(chk: Path) -> int:
     except FileNotFoundError as error:
         return error.errno or 0
     reader.write_fchk(chk.with_suffix(".fchk"), complete=True)
-    return reader.params.mol.natoms + len([r for r in tesvarin.load_many([b"x"], errors="return")
-                                           if isinstance(r, tesvarin.ChkFormatError)])
+    return reader.params.mol.natoms + len(
+        [r for r in tesvarin.load_many([b"x"], errors="return") if isinstance(r, tesvarin.ChkFormatError)]
+    )

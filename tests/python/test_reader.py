@@ -11,7 +11,7 @@ from pathlib import Path
 import pytest
 import Tesvarin_
 
-from chk_builder import water
+from tests.python.chk_builder import water
 
 BLOB = "Error: Can not open/write file: "
 
@@ -70,13 +70,16 @@ def mutable_again(tmp_path):
         subprocess.run(["chattr", "-i", str(tmp_path / "immutable.fchk")], capture_output=True)
 
 
-@pytest.mark.parametrize("case, builtin, code", [
-    ("missing", FileNotFoundError, errno.ENOENT),
-    ("directory", IsADirectoryError, errno.EISDIR),
-    ("write into missing folder", FileNotFoundError, errno.ENOENT),
-    ("permission", PermissionError, errno.EACCES),
-    ("immutable", PermissionError, errno.EPERM),
-])
+@pytest.mark.parametrize(
+    "case, builtin, code",
+    [
+        ("missing", FileNotFoundError, errno.ENOENT),
+        ("directory", IsADirectoryError, errno.EISDIR),
+        ("write into missing folder", FileNotFoundError, errno.ENOENT),
+        ("permission", PermissionError, errno.EACCES),
+        ("immutable", PermissionError, errno.EPERM),
+    ],
+)
 def test_open_failures_are_runtime_errors_and_the_matching_builtin(tmp_path, case, builtin, code):
     action, path = {
         "missing": ("read", str(tmp_path / "missing.chk")),
@@ -95,7 +98,8 @@ def test_open_failures_are_runtime_errors_and_the_matching_builtin(tmp_path, cas
     assert str(error).startswith(expected + "\n\nSource File:\t")
     assert str(error).split("\nFunction:\t")[1] in (
         "FileSerializer::FileSerializer(const char*, const char*, bool)",
-        "void Tesvarin::write_fchk(const string&) const")
+        "void Tesvarin::write_fchk(const string&) const",
+    )
 
 
 def test_a_file_that_is_not_a_checkpoint_is_a_value_error(tmp_path):
@@ -118,3 +122,19 @@ def test_readers_hold_no_descriptor_after_the_parse(tmp_path):
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
     assert done.stdout.split() == ["300", "3"]
+
+
+@pytest.mark.parametrize("first", ["Tesvarin_", "tesvarin", "tesvarin._exceptions"])
+def test_one_set_of_exception_classes_whatever_is_imported_first(tmp_path, first):
+    script = textwrap.dedent(f"""
+        import {first}
+        import pickle, Tesvarin_, tesvarin, tesvarin._exceptions
+        for cls in tesvarin._exceptions.CLASSES:
+            assert getattr(Tesvarin_, cls.__name__) is getattr(tesvarin, cls.__name__) is cls, cls
+            assert cls.__module__ == "Tesvarin_", cls
+        again = pickle.loads(pickle.dumps(Tesvarin_.ChkPermissionError("text", 13, "f.chk")))
+        print(type(again).__name__, str(again), again.errno, again.filename)
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.split() == ["ChkPermissionError", "text", "13", "f.chk"]

@@ -11,7 +11,7 @@ import itertools
 import os
 import re
 import warnings
-from functools import lru_cache
+from functools import cache
 from pathlib import Path
 
 import numpy as np
@@ -29,12 +29,34 @@ DEAD = {"g16-small/h2_sp", "g16-small/test", "g16-small/conf_000", "g09-freq/h3_
 # No .log or .fchk beside it: (title, route, method, basis, job type, version, basis functions) from the README.
 B01_ROUTE = "#opt=(cartesian,maxcycles=50) freq {}/cc-pVDZ scf=qc nosymm"
 NO_LOG = {
-    "g16-small/h2_sp_2blank": ("H2 smoke test two blanks", "#p HF/3-21G SP", "RHF", "3-21G", "SP",
-                               "ES64L-G16RevA.03", 4),
-    "g16b-ccpvdz-freq/c6h6_b3lyp_optfreq": ("title name", B01_ROUTE.format("b3lyp"), "RB3LYP", "CC-pVDZ", "Freq",
-                                            "ES64L-G16RevB.01", 114),
-    "g16b-ccpvdz-freq/c6h3f3_mp2_optfreq": ("title name", B01_ROUTE.format("mp2"), "RMP2-FC", "CC-pVDZ", "Freq",
-                                            "ES64L-G16RevB.01", 141)}
+    "g16-small/h2_sp_2blank": (
+        "H2 smoke test two blanks",
+        "#p HF/3-21G SP",
+        "RHF",
+        "3-21G",
+        "SP",
+        "ES64L-G16RevA.03",
+        4,
+    ),
+    "g16b-ccpvdz-freq/c6h6_b3lyp_optfreq": (
+        "title name",
+        B01_ROUTE.format("b3lyp"),
+        "RB3LYP",
+        "CC-pVDZ",
+        "Freq",
+        "ES64L-G16RevB.01",
+        114,
+    ),
+    "g16b-ccpvdz-freq/c6h3f3_mp2_optfreq": (
+        "title name",
+        B01_ROUTE.format("mp2"),
+        "RMP2-FC",
+        "CC-pVDZ",
+        "Freq",
+        "ES64L-G16RevB.01",
+        141,
+    ),
+}
 
 pytestmark = pytest.mark.skipif(not REAL.is_dir(), reason=f"real checkpoint folder {REAL} is absent")
 
@@ -55,7 +77,7 @@ NEWER = sorted(REAL2.glob("*/*.chk"))  # every one parses
 WITH_LOG = [p for p in GOOD + NEWER if p.with_suffix(".log").is_file()]
 
 
-@lru_cache(maxsize=None)
+@cache
 def reader(path: Path):
     return Tesvarin_.ChkReader_(str(path))
 
@@ -70,7 +92,7 @@ def read_fchk(path: Path):
         if "N=" in tail:
             count = int(tail.split("N=")[1])
             nlines = -(-count // {"I": 6, "R": 5, "C": 5}[head[43]])
-            data, i = lines[i:i + nlines], i + nlines
+            data, i = lines[i : i + nlines], i + nlines
         entries.setdefault(head[:40].strip(), (tail, data))  # formchk repeats "Force Field"
     return lines[:2], entries
 
@@ -87,7 +109,7 @@ def numbers(entries, label):
 
 def e16(entries, label):
     """The '%16.8E' fields of a real array, as printed."""
-    return [line[k:k + 16] for line in entries[label][1] for k in range(0, len(line), 16)]
+    return [line[k : k + 16] for line in entries[label][1] for k in range(0, len(line), 16)]
 
 
 def fmt(values):
@@ -98,7 +120,7 @@ def norm(text: str) -> str:
     return re.sub(r"\s+", "", text).lower()
 
 
-@lru_cache(maxsize=None)
+@cache
 def log_facts(log: Path):
     text = log.read_text(errors="replace")
     lines = text.splitlines()
@@ -106,7 +128,7 @@ def log_facts(log: Path):
     for i, line in enumerate(lines):
         if line.startswith(" --"):
             end = next((j for j in range(i + 1, min(i + 8, len(lines))) if lines[j].startswith(" --")), i + 1)
-            blocks.add("".join(l[1:] for l in lines[i + 1:end]))
+            blocks.add("".join(l[1:] for l in lines[i + 1 : end]))
     archives = []
     for i, line in enumerate(lines):
         if line.startswith(" 1\\1\\"):
@@ -155,7 +177,7 @@ def test_job_description_agrees_with_log_and_fchk(chkfile):
     if archives:
         assert (p.jobtype, p.method, p.baset, p.title) in archives
     else:  # an MP2 job's .log names only the reference: E(RHF)
-        assert f"E({p.method})" in text or "MP2" in p.method and "EUMP2 =" in text
+        assert f"E({p.method})" in text or ("MP2" in p.method and "EUMP2 =" in text)
     assert (p.gauver.split() or [""])[0] == (build if major == "16" else "Unknown")
     fchk = chkfile.with_suffix(".fchk")
     if fchk.is_file():
@@ -196,19 +218,31 @@ def test_energies_counts_and_orbital_energies_agree_with_log(chkfile):
     assert f"{m.nae:6d} alpha electrons{m.nbe:9d} beta electrons" in text
     assert f"Charge = {m.totchg:2d} Multiplicity = {m.multiplicity}" in text
     for spin, ours in last_eigenvalues(text.splitlines()).items():
-        np.testing.assert_allclose(ours, (m.aoene if spin == "Alpha" else m.boene)[:len(ours)], rtol=0, atol=5.01e-6)
+        np.testing.assert_allclose(ours, (m.aoene if spin == "Alpha" else m.boene)[: len(ours)], rtol=0, atol=5.01e-6)
 
 
 @pytest.mark.parametrize("chkfile", WITH_FCHK, ids=key)
 def test_parsed_values_agree_with_formchk(chkfile):
     m = reader(chkfile).params.mol
     _, ref = read_fchk(chkfile.with_suffix(".fchk"))
-    counts = ["Number of atoms", "Charge", "Multiplicity", "Number of electrons", "Number of alpha electrons",
-              "Number of beta electrons", "Number of basis functions", "Number of independent functions"]
-    assert [m.natoms, m.totchg, m.multiplicity, m.ne, m.nae, m.nbe, m.nbasis, m.nbsuse] == [scalar(ref, c) for c in counts]
+    counts = [
+        "Number of atoms",
+        "Charge",
+        "Multiplicity",
+        "Number of electrons",
+        "Number of alpha electrons",
+        "Number of beta electrons",
+        "Number of basis functions",
+        "Number of independent functions",
+    ]
+    assert [m.natoms, m.totchg, m.multiplicity, m.ne, m.nae, m.nbe, m.nbasis, m.nbsuse] == [
+        scalar(ref, c) for c in counts
+    ]
     assert m.atomicnums == numbers(ref, "Atomic numbers").tolist()
     np.testing.assert_array_equal(m.nucchg, numbers(ref, "Nuclear charges"))
-    np.testing.assert_allclose(m.coords.ravel() / BOHR, numbers(ref, "Current cartesian coordinates"), rtol=0, atol=1e-6)
+    np.testing.assert_allclose(
+        m.coords.ravel() / BOHR, numbers(ref, "Current cartesian coordinates"), rtol=0, atol=1e-6
+    )
     for ours, label in [(m.aoene, "Alpha Orbital Energies"), (m.amocoeff, "Alpha MO coefficients")]:
         np.testing.assert_allclose(ours, numbers(ref, label), rtol=1e-7, atol=1e-12)
     assert m.shelltypes == numbers(ref, "Shell types").tolist()
@@ -236,6 +270,7 @@ def written(tmp_path_factory):
         path = out / f"{chkfile.stem}.fchk"
         reader(chkfile).write_fchk(str(path))
         return path
+
     return write
 
 
@@ -275,6 +310,7 @@ def complete(tmp_path_factory):
         if not path.exists():
             reader(chkfile).write_fchk(str(path), complete=True)
         return path
+
     return write
 
 
@@ -282,8 +318,9 @@ def complete(tmp_path_factory):
 def test_complete_fchk_is_formchk_byte_for_byte(chkfile, complete):
     ours, ref = complete(chkfile).read_bytes(), chkfile.with_suffix(".fchk").read_bytes()
     if ours != ref:
-        diff = difflib.unified_diff(ref.decode().splitlines(), ours.decode().splitlines(), "formchk", "tesvarin",
-                                    lineterm="")
+        diff = difflib.unified_diff(
+            ref.decode().splitlines(), ours.decode().splitlines(), "formchk", "tesvarin", lineterm=""
+        )
         pytest.fail("complete fchk differs from formchk's:\n" + "\n".join(itertools.islice(diff, 40)))
 
 
@@ -312,7 +349,7 @@ def same(a, b, where=""):
             same(a[k], b[k], f"{where}.{k}")
     elif isinstance(a, (list, tuple)):
         assert len(a) == len(b), where
-        for k, (x, y) in enumerate(zip(a, b)):
+        for k, (x, y) in enumerate(zip(a, b, strict=True)):
             same(x, y, f"{where}[{k}]")
     elif isinstance(a, np.ndarray):
         np.testing.assert_array_equal(a, b, err_msg=where)
@@ -334,12 +371,29 @@ def test_consumers_read_from_complete_fchk_what_they_read_from_formchk(chkfile, 
         has_steps = "Opt point       1 Geometries" in read_fchk(ref)[1]
         steps = [list(iodata.load_many(str(p))) if has_steps else [] for p in (ours, ref)]
         cc_mine, cc_theirs = cclib.io.ccread(str(ours)), cclib.io.ccread(str(ref))
-    for name in ["atgradient", "athessian", "atmasses", "atcharges", "moments", "extra", "bonds", "atfrozen", "energy",
-                 "atcoords", "atnums", "mo", "obasis", "one_rdms", "run_type", "lot", "title"]:
+    for name in [
+        "atgradient",
+        "athessian",
+        "atmasses",
+        "atcharges",
+        "moments",
+        "extra",
+        "bonds",
+        "atfrozen",
+        "energy",
+        "atcoords",
+        "atnums",
+        "mo",
+        "obasis",
+        "one_rdms",
+        "run_type",
+        "lot",
+        "title",
+    ]:
         same(getattr(mine, name), getattr(theirs, name), name)
     assert mine.atmasses is not None and mine.atgradient is not None and "mulliken" in mine.atcharges
     assert len(steps[0]) == len(steps[1])
-    for a, b in zip(*steps):
+    for a, b in zip(*steps, strict=True):
         same(a.atcoords, b.atcoords), same(a.atgradient, b.atgradient), same(a.energy, b.energy)
     mine_cc = {k: v for k, v in vars(cc_mine).items() if k != "metadata"}
     assert mine_cc.keys() == {k for k in vars(cc_theirs) if k != "metadata"}
@@ -357,6 +411,7 @@ def test_complete_fchk_of_newer_and_open_shell_files(chkfile, complete):
     iodata = pytest.importorskip("iodata")
     cclib = pytest.importorskip("cclib")
     from iodata.overlap import compute_overlap
+
     entries = reader(chkfile).fchk_entries()
     path = complete(chkfile)
     if "Vib-AtMass" in entries:

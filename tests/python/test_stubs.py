@@ -1,4 +1,4 @@
-"""The shipped type stubs agree with the module, and the command line works end to end."""
+"""The shipped type stubs agree with the module, and type-check a user's script."""
 
 import ast
 import os
@@ -8,8 +8,6 @@ from pathlib import Path
 
 import pytest
 import Tesvarin_
-
-from chk_builder import water
 
 STUB = Path(Tesvarin_.__file__).parent / "Tesvarin_-stubs" / "__init__.pyi"
 
@@ -34,8 +32,12 @@ def test_stub_classes_properties_and_docstrings_match_the_module():
     for name, node in classes.items():
         cls = getattr(Tesvarin_, name)
         props = [k for k, v in cls.__dict__.items() if isinstance(v, property)]
-        stub_props = [f.name for f in node.body if isinstance(f, ast.FunctionDef)
-                      and any(isinstance(d, ast.Name) and d.id == "property" for d in f.decorator_list)]
+        stub_props = [
+            f.name
+            for f in node.body
+            if isinstance(f, ast.FunctionDef)
+            and any(isinstance(d, ast.Name) and d.id == "property" for d in f.decorator_list)
+        ]
         assert stub_props == props, name
         for f in node.body:
             if isinstance(f, ast.FunctionDef) and f.name in props:
@@ -59,31 +61,17 @@ def test_stub_method_arguments_match_the_module(method):
     assert [p.split(":")[0].strip() for p in signature.split("(", 1)[1].split(")")[0].split(",")[1:]] == args
 
 
-def run_cli(*args):
-    return subprocess.run([sys.executable, "-m", "tesvarin", *args], capture_output=True, text=True)
-
-
-def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path):
-    chk = water().write(tmp_path / "w.chk")
-    done = run_cli("fchk", "--basic", chk)  # the builder's water mixes version-09 layout and 801
-    assert done.returncode == 0 and (tmp_path / "w.fchk").read_text().startswith("water test")
-    assert run_cli("gjf", chk, "-o", str(tmp_path / "x.gjf")).returncode == 0
-    assert (tmp_path / "x.gjf").read_text().startswith(f"%chk={chk}\n")
-    summary = run_cli("summary", chk)
-    assert "Total energy:    -74.9600000000 Hartree" in summary.stdout and "Atoms:           3 (H2O)" in summary.stdout
-    failed = run_cli("fchk", str(tmp_path / "missing.chk"))
-    assert failed.returncode != 0 and failed.stdout == ""
-    assert failed.stderr.strip().count("\n") == 0 and failed.stderr.endswith("missing.chk: No such file or directory\n")
-
-
 CASES = Path(__file__).with_name("typing_cases")
 
 
 def mypy(script):
     pytest.importorskip("mypy", reason="mypy is in the test extras: pip install .[test]")
-    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", os.devnull,
-                           str(CASES / script)],
-                          capture_output=True, text=True, cwd=CASES)
+    done = subprocess.run(
+        [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", os.devnull, str(CASES / script)],
+        capture_output=True,
+        text=True,
+        cwd=CASES,
+    )
     return done.returncode, done.stdout
 
 
