@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Format, lint and type checks of the whole tree, with the versions pinned by the `lint` extra
-# (pip install ".[lint]"): clang-format for C and C++, ruff (lint and format) for Python, and
-# mypy --strict for the package and its stubs. The configurations are .clang-format and
-# pyproject.toml. Exit status 1 if any check fails; every check runs.
+# (pip install ".[lint]"): clang-format for C and C++, ruff (lint and format) for Python, mypy
+# --strict for the package and its stubs, and that every listed mutation fault still applies. The
+# configurations are .clang-format and pyproject.toml. Exit status 1 if any check fails; every
+# check runs.
 #
 #   bash tools/lint.sh          check
 #   bash tools/lint.sh --fix    rewrite what the formatters and ruff's safe fixes can mend
@@ -32,4 +33,6 @@ check clang-format "$clang_format" --dry-run --Werror "${sources[@]}"
 check "ruff check" python3 -m ruff check --quiet .
 check "ruff format" python3 -m ruff format --check --quiet .
 check "mypy --strict" python3 -m mypy
+# Code that moves must take its listed faults along, or the mutation run loses them.
+check "mutation faults apply" python3 tools/mutation/run.py --check
 exit "$status"

@@ -4,6 +4,7 @@
     python tools/mutation/run.py                      # every fault, without and with ../shared
     python tools/mutation/run.py --without-shared     # only as if ../shared were absent
     python tools/mutation/run.py --only bonds,charges # faults whose id contains any of these words
+    python tools/mutation/run.py --check              # every fault still applies (the lint step runs it)
 
 Each fault is one exact replacement in one file. A fault is killed when a suite fails with it in
 place, survives when both pass, and is invalid when it no longer applies (its text is not in the
@@ -49,6 +50,11 @@ def read_faults(listing: Path) -> list[Fault]:
         assert old.startswith("<<<\n"), f"{ident}: expected <<< after the file"
         faults.append(Fault(ident.strip(), path.strip(), old[4:], new.rstrip("\n")))
     return faults
+
+
+def applies(fault: Fault) -> bool:
+    target = ROOT / fault.path
+    return target.is_file() and target.read_text().count(fault.old) == 1
 
 
 def run(command: list[str], env: dict[str, str], timeout: int) -> tuple[bool, str]:
@@ -109,12 +115,16 @@ def share(rows: list[tuple[str, str, str, str]], column: int) -> str:
     return f"killed {killed} of {len(valid)} behaviour-changing faults ({percent:.1f}%); survivors: {survivors}"
 
 
-def main() -> int:
+def main() -> int | str:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--faults", type=Path, default=Path(__file__).with_name("faults.txt"))
     parser.add_argument("--without-shared", action="store_true", help="run as if ../shared were absent")
     parser.add_argument("--only", default="", help="comma-separated words; faults whose id contains one")
+    parser.add_argument("--check", action="store_true", help="only check that every fault still applies")
     args = parser.parse_args()
+    if args.check:
+        stale = [f"{f.ident} ({f.path})" for f in read_faults(args.faults) if not applies(f)]
+        return f"faults whose text is not in their file exactly once: {stale}" if stale else 0
 
     # A termination request unwinds like an interrupt, so the fault in place is always taken out.
     signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
