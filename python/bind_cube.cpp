@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tesvarin/cube_file.hpp"
-#include "tesvarin/grid_eval.hpp"
+#include "tesvarin/grid/grid_eval.hpp"
 #include "tesvarin/parser.hpp"
+#include "tesvarin/write/cube_file.hpp"
 
 namespace py = pybind11;
 using Points = py::array_t<double, py::array::c_style | py::array::forcecast>;

@@ -7,7 +7,10 @@
 #include <cmath>
 
 #include "chk_builder.hpp"
-#include "tesvarin/utils.hpp"
+#include "tesvarin/basis/normalisation.hpp"
+#include "tesvarin/read/bits.hpp"
+#include "tesvarin/read/rotation.hpp"
+#include "tesvarin/read/scf_type.hpp"
 
 using namespace chk;
 
@@ -17,14 +20,14 @@ TEST(ShellCodes, DecodeScOnEveryCode) {
         {LLONG_MIN, {1, 1, 1, 0, 1, 0}}, {-1, {1, 1, 1, 0, 1, 0}}, {0, {1, 1, 1, 0, 1, 0}}, {1, {2, 1, 1, 0, 2, 0}},
         {2, {1, 2, 1, 0, 1, 0}}, {3, {2, 2, 1, 0, 2, 0}}, {6, {1, 2, 2, 0, 2, 0}}, {10, {1, 2, 1, 1, 1, 0}},
         {11, {2, 2, 1, 1, 2, 0}}, {14, {1, 2, 2, 1, 2, 0}}, {18, {1, 2, 1, 1, 1, 1}}, {22, {1, 2, 2, 1, 1, 1}}};
-    Tesvarin t(minimal().write("decode.chk"));
     std::vector<int64_t> codes{LLONG_MIN};
     for (int64_t code = -1; code <= 23; ++code) codes.push_back(code);
     for (int64_t code : codes) {
         std::array<int64_t, 6> got{9, 9, 9, 9, 9, 9};
-        bool above7 = true;
-        const std::string what = what_of([&] { t.decode_sc(code, got[0], got[1], got[2], above7, got[4], got[5]); });
-        got[3] = above7;
+        const std::string what = what_of([&] {
+            const tesvarin::ScfType t = tesvarin::decode_sc(code);
+            got = {t.spin_blocks, t.value_kind, t.components, t.above7, t.density_blocks, t.above15};
+        });
         if (valid.count(code)) EXPECT_EQ(got, valid.at(code)) << code;
         else EXPECT_EQ(what, err("decode_sc", "Illegal IOpCl in decode_sc")) << code;
     }
@@ -131,22 +134,22 @@ TEST(ShellCodes, GetPutCoefficientsByAngularMomentum) {
     EXPECT_EQ(what_of([&] { t.GetCCB(0, 0); }), err("copy_vec", "copy_vec: dst out of range"));
 }
 
-TEST(Rotation, RotFF1IsMBMtPerAtomBlock) {
+TEST(Rotation, ForceConstantsAreMBMtPerAtomBlock) {
     std::vector<double> ff(21), diag{1, 0, 2, 0, 0, 3};
     for (size_t i = 0; i < ff.size(); ++i) ff[i] = std::sin(1.0 + i);
     const std::vector<double> before = ff;
-    const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, quarter[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};  // about z
-    RotFF1(2, identity, ff);
+    const std::array<double, 9> identity{1, 0, 0, 0, 1, 0, 0, 0, 1}, quarter{0, 1, 0, -1, 0, 0, 0, 0, 1};  // about z
+    tesvarin::Rotation(identity).force_constants(2, ff.data());
     EXPECT_EQ(ff, before);
-    RotFF1(1, quarter, diag);
+    tesvarin::Rotation(quarter).force_constants(1, diag.data());
     EXPECT_EQ(diag, std::vector<double>({2, 0, 1, 0, 0, 3}));
-    const double rot[9] = {0.3, -1.2, 0.5, 2.0, 0.7, -0.4, 1.1, 0.9, -0.6};
+    const std::array<double, 9> rot{0.3, -1.2, 0.5, 2.0, 0.7, -0.4, 1.1, 0.9, -0.6};
     Eigen::MatrixXd H(6, 6), Q = Eigen::MatrixXd::Zero(6, 6);
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c <= r; ++c) H(r, c) = H(c, r) = before[r * (r + 1) / 2 + c];
-    Q.block<3, 3>(0, 0) = Q.block<3, 3>(3, 3) = Eigen::Map<const Eigen::Matrix3d>(rot);  // M(i, j) = rot[i + 3j]
+    Q.block<3, 3>(0, 0) = Q.block<3, 3>(3, 3) = Eigen::Map<const Eigen::Matrix3d>(rot.data());  // M(i, j) = rot[i + 3j]
     const Eigen::MatrixXd want = Q * H * Q.transpose();
-    RotFF1(2, rot, ff);
+    tesvarin::Rotation(rot).force_constants(2, ff.data());
     for (int r = 0; r < 6; ++r)
         for (int c = 0; c <= r; ++c) EXPECT_NEAR(ff[r * (r + 1) / 2 + c], want(r, c), 1e-12) << r << " " << c;
 }

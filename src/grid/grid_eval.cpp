@@ -1,0 +1,601 @@
+// Orbitals and densities at points: every quantity is sum_k lambda_k phi_k^2 or the phi_k
+// themselves, with phi_k = sum_m w_km chi_m a linear combination of basis functions. An orbital
+// is one such combination; the density of the occupied orbitals uses them with their
+// occupations; a stored density matrix is first written as its eigenpairs D = V diag(l) V^T,
+// whose rank (the number of occupied orbitals for an SCF density) is what the work scales with.
+//
+// Points are taken in blocks (compact tiles of a grid, or runs of the caller's list); per block
+// only the shells that reach it are evaluated, and the combinations are one matrix product
+// over those functions.
+#include "tesvarin/grid/grid_eval.hpp"
+
+#include <Eigen/Dense>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "tesvarin/checked.hpp"
+#include "tesvarin/error.hpp"
+#include "tesvarin/grid/grid_basis.hpp"
+#include "tesvarin/triangle.hpp"
+
+namespace tesvarin {
+namespace {
+
+// Eigenvalues of a stored density below this fraction of the largest are dropped.
+constexpr double kDroppedEigenvalue = 1e-14;
+
+[[noreturn]] void refuse(const std::string& what) { TESVARIN_THROW("Grid evaluation: " + what); }
+
+// The hot loops come in two builds, picked at load time: AVX2 with FMA where the processor
+// has them, and the compiler's default.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TESVARIN_SANITIZE)
+#define TESVARIN_HOT __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define TESVARIN_HOT
+#endif
+
+// Four doubles; the compiler maps it to whatever vector registers the build has. The helpers
+// that pass them by value are inlined and local to this file, so the calling convention of
+// 32-byte vectors, which differs with and without AVX, never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Vec4 __attribute__((vector_size(32)));
+typedef int64_t Int4 __attribute__((vector_size(32)));
+
+inline __attribute__((always_inline)) Vec4 load4(const double* p) {
+    Vec4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline __attribute__((always_inline)) void store4(double* p, Vec4 v) { std::memcpy(p, &v, sizeof v); }
+
+// exp(x) for x <= 0, four at a time over n rounded up to a multiple of 4: x = k ln2 + r with
+// |r| <= ln2 / 2, a degree-13 Taylor polynomial for exp(r) (truncation below 2e-17 relative)
+// and 2^k put into the exponent bits. Below -708 the result is 0.
+TESVARIN_HOT void exp_array(const double* x, double* out, int64_t n) {
+    constexpr double kLog2e = 1.4426950408889634, kLn2Hi = 0.6931471805598903, kLn2Lo = 5.497923018708371e-14;
+    constexpr double kShifter = 6755399441055744.0;  // 1.5 2^52: adding it rounds to an integer
+    constexpr int64_t kShifterBits = 0x4338000000000000LL;
+    constexpr double kInverseFactorials[14] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
+                                               1.0 / 3628800.0,    1.0 / 362880.0,    1.0 / 40320.0,
+                                               1.0 / 5040.0,       1.0 / 720.0,       1.0 / 120.0,
+                                               1.0 / 24.0,         1.0 / 6.0,         0.5,
+                                               1.0,                1.0};
+    for (int64_t i = 0; i < n; i += 4) {
+        const Vec4 xi = load4(x + i);
+        const Int4 live = xi >= -708.0;
+        const Vec4 v = live ? xi : Vec4{} - 708.0;
+        const Vec4 kd = v * kLog2e + kShifter;
+        const Vec4 k = kd - kShifter;
+        const Vec4 r = (v - k * kLn2Hi) - k * kLn2Lo;
+        Vec4 p = Vec4{} + kInverseFactorials[0];
+        for (int j = 1; j < 14; ++j) p = p * r + kInverseFactorials[j];
+        Int4 bits;
+        std::memcpy(&bits, &kd, sizeof bits);
+        const Int4 scale_bits = (bits - kShifterBits + 1023) << 52;
+        Vec4 scale;
+        std::memcpy(&scale, &scale_bits, sizeof scale);
+        store4(out + i, live ? p * scale : Vec4{});
+    }
+}
+
+// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8): row
+// active[a] of w holds the k weights of the function whose values are row a of chi (kBlockPoints
+// apart). Four combinations times eight points stay in registers while the functions are summed.
+TESVARIN_HOT void combine(const double* w, const int64_t* active, const double* chi, int64_t nact, int64_t k,
+                          int64_t np, double* phi) {
+    for (int64_t p = 0; p < np; p += 8) {
+        int64_t j = 0;
+        for (; j + 4 <= k; j += 4) {
+            Vec4 acc[4][2] = {};
+            for (int64_t a = 0; a < nact; ++a) {
+                const Vec4 x0 = load4(chi + a * kBlockPoints + p), x1 = load4(chi + a * kBlockPoints + p + 4);
+                const double* wa = w + active[a] * k + j;
+                for (int q = 0; q < 4; ++q) {
+                    acc[q][0] += wa[q] * x0;
+                    acc[q][1] += wa[q] * x1;
+                }
+            }
+            for (int q = 0; q < 4; ++q) {
+                store4(phi + (j + q) * kBlockPoints + p, acc[q][0]);
+                store4(phi + (j + q) * kBlockPoints + p + 4, acc[q][1]);
+            }
+        }
+        for (; j < k; ++j) {
+            Vec4 acc0 = {}, acc1 = {};
+            for (int64_t a = 0; a < nact; ++a) {
+                acc0 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p);
+                acc1 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p + 4);
+            }
+            store4(phi + j * kBlockPoints + p, acc0);
+            store4(phi + j * kBlockPoints + p + 4, acc1);
+        }
+    }
+}
+
+// The combinations to evaluate: w (nbasis x k, row m holds w_km for every k) and, for a
+// density, the lambda_k.
+struct Combinations {
+    int64_t k = 0;
+    std::vector<double> w;
+    std::vector<double> lambda;
+};
+
+void check_real_one_component(const ChkParams::Mol& mol) {
+    if (mol.value_kind != 1 || mol.components != 1)
+        refuse("complex and two-component wavefunctions are not evaluated");
+}
+
+// Orbital `index` of the alpha or beta set as nbasis coefficients.
+const double* orbital_row(const ChkParams::Mol& mol, bool beta, int64_t index) {
+    const auto& set = beta && !mol.bmocoeff.empty() ? mol.bmocoeff : mol.amocoeff;
+    const int64_t nmo = mol.nbasis > 0 ? static_cast<int64_t>(set.size()) / mol.nbasis : 0;
+    if (index < 0 || index >= nmo)
+        refuse(std::string(beta ? "beta" : "alpha") + " orbital " + std::to_string(index + 1) + " asked for; the " +
+               "checkpoint holds " + std::to_string(nmo));
+    return set.data() + index * mol.nbasis;
+}
+
+void add_column(Combinations& c, const double* coefficients, int64_t nbasis, double lambda) {
+    c.lambda.push_back(lambda);
+    c.w.insert(c.w.end(), coefficients, coefficients + nbasis);
+    ++c.k;
+}
+
+// The transposed layout the blocks gather from: row m of w holds the k values of function m.
+void transpose_rows(Combinations& c, int64_t nbasis) {
+    std::vector<double> t(c.w.size());
+    for (int64_t j = 0; j < c.k; ++j)
+        for (int64_t m = 0; m < nbasis; ++m) t[static_cast<size_t>(m * c.k + j)] = c.w[static_cast<size_t>(j * nbasis + m)];
+    c.w.swap(t);
+}
+
+Combinations orbital_combinations(const ChkParams::Mol& mol, const std::vector<OrbitalRef>& orbitals) {
+    check_real_one_component(mol);
+    Combinations c;
+    for (const auto& o : orbitals) add_column(c, orbital_row(mol, o.beta, o.index), mol.nbasis, 1.0);
+    transpose_rows(c, mol.nbasis);
+    return c;
+}
+
+Combinations occupied_combinations(const ChkParams::Mol& mol, DensityPart part) {
+    check_real_one_component(mol);
+    const double alpha_sign = part == DensityPart::Beta ? 0.0 : 1.0;
+    const double beta_sign = part == DensityPart::Alpha ? 0.0 : part == DensityPart::Spin ? -1.0 : 1.0;
+    Combinations c;
+    const bool restricted = mol.bmocoeff.empty();
+    for (int64_t i = 0; i < std::max(mol.nae, mol.nbe); ++i) {
+        const double a = i < mol.nae ? alpha_sign : 0.0, b = i < mol.nbe ? beta_sign : 0.0;
+        if (restricted) {
+            if (a + b != 0.0) add_column(c, orbital_row(mol, false, i), mol.nbasis, a + b);
+        } else {
+            if (a != 0.0) add_column(c, orbital_row(mol, false, i), mol.nbasis, a);
+            if (b != 0.0) add_column(c, orbital_row(mol, true, i), mol.nbasis, b);
+        }
+    }
+    transpose_rows(c, mol.nbasis);
+    return c;
+}
+
+Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPart part, bool truncate) {
+    check_real_one_component(mol);
+    const int64_t n = mol.nbasis;
+    Checked length = Checked(n) * (Checked(n) + 1);
+    if (!length.ok() || n > 1 << 20) refuse("nbasis " + std::to_string(n) + " is too large for a density matrix");
+    const auto packed = static_cast<size_t>(length.value() / 2);
+    const auto& total = mol.totdens[static_cast<size_t>(kind)];
+    const auto& spin = mol.spindens[static_cast<size_t>(kind)];
+    if (total.size() != packed)
+        refuse(std::string("the checkpoint holds no ") + labdens[kind] + " (total) for " + std::to_string(n) +
+               " basis functions");
+    const bool need_spin = part != DensityPart::Total;
+    if (need_spin && spin.size() != packed && !(spin.empty() && mol.nae == mol.nbe))
+        refuse(std::string("the checkpoint holds no ") + labdens[kind] + " spin density");
+    const bool has_spin = need_spin && spin.size() == packed;
+    // Total, spin, alpha = (total + spin) / 2, beta = (total - spin) / 2.
+    const double ct = part == DensityPart::Spin ? 0.0 : part == DensityPart::Total ? 1.0 : 0.5;
+    const double cs = part == DensityPart::Spin ? 1.0 : part == DensityPart::Alpha ? 0.5 : part == DensityPart::Beta ? -0.5 : 0.0;
+    std::vector<double> tri(packed);
+    for (size_t i = 0; i < packed; ++i) tri[i] = ct * total[i] + (has_spin ? cs * spin[i] : 0.0);
+    Eigen::MatrixXd full(n, n);
+    unpack_triangle(tri.data(), n, full.data());  // symmetric: row or column major alike
+    tri = std::vector<double>();
+    Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(full);
+    if (eigen.info() != Eigen::Success) refuse(std::string("the ") + labdens[kind] + " matrix could not be diagonalised");
+    const Eigen::VectorXd& values = eigen.eigenvalues();
+    const double largest = n > 0 ? values.cwiseAbs().maxCoeff() : 0.0;
+    Combinations c;
+    for (int64_t j = 0; j < n; ++j) {
+        if (values[j] == 0.0 || (truncate && std::fabs(values[j]) <= kDroppedEigenvalue * largest)) continue;
+        add_column(c, eigen.eigenvectors().col(j).data(), n, values[j]);
+    }
+    transpose_rows(c, n);
+    return c;
+}
+
+// The points of one block, with the output row of each.
+struct Block {
+    int64_t size = 0;
+    double x[kBlockPoints], y[kBlockPoints], z[kBlockPoints];
+    int64_t row[kBlockPoints];
+    std::array<double, 3> lo{}, hi{};
+};
+
+class Points {
+public:
+    explicit Points(const PointSet& set) : set_(set) {
+        if (set.grid != nullptr) {
+            const auto& c = set.grid->counts;
+            for (int i = 0; i < 3; ++i) tiles_[i] = (c[i] + kTile[i] - 1) / kTile[i];
+            blocks_ = grid_point_count(*set.grid) == 0 ? 0 : tiles_[0] * tiles_[1] * tiles_[2];
+        } else {
+            blocks_ = (set.count + kBlockPoints - 1) / kBlockPoints;
+        }
+    }
+    int64_t blocks() const { return blocks_; }
+
+    void fill(int64_t b, Block& blk) const {
+        blk.size = 0;
+        if (set_.grid != nullptr) {
+            const GridSpec& g = *set_.grid;
+            const int64_t t0 = b / (tiles_[1] * tiles_[2]), t1 = b / tiles_[2] % tiles_[1], t2 = b % tiles_[2];
+            const int64_t i0 = t0 * kTile[0], j0 = t1 * kTile[1], k0 = t2 * kTile[2];
+            for (int64_t i = i0; i < std::min(i0 + kTile[0], g.counts[0]); ++i)
+                for (int64_t j = j0; j < std::min(j0 + kTile[1], g.counts[1]); ++j)
+                    for (int64_t k = k0; k < std::min(k0 + kTile[2], g.counts[2]); ++k) {
+                        const int64_t s = blk.size++;
+                        blk.x[s] = g.origin[0] + i * g.axes[0][0] + j * g.axes[1][0] + k * g.axes[2][0];
+                        blk.y[s] = g.origin[1] + i * g.axes[0][1] + j * g.axes[1][1] + k * g.axes[2][1];
+                        blk.z[s] = g.origin[2] + i * g.axes[0][2] + j * g.axes[1][2] + k * g.axes[2][2];
+                        blk.row[s] = (i * g.counts[1] + j) * g.counts[2] + k;
+                    }
+        } else {
+            const int64_t first = b * kBlockPoints, last = std::min(set_.count, first + kBlockPoints);
+            for (int64_t p = first; p < last; ++p) {
+                const int64_t s = blk.size++;
+                blk.x[s] = set_.points[3 * p];
+                blk.y[s] = set_.points[3 * p + 1];
+                blk.z[s] = set_.points[3 * p + 2];
+                blk.row[s] = p;
+            }
+        }
+        blk.lo = {blk.x[0], blk.y[0], blk.z[0]};
+        blk.hi = blk.lo;
+        for (int64_t s = 1; s < blk.size; ++s) {
+            blk.lo = {std::min(blk.lo[0], blk.x[s]), std::min(blk.lo[1], blk.y[s]), std::min(blk.lo[2], blk.z[s])};
+            blk.hi = {std::max(blk.hi[0], blk.x[s]), std::max(blk.hi[1], blk.y[s]), std::max(blk.hi[2], blk.z[s])};
+        }
+    }
+
+private:
+    static constexpr int64_t kTile[3] = {4, 4, 8};  // 128 points: a compact box for the screening
+    PointSet set_;
+    int64_t tiles_[3] = {0, 0, 0};
+    int64_t blocks_ = 0;
+};
+
+double distance2_to_box(const std::array<double, 3>& c, const Block& blk) {
+    double d2 = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        const double d = c[i] < blk.lo[i] ? blk.lo[i] - c[i] : c[i] > blk.hi[i] ? c[i] - blk.hi[i] : 0.0;
+        d2 += d * d;
+    }
+    return d2;
+}
+
+// Per-thread buffers: basis values (and derivatives) of the active functions of one block,
+// function by function, kBlockPoints apart.
+struct Workspace {
+    explicit Workspace(int64_t nbasis, int64_t k, int components)
+        : chi(static_cast<size_t>(components)), phi(static_cast<size_t>(components)) {
+        for (auto& c : chi) c.resize(static_cast<size_t>(nbasis * kBlockPoints));
+        for (auto& p : phi) p.resize(static_cast<size_t>(std::max<int64_t>(k, 1) * kBlockPoints));
+        std::fill_n(arg, kBlockPoints, 0.0);
+    }
+    std::vector<std::vector<double>> chi, phi;
+    std::vector<int64_t> active;
+    double dx[kBlockPoints], dy[kBlockPoints], dz[kBlockPoints], r2[kBlockPoints], arg[kBlockPoints],
+        e[kBlockPoints], r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints];
+    std::vector<double> powers;  // x^a, y^a, z^a for a = 0..l
+};
+
+class Evaluator {
+public:
+    Evaluator(const GridBasis& basis, const Combinations& comb, int derivatives, bool density, double eps)
+        : basis_(basis), comb_(comb), derivatives_(derivatives), density_(density),
+          radii2_(basis.screening_radii2(eps, derivatives)) {
+        shell_radius2_.reserve(basis.shells.size());
+        for (const GridShell& sh : basis.shells) {
+            double r2 = 0.0;
+            for (int64_t p = sh.prim_begin; p < sh.prim_end; ++p) r2 = std::max(r2, radii2_[static_cast<size_t>(p)]);
+            shell_radius2_.push_back(r2);
+        }
+    }
+
+    int components() const { return derivatives_ == 0 ? 1 : derivatives_ == 1 ? 4 : 5; }
+    int64_t width() const { return density_ ? components() : comb_.k; }
+
+    void block(const Block& blk, Workspace& ws, double* out) const {
+        const int64_t np = blk.size;
+        ws.active.clear();
+        int64_t nact = 0;
+        for (size_t s = 0; s < basis_.shells.size(); ++s) {
+            const GridShell& sh = basis_.shells[s];
+            const double d2 = distance2_to_box(sh.centre, blk);
+            if (d2 > shell_radius2_[s]) continue;
+            shell_values(sh, d2, blk, ws, nact);
+            for (int64_t f = 0; f < sh.nfunc; ++f) ws.active.push_back(sh.first + f);
+            nact += sh.nfunc;
+        }
+        const int64_t k = comb_.k;
+        const int ncomp = components();
+        if (nact == 0 || k == 0) {
+            for (int64_t p = 0; p < np; ++p) std::fill_n(out + blk.row[p] * width(), width(), 0.0);
+            return;
+        }
+        for (int c = 0; c < ncomp; ++c)
+            combine(comb_.w.data(), ws.active.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data());
+        const auto at = [](const std::vector<double>& v, int64_t j, int64_t p) { return v[static_cast<size_t>(j * kBlockPoints + p)]; };
+        if (!density_) {
+            for (int64_t p = 0; p < np; ++p)
+                for (int64_t j = 0; j < k; ++j) out[blk.row[p] * k + j] = at(ws.phi[0], j, p);
+            return;
+        }
+        const double* lambda = comb_.lambda.data();
+        double sums[5][kBlockPoints] = {};
+        for (int64_t j = 0; j < k; ++j) {
+            const double* v = ws.phi[0].data() + j * kBlockPoints;
+            const double lj = lambda[j];
+            for (int64_t p = 0; p < np; ++p) sums[0][p] += lj * v[p] * v[p];
+            if (derivatives_ == 0) continue;
+            const double* gx = ws.phi[1].data() + j * kBlockPoints;
+            const double* gy = ws.phi[2].data() + j * kBlockPoints;
+            const double* gz = ws.phi[3].data() + j * kBlockPoints;
+            for (int64_t p = 0; p < np; ++p) {
+                sums[1][p] += lj * v[p] * gx[p];
+                sums[2][p] += lj * v[p] * gy[p];
+                sums[3][p] += lj * v[p] * gz[p];
+            }
+            if (derivatives_ == 1) continue;
+            const double* lap = ws.phi[4].data() + j * kBlockPoints;
+            for (int64_t p = 0; p < np; ++p)
+                sums[4][p] += lj * (gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p] + v[p] * lap[p]);
+        }
+        for (int64_t p = 0; p < np; ++p) {
+            double* o = out + blk.row[p] * ncomp;
+            o[0] = sums[0][p];
+            for (int c = 1; c < ncomp; ++c) o[c] = 2 * sums[c][p];
+        }
+    }
+
+private:
+    // Values (and derivatives) of the functions of one shell at the block's points, into rows
+    // row0.. of the workspace.
+    TESVARIN_HOT void shell_values(const GridShell& sh, double block_d2, const Block& blk, Workspace& ws,
+                                   int64_t row0) const {
+        const int64_t np = blk.size;
+        for (int64_t p = 0; p < np; ++p) {
+            ws.dx[p] = blk.x[p] - sh.centre[0];
+            ws.dy[p] = blk.y[p] - sh.centre[1];
+            ws.dz[p] = blk.z[p] - sh.centre[2];
+            ws.r2[p] = ws.dx[p] * ws.dx[p] + ws.dy[p] * ws.dy[p] + ws.dz[p] * ws.dz[p];
+        }
+        // Radial parts: r0 = sum w e^(-a r^2); r1 = sum -2a w e^(-a r^2) (grad R = r1 (x, y, z));
+        // r2w = sum 4a^2 w e^(-a r^2).
+        std::fill_n(ws.r0, np, 0.0);
+        if (derivatives_ >= 1) std::fill_n(ws.r1, np, 0.0);
+        if (derivatives_ >= 2) std::fill_n(ws.r2w, np, 0.0);
+        for (int64_t q = sh.prim_begin; q < sh.prim_end; ++q) {
+            if (block_d2 > radii2_[static_cast<size_t>(q)]) continue;
+            const double a = basis_.alpha[static_cast<size_t>(q)], w = basis_.weight[static_cast<size_t>(q)];
+            for (int64_t p = 0; p < np; ++p) ws.arg[p] = -a * ws.r2[p];
+            exp_array(ws.arg, ws.e, (np + 3) / 4 * 4);
+            for (int64_t p = 0; p < np; ++p) ws.r0[p] += w * ws.e[p];
+            if (derivatives_ >= 1) {
+                const double w1 = -2 * a * w;
+                for (int64_t p = 0; p < np; ++p) ws.r1[p] += w1 * ws.e[p];
+            }
+            if (derivatives_ >= 2) {
+                const double w2 = 4 * a * a * w;
+                for (int64_t p = 0; p < np; ++p) ws.r2w[p] += w2 * ws.e[p];
+            }
+        }
+        const int l = sh.l;
+        // Powers x^a, y^a, z^a, a = 0..l, kBlockPoints apart.
+        ws.powers.resize(static_cast<size_t>(3 * (l + 1) * kBlockPoints));
+        double* xp = ws.powers.data();
+        double* yp = xp + (l + 1) * kBlockPoints;
+        double* zp = yp + (l + 1) * kBlockPoints;
+        for (int64_t p = 0; p < np; ++p) xp[p] = yp[p] = zp[p] = 1.0;
+        for (int a = 1; a <= l; ++a)
+            for (int64_t p = 0; p < np; ++p) {
+                xp[a * kBlockPoints + p] = xp[(a - 1) * kBlockPoints + p] * ws.dx[p];
+                yp[a * kBlockPoints + p] = yp[(a - 1) * kBlockPoints + p] * ws.dy[p];
+                zp[a * kBlockPoints + p] = zp[(a - 1) * kBlockPoints + p] * ws.dz[p];
+            }
+        const auto& functions = angular_functions(l, sh.pure);
+        double poly[kBlockPoints], px[kBlockPoints], py[kBlockPoints], pz[kBlockPoints], plap[kBlockPoints];
+        for (size_t f = 0; f < functions.size(); ++f) {
+            const int64_t row = (row0 + static_cast<int64_t>(f)) * kBlockPoints;
+            std::fill_n(poly, np, 0.0);
+            if (derivatives_ >= 1) std::fill_n(px, np, 0.0), std::fill_n(py, np, 0.0), std::fill_n(pz, np, 0.0);
+            if (derivatives_ >= 2) std::fill_n(plap, np, 0.0);
+            for (const AngularTerm& t : functions[f]) {
+                const double* X = xp + t.ax * kBlockPoints;
+                const double* Y = yp + t.ay * kBlockPoints;
+                const double* Z = zp + t.az * kBlockPoints;
+                for (int64_t p = 0; p < np; ++p) poly[p] += t.coef * X[p] * Y[p] * Z[p];
+                if (derivatives_ >= 1) {
+                    if (t.ax > 0) {
+                        const double c = t.coef * t.ax;
+                        const double* Xm = X - kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) px[p] += c * Xm[p] * Y[p] * Z[p];
+                    }
+                    if (t.ay > 0) {
+                        const double c = t.coef * t.ay;
+                        const double* Ym = Y - kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) py[p] += c * X[p] * Ym[p] * Z[p];
+                    }
+                    if (t.az > 0) {
+                        const double c = t.coef * t.az;
+                        const double* Zm = Z - kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) pz[p] += c * X[p] * Y[p] * Zm[p];
+                    }
+                }
+                if (derivatives_ >= 2) {
+                    if (t.ax > 1) {
+                        const double c = t.coef * t.ax * (t.ax - 1);
+                        const double* Xm = X - 2 * kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) plap[p] += c * Xm[p] * Y[p] * Z[p];
+                    }
+                    if (t.ay > 1) {
+                        const double c = t.coef * t.ay * (t.ay - 1);
+                        const double* Ym = Y - 2 * kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) plap[p] += c * X[p] * Ym[p] * Z[p];
+                    }
+                    if (t.az > 1) {
+                        const double c = t.coef * t.az * (t.az - 1);
+                        const double* Zm = Z - 2 * kBlockPoints;
+                        for (int64_t p = 0; p < np; ++p) plap[p] += c * X[p] * Y[p] * Zm[p];
+                    }
+                }
+            }
+            double* v = ws.chi[0].data() + row;
+            for (int64_t p = 0; p < np; ++p) v[p] = ws.r0[p] * poly[p];
+            if (derivatives_ >= 1) {
+                double* gx = ws.chi[1].data() + row;
+                double* gy = ws.chi[2].data() + row;
+                double* gz = ws.chi[3].data() + row;
+                for (int64_t p = 0; p < np; ++p) {
+                    const double rp = ws.r1[p] * poly[p];
+                    gx[p] = rp * ws.dx[p] + ws.r0[p] * px[p];
+                    gy[p] = rp * ws.dy[p] + ws.r0[p] * py[p];
+                    gz[p] = rp * ws.dz[p] + ws.r0[p] * pz[p];
+                }
+            }
+            if (derivatives_ >= 2) {
+                // lap(R P) = P lap R + 2 grad R . grad P + R lap P, with grad R . grad P = r1 l P.
+                double* lv = ws.chi[4].data() + row;
+                for (int64_t p = 0; p < np; ++p)
+                    lv[p] = poly[p] * (ws.r2w[p] * ws.r2[p] + (3.0 + 2.0 * l) * ws.r1[p]) + ws.r0[p] * plap[p];
+            }
+        }
+    }
+
+    const GridBasis& basis_;
+    const Combinations& comb_;
+    int derivatives_;
+    bool density_;
+    std::vector<double> radii2_;
+    std::vector<double> shell_radius2_;
+};
+
+void check_points(const PointSet& points) {
+    if (points.grid != nullptr) {
+        grid_point_count(*points.grid);
+        for (const auto& v : points.grid->axes)
+            for (double c : v)
+                if (!std::isfinite(c)) refuse("the grid's step vectors must be finite");
+        for (double c : points.grid->origin)
+            if (!std::isfinite(c)) refuse("the grid's origin must be finite");
+        return;
+    }
+    if (points.count < 0) refuse("a negative number of points");
+    for (int64_t i = 0; i < 3 * points.count; ++i)
+        if (!std::isfinite(points.points[i])) refuse("point " + std::to_string(i / 3 + 1) + " is not finite");
+}
+
+// Runs the blocks on `threads` threads (the caller's among them), each with its own workspace.
+void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, const EvalOptions& options,
+         double* out) {
+    const int64_t nblocks = points.blocks();
+    unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
+    std::atomic<int64_t> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    std::mutex failure_lock;
+    std::exception_ptr failure;
+    const auto fail = [&](std::exception_ptr e) {
+        std::lock_guard<std::mutex> lock(failure_lock);
+        if (!failure) failure = e;
+        stop = true;
+    };
+    const auto work = [&](bool caller) {
+        try {
+            Workspace ws(nbasis, k, ev.components());
+            Block blk;
+            auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);  // report the first block
+            for (int64_t b; !stop && (b = next++) < nblocks;) {
+                points.fill(b, blk);
+                ev.block(blk, ws, out);
+                ++done;
+                if (caller && options.progress) {
+                    const auto now = std::chrono::steady_clock::now();
+                    if (now - last > std::chrono::milliseconds(100)) {
+                        last = now;
+                        if (!options.progress(static_cast<double>(done) / static_cast<double>(nblocks))) {
+                            stop = true;
+                            refuse("stopped before the end");
+                        }
+                    }
+                }
+            }
+        } catch (...) {
+            fail(std::current_exception());
+        }
+    };
+    std::vector<std::thread> pool;
+    try {
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
+    } catch (...) {
+        fail(std::current_exception());
+    }
+    work(true);
+    for (auto& t : pool) t.join();
+    if (failure) std::rethrow_exception(failure);
+    if (options.progress && nblocks > 0) options.progress(1.0);
+}
+
+}  // namespace
+
+int64_t density_width(int derivatives) { return derivatives <= 0 ? 1 : derivatives == 1 ? 4 : 5; }
+
+int64_t grid_point_count(const GridSpec& grid) {
+    Checked n = 1;
+    for (int64_t c : grid.counts) {
+        if (c < 0) refuse("a grid with a negative number of points on an axis");
+        n = n * c;
+    }
+    if (!n.ok() || n.value() > (int64_t{1} << 40)) refuse("a grid of more than 2^40 points");
+    return n.value();
+}
+
+void evaluate_orbitals(const ChkParams::Mol& mol, const std::vector<OrbitalRef>& orbitals, const PointSet& points,
+                       const EvalOptions& options, double* out) {
+    check_points(points);
+    const GridBasis basis(mol);
+    const Combinations comb = orbital_combinations(mol, orbitals);
+    const Evaluator ev(basis, comb, 0, false, options.tolerance);
+    run(ev, Points(points), basis.nbasis, comb.k, options, out);
+}
+
+void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, const PointSet& points,
+                      const EvalOptions& options, double* out) {
+    if (density.kind < -1 || density.kind > 8) refuse("density kind " + std::to_string(density.kind));
+    if (density.derivatives < 0 || density.derivatives > 2) refuse("derivatives must be 0, 1 or 2");
+    check_points(points);
+    const GridBasis basis(mol);
+    const Combinations comb = density.kind < 0 ? occupied_combinations(mol, density.part)
+                                               : matrix_combinations(mol, density.kind, density.part, options.tolerance > 0);
+    const Evaluator ev(basis, comb, density.derivatives, true, options.tolerance);
+    run(ev, Points(points), basis.nbasis, comb.k, options, out);
+}
+
+}  // namespace tesvarin
