@@ -5,13 +5,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "tesvarin/error.hpp"
 #include "tesvarin/write/number_format.hpp"
+#include "tesvarin/write/thread_jobs.hpp"
 
 namespace tesvarin {
 namespace {
@@ -92,22 +91,15 @@ void write_cube(const std::string& path, const CubeHeader& h, const double* valu
     for (int64_t first = 0; ok && first < nchunks; first += kBatchChunks) {
         const int64_t count = std::min(kBatchChunks, nchunks - first);
         std::atomic<int64_t> next{0};
-        std::exception_ptr failure;
-        std::mutex failure_lock;
-        const auto work = [&] {
+        const auto jobs = static_cast<unsigned>(std::min<int64_t>(nthreads, count));
+        run_jobs(jobs, [&](unsigned) {
             try {
                 for (int64_t c; (c = next++) < count;) format_chunk(first + c, texts[static_cast<size_t>(c)]);
             } catch (...) {
-                std::lock_guard<std::mutex> lock(failure_lock);
-                failure = std::current_exception();
-                next = count;
+                next = count;  // the others stop at their next chunk
+                throw;
             }
-        };
-        std::vector<std::thread> pool;
-        for (int64_t t = 1; t < static_cast<int64_t>(nthreads) && t < count; ++t) pool.emplace_back(work);
-        work();
-        for (auto& t : pool) t.join();
-        if (failure) std::rethrow_exception(failure);
+        });
         for (int64_t c = 0; c < count; ++c) {
             const std::string& text = texts[static_cast<size_t>(c)];
             ok = ok && std::fwrite(text.data(), 1, text.size(), fp) == text.size();

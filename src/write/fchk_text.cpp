@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <exception>
-#include <thread>
 
 #include "tesvarin/write/number_format.hpp"
+#include "tesvarin/write/thread_jobs.hpp"
 
 namespace tesvarin {
 
@@ -33,27 +32,6 @@ void put_real_lines(char* dst, const double* v, size_t count) {
     if (count % 5 != 0) *dst = '\n';
 }
 
-// Runs job(0) .. job(jobs - 1), job 0 on this thread and the others on their own;
-// the first exception any of them throws is rethrown here once all have ended.
-template <typename Job>
-void run_jobs(unsigned jobs, Job job) {
-    std::vector<std::exception_ptr> failures(jobs);
-    std::vector<std::thread> threads;
-    const auto guarded = [&](unsigned j) {
-        try {
-            job(j);
-        } catch (...) {
-            failures[j] = std::current_exception();
-        }
-    };
-    for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(guarded, j);
-    guarded(0);
-    for (std::thread& t : threads) t.join();
-    for (const auto& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
-}
-
 // Arrays this long are formatted on several threads; shorter ones are not worth a thread.
 constexpr size_t kParallelValues = size_t{1} << 15;
 // Values one thread formats at a time when streaming: 2.6 MB of text.
@@ -61,40 +39,6 @@ constexpr size_t kChunkValues = 5 * 32768;
 // The pending text is written out once it reaches this size.
 constexpr size_t kFlushBytes = size_t{1} << 20;
 }  // namespace
-
-void append_sci_two_step(std::string& out, double v) {
-    if (!std::isfinite(v)) {
-        append_sci(out, v, 22, 15);
-        return;
-    }
-    // 17 significant digits, correctly rounded: [-]d.dddddddddddddddde[+-]xx
-    std::string s;
-    append_sci(s, v, 0, 16);
-    const size_t mantissa = s[0] == '-' ? 1 : 0;
-    const size_t e = s.find('E');
-    std::string digits = s.substr(mantissa, 1) + s.substr(mantissa + 2, e - mantissa - 2);  // 17 digits
-    int exponent = std::stoi(s.substr(e + 1));
-    const bool up = digits[16] >= '5';
-    digits.resize(16);
-    if (up) {
-        int k = 15;
-        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-        if (k >= 0) {
-            ++digits[k];
-        } else {  // 9.99...9 rounded up to 10.0...0
-            digits.insert(digits.begin(), '1');
-            digits.resize(16);
-            ++exponent;
-        }
-    }
-    std::string text = (mantissa ? "-" : "") + digits.substr(0, 1) + "." + digits.substr(1) + "E";
-    text += exponent < 0 ? '-' : '+';
-    const int mag = std::abs(exponent);
-    if (mag < 10) text += '0';
-    text += std::to_string(mag);
-    if (text.size() < 22) out.append(22 - text.size(), ' ');
-    out += text;
-}
 
 FchkText::FchkText(std::FILE* sink, unsigned threads) : sink_(sink), threads_(std::max(1u, threads)) {}
 

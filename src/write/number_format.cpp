@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -242,6 +244,40 @@ void append_sci(std::string& out, double v, int width, int precision) {
     if (*e != 'e') --e;        // "e+ddd"
     *e = 'E';
     append_padded(out, buf.begin(), std::size_t(result.ptr - buf.begin()), width);
+}
+
+void append_sci_two_step(std::string& out, double v) {
+    if (!std::isfinite(v)) {
+        append_sci(out, v, 22, 15);
+        return;
+    }
+    // 17 significant digits, correctly rounded: [-]d.dddddddddddddddde[+-]xx
+    std::string s;
+    append_sci(s, v, 0, 16);
+    const size_t mantissa = s[0] == '-' ? 1 : 0;
+    const size_t e = s.find('E');
+    std::string digits = s.substr(mantissa, 1) + s.substr(mantissa + 2, e - mantissa - 2);  // 17 digits
+    int exponent = std::stoi(s.substr(e + 1));
+    const bool up = digits[16] >= '5';
+    digits.resize(16);
+    if (up) {
+        int k = 15;
+        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        if (k >= 0) {
+            ++digits[k];
+        } else {  // 9.99...9 rounded up to 10.0...0
+            digits.insert(digits.begin(), '1');
+            digits.resize(16);
+            ++exponent;
+        }
+    }
+    std::string text = (mantissa ? "-" : "") + digits.substr(0, 1) + "." + digits.substr(1) + "E";
+    text += exponent < 0 ? '-' : '+';
+    const int mag = std::abs(exponent);
+    if (mag < 10) text += '0';
+    text += std::to_string(mag);
+    if (text.size() < 22) out.append(22 - text.size(), ' ');
+    out += text;
 }
 
 void append_fixed(std::string& out, double v, int width, int precision) {

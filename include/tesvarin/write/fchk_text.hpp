@@ -55,7 +55,4 @@ private:
     std::vector<std::vector<char>> chunks_;  // one per thread while streaming a long array
 };
 
-// The two-step rounding of real_scalar_two_step, appended in "%22.15E" form.
-void append_sci_two_step(std::string& out, double v);
-
 }  // namespace tesvarin

@@ -22,6 +22,11 @@ void append_sci(std::string& out, double v, int width, int precision);
 // characters, written at `dst` without a terminating NUL.
 void format_sci16_8(char* dst, double v);
 
+// "%22.15E" as formchk prints its real scalars: the exact value correctly rounded to
+// 17 significant digits, then that decimal rounded to 16 with ties away from zero.
+// Infinities and NaNs as append_sci(out, v, 22, 15).
+void append_sci_two_step(std::string& out, double v);
+
 // Same bytes as snprintf("%*.*f", width, precision, v): lowercase "inf"/"nan",
 // and values wider than `width` are written whole, never truncated.
 void append_fixed(std::string& out, double v, int width, int precision);

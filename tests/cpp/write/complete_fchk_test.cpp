@@ -10,7 +10,7 @@
 
 #include "chk_builder.hpp"
 #include "shared_data.hpp"
-#include "tesvarin/write/fchk_text.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 using namespace chk;
 namespace fs = std::filesystem;
