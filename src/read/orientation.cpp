@@ -93,5 +93,6 @@ void Tesvarin::translate() {
 
 void Tesvarin::rotate() {
     auto& mol = params.mol;
-    tesvarin::Rotation(mol.stdrot).vectors_in_place(mol.coords.data(), static_cast<size_t>(std::max<int64_t>(mol.natoms, 0)));
+    const auto atoms = static_cast<size_t>(std::max<int64_t>(mol.natoms, 0));
+    tesvarin::Rotation(mol.stdrot).vectors_in_place(mol.coords.data(), atoms);
 }
