@@ -1,53 +1,12 @@
-// IOpCl decoding, bit helpers, primitive and contraction norms, coefficient access
-// and the rotation of packed force constants.
+// Primitive and contraction norms, and coefficient access by angular momentum.
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-#include <climits>
 #include <cmath>
 
 #include "chk_builder.hpp"
 #include "tesvarin/basis/normalisation.hpp"
-#include "tesvarin/read/bits.hpp"
-#include "tesvarin/read/rotation.hpp"
-#include "tesvarin/read/scf_type.hpp"
 
 using namespace chk;
-
-TEST(ShellCodes, DecodeScOnEveryCode) {
-    // spinBlocks, valueKind, components, above7, densityBlocks, above15
-    const std::map<int64_t, std::array<int64_t, 6>> valid{
-        {LLONG_MIN, {1, 1, 1, 0, 1, 0}}, {-1, {1, 1, 1, 0, 1, 0}}, {0, {1, 1, 1, 0, 1, 0}}, {1, {2, 1, 1, 0, 2, 0}},
-        {2, {1, 2, 1, 0, 1, 0}}, {3, {2, 2, 1, 0, 2, 0}}, {6, {1, 2, 2, 0, 2, 0}}, {10, {1, 2, 1, 1, 1, 0}},
-        {11, {2, 2, 1, 1, 2, 0}}, {14, {1, 2, 2, 1, 2, 0}}, {18, {1, 2, 1, 1, 1, 1}}, {22, {1, 2, 2, 1, 1, 1}}};
-    std::vector<int64_t> codes{LLONG_MIN};
-    for (int64_t code = -1; code <= 23; ++code) codes.push_back(code);
-    for (int64_t code : codes) {
-        std::array<int64_t, 6> got{9, 9, 9, 9, 9, 9};
-        const std::string what = what_of([&] {
-            const tesvarin::ScfType t = tesvarin::decode_sc(code);
-            got = {t.spin_blocks, t.value_kind, t.components, t.above7, t.density_blocks, t.above15};
-        });
-        if (valid.count(code)) EXPECT_EQ(got, valid.at(code)) << code;
-        else EXPECT_EQ(what, err("decode_sc", "Illegal IOpCl in decode_sc")) << code;
-    }
-}
-
-TEST(ShellCodes, BitHelpers) {
-    for (const auto& [value, bit, set] : std::vector<std::tuple<int64_t, int, bool>>{
-             {-1, 63, true}, {LLONG_MAX, 63, false}, {1, 0, true}, {2, 0, false}, {1LL << 62, 62, true},
-             {-2, 0, false}}) {
-        EXPECT_EQ(LBit(value, bit), set) << value << " " << bit;
-    }
-    for (int bit : {64, -1}) EXPECT_EQ(what_of([&] { LBit(0, bit); }), err("LBit", "Bit number out of range in LBit"));
-    for (const auto& [value, high, low] : std::vector<std::tuple<int64_t, int, int>>{
-             {(5LL << 32) + 7, 5, 7}, {(1LL << 33) - 1, 1, -1}, {-5, -1, -1}, {LLONG_MIN, -1, 0},
-             {0x7fffffff, 0, 0x7fffffff}}) {
-        int h = 9, l = 9;
-        BNUPak(value, h, l);
-        EXPECT_EQ(std::make_pair(h, l), std::make_pair(high, low)) << value;
-    }
-}
 
 TEST(Norms, PrmNrmReferenceValuesAndClosedForm) {
     EXPECT_NEAR(PrmNrm(1, 2, 0.3, 0.3) / 24.9606962939, 1, 1e-12);
@@ -132,24 +91,4 @@ TEST(ShellCodes, GetPutCoefficientsByAngularMomentum) {
     EXPECT_EQ(what_of([&] { t.GetCCB(0, 0); }), err("copy_vec", "copy_vec: src out of range"));
     b.primstart[0] = 1, b.shellnprim[0] = 101, b.coefs.resize(200);
     EXPECT_EQ(what_of([&] { t.GetCCB(0, 0); }), err("copy_vec", "copy_vec: dst out of range"));
-}
-
-TEST(Rotation, ForceConstantsAreMBMtPerAtomBlock) {
-    std::vector<double> ff(21), diag{1, 0, 2, 0, 0, 3};
-    for (size_t i = 0; i < ff.size(); ++i) ff[i] = std::sin(1.0 + i);
-    const std::vector<double> before = ff;
-    const std::array<double, 9> identity{1, 0, 0, 0, 1, 0, 0, 0, 1}, quarter{0, 1, 0, -1, 0, 0, 0, 0, 1};  // about z
-    tesvarin::Rotation(identity).force_constants(2, ff.data());
-    EXPECT_EQ(ff, before);
-    tesvarin::Rotation(quarter).force_constants(1, diag.data());
-    EXPECT_EQ(diag, std::vector<double>({2, 0, 1, 0, 0, 3}));
-    const std::array<double, 9> rot{0.3, -1.2, 0.5, 2.0, 0.7, -0.4, 1.1, 0.9, -0.6};
-    Eigen::MatrixXd H(6, 6), Q = Eigen::MatrixXd::Zero(6, 6);
-    for (int r = 0; r < 6; ++r)
-        for (int c = 0; c <= r; ++c) H(r, c) = H(c, r) = before[r * (r + 1) / 2 + c];
-    Q.block<3, 3>(0, 0) = Q.block<3, 3>(3, 3) = Eigen::Map<const Eigen::Matrix3d>(rot.data());  // M(i, j) = rot[i + 3j]
-    const Eigen::MatrixXd want = Q * H * Q.transpose();
-    tesvarin::Rotation(rot).force_constants(2, ff.data());
-    for (int r = 0; r < 6; ++r)
-        for (int c = 0; c <= r; ++c) EXPECT_NEAR(ff[r * (r + 1) / 2 + c], want(r, c), 1e-12) << r << " " << c;
 }
