@@ -9,15 +9,10 @@
 // over those functions.
 #include "tesvarin/grid/grid_eval.hpp"
 
-#include <Eigen/Dense>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <exception>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -25,166 +20,12 @@
 #include "tesvarin/error.hpp"
 #include "tesvarin/grid/combinations.hpp"
 #include "tesvarin/grid/grid_basis.hpp"
-#include "tesvarin/triangle.hpp"
+#include "tesvarin/grid/kernels.hpp"
+#include "tesvarin/grid/points.hpp"
+#include "tesvarin/thread_jobs.hpp"
 
 namespace tesvarin {
 namespace {
-
-// The hot loops come in two builds, picked at load time: AVX2 with FMA where the processor
-// has them, and the compiler's default.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TESVARIN_SANITIZE)
-#define TESVARIN_HOT __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define TESVARIN_HOT
-#endif
-
-// Four doubles; the compiler maps it to whatever vector registers the build has. The helpers
-// that pass them by value are inlined and local to this file, so the calling convention of
-// 32-byte vectors, which differs with and without AVX, never matters.
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef double Vec4 __attribute__((vector_size(32)));
-typedef int64_t Int4 __attribute__((vector_size(32)));
-
-inline __attribute__((always_inline)) Vec4 load4(const double* p) {
-    Vec4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline __attribute__((always_inline)) void store4(double* p, Vec4 v) { std::memcpy(p, &v, sizeof v); }
-
-// exp(x) for x <= 0, four at a time over n rounded up to a multiple of 4: x = k ln2 + r with
-// |r| <= ln2 / 2, a degree-13 Taylor polynomial for exp(r) (truncation below 2e-17 relative)
-// and 2^k put into the exponent bits. Below -708 the result is 0.
-TESVARIN_HOT void exp_array(const double* x, double* out, int64_t n) {
-    constexpr double kLog2e = 1.4426950408889634, kLn2Hi = 0.6931471805598903, kLn2Lo = 5.497923018708371e-14;
-    constexpr double kShifter = 6755399441055744.0;  // 1.5 2^52: adding it rounds to an integer
-    constexpr int64_t kShifterBits = 0x4338000000000000LL;
-    constexpr double kInverseFactorials[14] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
-                                               1.0 / 3628800.0,    1.0 / 362880.0,    1.0 / 40320.0,
-                                               1.0 / 5040.0,       1.0 / 720.0,       1.0 / 120.0,
-                                               1.0 / 24.0,         1.0 / 6.0,         0.5,
-                                               1.0,                1.0};
-    for (int64_t i = 0; i < n; i += 4) {
-        const Vec4 xi = load4(x + i);
-        const Int4 live = xi >= -708.0;
-        const Vec4 v = live ? xi : Vec4{} - 708.0;
-        const Vec4 kd = v * kLog2e + kShifter;
-        const Vec4 k = kd - kShifter;
-        const Vec4 r = (v - k * kLn2Hi) - k * kLn2Lo;
-        Vec4 p = Vec4{} + kInverseFactorials[0];
-        for (int j = 1; j < 14; ++j) p = p * r + kInverseFactorials[j];
-        Int4 bits;
-        std::memcpy(&bits, &kd, sizeof bits);
-        const Int4 scale_bits = (bits - kShifterBits + 1023) << 52;
-        Vec4 scale;
-        std::memcpy(&scale, &scale_bits, sizeof scale);
-        store4(out + i, live ? p * scale : Vec4{});
-    }
-}
-
-// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8): row
-// active[a] of w holds the k weights of the function whose values are row a of chi (kBlockPoints
-// apart). Four combinations times eight points stay in registers while the functions are summed.
-TESVARIN_HOT void combine(const double* w, const int64_t* active, const double* chi, int64_t nact, int64_t k,
-                          int64_t np, double* phi) {
-    for (int64_t p = 0; p < np; p += 8) {
-        int64_t j = 0;
-        for (; j + 4 <= k; j += 4) {
-            Vec4 acc[4][2] = {};
-            for (int64_t a = 0; a < nact; ++a) {
-                const Vec4 x0 = load4(chi + a * kBlockPoints + p), x1 = load4(chi + a * kBlockPoints + p + 4);
-                const double* wa = w + active[a] * k + j;
-                for (int q = 0; q < 4; ++q) {
-                    acc[q][0] += wa[q] * x0;
-                    acc[q][1] += wa[q] * x1;
-                }
-            }
-            for (int q = 0; q < 4; ++q) {
-                store4(phi + (j + q) * kBlockPoints + p, acc[q][0]);
-                store4(phi + (j + q) * kBlockPoints + p + 4, acc[q][1]);
-            }
-        }
-        for (; j < k; ++j) {
-            Vec4 acc0 = {}, acc1 = {};
-            for (int64_t a = 0; a < nact; ++a) {
-                acc0 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p);
-                acc1 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p + 4);
-            }
-            store4(phi + j * kBlockPoints + p, acc0);
-            store4(phi + j * kBlockPoints + p + 4, acc1);
-        }
-    }
-}
-
-// The points of one block, with the output row of each.
-struct Block {
-    int64_t size = 0;
-    double x[kBlockPoints], y[kBlockPoints], z[kBlockPoints];
-    int64_t row[kBlockPoints];
-    std::array<double, 3> lo{}, hi{};
-};
-
-class Points {
-public:
-    explicit Points(const PointSet& set) : set_(set) {
-        if (set.grid != nullptr) {
-            const auto& c = set.grid->counts;
-            for (int i = 0; i < 3; ++i) tiles_[i] = (c[i] + kTile[i] - 1) / kTile[i];
-            blocks_ = grid_point_count(*set.grid) == 0 ? 0 : tiles_[0] * tiles_[1] * tiles_[2];
-        } else {
-            blocks_ = (set.count + kBlockPoints - 1) / kBlockPoints;
-        }
-    }
-    int64_t blocks() const { return blocks_; }
-
-    void fill(int64_t b, Block& blk) const {
-        blk.size = 0;
-        if (set_.grid != nullptr) {
-            const GridSpec& g = *set_.grid;
-            const int64_t t0 = b / (tiles_[1] * tiles_[2]), t1 = b / tiles_[2] % tiles_[1], t2 = b % tiles_[2];
-            const int64_t i0 = t0 * kTile[0], j0 = t1 * kTile[1], k0 = t2 * kTile[2];
-            for (int64_t i = i0; i < std::min(i0 + kTile[0], g.counts[0]); ++i)
-                for (int64_t j = j0; j < std::min(j0 + kTile[1], g.counts[1]); ++j)
-                    for (int64_t k = k0; k < std::min(k0 + kTile[2], g.counts[2]); ++k) {
-                        const int64_t s = blk.size++;
-                        blk.x[s] = g.origin[0] + i * g.axes[0][0] + j * g.axes[1][0] + k * g.axes[2][0];
-                        blk.y[s] = g.origin[1] + i * g.axes[0][1] + j * g.axes[1][1] + k * g.axes[2][1];
-                        blk.z[s] = g.origin[2] + i * g.axes[0][2] + j * g.axes[1][2] + k * g.axes[2][2];
-                        blk.row[s] = (i * g.counts[1] + j) * g.counts[2] + k;
-                    }
-        } else {
-            const int64_t first = b * kBlockPoints, last = std::min(set_.count, first + kBlockPoints);
-            for (int64_t p = first; p < last; ++p) {
-                const int64_t s = blk.size++;
-                blk.x[s] = set_.points[3 * p];
-                blk.y[s] = set_.points[3 * p + 1];
-                blk.z[s] = set_.points[3 * p + 2];
-                blk.row[s] = p;
-            }
-        }
-        blk.lo = {blk.x[0], blk.y[0], blk.z[0]};
-        blk.hi = blk.lo;
-        for (int64_t s = 1; s < blk.size; ++s) {
-            blk.lo = {std::min(blk.lo[0], blk.x[s]), std::min(blk.lo[1], blk.y[s]), std::min(blk.lo[2], blk.z[s])};
-            blk.hi = {std::max(blk.hi[0], blk.x[s]), std::max(blk.hi[1], blk.y[s]), std::max(blk.hi[2], blk.z[s])};
-        }
-    }
-
-private:
-    static constexpr int64_t kTile[3] = {4, 4, 8};  // 128 points: a compact box for the screening
-    PointSet set_;
-    int64_t tiles_[3] = {0, 0, 0};
-    int64_t blocks_ = 0;
-};
-
-double distance2_to_box(const std::array<double, 3>& c, const Block& blk) {
-    double d2 = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        const double d = c[i] < blk.lo[i] ? blk.lo[i] - c[i] : c[i] > blk.hi[i] ? c[i] - blk.hi[i] : 0.0;
-        d2 += d * d;
-    }
-    return d2;
-}
 
 // Per-thread buffers: basis values (and derivatives) of the active functions of one block,
 // function by function, kBlockPoints apart.
@@ -418,14 +259,8 @@ void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, c
     threads = static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
     std::atomic<int64_t> next{0}, done{0};
     std::atomic<bool> stop{false};
-    std::mutex failure_lock;
-    std::exception_ptr failure;
-    const auto fail = [&](std::exception_ptr e) {
-        std::lock_guard<std::mutex> lock(failure_lock);
-        if (!failure) failure = e;
-        stop = true;
-    };
-    const auto work = [&](bool caller) {
+    run_jobs(threads, [&](unsigned job) {
+        const bool caller = job == 0;
         try {
             Workspace ws(nbasis, k, ev.components());
             Block blk;
@@ -446,18 +281,10 @@ void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, c
                 }
             }
         } catch (...) {
-            fail(std::current_exception());
+            stop = true;  // the others end at their next block
+            throw;
         }
-    };
-    std::vector<std::thread> pool;
-    try {
-        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
-    } catch (...) {
-        fail(std::current_exception());
-    }
-    work(true);
-    for (auto& t : pool) t.join();
-    if (failure) std::rethrow_exception(failure);
+    });
     if (options.progress && nblocks > 0) options.progress(1.0);
 }
 

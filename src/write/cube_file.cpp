@@ -10,7 +10,7 @@
 
 #include "tesvarin/error.hpp"
 #include "tesvarin/write/number_format.hpp"
-#include "tesvarin/write/thread_jobs.hpp"
+#include "tesvarin/thread_jobs.hpp"
 
 namespace tesvarin {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "tesvarin/write/number_format.hpp"
-#include "tesvarin/write/thread_jobs.hpp"
+#include "tesvarin/thread_jobs.hpp"
 
 namespace tesvarin {
 
