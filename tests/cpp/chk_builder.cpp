@@ -143,11 +143,11 @@ std::string err(const std::string& where, const std::string& message) {
         {"check_count", {"src/read/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
         {"claim_words", {"src/read/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t) const"}},
         {"seek_section", {"src/read/parser.cpp", "void Tesvarin::seek_section(int) const"}},
-        {"convert_cc", {"src/basis/shell_codes.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
+        {"convert_cc", {"src/basis/renormalisation.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
         {"decode_sc", {"src/read/scf_type.cpp", "tesvarin::ScfType tesvarin::decode_sc(int64_t)"}},
-        {"GetCCB", {"src/basis/shell_codes.cpp", "std::vector<double> Tesvarin::GetCCB(int64_t, int64_t)"}},
-        {"PutCCB", {"src/basis/shell_codes.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
-        {"copy_vec", {"src/basis/shell_codes.cpp", "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
+        {"GetCCB", {"src/basis/coefficients.cpp", "std::vector<double> Tesvarin::GetCCB(int64_t, int64_t)"}},
+        {"PutCCB", {"src/basis/coefficients.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
+        {"copy_vec", {"src/basis/coefficients.cpp", "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
                                              "int64_t, int64_t, int64_t) [with T = double; int64_t = long int]"}},
         {"PrmNrm", {"src/basis/normalisation.cpp", "double PrmNrm(int64_t, int64_t, double, double)"}},
         {"NormCC", {"src/basis/normalisation.cpp", "void NormCC(int64_t, int64_t, int64_t, int64_t, int64_t, const double*, "

@@ -1,33 +1,17 @@
-// Coefficient access for one shell and angular momentum, and the renormalisation
-// pass over all shells.
+// The renormalisation pass over all shells (its messages call it Renor1): each
+// shell's coefficients of each L through GetCCB, divided by the old primitive norms,
+// normalised as a contraction, multiplied by the new primitive norms, and back
+// through PutCCB. Exponents and whole shells repeat across a basis, so both are
+// remembered for the pass.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "tesvarin/basis/coefficients.hpp"
 #include "tesvarin/basis/normalisation.hpp"
 #include "tesvarin/parser.hpp"
 
 namespace {
-constexpr int64_t kMaxCon = 100;  // slots in one coefficient buffer
-
-// Bounded element-wise copy of n doubles from src[srcOffset..] to dst[dstOffset..].
-template <typename T>
-void copy_vec(const std::vector<T>& src, std::vector<T>& dst, int64_t n, int64_t srcOffset, int64_t dstOffset) {
-    if (n <= 0) return;
-    if (srcOffset < 0 || srcOffset + n > static_cast<int64_t>(src.size())) TESVARIN_THROW("copy_vec: src out of range");
-    if (dstOffset < 0 || dstOffset + n > static_cast<int64_t>(dst.size())) TESVARIN_THROW("copy_vec: dst out of range");
-    for (int64_t i = 0; i < n; ++i) dst[dstOffset + i] = src[srcOffset + i];
-}
-
-// The coefficient array that holds angular momentum L, and the shell's 0-based start in it.
-template <typename Basis>
-auto& coefficients_for(Basis& b, int64_t L) {
-    return L == 0 ? b.coefs : L == 1 ? b.coefp : L == 2 ? b.coefd : b.coefhi;
-}
-int64_t start_for(const ChkParams::Mol::Bparams& b, int64_t shell, int64_t L) {
-    return (L == 0 || L == 1 ? b.primstart[shell] : b.dfstart[shell]) - 1;
-}
-
 // A power of two at least `expected`, between 16 and `most`. The tables are caches
 // that overwrite on a collision, and a basis repeats far fewer distinct exponents and
 // shells than it has primitives and shells.
@@ -136,49 +120,23 @@ private:
     size_t max_pool_;
     std::vector<double> pool_;  // exponents, coefficients in, coefficients out, per shell
 };
-
-// Lowest angular momentum of a shell in the internal encoding.
-int64_t lowest_l(int64_t type, int64_t cons) {
-    if (type == 1) return cons == 1 ? 1 : 0;
-    return cons == 0 ? 0 : type;
-}
 }  // namespace
-
-std::vector<double> Tesvarin::GetCCB(int64_t shell, int64_t L) {
-    const auto& mol = params.mol;
-    const auto& b = mol.bparams;
-    if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to GetCCB");
-    const int64_t type = b.shelltypes[shell];
-    if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in GetCCB");
-    std::vector<double> values(kMaxCon, 0.0);
-    copy_vec(coefficients_for(b, L), values, b.shellnprim[shell], start_for(b, shell, L), 0);
-    return values;
-}
-
-void Tesvarin::PutCCB(int64_t shell, int64_t L, const std::vector<double>& values) {
-    auto& mol = params.mol;
-    auto& b = mol.bparams;
-    if (shell < 0 || shell >= mol.NShell) TESVARIN_THROW("Bad arguments to PutCCB");
-    const int64_t type = b.shelltypes[shell];
-    if (L < lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in PutCCB");
-    copy_vec(values, coefficients_for(b, L), b.shellnprim[shell], 0, start_for(b, shell, L));
-}
 
 void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
     // The coefficients of each shell and L come through GetCCB and go back through PutCCB;
     // one norm buffer serves the whole pass.
-    std::vector<double> c, norms(kMaxCon, 0.0), input(kMaxCon, 0.0);
+    std::vector<double> c, norms(tesvarin::kMaxCon, 0.0), input(tesvarin::kMaxCon, 0.0);
     SelfNorms self_norm(b.primexp.size());
     // The memo's pool holds at most as many doubles as the file has words.
     ShellMemo memo(static_cast<size_t>(std::max<int64_t>(mol.NShell, 0)),
                    static_cast<size_t>(serializer->get_fsize() / 8));
     for (int64_t k = 0; k < mol.NShell; ++k) {
         const int64_t type = b.shelltypes[k], cons = b.shellcons[k], n = b.shellnprim[k];
-        if (n > kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
+        if (n > tesvarin::kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
         if (cons == 0 && type < 0) continue;
-        for (int64_t L = lowest_l(type, cons); L <= type; ++L) {
+        for (int64_t L = tesvarin::lowest_l(type, cons); L <= type; ++L) {
             c = GetCCB(k, L);
             const double* e = b.primexp.data() + (b.primstart[k] - 1);
             for (int64_t i = 0; i < n; ++i) {
