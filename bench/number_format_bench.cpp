@@ -1,6 +1,6 @@
 // Times snprintf against tesvarin::append_* on the formats the text writers use,
 // and checks that both produce the same bytes. Build and run: see README.md.
-#include "tesvarin/number_format.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 #include <algorithm>
 #include <chrono>

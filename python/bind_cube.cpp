@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tesvarin/cube_file.hpp"
-#include "tesvarin/grid_eval.hpp"
+#include "tesvarin/grid/grid_eval.hpp"
 #include "tesvarin/parser.hpp"
+#include "tesvarin/write/cube_file.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;

@@ -1,5 +1,5 @@
 // The parser: one object per checkpoint, constructed with the path, parsed at
-// once in seven fixed steps, read-only afterwards.
+// once in eight fixed steps, read-only afterwards.
 #pragma once
 
 #include <cstdint>
@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "tesvarin/container.hpp"
 #include "tesvarin/error.hpp"
-#include "tesvarin/fchk_entries.hpp"
-#include "tesvarin/file_serializer.hpp"
-#include "tesvarin/further_sections.hpp"
-#include "tesvarin/read_options.hpp"
+#include "tesvarin/read/container.hpp"
+#include "tesvarin/read/file_serializer.hpp"
+#include "tesvarin/read/read_options.hpp"
+#include "tesvarin/read/scf_type.hpp"
+#include "tesvarin/read/section_view.hpp"
 #include "tesvarin/records.hpp"
-#include "tesvarin/section_view.hpp"
+#include "tesvarin/sections/further_sections.hpp"
+#include "tesvarin/write/fchk_entry.hpp"
 
 class Tesvarin {
 public:
@@ -53,9 +54,6 @@ public:
     // Shell coefficient access, in the internal shell encoding (before fix_basis ends).
     std::vector<double> GetCCB(int64_t shell, int64_t L);
     void PutCCB(int64_t shell, int64_t L, const std::vector<double>& values);
-    // Splits the SCF-type code IOpCl into its spin, complex and component factors.
-    void decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,
-                   int64_t& densityBlocks, int64_t& above15);
     // One renormalisation pass over every shell (its messages call it Renor1).
     void convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare);
 
@@ -89,8 +87,10 @@ private:
     // Checks every shell's primitive runs against the arrays just read.
     void read_basis_arrays();
     void reconcile_orientation(bool have_basis);
+    // Sets iopcl, iopcl_out and irohf from the switch record; the factors of the stored IOpCl.
+    tesvarin::ScfType read_scf_type();
     void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
-    void prefix_method(int64_t spin_blocks, int64_t value_kind, int64_t components);
+    void prefix_method(const tesvarin::ScfType& scf);
 
     // Writes the fchk to `fname`; false when the file cannot be opened or written.
     bool stream_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const;

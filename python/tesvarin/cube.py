@@ -13,7 +13,7 @@ What to evaluate is named by a short text:
 
 Screening: a basis function is left out where it (and the derivatives asked for) is below
 `tolerance` (default 1e-12). An orbital's value then moves by at most tolerance times the sum of
-its coefficients' magnitudes; see ``include/tesvarin/grid_eval.hpp`` for the density's bound.
+its coefficients' magnitudes; see ``include/tesvarin/grid/grid_eval.hpp`` for the density's bound.
 ``tolerance=0`` evaluates every function everywhere.
 """
 

@@ -2,7 +2,7 @@
 // blocks of N+3 words, an entry taking the first N words of its block. Which
 // block holds what depends on the layout code (and, for -12349, on the block
 // count), so the positions are one table with a column per layout.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -1,7 +1,7 @@
 // Bonds (503): word 0 holds the atom count n (low half) and MxBond, the most
 // bonds of one atom (high half); then NBond[n], IBond[n*MxBond] and the bond
 // orders RBond[n*MxBond], reals.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -1,7 +1,7 @@
 // Atomic charges (605): word 0's high half is a mask with one bit per stored
 // set of N charges, the sets following in bit order from word 1. Bit 0 is
 // Mulliken, bit 3 NPA; bits 1 and 2 hold sets formchk does not write.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -2,7 +2,7 @@
 // 3 NRealPar, 4 NBits, 5 LenBitVec; from word 16 the read and default bit maps
 // [MaxAn*LenBitVec each], the integer parameters [NIntPar*MaxAn] and the real
 // parameters [NRealPar*MaxAn].
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

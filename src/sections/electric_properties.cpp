@@ -1,6 +1,6 @@
 // Electric properties (619), stored in the input orientation at fixed offsets;
 // the mask (word 0, high half) says which of them hold valid values.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

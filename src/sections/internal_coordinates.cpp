@@ -1,6 +1,6 @@
 // The optimiser's internal coordinates: the forces on them (511) and the
 // redundant internal coordinate definitions (665). Neither is rotated.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

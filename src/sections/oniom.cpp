@@ -1,7 +1,7 @@
 // ONIOM layers (674): charges and multiplicities of 16 layers, then per-atom
 // layers, modifiers, modified types, link atoms, modified MM charges and four
 // link distances per atom.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -2,7 +2,7 @@
 // job offset; words 8.. the geometry count of each point; then results,
 // geometries and gradients with room for MaxStp steps each. The points share
 // those MaxStp places, one after the other, so every point's geometries are read.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

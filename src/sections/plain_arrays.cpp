@@ -1,7 +1,7 @@
 // Sections that are plain runs of reals: the external field (521), the Cartesian
 // gradient (584), the QEq coupling tensors (695), the constraint structure (698)
 // and the nonadiabatic coupling (810).
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -2,7 +2,7 @@
 // r0..r8 into the standard orientation (words 26-34) and the translation t0..t2
 // (words 35-37). formchk writes the way back: the rotation transposed, then the
 // negated translation.
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -1,5 +1,5 @@
 // The program version text (801): 48 bytes, e.g. "ES64L-G16RevA.03".
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

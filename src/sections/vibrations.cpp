@@ -5,7 +5,7 @@
 // what the length leaves per mode.
 #include <limits>
 
-#include "tesvarin/further_sections.hpp"
+#include "tesvarin/sections/further_sections.hpp"
 
 namespace tesvarin {
 

@@ -130,30 +130,29 @@ std::string parse_error(const std::string& path) { return what_of([&] { Tesvarin
 
 std::string err(const std::string& where, const std::string& message) {
     static const std::map<std::string, std::pair<std::string, std::string>> at{
-        {"open", {"include/tesvarin/file_serializer.hpp",
+        {"open", {"include/tesvarin/read/file_serializer.hpp",
                   "FileSerializer::FileSerializer(const char*, const char*, bool)"}},
-        {"get_fsize", {"include/tesvarin/file_serializer.hpp", "int64_t FileSerializer::get_fsize() const"}},
-        {"read_header", {"src/read_header.cpp", "void Tesvarin::read_header()"}},
-        {"read_label", {"src/read_label.cpp", "void Tesvarin::read_label()"}},
-        {"read_mol", {"src/read_mol.cpp", "void Tesvarin::read_mol()"}},
-        {"read_basis_arrays", {"src/read_mol.cpp", "void Tesvarin::read_basis_arrays()"}},
-        {"check_coor", {"src/coordinates.cpp", "bool Tesvarin::check_coor() const"}},
-        {"fix_basis", {"src/fix_basis.cpp", "void Tesvarin::fix_basis()"}},
-        {"read_densities", {"src/read_densities.cpp", "void Tesvarin::read_densities()"}},
-        {"check_count", {"src/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
-        {"claim_words", {"src/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t) const"}},
-        {"seek_section", {"src/parser.cpp", "void Tesvarin::seek_section(int) const"}},
-        {"convert_cc", {"src/shell_codes.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
-        {"decode_sc", {"src/shell_codes.cpp",
-                       "void Tesvarin::decode_sc(int64_t, int64_t&, int64_t&, int64_t&, bool&, int64_t&, int64_t&)"}},
-        {"GetCCB", {"src/shell_codes.cpp", "std::vector<double> Tesvarin::GetCCB(int64_t, int64_t)"}},
-        {"PutCCB", {"src/shell_codes.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
-        {"copy_vec", {"src/shell_codes.cpp", "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
+        {"get_fsize", {"include/tesvarin/read/file_serializer.hpp", "int64_t FileSerializer::get_fsize() const"}},
+        {"read_header", {"src/read/header.cpp", "void Tesvarin::read_header()"}},
+        {"read_label", {"src/read/label.cpp", "void Tesvarin::read_label()"}},
+        {"read_mol", {"src/read/molecule.cpp", "void Tesvarin::read_mol()"}},
+        {"read_basis_arrays", {"src/read/basis.cpp", "void Tesvarin::read_basis_arrays()"}},
+        {"check_coor", {"src/read/orientation.cpp", "bool Tesvarin::check_coor() const"}},
+        {"fix_basis", {"src/basis/fix_basis.cpp", "void Tesvarin::fix_basis()"}},
+        {"read_densities", {"src/read/densities.cpp", "void Tesvarin::read_densities()"}},
+        {"check_count", {"src/read/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
+        {"claim_words", {"src/read/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t) const"}},
+        {"seek_section", {"src/read/parser.cpp", "void Tesvarin::seek_section(int) const"}},
+        {"convert_cc", {"src/basis/renormalisation.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
+        {"decode_sc", {"src/read/scf_type.cpp", "tesvarin::ScfType tesvarin::decode_sc(int64_t)"}},
+        {"GetCCB", {"src/basis/coefficients.cpp", "std::vector<double> Tesvarin::GetCCB(int64_t, int64_t)"}},
+        {"PutCCB", {"src/basis/coefficients.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
+        {"copy_vec", {"src/basis/coefficients.cpp", "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
                                              "int64_t, int64_t, int64_t) [with T = double; int64_t = long int]"}},
-        {"PrmNrm", {"src/utils.cpp", "double PrmNrm(int64_t, int64_t, double, double)"}},
-        {"NormCC", {"src/utils.cpp", "void NormCC(int64_t, int64_t, int64_t, int64_t, int64_t, const double*, "
+        {"PrmNrm", {"src/basis/normalisation.cpp", "double PrmNrm(int64_t, int64_t, double, double)"}},
+        {"NormCC", {"src/basis/normalisation.cpp", "void NormCC(int64_t, int64_t, int64_t, int64_t, int64_t, const double*, "
                                      "std::vector<double>&, const std::vector<double>&)"}},
-        {"LBit", {"src/utils.cpp", "bool LBit(int64_t, int)"}}};
+        {"LBit", {"src/read/bits.cpp", "bool LBit(int64_t, int)"}}};
     const auto& [file, function] = at.at(where);
     return "Error: " + message + "\n\nSource File:\t" + file + ", Line: N\nFunction:\t" + function;
 }

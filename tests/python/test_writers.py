@@ -228,6 +228,9 @@ def test_fchk_real_format(fchk, x, text):
     assert e[1] == text + "  1.00000000E+00 -1.00000000E+00"
 
 
+SOURCE = {"write_gjf": "write/gjf", "write_fchk": "write/fchk_file"}
+
+
 @pytest.mark.parametrize("method", ["write_gjf", "write_fchk"])
 @pytest.mark.parametrize("target", ["/dev/full", "{tmp}/missing/out", "{tmp}/t0.chk/out", "{tmp}"])
 def test_write_failures(read, tmp_path, method, target):
@@ -235,7 +238,7 @@ def test_write_failures(read, tmp_path, method, target):
     with pytest.raises(RuntimeError) as info:
         getattr(read(molecule(H2)), method)(target)
     assert re.fullmatch(
-        rf"Error: Can not write file: {re.escape(target)}\n\nSource File:\tsrc/{method}\.cpp, "
+        rf"Error: Can not write file: {re.escape(target)}\n\nSource File:\tsrc/{SOURCE[method]}\.cpp, "
         rf"Line: [1-9]\d*\nFunction:\tvoid Tesvarin::{method}\(const string&\) const",
         str(info.value),
     )

@@ -1,0 +1,161 @@
+// The sections beyond those of the basic parse: per-atom properties of the
+// molecule section, bonds, gradient, charges, electric properties, ONIOM layers,
+// QEq tensors, the optimisation archive, vibrations, classical parameters and a
+// few arrays formchk copies as they are. Each family is a record of its own,
+// filled by a free function from a bounded view of its section. Values are as
+// stored, except those formchk turns into the standard orientation (gradient,
+// electric properties, normal modes): the parser turns them once, after reading,
+// whenever it turns the coordinates (see orientation.hpp), so every consumer sees
+// them in the frame of the coordinates.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tesvarin/error.hpp"
+#include "tesvarin/read/section_view.hpp"
+
+namespace tesvarin {
+
+// Per-atom arrays of the molecule section (997), N values each.
+struct AtomProperties {
+    int64_t layout = 0;  // the layout code, word 0
+    int64_t blocks = 0;  // number of per-atom blocks the length shows
+    int64_t point_charges = 0;
+    std::vector<int64_t> int_atom_types, integer_weights, fragment_info, residue_numbers, nuclear_spins, micopt;
+    std::vector<double> mm_charges, real_weights, zeff, znuc, qmom, gfac;  // znuc empty where the layout has none
+};
+
+struct Bonds {  // 503
+    int64_t max_bonds = 0;             // MxBond
+    std::vector<int64_t> bond_counts;  // NBond[n]
+    std::vector<int64_t> partners;     // IBond[n*MxBond]
+    std::vector<double> orders;        // RBond[n*MxBond]
+};
+
+struct InternalForces {  // 511
+    double energy = 0;
+    int64_t nvar = 0;
+    int64_t igetfc = 0;
+    std::vector<double> forces;           // [NVar]
+    std::vector<double> force_constants;  // packed lower triangle
+};
+
+struct RedundantInternals {  // 665
+    std::vector<int64_t> dimensions;  // 4
+    std::vector<int64_t> indices;     // 4 per coordinate
+    std::vector<double> values;
+    std::vector<int64_t> int_vec;
+    std::vector<double> fp_vec, constraint1, constraint2;
+};
+
+struct SymmetryWords {  // 551 as stored
+    std::vector<int64_t> syminf;       // words 0-25
+    std::vector<double> rottr;         // rotation transposed, then the negated translation
+};
+
+struct Charges {  // 605
+    int64_t mask = 0;
+    std::vector<double> mulliken, npa;  // empty when the mask lacks their bit
+};
+
+struct ElectricProperties {  // 619, in the frame of the coordinates
+    int64_t mask = 0;
+    std::vector<double> dipole, dipole_derivatives, polarizability, polarizability_derivatives, hyperpolarizability,
+        quadrupole;  // empty when the mask says the values are not valid
+};
+
+struct Oniom {  // 674
+    std::vector<int64_t> charges, multiplicities, layers, modifiers, int_modified_types, link_atoms;
+    std::vector<double> modified_mm_charges, link_distances;
+};
+
+struct OptimisationArchive {  // 701, every point, one after the other
+    int64_t max_steps = 0, job_offset = 0, results_per_geometry = 0, nvar = 0;
+    int64_t geometries_count = 0;  // of the first point (word 8)
+    std::vector<int64_t> geometries_per_point;
+    // NRes, NVar and NVar values per geometry, for the geometries of all points in order.
+    std::vector<double> results, geometries, gradients;
+};
+
+struct Vibrations {  // 765
+    int64_t nmodes = 0, le2fix = 0, ndfdpol = 0, ndim = 0, ndim0 = 0, lflags = 0;
+    std::vector<int64_t> iflags;
+    std::vector<double> masses, e2, modes;  // e2: LE2Fix blocks of NModes values, frequencies (cm-1) first
+};
+
+struct ClassicalParameters {  // 800
+    int64_t max_an = 0, nintpar = 0, nrealpar = 0, nbits = 0, lenbitvec = 0;
+    std::vector<int64_t> read_bitmap, default_bitmap, int_params;
+    std::vector<double> real_params;
+};
+
+// One section's record: absent, read, or damaged with the message it gives when asked for.
+template <typename T>
+struct Loaded {
+    bool present = false;
+    std::string error;
+    T data{};
+    bool damaged() const { return !error.empty(); }
+    // The record, nullptr when the section is absent or damaged (a damaged one costs only itself).
+    const T* intact() const { return present && error.empty() ? &data : nullptr; }
+    T* intact() { return present && error.empty() ? &data : nullptr; }
+    // The record, nullptr when the section is absent; a damaged section throws its message.
+    const T* get() const {
+        if (!error.empty()) TESVARIN_THROW(error);
+        return present ? &data : nullptr;
+    }
+};
+
+struct FurtherSections {
+    Loaded<AtomProperties> atoms;
+    Loaded<Bonds> bonds;
+    Loaded<InternalForces> internal_forces;
+    Loaded<RedundantInternals> redundant_internals;
+    Loaded<std::vector<double>> external_field;  // 521, 35 reals (105 in development versions)
+    Loaded<SymmetryWords> symmetry;
+    Loaded<std::vector<double>> gradient;  // 584, 3N reals
+    Loaded<Charges> charges;
+    Loaded<ElectricProperties> electric;
+    Loaded<Oniom> oniom;
+    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned only by the v16 writer)
+    Loaded<std::vector<double>> constraint_structure;  // 698, 3N reals
+    Loaded<OptimisationArchive> optimisation;
+    Loaded<Vibrations> vibrations;
+    Loaded<ClassicalParameters> classical;
+    Loaded<std::string> version;  // 801, the text up to its first NUL without trailing blanks
+    Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals
+    bool has_force_constants = false;  // 585
+    int64_t molecule_layout = 0;       // 997 word 0, the layout code
+
+    // "Section L (name): what was wrong" for each damaged section, in file label order.
+    std::vector<std::string> damage() const;
+};
+
+// Turns the values formchk writes in the standard orientation (see the struct
+// comments) with the orientation record's matrix, M(i, j) = r[i + 3j].
+void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r);
+
+// The family readers. `natoms` is N of the molecule header.
+AtomProperties read_atom_properties(const SectionView& s, int64_t natoms);
+Bonds read_bonds(const SectionView& s, int64_t natoms);
+InternalForces read_internal_forces(const SectionView& s);
+RedundantInternals read_redundant_internals(const SectionView& s);
+SymmetryWords read_symmetry_words(const SectionView& s);
+Charges read_charges(const SectionView& s, int64_t natoms);
+ElectricProperties read_electric_properties(const SectionView& s, int64_t natoms);
+Oniom read_oniom(const SectionView& s, int64_t natoms);
+OptimisationArchive read_optimisation_archive(const SectionView& s);
+Vibrations read_vibrations(const SectionView& s);
+ClassicalParameters read_classical_parameters(const SectionView& s);
+std::string read_version_text(const SectionView& s);
+// The sections that are plain runs of reals, N the atom count.
+std::vector<double> read_external_field(const SectionView& s);          // 521: 35 or 105 reals
+std::vector<double> read_gradient(const SectionView& s, int64_t natoms);  // 584: first 3N of 6N
+std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms);
+std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);  // 698: first 3N of 6N
+std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms);  // 810: 3N
+
+}  // namespace tesvarin

@@ -1,0 +1,59 @@
+// Step 4, the SCF type: IOpCl and the restricted open-shell switch from the switch
+// record, the code split into its factors, and the method word prefixed with the
+// wavefunction type.
+#include "tesvarin/read/scf_type.hpp"
+
+#include "tesvarin/parser.hpp"
+
+namespace tesvarin {
+
+ScfType decode_sc(int64_t IOpCl) {
+    ScfType t;
+    if (IOpCl < 0) return t;
+    switch (IOpCl) {
+        case 0: case 1: case 2: case 3: case 6: case 10: case 11: case 14: case 18: case 22:
+            break;
+        default:
+            TESVARIN_THROW("Illegal IOpCl in decode_sc");
+    }
+    t.spin_blocks = (IOpCl & 1) + 1;
+    t.value_kind = ((IOpCl >> 1) & 1) + 1;
+    t.components = ((IOpCl >> 2) & 1) + 1;
+    t.above7 = IOpCl > 7;
+    t.density_blocks = (IOpCl == 6 || IOpCl == 14) ? 2 : t.spin_blocks;
+    t.above15 = IOpCl > 15 ? 1 : 0;
+    return t;
+}
+
+}  // namespace tesvarin
+
+tesvarin::ScfType Tesvarin::read_scf_type() {
+    int index = -1;
+    if (has_magic(tesvarin::section::kSwitches, index)) {
+        iopcl = iopcl_out = ilsw[kIlswIOpCl];
+        irohf = ilsw[kIlswIrohf];
+    } else {
+        iopcl = iopcl_out = irohf = 0;
+    }
+    const tesvarin::ScfType scf = tesvarin::decode_sc(iopcl);
+    // Restricted open shell: the working code counts one more spin block than the stored one.
+    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
+        (iopcl == 0 || iopcl == 2)) {
+        iopcl += 1;
+    }
+    return scf;
+}
+
+void Tesvarin::prefix_method(const tesvarin::ScfType& scf) {
+    // Without Info1-9 there is no slot 5 to decide on.
+    if (params.info1_9.size() < 6) return;
+    if (params.info1_9[5] % 1000 >= 200 || ilsw[kIlswIrohf] >= 2) return;
+    std::string prefix;
+    if (scf.components == 2) {
+        prefix = "G";
+    } else {
+        prefix = scf.value_kind == 2 ? "C" : "";
+        prefix.insert(0, scf.spin_blocks == 2 ? "U" : ilsw[kIlswIrohf] == 1 ? "RO" : "R");
+    }
+    params.method.insert(0, prefix);
+}

@@ -1,0 +1,124 @@
+// The order of the formatted checkpoint's entries. Each writer flavour is a column
+// of one table: the basic file, and the complete file as formchk of version 09
+// (09 A.02) or 16 (16 A.03) writes it. A row is a group of entries that always
+// travel together; its emitter skips what the file does not hold.
+#include <algorithm>
+
+#include "tesvarin/parser.hpp"
+#include "tesvarin/write/fchk_entry.hpp"
+#include "tesvarin/write/fchk_entry_builder.hpp"
+
+using tesvarin::FchkEntry;
+
+namespace {
+using B = FchkEntryBuilder;
+
+// Position of each row in each file (0: never written); entries follow the rows' order.
+struct Row {
+    B::Emit emit;
+    int basic, v09, v16;
+};
+
+const Row kOrder[] = {
+    // emitter                   basic v09 v16
+    {&B::atom_count,              1,   1,   1},
+    {&B::info,                    2,   2,   2},
+    {&B::full_title,              3,   0,   3},
+    {&B::route,                   4,   0,   4},
+    {&B::electron_counts,         5,   3,   5},
+    {&B::point_charges,           0,  10,  12},
+    {&B::translation_count,      12,  11,  13},
+    {&B::atoms,                  13,  12,  14},
+    {&B::translation_vectors,    16,  15,  17},
+    {&B::symbol_count,            0,   0,  18},
+    {&B::force_field,             0,  16,  19},
+    {&B::atom_types,              0,   0,  20},
+    {&B::atom_blocks_first,       0,  17,  21},
+    {&B::znuc,                    0,   0,  29},
+    {&B::atom_blocks_last,        0,  25,  30},
+    {&B::residue_counts,          0,   0,  33},
+    {&B::redundant_internals,     0,   0,  35},
+    {&B::symmetry,                0,   0,  42},
+    {&B::shell_counts,           17,  28,  44},
+    {&B::shell_kinds,             0,  30,  46},
+    {&B::shells,                 19,  34,  50},
+    {&B::constraint_structure,    0,  41,   0},
+    {&B::switches,               26,  42,  57},
+    {&B::bonds,                   0,  46,  61},
+    {&B::virial_scf,             30,  50,  65},
+    {&B::mp2_energy,              0,  52,  67},
+    {&B::total_energy,           32,  53,  68},
+    {&B::post_scf_norm,           0,  54,  69},
+    {&B::rms_force,               0,  55,  70},
+    {&B::rms_density,            33,  56,  71},
+    {&B::nimag,                   0,   0,  72},
+    {&B::job_status,              0,   0,  73},
+    {&B::external_field,          0,  57,  75},
+    {&B::scf_codes,              34,  58,  76},
+    {&B::orbitals_densities,     36,  60,  78},
+    {&B::qeq_stored,              0,  83,   0},
+    {&B::internal_forces,         0,   0, 101},
+    {&B::charges,                 0,  84, 106},
+    {&B::optimisation,            0,  86, 108},
+    {&B::oniom_first,             0,  94, 116},
+    {&B::force_field,             0,  98, 120},
+    {&B::atom_modified_types,     0,   0, 121},
+    {&B::oniom_last,              0,  99, 122},
+    {&B::gradient,                0, 103, 126},
+    {&B::force_constants,         0, 104, 127},
+    {&B::nonadiabatic,            0,   0, 128},
+    {&B::electric,                0, 105, 129},
+    {&B::qeq_rotated,             0,   0, 135},
+    {&B::vibrations,              0,   0, 136},
+    {&B::classical,               0,   0, 147},
+    {&B::version,                 0,   0, 156},
+};
+
+enum class Flavour { Basic, V09, V16 };
+
+int position(const Row& row, Flavour flavour) {
+    return flavour == Flavour::Basic ? row.basic : flavour == Flavour::V09 ? row.v09 : row.v16;
+}
+
+// The versions whose formchk the v16 column is: 16 A.03 itself, and the later
+// revisions whose files it reproduces.
+const char* const kV16Revisions[] = {"G16RevA.03", "G16RevB.01", "G16RevC.01", "G16RevC.02"};
+
+// The program version the file came from decides which formchk is emulated: 09 A.02's for
+// a file without the version section in a version-09 layout, else 16 A.03's. A version the
+// table has no column for is written as 16 A.03's formchk would, and a note says so.
+Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::string>& notes) {
+    const int64_t layout = f.molecule_layout;
+    if (!f.version.present && (layout == -12346 || layout == -12347)) return Flavour::V09;
+    std::string version = f.version.present ? "whose version section 801 is damaged" : "without the version section 801";
+    if (!f.version.damaged() && f.version.present) {
+        const std::string& text = f.version.data;
+        for (const char* known : kV16Revisions)
+            if (text.find(known) != std::string::npos) return Flavour::V16;
+        version = "of program version \"" + text + "\"";
+    }
+    notes.push_back("No formchk is known for a checkpoint " + version + " (molecule layout " + std::to_string(layout) +
+                    "): written as 16 A.03's formchk writes it");
+    return Flavour::V16;
+}
+}  // namespace
+
+std::vector<FchkEntry> Tesvarin::fchk_entries(bool complete, Skipped* skipped) const {
+    // An fchk without the sections left unread would pass for the whole file.
+    if (!options.everything()) {
+        TESVARIN_THROW("The checkpoint was read without its " + options.unread() + "; read it whole to write an fchk");
+    }
+    Flavour flavour = Flavour::Basic;
+    std::vector<std::string> notes;
+    if (complete) flavour = complete_flavour(further, notes);
+    if (skipped != nullptr) skipped->insert(skipped->end(), notes.begin(), notes.end());
+    std::vector<const Row*> rows;
+    for (const Row& row : kOrder)
+        if (position(row, flavour) > 0) rows.push_back(&row);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [flavour](const Row* a, const Row* b) { return position(*a, flavour) < position(*b, flavour); });
+    const FchkEntryBuilder builder(*this, skipped);
+    std::vector<FchkEntry> entries;
+    for (const Row* row : rows) (builder.*(row->emit))(entries);
+    return entries;
+}
