@@ -1,7 +1,5 @@
 // Times snprintf against tesvarin::append_* on the formats the text writers use,
 // and checks that both produce the same bytes. Build and run: see README.md.
-#include "tesvarin/write/number_format.hpp"
-
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -11,6 +9,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "tesvarin/write/number_format.hpp"
 
 namespace {
 
@@ -83,8 +83,7 @@ int main() {
     {
         const double t_ref = best_time(reference, [&](std::string& out) {
             char buf[64];
-            for (int64_t i : ints)
-                out.append(buf, std::size_t(std::snprintf(buf, sizeof buf, "%12" PRId64, i)));
+            for (int64_t i : ints) out.append(buf, std::size_t(std::snprintf(buf, sizeof buf, "%12" PRId64, i)));
         });
         const double t_fast = best_time(fast, [&](std::string& out) {
             for (int64_t i : ints) tesvarin::append_int(out, i, 12);

@@ -120,14 +120,14 @@ void bind_cube(py::module_& m) {
             tesvarin::evaluate_orbitals(t.get_params().mol, refs, {nullptr, 0, &grid}, o, dst);
             return out;
         },
-        py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("orbitals"),
-        py::kw_only(), py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
+        py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("orbitals"), py::kw_only(),
+        py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
         "Orbital values on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array");
     m.def(
         "grid_density",
         [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
-           const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance,
-           unsigned threads, const Progress& progress) {
+           const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, unsigned threads,
+           const Progress& progress) {
             const tesvarin::GridSpec grid = grid_spec(origin, axes, counts);
             const tesvarin::DensityRef ref{kind, density_part(part), 0};
             py::array_t<double> out(shape_of({counts[0], counts[1], counts[2]}));

@@ -38,13 +38,13 @@ public:
     Fields(py::module_& m, const char* name, const char* doc) : cls(m, name, doc) {}
 
     template <typename T>
-    Fields& scalar(const char* name, T R::*member, const char* doc) {
+    Fields& scalar(const char* name, T R::* member, const char* doc) {
         cls.def_property_readonly(name, [member](const R& r) { return r.*member; }, doc);
         return *this;
     }
     // `width` gives the row length; `none_if_empty` for the arrays a mask bit may leave out.
     template <typename T>
-    Fields& array(const char* name, std::vector<T> R::*member, const char* doc,
+    Fields& array(const char* name, std::vector<T> R::* member, const char* doc,
                   std::function<int64_t(const R&)> width = nullptr, bool none_if_empty = false) {
         cls.def_property_readonly(
             name,
@@ -80,7 +80,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         .array("residue_numbers", &AtomProperties::residue_numbers, "Residue of each atom, int64 (natoms,)")
         .array("nuclear_spins", &AtomProperties::nuclear_spins, "Nuclear spins, int64 (natoms,)")
         .array("zeff", &AtomProperties::zeff, "Effective nuclear charges, float64 (natoms,)")
-        .array("znuc", &AtomProperties::znuc, "Nuclear charges ZNuc, float64 (natoms,); empty where the layout has none")
+        .array("znuc", &AtomProperties::znuc,
+               "Nuclear charges ZNuc, float64 (natoms,); empty where the layout has none")
         .array("qmom", &AtomProperties::qmom, "Nuclear quadrupole moments, float64 (natoms,)")
         .array("gfac", &AtomProperties::gfac, "Nuclear g factors, float64 (natoms,)")
         .array("micopt", &AtomProperties::micopt, "Optimisation flag of each atom (-2 frozen), int64 (natoms,)");
@@ -112,8 +113,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "float64 (12,)");
     Fields<Charges>(m, "Charges", "Atomic charges (605)")
         .scalar("mask", &Charges::mask, "Which charge sets are stored (bit 0 Mulliken, bit 2 NPA)")
-        .array("mulliken", &Charges::mulliken, "Mulliken charges, e, float64 (natoms,); None when not stored",
-               nullptr, true)
+        .array("mulliken", &Charges::mulliken, "Mulliken charges, e, float64 (natoms,); None when not stored", nullptr,
+               true)
         .array("npa", &Charges::npa, "NPA charges, e, float64 (natoms,); None when not stored", nullptr, true);
     Fields<ElectricProperties>(m, "ElectricProperties",
                                "Electric properties (619) in the frame of the coordinates, atomic units; "
@@ -152,7 +153,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         .array("geometries_per_point", &O::geometries_per_point, "Geometries of each point, int64 (npoints,)")
         .array("results", &O::results, "Results of each geometry, energy first, float64 (ngeom, NRes)",
                [](const O& o) { return o.results_per_geometry; })
-        .array("geometries", &O::geometries, "Geometries, Bohr, float64 (ngeom, NVar)", [](const O& o) { return o.nvar; })
+        .array("geometries", &O::geometries, "Geometries, Bohr, float64 (ngeom, NVar)",
+               [](const O& o) { return o.nvar; })
         .array("gradients", &O::gradients, "Gradients, Hartree/Bohr, float64 (ngeom, NVar)",
                [](const O& o) { return o.nvar; });
     Fields<Vibrations> vib(m, "Vibrations", "The stored harmonic analysis (765)");
@@ -195,9 +197,9 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     py::class_<FurtherSections> further(m, "FurtherSections",
                                         "The sections beyond the basic parse, each None when absent or damaged");
     using F = FurtherSections;
-    const auto add_record = [&further](const char* name, auto F::*slot, const char* doc) {
-        further.def_property_readonly(name, [slot](py::object self) { return record(self, self.cast<const F&>().*slot); },
-                                      doc);
+    const auto add_record = [&further](const char* name, auto F::* slot, const char* doc) {
+        further.def_property_readonly(
+            name, [slot](py::object self) { return record(self, self.cast<const F&>().*slot); }, doc);
     };
     add_record("atoms", &F::atoms, "AtomProperties of the molecule section, or None");
     add_record("bonds", &F::bonds, "Bonds, or None");
@@ -210,7 +212,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_record("optimisation", &F::optimisation, "OptimisationArchive, or None");
     add_record("vibrations", &F::vibrations, "Vibrations, or None");
     add_record("classical", &F::classical, "ClassicalParameters, or None");
-    const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::*slot, int64_t width,
+    const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::* slot, int64_t width,
                                       const char* doc) {
         further.def_property_readonly(
             name,
@@ -237,10 +239,11 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                 PyUnicode_DecodeUTF8(text->data(), static_cast<py::ssize_t>(text->size()), "backslashreplace"));
         },
         "The program version text (801), or None");
-    further.def_property_readonly("has_force_constants", [](const F& f) { return f.has_force_constants; },
-                                  "Whether the file holds Cartesian force constants (585)");
-    further.def_property_readonly("molecule_layout", [](const F& f) { return f.molecule_layout; },
-                                  "The molecule section's layout code");
+    further.def_property_readonly(
+        "has_force_constants", [](const F& f) { return f.has_force_constants; },
+        "Whether the file holds Cartesian force constants (585)");
+    further.def_property_readonly(
+        "molecule_layout", [](const F& f) { return f.molecule_layout; }, "The molecule section's layout code");
     further.def_property_readonly("damage", &F::damage,
                                   "One message per damaged further section: \"Section L (name): what was expected "
                                   "and what was found\"; its record is None");

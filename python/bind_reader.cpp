@@ -103,13 +103,21 @@ void tesvarin_py::bind_reader(py::module_& m, Reader& reader) {
                 using Kind = tesvarin::FchkEntry::Kind;
                 const auto n = static_cast<py::ssize_t>(e.size());
                 switch (e.kind) {
-                    case Kind::IntScalar: out[py::str(e.label)] = py::int_(e.int_value); break;
-                    case Kind::RealScalar: out[py::str(e.label)] = py::float_(e.real_value); break;
-                    case Kind::IntArray: out[py::str(e.label)] = py::array_t<int64_t>(n, e.int_data()); break;
-                    case Kind::RealArray: out[py::str(e.label)] = py::array_t<double>(n, e.real_data()); break;
+                    case Kind::IntScalar:
+                        out[py::str(e.label)] = py::int_(e.int_value);
+                        break;
+                    case Kind::RealScalar:
+                        out[py::str(e.label)] = py::float_(e.real_value);
+                        break;
+                    case Kind::IntArray:
+                        out[py::str(e.label)] = py::array_t<int64_t>(n, e.int_data());
+                        break;
+                    case Kind::RealArray:
+                        out[py::str(e.label)] = py::array_t<double>(n, e.real_data());
+                        break;
                     case Kind::Text:  // titles may hold bytes that are not UTF-8: kept, never refused
-                        out[py::str(e.label)] = py::reinterpret_steal<py::str>(
-                            PyUnicode_DecodeUTF8(e.text.data(), static_cast<py::ssize_t>(e.text.size()), "surrogateescape"));
+                        out[py::str(e.label)] = py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+                            e.text.data(), static_cast<py::ssize_t>(e.text.size()), "surrogateescape"));
                         break;
                 }
             }

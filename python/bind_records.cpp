@@ -35,18 +35,19 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
         "mol", [](const ChkParams& p) -> const Mol& { return p.mol; }, py::return_value_policy::reference_internal,
         "The mol structure");
     params.def_property_readonly("route", [](const ChkParams& p) { return p.route; }, "The route string");
-    params.def_property_readonly("gauver", [](const ChkParams& p) { return p.gauver; },
-                                 "The gaussian version description");
+    params.def_property_readonly(
+        "gauver", [](const ChkParams& p) { return p.gauver; }, "The gaussian version description");
     params.def_property_readonly("title", [](const ChkParams& p) { return p.title; }, "The title section description");
-    params.def_property_readonly("method", [](const ChkParams& p) { return p.method; },
-                                 "The method section, such as RB3LYP");
-    params.def_property_readonly("baset", [](const ChkParams& p) { return p.baset; },
-                                 "The basis set section, such as def2SVP");
-    params.def_property_readonly("jobtype", [](const ChkParams& p) { return p.jobtype; },
-              "The job type section, such as SP, Freq");
+    params.def_property_readonly(
+        "method", [](const ChkParams& p) { return p.method; }, "The method section, such as RB3LYP");
+    params.def_property_readonly(
+        "baset", [](const ChkParams& p) { return p.baset; }, "The basis set section, such as def2SVP");
+    params.def_property_readonly(
+        "jobtype", [](const ChkParams& p) { return p.jobtype; }, "The job type section, such as SP, Freq");
     params.def_property_readonly("info1_9", [](const ChkParams& p) { return p.info1_9; }, "The info 1-9 array");
-    params.def_property_readonly("genarr", [](const ChkParams& p) { return p.genarr; },
-              "The scalar data of the calculation (Gen array), size=1000");
+    params.def_property_readonly(
+        "genarr", [](const ChkParams& p) { return p.genarr; },
+        "The scalar data of the calculation (Gen array), size=1000");
     params.def_property_readonly("viratio", [](const ChkParams& p) { return p.genarr[0]; }, "Virial Ratio");
     params.def_property_readonly("scfene", [](const ChkParams& p) { return p.genarr[31]; }, "SCF Energy");
     params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
@@ -75,15 +76,16 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
             return view;
         },
         "The hessian Matrix (3N*3N)");
-    mol.def_property_readonly("names",
+    mol.def_property_readonly(
+        "names",
         [](const Mol& mo) {
             std::vector<std::string> names;
             for (int64_t z : first_n(mo.atomicnums, mo.natoms)) names.emplace_back(element_symbol(z));
             return names;
         },
         "The atom element names");
-    mol.def_property_readonly("atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); },
-                              "The atomic numbers");
+    mol.def_property_readonly(
+        "atomicnums", [](const Mol& mo) { return first_n(mo.atomicnums, mo.natoms); }, "The atomic numbers");
     mol.def_property_readonly("orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
     mol.def_property_readonly(
         "orblabel_bytes",
@@ -93,11 +95,13 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
             return labels;
         },
         "The atomic orbital labels as the bytes in the file");
-    mol.def_property_readonly("nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); },
-                              "The nuclear charges");
-    mol.def_property_readonly("coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
-              "The atomic coords (N*3), unit is Angstrom");
-    mol.def_property_readonly("cell",
+    mol.def_property_readonly(
+        "nucchg", [](const Mol& mo) { return first_n(mo.nucchg, mo.natoms); }, "The nuclear charges");
+    mol.def_property_readonly(
+        "coords", [](const Mol& mo) { return xyz_angstrom(mo.coords, mo.natoms); },
+        "The atomic coords (N*3), unit is Angstrom");
+    mol.def_property_readonly(
+        "cell",
         [](const Mol& mo) {
             py::array_t<double> out({static_cast<py::ssize_t>(3), static_cast<py::ssize_t>(3)});
             auto cell = out.mutable_unchecked<2>();
@@ -111,27 +115,28 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
     mol.def_property_readonly("nbe", [](const Mol& mo) { return mo.nbe; }, "The number of beta electrons");
     mol.def_property_readonly("nbasis", [](const Mol& mo) { return mo.nbasis; }, "The number of basis functions");
     mol.def_property_readonly("nbsuse", [](const Mol& mo) { return mo.nbsuse; }, "The number of independent functions");
-    mol.def_property_readonly("ndim", [](const Mol& mo) { return mo.ndim; },
-                              "The number of translation vectors (0-3 dim)");
+    mol.def_property_readonly(
+        "ndim", [](const Mol& mo) { return mo.ndim; }, "The number of translation vectors (0-3 dim)");
     mol.def_property_readonly("aoene", [](const Mol& mo) { return mo.aoene; }, "The Alpha Orbital Energies");
     mol.def_property_readonly("boene", [](const Mol& mo) { return mo.boene; }, "The Beta Orbital Energies");
     mol.def_property_readonly("amocoeff", [](const Mol& mo) { return mo.amocoeff; }, "The Alpha MO coefficients");
     mol.def_property_readonly("bmocoeff", [](const Mol& mo) { return mo.bmocoeff; }, "The Beta MO coefficients");
     mol.def_property_readonly("orthbasis", [](const Mol& mo) { return mo.orthbasis; }, "The Orthonormal basis");
     mol.def_property_readonly("shelltypes", [](const Mol& mo) { return mo.bparams.shelltypes; }, "The Shell types");
-    mol.def_property_readonly("shellnprim", [](const Mol& mo) { return mo.bparams.shellnprim; },
-              "The number of primitives per shell");
+    mol.def_property_readonly(
+        "shellnprim", [](const Mol& mo) { return mo.bparams.shellnprim; }, "The number of primitives per shell");
     mol.def_property_readonly("shell2map", [](const Mol& mo) { return mo.bparams.shell2map; }, "Shell to atom map");
     mol.def_property_readonly("primexp", [](const Mol& mo) { return mo.bparams.primexp; }, "Primitive exponents");
     mol.def_property_readonly("concoeff", [](const Mol& mo) { return mo.concoeff; }, "Contraction coefficients");
-    mol.def_property_readonly("spconcoeff", [](const Mol& mo) { return mo.spconcoeff; },
-                              "P(S=P) Contraction coefficients");
-    mol.def_property_readonly("cshell", [](const Mol& mo) { return xyz_angstrom(mo.cshell, mo.NShell); },
-              "Coordinates of each shell, unit is Angstrom");
+    mol.def_property_readonly(
+        "spconcoeff", [](const Mol& mo) { return mo.spconcoeff; }, "P(S=P) Contraction coefficients");
+    mol.def_property_readonly(
+        "cshell", [](const Mol& mo) { return xyz_angstrom(mo.cshell, mo.NShell); },
+        "Coordinates of each shell, unit is Angstrom");
     mol.def_property_readonly("totdens", [](const Mol& mo) { return mo.totdens; }, "Total density");
     mol.def_property_readonly("spindens", [](const Mol& mo) { return mo.spindens; }, "Spin density");
     mol.def_property_readonly("natoms", [](const Mol& mo) { return mo.natoms; }, "The number of atoms");
     mol.def_property_readonly("totchg", [](const Mol& mo) { return mo.totchg; }, "The total charge of molecule");
-    mol.def_property_readonly("multiplicity", [](const Mol& mo) { return mo.multiplicity; },
-                              "The multiplicity of molecule");
+    mol.def_property_readonly(
+        "multiplicity", [](const Mol& mo) { return mo.multiplicity; }, "The multiplicity of molecule");
 }

@@ -80,39 +80,53 @@ void tesvarin_py::bind_views(MolClass& mol) {
         mol.def_property_readonly(name, [make](py::object self) { return make(self, self.cast<const Mol&>()); }, doc);
     };
     using H = py::handle;
-    add_view("atomic_numbers", [](H s, const Mol& mo) { return view_rows(s, mo.atomicnums, mo.natoms, 1); },
-             "Atomic numbers, int64 (natoms,); a read-only view");
-    add_view("nuclear_charges", [](H s, const Mol& mo) { return view_rows(s, mo.nucchg, mo.natoms, 1); },
-             "Nuclear charges in units of e, float64 (natoms,); a read-only view");
-    add_view("coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.coords, mo.natoms, 3); },
-             "Atomic coordinates in Bohr, float64 (natoms, 3); a read-only view");
-    add_view("alpha_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.aoene); },
-             "Alpha orbital energies in Hartree, float64 (nmo,); a read-only view");
-    add_view("beta_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.boene); },
-             "Beta orbital energies in Hartree, float64 (nmo,), empty when closed-shell; a read-only view");
-    add_view("alpha_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.amocoeff); },
-             "Alpha MO coefficients, one orbital per row: (nmo, nbasis) float64; complex128 for a complex "
-             "wavefunction; (nmo, 2 nbasis) complex128 for two-component spinors, columns in the file's order; "
-             "a read-only view");
-    add_view("beta_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.bmocoeff); },
-             "Beta MO coefficients, laid out as alpha_mo_coefficients; (0, nbasis) when closed-shell; "
-             "a read-only view");
-    add_view("orthonormal_basis", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.orthbasis); },
-             "Orthonormal basis, one vector per row, laid out as alpha_mo_coefficients; a read-only view");
-    add_view("shell_types", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shelltypes); },
-             "Signed shell-type codes (0 S, 1 P, -1 SP, 2/-2 Cartesian/pure D, ...), int64 (nshell,); "
-             "a read-only view");
-    add_view("primitives_per_shell", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shellnprim); },
-             "Number of primitives of each shell, int64 (nshell,); a read-only view");
-    add_view("shell_to_atom", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shell2map); },
-             "Atom of each shell, 1-based as stored, int64 (nshell,); a read-only view");
-    add_view("primitive_exponents", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.primexp); },
-             "Primitive exponents in Bohr^-2, float64 (nprim,); a read-only view");
-    add_view("contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.concoeff); },
-             "Contraction coefficients of normalised primitives, float64 (nprim,); a read-only view");
-    add_view("sp_contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.spconcoeff); },
-             "P coefficients of SP shells, 0 elsewhere, float64 (nprim,), empty without SP shells; "
-             "a read-only view");
+    add_view(
+        "atomic_numbers", [](H s, const Mol& mo) { return view_rows(s, mo.atomicnums, mo.natoms, 1); },
+        "Atomic numbers, int64 (natoms,); a read-only view");
+    add_view(
+        "nuclear_charges", [](H s, const Mol& mo) { return view_rows(s, mo.nucchg, mo.natoms, 1); },
+        "Nuclear charges in units of e, float64 (natoms,); a read-only view");
+    add_view(
+        "coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.coords, mo.natoms, 3); },
+        "Atomic coordinates in Bohr, float64 (natoms, 3); a read-only view");
+    add_view(
+        "alpha_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.aoene); },
+        "Alpha orbital energies in Hartree, float64 (nmo,); a read-only view");
+    add_view(
+        "beta_orbital_energies", [](H s, const Mol& mo) { return view_1d(s, mo.boene); },
+        "Beta orbital energies in Hartree, float64 (nmo,), empty when closed-shell; a read-only view");
+    add_view(
+        "alpha_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.amocoeff); },
+        "Alpha MO coefficients, one orbital per row: (nmo, nbasis) float64; complex128 for a complex "
+        "wavefunction; (nmo, 2 nbasis) complex128 for two-component spinors, columns in the file's order; "
+        "a read-only view");
+    add_view(
+        "beta_mo_coefficients", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.bmocoeff); },
+        "Beta MO coefficients, laid out as alpha_mo_coefficients; (0, nbasis) when closed-shell; "
+        "a read-only view");
+    add_view(
+        "orthonormal_basis", [](H s, const Mol& mo) { return orbital_matrix(s, mo, mo.orthbasis); },
+        "Orthonormal basis, one vector per row, laid out as alpha_mo_coefficients; a read-only view");
+    add_view(
+        "shell_types", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shelltypes); },
+        "Signed shell-type codes (0 S, 1 P, -1 SP, 2/-2 Cartesian/pure D, ...), int64 (nshell,); "
+        "a read-only view");
+    add_view(
+        "primitives_per_shell", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shellnprim); },
+        "Number of primitives of each shell, int64 (nshell,); a read-only view");
+    add_view(
+        "shell_to_atom", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.shell2map); },
+        "Atom of each shell, 1-based as stored, int64 (nshell,); a read-only view");
+    add_view(
+        "primitive_exponents", [](H s, const Mol& mo) { return view_1d(s, mo.bparams.primexp); },
+        "Primitive exponents in Bohr^-2, float64 (nprim,); a read-only view");
+    add_view(
+        "contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.concoeff); },
+        "Contraction coefficients of normalised primitives, float64 (nprim,); a read-only view");
+    add_view(
+        "sp_contraction_coefficients", [](H s, const Mol& mo) { return view_1d(s, mo.spconcoeff); },
+        "P coefficients of SP shells, 0 elsewhere, float64 (nprim,), empty without SP shells; "
+        "a read-only view");
     mol.def_property_readonly(
         "cell_bohr",
         [](py::object self) {
@@ -124,18 +138,19 @@ void tesvarin_py::bind_views(MolClass& mol) {
             return view;
         },
         "Translation vectors in Bohr, one per row, float64 (3, 3), zero rows beyond ndim; a read-only view");
-    add_view("shell_coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.cshell, mo.NShell, 3); },
-             "Shell centres in Bohr, float64 (nshell, 3); a read-only view");
+    add_view(
+        "shell_coordinates_bohr", [](H s, const Mol& mo) { return view_rows(s, mo.cshell, mo.NShell, 3); },
+        "Shell centres in Bohr, float64 (nshell, 3); a read-only view");
     using Slots = std::array<tesvarin::bulk_vector<double>, 9> Mol::*;
-    for (const auto& [name, slots, doc] : {
-             std::tuple<const char*, Slots, const char*>{
-                 "total_density", &Mol::totdens,
-                 "Total density of one kind (0..8, or a name such as \"SCF\" or \"MP2 Density\"), in the AO "
-                 "basis (electrons): the packed lower triangle as a read-only view, or with full=True a new "
-                 "symmetric (n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None "
-                 "when absent"},
-             {"spin_density", &Mol::spindens,
-              "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"}}) {
+    for (const auto& [name, slots, doc] :
+         {std::tuple<const char*, Slots, const char*>{
+              "total_density", &Mol::totdens,
+              "Total density of one kind (0..8, or a name such as \"SCF\" or \"MP2 Density\"), in the AO "
+              "basis (electrons): the packed lower triangle as a read-only view, or with full=True a new "
+              "symmetric (n, n) array (Hermitian when complex; n = nbasis, 2 nbasis for two-component); None "
+              "when absent"},
+          {"spin_density", &Mol::spindens,
+           "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"}}) {
         mol.def(
             name,
             [slots = slots](py::object self, py::object kind, bool full) {

@@ -21,7 +21,8 @@ namespace {
 void add_error_classes(py::module_& m) {
     const py::module_ util = py::module_::import("importlib.util");
     const py::object package = util.attr("find_spec")("tesvarin");
-    if (package.is_none()) throw py::import_error("Tesvarin_: the package tesvarin, which holds its errors, is missing");
+    if (package.is_none())
+        throw py::import_error("Tesvarin_: the package tesvarin, which holds its errors, is missing");
     const char* name = "tesvarin._exceptions";
     const py::object spec = py::module_::import("importlib.machinery")
                                 .attr("PathFinder")

@@ -14,9 +14,9 @@ using Params = py::class_<ChkParams>;
 using MolClass = py::class_<ChkParams::Mol>;
 using Reader = py::class_<Tesvarin, std::unique_ptr<Tesvarin>>;
 
-void bind_records(Params& params, MolClass& mol);        // bind_records.cpp
-void bind_views(MolClass& mol);                          // bind_views.cpp
-void bind_reader(py::module_& m, Reader& reader);        // bind_reader.cpp
+void bind_records(Params& params, MolClass& mol);  // bind_records.cpp
+void bind_views(MolClass& mol);                    // bind_views.cpp
+void bind_reader(py::module_& m, Reader& reader);  // bind_reader.cpp
 }  // namespace tesvarin_py
 
 // Units named for the areas of the file format they expose.

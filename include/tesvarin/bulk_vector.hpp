@@ -8,14 +8,14 @@
 // large molecule, a few dozen arrays of a megabyte or two each, a few dozen).
 #pragma once
 
+#include <sys/mman.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
 #include <vector>
-
-#include <sys/mman.h>
 
 namespace tesvarin {
 

@@ -2,12 +2,11 @@
 // basis, orbitals, Hessian and densities. Lengths in Bohr, energies in Hartree.
 #pragma once
 
+#include <Eigen/Dense>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "tesvarin/bulk_vector.hpp"
 
@@ -31,13 +30,13 @@ struct ChkParams {
         // The basis as stored in the file (shell and atom indices 1-based); rewritten by fix_basis.
         // Flat arrays, one value per shell or primitive, read straight from the file.
         struct Bparams {
-            tesvarin::bulk_vector<double> primexp;      // primitive exponents, NPrim
-            std::vector<double> coefs;        // s coefficients (and s of SP), NPrim
-            std::vector<double> coefp;        // p coefficients (and p of SP), NPrim
-            std::vector<double> coefd;        // d coefficients, NPrimD
-            std::vector<double> coefhi;       // f and higher coefficients, NPrimD
-            tesvarin::bulk_vector<int64_t> dfstart;     // first primitive in coefd/coefhi, NShell
-            tesvarin::bulk_vector<double> shellx;       // shell centres, Bohr, NShell
+            tesvarin::bulk_vector<double> primexp;   // primitive exponents, NPrim
+            std::vector<double> coefs;               // s coefficients (and s of SP), NPrim
+            std::vector<double> coefp;               // p coefficients (and p of SP), NPrim
+            std::vector<double> coefd;               // d coefficients, NPrimD
+            std::vector<double> coefhi;              // f and higher coefficients, NPrimD
+            tesvarin::bulk_vector<int64_t> dfstart;  // first primitive in coefd/coefhi, NShell
+            tesvarin::bulk_vector<double> shellx;    // shell centres, Bohr, NShell
             tesvarin::bulk_vector<double> shelly;
             tesvarin::bulk_vector<double> shellz;
             tesvarin::bulk_vector<int64_t> shell2map;   // atom of each shell (JAn)
@@ -84,16 +83,16 @@ struct ChkParams {
         tesvarin::bulk_vector<double> orthbasis;
         tesvarin::bulk_vector<double> concoeff;    // per primitive, for normalised primitives
         tesvarin::bulk_vector<double> spconcoeff;  // P coefficients of SP primitives; empty without SP shells
-        std::vector<double> cshell;      // 3 per shell, Bohr
+        std::vector<double> cshell;                // 3 per shell, Bohr
         std::vector<std::string> orblabels;
-        std::array<tesvarin::bulk_vector<double>, 9> totdens;   // packed triangles, value_kind reals each
+        std::array<tesvarin::bulk_vector<double>, 9> totdens;  // packed triangles, value_kind reals each
         std::array<tesvarin::bulk_vector<double>, 9> spindens;
         Bparams bparams;
         std::array<int64_t, 2> orihdr{};
         std::array<int64_t, 24> oritab{};
-        std::array<double, 9> stdrot{};    // column by column: M(i, j) = stdrot[i + 3j]
-        std::array<double, 3> stdtrans{};  // Bohr
-        Eigen::MatrixXd hessian;           // force constants, Hartree/Bohr^2, 3 natoms square
+        std::array<double, 9> stdrot{};                  // column by column: M(i, j) = stdrot[i + 3j]
+        std::array<double, 3> stdtrans{};                // Bohr
+        Eigen::MatrixXd hessian;                         // force constants, Hartree/Bohr^2, 3 natoms square
         Eigen::Matrix3d cell = Eigen::Matrix3d::Zero();  // row k = translation vector k, Bohr
     };
 

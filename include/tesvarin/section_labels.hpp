@@ -51,6 +51,7 @@ inline constexpr SectionLabel kSwitches{998, "switches"};                   // X
 }  // namespace section
 
 // Every section above, in label order.
+// clang-format off: one row per entry, aligned as a table
 inline constexpr SectionLabel kSectionLabels[] = {
     section::kGeneral,          section::kLabel,
     section::kBonds,            section::kInternalForces,
@@ -67,6 +68,7 @@ inline constexpr SectionLabel kSectionLabels[] = {
     section::kVersion,          section::kNonadiabatic,
     section::kInfo,             section::kMolecule,
     section::kSwitches};
+// clang-format on
 
 inline constexpr size_t kSectionCount = sizeof(kSectionLabels) / sizeof(kSectionLabels[0]);
 

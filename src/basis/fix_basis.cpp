@@ -32,8 +32,8 @@ void gather_shells(Vector& v, const Plan& plan) {
 // new one (positions from `old_start`/`new_start`, 1-based, only where `uses` holds);
 // positions that no shell uses become zero.
 template <typename Vector, typename Counts, typename Uses, typename OldStart, typename NewStart>
-void gather_primitives(Vector& v, const Plan& plan, const Counts& nprim, Uses uses,
-                       OldStart old_start, NewStart new_start) {
+void gather_primitives(Vector& v, const Plan& plan, const Counts& nprim, Uses uses, OldStart old_start,
+                       NewStart new_start) {
     Vector out(v.size(), 0.0);
     for (const NewShell& s : plan) {
         if (!uses(s)) continue;
@@ -150,10 +150,14 @@ void Tesvarin::fix_basis() {
         const int64_t T = b.shelltypes[i], C = b.shellcons[i];
         const int64_t p0 = b.primstart[i] - 1, d0 = b.dfstart[i] - 1;
         for (int64_t k = 0; k < b.shellnprim[i]; ++k) {
-            if (T >= 3) mol.concoeff.push_back(b.coefhi[d0 + k]);
-            else if (T == 2) mol.concoeff.push_back(b.coefd[d0 + k]);
-            else if (T == 1 && C == 1) mol.concoeff.push_back(b.coefp[p0 + k]);
-            else mol.concoeff.push_back(b.coefs[p0 + k]);
+            if (T >= 3)
+                mol.concoeff.push_back(b.coefhi[d0 + k]);
+            else if (T == 2)
+                mol.concoeff.push_back(b.coefd[d0 + k]);
+            else if (T == 1 && C == 1)
+                mol.concoeff.push_back(b.coefp[p0 + k]);
+            else
+                mol.concoeff.push_back(b.coefs[p0 + k]);
         }
     }
     if (static_cast<int64_t>(mol.concoeff.size()) != mol.NPrim) TESVARIN_THROW("concoeff size != mol.NPrim in ExpBas");

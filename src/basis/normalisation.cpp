@@ -57,8 +57,8 @@ double PrmNrm(int64_t IType, int64_t L, double a, double b) {
     for (int k = 1; k <= n; ++k) {
         for (int i = 2; i <= n; ++i) {
             for (int m = 0; m <= n - i; ++m) {
-                I[k][i][m] = (I[k][i - 2][m] * hb - I[k][i - 2][m + 1] * rb) * (i - 1) +
-                             I[k - 1][i - 1][m + 1] * (k * hp);
+                I[k][i][m] =
+                    (I[k][i - 2][m] * hb - I[k][i - 2][m + 1] * rb) * (i - 1) + I[k - 1][i - 1][m + 1] * (k * hp);
             }
         }
     }

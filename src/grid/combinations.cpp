@@ -1,7 +1,6 @@
 #include "tesvarin/grid/combinations.hpp"
 
 #include <Eigen/Dense>
-
 #include <algorithm>
 #include <cmath>
 
@@ -27,8 +26,8 @@ const double* orbital_row(const ChkParams::Mol& mol, bool beta, int64_t index) {
     const auto& set = beta && !mol.bmocoeff.empty() ? mol.bmocoeff : mol.amocoeff;
     const int64_t nmo = mol.nbasis > 0 ? static_cast<int64_t>(set.size()) / mol.nbasis : 0;
     if (index < 0 || index >= nmo)
-        refuse_evaluation(std::string(beta ? "beta" : "alpha") + " orbital " + std::to_string(index + 1) + " asked for; the " +
-               "checkpoint holds " + std::to_string(nmo));
+        refuse_evaluation(std::string(beta ? "beta" : "alpha") + " orbital " + std::to_string(index + 1) +
+                          " asked for; the " + "checkpoint holds " + std::to_string(nmo));
     return set.data() + index * mol.nbasis;
 }
 
@@ -42,7 +41,8 @@ void add_column(Combinations& c, const double* coefficients, int64_t nbasis, dou
 void transpose_rows(Combinations& c, int64_t nbasis) {
     std::vector<double> t(c.w.size());
     for (int64_t j = 0; j < c.k; ++j)
-        for (int64_t m = 0; m < nbasis; ++m) t[static_cast<size_t>(m * c.k + j)] = c.w[static_cast<size_t>(j * nbasis + m)];
+        for (int64_t m = 0; m < nbasis; ++m)
+            t[static_cast<size_t>(m * c.k + j)] = c.w[static_cast<size_t>(j * nbasis + m)];
     c.w.swap(t);
 }
 }  // namespace
@@ -78,27 +78,32 @@ Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPar
     check_real_one_component(mol);
     const int64_t n = mol.nbasis;
     Checked length = Checked(n) * (Checked(n) + 1);
-    if (!length.ok() || n > 1 << 20) refuse_evaluation("nbasis " + std::to_string(n) + " is too large for a density matrix");
+    if (!length.ok() || n > 1 << 20)
+        refuse_evaluation("nbasis " + std::to_string(n) + " is too large for a density matrix");
     const auto packed = static_cast<size_t>(length.value() / 2);
     const auto& total = mol.totdens[static_cast<size_t>(kind)];
     const auto& spin = mol.spindens[static_cast<size_t>(kind)];
     if (total.size() != packed)
-        refuse_evaluation(std::string("the checkpoint holds no ") + labdens[kind] + " (total) for " + std::to_string(n) +
-               " basis functions");
+        refuse_evaluation(std::string("the checkpoint holds no ") + labdens[kind] + " (total) for " +
+                          std::to_string(n) + " basis functions");
     const bool need_spin = part != DensityPart::Total;
     if (need_spin && spin.size() != packed && !(spin.empty() && mol.nae == mol.nbe))
         refuse_evaluation(std::string("the checkpoint holds no ") + labdens[kind] + " spin density");
     const bool has_spin = need_spin && spin.size() == packed;
     // Total, spin, alpha = (total + spin) / 2, beta = (total - spin) / 2.
     const double ct = part == DensityPart::Spin ? 0.0 : part == DensityPart::Total ? 1.0 : 0.5;
-    const double cs = part == DensityPart::Spin ? 1.0 : part == DensityPart::Alpha ? 0.5 : part == DensityPart::Beta ? -0.5 : 0.0;
+    const double cs = part == DensityPart::Spin    ? 1.0
+                      : part == DensityPart::Alpha ? 0.5
+                      : part == DensityPart::Beta  ? -0.5
+                                                   : 0.0;
     std::vector<double> tri(packed);
     for (size_t i = 0; i < packed; ++i) tri[i] = ct * total[i] + (has_spin ? cs * spin[i] : 0.0);
     Eigen::MatrixXd full(n, n);
     unpack_triangle(tri.data(), n, full.data());  // symmetric: row or column major alike
     tri = std::vector<double>();
     Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(full);
-    if (eigen.info() != Eigen::Success) refuse_evaluation(std::string("the ") + labdens[kind] + " matrix could not be diagonalised");
+    if (eigen.info() != Eigen::Success)
+        refuse_evaluation(std::string("the ") + labdens[kind] + " matrix could not be diagonalised");
     const Eigen::VectorXd& values = eigen.eigenvalues();
     const double largest = n > 0 ? values.cwiseAbs().maxCoeff() : 0.0;
     Combinations c;

@@ -63,8 +63,10 @@ AngularFunction solid_harmonic(int l, int m) {
                 const int ax = 2 * i + am - 2 * j - k2, ay = 2 * j + k2, az = l - 2 * i - am;
                 auto same = std::find_if(terms.begin(), terms.end(),
                                          [&](const AngularTerm& t) { return t.ax == ax && t.ay == ay && t.az == az; });
-                if (same != terms.end()) same->coef += c;
-                else terms.push_back({c, ax, ay, az});
+                if (same != terms.end())
+                    same->coef += c;
+                else
+                    terms.push_back({c, ax, ay, az});
             }
         }
     }
@@ -76,9 +78,9 @@ struct AngularTables {
     AngularTables() {
         for (int l = 0; l <= kMaxGridL; ++l) {
             for (const auto& a : cartesian_order(l)) {
-                const double scale = std::sqrt(double_factorial(2 * l - 1) / (double_factorial(2 * a[0] - 1) *
-                                                                               double_factorial(2 * a[1] - 1) *
-                                                                               double_factorial(2 * a[2] - 1)));
+                const double scale = std::sqrt(
+                    double_factorial(2 * l - 1) /
+                    (double_factorial(2 * a[0] - 1) * double_factorial(2 * a[1] - 1) * double_factorial(2 * a[2] - 1)));
                 cartesian[l].push_back({{scale, a[0], a[1], a[2]}});
             }
             pure[l].push_back(solid_harmonic(l, 0));
@@ -143,8 +145,8 @@ GridBasis::GridBasis(const ChkParams::Mol& mol) {
         if (n < 0 || !fits(prim, n, static_cast<int64_t>(b.primexp.size())) ||
             !fits(prim, n, static_cast<int64_t>(mol.concoeff.size())))
             refuse("shell " + std::to_string(s + 1) + " has " + std::to_string(n) + " primitives from primitive " +
-                   std::to_string(prim + 1) + ", past the " + std::to_string(std::min(b.primexp.size(), mol.concoeff.size())) +
-                   " exponents and coefficients");
+                   std::to_string(prim + 1) + ", past the " +
+                   std::to_string(std::min(b.primexp.size(), mol.concoeff.size())) + " exponents and coefficients");
         if (code == -1 && !fits(prim, n, static_cast<int64_t>(mol.spconcoeff.size())))
             refuse("SP shell " + std::to_string(s + 1) + " has no P coefficients");
         const std::array<double, 3> centre{mol.cshell[3 * s], mol.cshell[3 * s + 1], mol.cshell[3 * s + 2]};
@@ -205,11 +207,13 @@ std::vector<double> GridBasis::screening_radii2(double eps, int derivatives) con
             }
             // |P| <= c r^l; |dP/dx| <= l c r^(l-1); |lap P| <= l (l-1) c r^(l-2).
             double r = radius_below(limit, a, {{c, l}});
-            if (derivatives >= 1) r = std::max(r, radius_below(limit, a, {{l * c, std::max(l - 1, 0)}, {2 * a * c, l + 1}}));
+            if (derivatives >= 1)
+                r = std::max(r, radius_below(limit, a, {{l * c, std::max(l - 1, 0)}, {2 * a * c, l + 1}}));
             if (derivatives >= 2)
-                r = std::max(r, radius_below(limit, a, {{l * (l - 1) * c, std::max(l - 2, 0)},
-                                                        {2 * a * (2 * l + 3) * c, l},
-                                                        {4 * a * a * c, l + 2}}));
+                r = std::max(r, radius_below(limit, a,
+                                             {{l * (l - 1) * c, std::max(l - 2, 0)},
+                                              {2 * a * (2 * l + 3) * c, l},
+                                              {4 * a * a * c, l + 2}}));
             radii2[static_cast<size_t>(p)] = r * r;
         }
     }

@@ -38,15 +38,18 @@ struct Workspace {
     }
     std::vector<std::vector<double>> chi, phi;
     std::vector<int64_t> active;
-    double dx[kBlockPoints], dy[kBlockPoints], dz[kBlockPoints], r2[kBlockPoints], arg[kBlockPoints],
-        e[kBlockPoints], r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints];
+    double dx[kBlockPoints], dy[kBlockPoints], dz[kBlockPoints], r2[kBlockPoints], arg[kBlockPoints], e[kBlockPoints],
+        r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints];
     std::vector<double> powers;  // x^a, y^a, z^a for a = 0..l
 };
 
 class Evaluator {
 public:
     Evaluator(const GridBasis& basis, const Combinations& comb, int derivatives, bool density, double eps)
-        : basis_(basis), comb_(comb), derivatives_(derivatives), density_(density),
+        : basis_(basis),
+          comb_(comb),
+          derivatives_(derivatives),
+          density_(density),
           radii2_(basis.screening_radii2(eps, derivatives)) {
         shell_radius2_.reserve(basis.shells.size());
         for (const GridShell& sh : basis.shells) {
@@ -79,7 +82,9 @@ public:
         }
         for (int c = 0; c < ncomp; ++c)
             combine(comb_.w.data(), ws.active.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data());
-        const auto at = [](const std::vector<double>& v, int64_t j, int64_t p) { return v[static_cast<size_t>(j * kBlockPoints + p)]; };
+        const auto at = [](const std::vector<double>& v, int64_t j, int64_t p) {
+            return v[static_cast<size_t>(j * kBlockPoints + p)];
+        };
         if (!density_) {
             for (int64_t p = 0; p < np; ++p)
                 for (int64_t j = 0; j < k; ++j) out[blk.row[p] * k + j] = at(ws.phi[0], j, p);
@@ -256,7 +261,8 @@ void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, c
          double* out) {
     const int64_t nblocks = points.blocks();
     unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
+    threads =
+        static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
     std::atomic<int64_t> next{0}, done{0};
     std::atomic<bool> stop{false};
     run_jobs(threads, [&](unsigned job) {
@@ -317,8 +323,9 @@ void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, cons
     if (density.derivatives < 0 || density.derivatives > 2) refuse_evaluation("derivatives must be 0, 1 or 2");
     check_points(points);
     const GridBasis basis(mol);
-    const Combinations comb = density.kind < 0 ? occupied_combinations(mol, density.part)
-                                               : matrix_combinations(mol, density.kind, density.part, options.tolerance > 0);
+    const Combinations comb = density.kind < 0
+                                  ? occupied_combinations(mol, density.part)
+                                  : matrix_combinations(mol, density.kind, density.part, options.tolerance > 0);
     const Evaluator ev(basis, comb, density.derivatives, true, options.tolerance);
     run(ev, Points(points), basis.nbasis, comb.k, options, out);
 }

@@ -27,11 +27,20 @@ TESVARIN_HOT void exp_array(const double* x, double* out, int64_t n) {
     constexpr double kLog2e = 1.4426950408889634, kLn2Hi = 0.6931471805598903, kLn2Lo = 5.497923018708371e-14;
     constexpr double kShifter = 6755399441055744.0;  // 1.5 2^52: adding it rounds to an integer
     constexpr int64_t kShifterBits = 0x4338000000000000LL;
-    constexpr double kInverseFactorials[14] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0,
-                                               1.0 / 3628800.0,    1.0 / 362880.0,    1.0 / 40320.0,
-                                               1.0 / 5040.0,       1.0 / 720.0,       1.0 / 120.0,
-                                               1.0 / 24.0,         1.0 / 6.0,         0.5,
-                                               1.0,                1.0};
+    constexpr double kInverseFactorials[14] = {1.0 / 6227020800.0,
+                                               1.0 / 479001600.0,
+                                               1.0 / 39916800.0,
+                                               1.0 / 3628800.0,
+                                               1.0 / 362880.0,
+                                               1.0 / 40320.0,
+                                               1.0 / 5040.0,
+                                               1.0 / 720.0,
+                                               1.0 / 120.0,
+                                               1.0 / 24.0,
+                                               1.0 / 6.0,
+                                               0.5,
+                                               1.0,
+                                               1.0};
     for (int64_t i = 0; i < n; i += 4) {
         const Vec4 xi = load4(x + i);
         const Int4 live = xi >= -708.0;

@@ -50,8 +50,8 @@ void Tesvarin::read_basis_arrays() {
         }
         if (!prims_ok || !df_ok) {
             TESVARIN_THROW("Bad basis in .chk: shell " + std::to_string(i + 1) + " has " + std::to_string(n) +
-                           " primitives from position " + std::to_string(p) + " (D/F position " +
-                           std::to_string(d) + "), past NPrim = " + std::to_string(mol.NPrim) +
+                           " primitives from position " + std::to_string(p) + " (D/F position " + std::to_string(d) +
+                           "), past NPrim = " + std::to_string(mol.NPrim) +
                            " or NPrimD = " + std::to_string(mol.NPrimD));
         }
     }

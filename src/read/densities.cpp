@@ -1,8 +1,8 @@
 // Step 7: total and spin densities of up to nine kinds, each a packed triangle.
 #include <limits>
 
-#include "tesvarin/read/bits.hpp"
 #include "tesvarin/parser.hpp"
+#include "tesvarin/read/bits.hpp"
 
 namespace {
 constexpr int kDensityKinds = 9;
@@ -29,8 +29,8 @@ void Tesvarin::read_densities() {
     const int64_t len = section_words(index);
     if ((static_cast<__int128>(len) - 1) % m != 0) {
         const int64_t label = tesvarin::section::kDensities.number;
-        TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(label) + ", LenDen= " +
-                       std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
+        TESVARIN_THROW("Error retrieving densities from rwf= " + std::to_string(label) +
+                       ", LenDen= " + std::to_string(static_cast<int64_t>(m)) + ", but length= " + std::to_string(len));
     }
     const tesvarin::SectionView section = open_section(index);
     int64_t presence = 0;

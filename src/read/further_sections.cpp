@@ -7,8 +7,8 @@
 #include "tesvarin/read/rotation.hpp"
 
 using tesvarin::Loaded;
-using tesvarin::SectionLabel;
 using tesvarin::SectionError;
+using tesvarin::SectionLabel;
 using tesvarin::SectionView;
 
 namespace {

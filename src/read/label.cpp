@@ -118,8 +118,8 @@ void Tesvarin::read_label() {
         }
         const int64_t ipf = params.info1_9[4];
         const int64_t itype = params.info1_9[6];
-        static const char* const by_itype[] = {"SP",    "SP",        "",     "Guess=Only", "LST",   "Force",
-                                               "Freq",  "Stability", "Scan", "Rearchive/MS-Restart", "Mixed", ""};
+        static const char* const by_itype[] = {"SP",   "SP",        "",     "Guess=Only",           "LST",   "Force",
+                                               "Freq", "Stability", "Scan", "Rearchive/MS-Restart", "Mixed", ""};
         if (itype < 0 || itype > 11) {
             TESVARIN_THROW("Unrecognized itype= " + std::to_string(itype));
         }

@@ -11,7 +11,16 @@ ScfType decode_sc(int64_t IOpCl) {
     ScfType t;
     if (IOpCl < 0) return t;
     switch (IOpCl) {
-        case 0: case 1: case 2: case 3: case 6: case 10: case 11: case 14: case 18: case 22:
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 6:
+        case 10:
+        case 11:
+        case 14:
+        case 18:
+        case 22:
             break;
         default:
             TESVARIN_THROW("Illegal IOpCl in decode_sc");

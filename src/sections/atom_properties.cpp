@@ -22,12 +22,13 @@ constexpr int kLayoutCount = sizeof(kLayouts) / sizeof(kLayouts[0]);
 enum Kind { Int, Real };
 struct BlockRow {
     Kind kind;
-    std::vector<int64_t> AtomProperties::*ints;
-    std::vector<double> AtomProperties::*reals;
+    std::vector<int64_t> AtomProperties::* ints;
+    std::vector<double> AtomProperties::* reals;
     int block[kLayoutCount];  // per column of kLayouts
 };
 
 using A = AtomProperties;
+// clang-format off: one row per entry, aligned as a table
 const BlockRow kBlocks[] = {
     // entry                      -12346 -12347 -12348 -12349/50 -12349/58
     {Int, &A::int_atom_types, nullptr, {5, 5, 5, 5, 5}},
@@ -43,6 +44,7 @@ const BlockRow kBlocks[] = {
     {Real, nullptr, &A::gfac, {15, 15, 20, 20, 28}},
     {Int, &A::micopt, nullptr, {16, 16, 41, 49, 57}},
 };
+// clang-format on
 }  // namespace
 
 AtomProperties read_atom_properties(const SectionView& s, int64_t natoms) {

@@ -29,9 +29,9 @@ Vibrations read_vibrations(const SectionView& s) {
     }
     const Checked rest = Checked(s.size()) - fixed;
     if (!rest.ok() || rest.value() < v.nmodes || rest.value() % v.nmodes != 0) {
-        s.fail("expected 3 + NDim + NModes*(LFlags + LE2Fix + 3*NDim) = 3 + " + dim.str() + " + " + modes.str() +
-               "*(" + flags.str() + " + LE2Fix + 3*" + dim.str() + ") with LE2Fix >= 1, found " +
-               std::to_string(s.size()) + " words");
+        s.fail("expected 3 + NDim + NModes*(LFlags + LE2Fix + 3*NDim) = 3 + " + dim.str() + " + " + modes.str() + "*(" +
+               flags.str() + " + LE2Fix + 3*" + dim.str() + ") with LE2Fix >= 1, found " + std::to_string(s.size()) +
+               " words");
     }
     v.le2fix = rest.value() / v.nmodes;
     const Checked e2(v.le2fix);

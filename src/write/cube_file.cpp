@@ -9,14 +9,14 @@
 #include <thread>
 
 #include "tesvarin/error.hpp"
-#include "tesvarin/write/number_format.hpp"
 #include "tesvarin/thread_jobs.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 namespace tesvarin {
 namespace {
 
 constexpr int64_t kChunkValues = 1 << 16;  // values one thread formats at a time
-constexpr int64_t kBatchChunks = 8;         // chunks formatted before they are written out
+constexpr int64_t kBatchChunks = 8;        // chunks formatted before they are written out
 
 // A title is one line: any line break in it would shift every later line of the header.
 std::string one_line(const std::string& text) {
@@ -48,7 +48,8 @@ void write_cube(const std::string& path, const CubeHeader& h, const double* valu
     out += one_line(h.title) + '\n' + one_line(h.comment) + '\n';
     const auto natoms = static_cast<int64_t>(h.atoms.size());
     count_and_vector(out, h.orbitals.empty() ? natoms : -natoms, h.grid.origin);
-    for (int i = 0; i < 3; ++i) count_and_vector(out, h.grid.counts[static_cast<size_t>(i)], h.grid.axes[static_cast<size_t>(i)]);
+    for (int i = 0; i < 3; ++i)
+        count_and_vector(out, h.grid.counts[static_cast<size_t>(i)], h.grid.axes[static_cast<size_t>(i)]);
     for (const CubeAtom& a : h.atoms) {
         append_int(out, a.number, 5);
         append_fixed(out, a.charge, 12, 6);

@@ -95,6 +95,6 @@ void FchkEntryBuilder::residue_counts(Entries& e) const {
 void FchkEntryBuilder::job_status(Entries& e) const {
     e.push_back(FchkEntry::int_scalar("Job Status", 1));
     // 2 with force constants as in every file seen; below that the order of derivatives held.
-    e.push_back(FchkEntry::int_scalar("Nuclear derivative order",
-                                      f.has_force_constants ? 2 : f.gradient.present ? 1 : 0));
+    const int64_t order = f.has_force_constants ? 2 : f.gradient.present ? 1 : 0;
+    e.push_back(FchkEntry::int_scalar("Nuclear derivative order", order));
 }

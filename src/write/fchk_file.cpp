@@ -18,13 +18,21 @@ namespace {
 void format(tesvarin::FchkText& f, const tesvarin::FchkEntry& e, bool complete) {
     using Kind = tesvarin::FchkEntry::Kind;
     switch (e.kind) {
-        case Kind::IntScalar: f.int_scalar(e.label, e.int_value); break;
+        case Kind::IntScalar:
+            f.int_scalar(e.label, e.int_value);
+            break;
         case Kind::RealScalar:
             complete ? f.real_scalar_two_step(e.label, e.real_value) : f.real_scalar(e.label, e.real_value);
             break;
-        case Kind::IntArray: f.int_array(e.label, e.int_data(), e.size()); break;
-        case Kind::RealArray: f.real_array(e.label, e.real_data(), e.size()); break;
-        case Kind::Text: complete ? f.padded_text_array(e.label, e.text) : f.text_array(e.label, e.text); break;
+        case Kind::IntArray:
+            f.int_array(e.label, e.int_data(), e.size());
+            break;
+        case Kind::RealArray:
+            f.real_array(e.label, e.real_data(), e.size());
+            break;
+        case Kind::Text:
+            complete ? f.padded_text_array(e.label, e.text) : f.text_array(e.label, e.text);
+            break;
     }
 }
 

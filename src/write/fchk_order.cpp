@@ -19,6 +19,7 @@ struct Row {
     int basic, v09, v16;
 };
 
+// clang-format off: one row per entry, aligned as a table
 const Row kOrder[] = {
     // emitter                   basic v09 v16
     {&B::atom_count,              1,   1,   1},
@@ -73,6 +74,7 @@ const Row kOrder[] = {
     {&B::classical,               0,   0, 147},
     {&B::version,                 0,   0, 156},
 };
+// clang-format on
 
 enum class Flavour { Basic, V09, V16 };
 
@@ -90,7 +92,8 @@ const char* const kV16Revisions[] = {"G16RevA.03", "G16RevB.01", "G16RevC.01", "
 Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::string>& notes) {
     const int64_t layout = f.molecule_layout;
     if (!f.version.present && (layout == -12346 || layout == -12347)) return Flavour::V09;
-    std::string version = f.version.present ? "whose version section 801 is damaged" : "without the version section 801";
+    std::string version =
+        f.version.present ? "whose version section 801 is damaged" : "without the version section 801";
     if (!f.version.damaged() && f.version.present) {
         const std::string& text = f.version.data;
         for (const char* known : kV16Revisions)

@@ -77,8 +77,8 @@ void FchkEntryBuilder::shell_kinds(Entries& e) const {
     e.push_back(FchkEntry::int_scalar("Pure/Cartesian d shells", mol.CartD));
     e.push_back(FchkEntry::int_scalar("Pure/Cartesian f shells", mol.CartF));
     e.push_back(FchkEntry::int_scalar("Highest angular momentum", mol.MaxTyp));
-    e.push_back(FchkEntry::int_scalar("Largest degree of contraction",
-                                      n.empty() ? 0 : *std::max_element(n.begin(), n.end())));
+    e.push_back(
+        FchkEntry::int_scalar("Largest degree of contraction", n.empty() ? 0 : *std::max_element(n.begin(), n.end())));
 }
 
 void FchkEntryBuilder::bonds(Entries& e) const {

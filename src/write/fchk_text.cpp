@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "tesvarin/write/number_format.hpp"
 #include "tesvarin/thread_jobs.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 namespace tesvarin {
 

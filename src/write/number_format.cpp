@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <cstddef>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -92,8 +92,10 @@ Pow10 top_bits(const Limbs& x, int scale) {
     Pow10 p{0, 0, length - 128 + scale};
     for (int i = 0; i < 128; ++i) {
         const uint64_t bit = bit_at(x, length - 1 - i) ? 1 : 0;
-        if (i < 64) p.hi = p.hi << 1 | bit;
-        else p.lo = p.lo << 1 | bit;
+        if (i < 64)
+            p.hi = p.hi << 1 | bit;
+        else
+            p.lo = p.lo << 1 | bit;
     }
     return p;
 }
@@ -127,10 +129,23 @@ const std::vector<Pow10>& pow10_table() {
     return table;
 }
 
-constexpr uint64_t kPow10[] = {1,           10,           100,           1000,           10000,
-                               100000,      1000000,      10000000,      100000000,      1000000000,
-                               10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
-                               1000000000000000, 10000000000000000};
+constexpr uint64_t kPow10[] = {1,
+                               10,
+                               100,
+                               1000,
+                               10000,
+                               100000,
+                               1000000,
+                               10000000,
+                               100000000,
+                               1000000000,
+                               10000000000,
+                               100000000000,
+                               1000000000000,
+                               10000000000000,
+                               100000000000000,
+                               1000000000000000,
+                               10000000000000000};
 
 // |v| rounded to `significant` digits (6, 9 or 16) as digits * 10^(exponent - significant + 1).
 // v must be finite, normal and nonzero. False when the exact path must decide.
@@ -139,14 +154,14 @@ bool round_significant(double v, int significant, uint64_t& digits, int& exponen
     std::memcpy(&bits, &v, sizeof bits);
     const int biased = int(bits >> 52 & 0x7ff);
     const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
-    const int binary = biased - 1075;                  // v = mantissa 2^binary
-    exponent = ((biased - 1023) * 78913) >> 18;        // floor(log10 2^e2): the exponent or one below
+    const int binary = biased - 1075;            // v = mantissa 2^binary
+    exponent = ((biased - 1023) * 78913) >> 18;  // floor(log10 2^e2): the exponent or one below
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int k = significant - 1 - exponent;
         if (k < kMinPow10 || k > kMaxPow10) return false;
         const Pow10& p = pow10_table()[std::size_t(k - kMinPow10)];
-        const unsigned __int128 top = static_cast<unsigned __int128>(mantissa) * p.hi +
-                                      (static_cast<unsigned __int128>(mantissa) * p.lo >> 64);
+        const unsigned __int128 top =
+            static_cast<unsigned __int128>(mantissa) * p.hi + (static_cast<unsigned __int128>(mantissa) * p.lo >> 64);
         const int shift = -(binary + p.exponent + 64);  // |v| 10^k = top 2^-shift
         if (shift <= 1 || shift >= 128) return false;
         const unsigned __int128 whole = top >> shift;

@@ -81,7 +81,7 @@ Bytes mol_section(const std::vector<Atom>& atoms, const MolOpts& o) {
     }
     const bool old = o.layout == -12345;  // a 12-word header; the others give their length in word 1
     const std::vector<int64_t> counts{o.natoms.value_or(atoms.size()), 0, 1, (ne + 1) / 2, ne / 2, ne, o.nbasis,
-                                      o.nbsuse.value_or(o.nbasis), 0, 0};
+                                      o.nbsuse.value_or(o.nbasis),     0, 0};
     const Bytes head = ints({o.layout}) + (old ? Bytes() : ints({o.hdrlen})) + ints(counts) + zeros(old ? 1 : 8) +
                        zeros(old ? 0 : std::min<int64_t>(o.hdrlen, 1000) - 20);
     z.resize(z.size() + 3), types.resize(types.size() + 3), xyz.resize(xyz.size() + 9);
@@ -126,12 +126,15 @@ std::string what_of(const std::function<void()>& f) {
     return "no exception";
 }
 
-std::string parse_error(const std::string& path) { return what_of([&] { Tesvarin t(path); }); }
+std::string parse_error(const std::string& path) {
+    return what_of([&] { Tesvarin t(path); });
+}
 
 std::string err(const std::string& where, const std::string& message) {
     static const std::map<std::string, std::pair<std::string, std::string>> at{
-        {"open", {"include/tesvarin/read/file_serializer.hpp",
-                  "FileSerializer::FileSerializer(const char*, const char*, bool)"}},
+        {"open",
+         {"include/tesvarin/read/file_serializer.hpp",
+          "FileSerializer::FileSerializer(const char*, const char*, bool)"}},
         {"get_fsize", {"include/tesvarin/read/file_serializer.hpp", "int64_t FileSerializer::get_fsize() const"}},
         {"read_header", {"src/read/header.cpp", "void Tesvarin::read_header()"}},
         {"read_label", {"src/read/label.cpp", "void Tesvarin::read_label()"}},
@@ -143,15 +146,21 @@ std::string err(const std::string& where, const std::string& message) {
         {"check_count", {"src/read/parser.cpp", "void Tesvarin::check_count(const char*, int64_t) const"}},
         {"claim_words", {"src/read/parser.cpp", "void Tesvarin::claim_words(const char*, int64_t) const"}},
         {"seek_section", {"src/read/parser.cpp", "void Tesvarin::seek_section(int) const"}},
-        {"convert_cc", {"src/basis/renormalisation.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
+        {"convert_cc",
+         {"src/basis/renormalisation.cpp", "void Tesvarin::convert_cc(int64_t, int64_t, int64_t, int64_t)"}},
         {"decode_sc", {"src/read/scf_type.cpp", "tesvarin::ScfType tesvarin::decode_sc(int64_t)"}},
         {"GetCCB", {"src/basis/coefficients.cpp", "std::vector<double> Tesvarin::GetCCB(int64_t, int64_t)"}},
-        {"PutCCB", {"src/basis/coefficients.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
-        {"copy_vec", {"src/basis/coefficients.cpp", "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
-                                             "int64_t, int64_t, int64_t) [with T = double; int64_t = long int]"}},
+        {"PutCCB",
+         {"src/basis/coefficients.cpp", "void Tesvarin::PutCCB(int64_t, int64_t, const std::vector<double>&)"}},
+        {"copy_vec",
+         {"src/basis/coefficients.cpp",
+          "void {anonymous}::copy_vec(const std::vector<T>&, std::vector<T>&, "
+          "int64_t, int64_t, int64_t) [with T = double; int64_t = long int]"}},
         {"PrmNrm", {"src/basis/normalisation.cpp", "double PrmNrm(int64_t, int64_t, double, double)"}},
-        {"NormCC", {"src/basis/normalisation.cpp", "void NormCC(int64_t, int64_t, int64_t, int64_t, int64_t, const double*, "
-                                     "std::vector<double>&, const std::vector<double>&)"}},
+        {"NormCC",
+         {"src/basis/normalisation.cpp",
+          "void NormCC(int64_t, int64_t, int64_t, int64_t, int64_t, const double*, "
+          "std::vector<double>&, const std::vector<double>&)"}},
         {"LBit", {"src/read/bits.cpp", "bool LBit(int64_t, int)"}}};
     const auto& [file, function] = at.at(where);
     return "Error: " + message + "\n\nSource File:\t" + file + ", Line: N\nFunction:\t" + function;

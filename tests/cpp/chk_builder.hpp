@@ -43,12 +43,16 @@ Bytes info_record(int64_t itype = 0, int64_t ipf = 0, int64_t slot5 = 0, const s
 Bytes xlsw(std::map<int, int64_t> ilsw = {}, const std::vector<double>& rlsw = {}, int64_t words = 200);
 inline Bytes densities(int64_t presence, const std::vector<double>& v) { return ints({presence}) + reals(v); }
 
-struct Atom { int64_t z; std::array<double, 3> xyz{}; int64_t type = 0; };
+struct Atom {
+    int64_t z;
+    std::array<double, 3> xyz{};
+    int64_t type = 0;
+};
 struct MolOpts {
     int64_t layout = -12346, hdrlen = 20, nbasis = 0;
     std::optional<int64_t> natoms{}, nbsuse{};
-    int64_t blocks = 8;                 // per-atom blocks of N+3 words after the header
-    std::map<int64_t, Bytes> block{};   // block -> its first words
+    int64_t blocks = 8;                // per-atom blocks of N+3 words after the header
+    std::map<int64_t, Bytes> block{};  // block -> its first words
 };
 // A word from its two 32-bit halves, as the further sections pack counts.
 inline int64_t halves(int32_t high, int32_t low) {
@@ -83,4 +87,6 @@ std::string budget_err(const std::string& what, int64_t n, const std::string& pa
 }  // namespace chk
 
 // The parser names this struct its friend, so tests can set its state.
-struct TesvarinTestAccess { static ChkParams& params(Tesvarin& t) { return t.params; } };
+struct TesvarinTestAccess {
+    static ChkParams& params(Tesvarin& t) { return t.params; }
+};

@@ -65,7 +65,8 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
             // 32-bit builds and jobs that died before writing the molecule.
             EXPECT_TRUE(error.find("Gaussian 64 bit version") != std::string::npos ||
                         error.find("No Mol sections in .chk") != std::string::npos)
-                << path << "\n" << error;
+                << path << "\n"
+                << error;
             continue;
         }
         const Tesvarin t(path.string());
@@ -93,9 +94,9 @@ TEST(RealFiles, WrittenFilesAgreeWithFormchkAndLog) {
         if (!bundled && fs::is_regular_file(formchk)) {
             ++with_fchk;
             const std::string ref = slurp(formchk);
-            for (const char* label : {"Number of atoms", "Charge", "Multiplicity", "Number of electrons",
-                                      "Number of alpha electrons", "Number of beta electrons",
-                                      "Number of basis functions", "SCF Energy", "Total Energy"})
+            for (const char* label :
+                 {"Number of atoms", "Charge", "Multiplicity", "Number of electrons", "Number of alpha electrons",
+                  "Number of beta electrons", "Number of basis functions", "SCF Energy", "Total Energy"})
                 EXPECT_NE(ref.find("\n" + ours[label] + "\n"), std::string::npos) << path << "\n" << ours[label];
         }
         const fs::path log = fs::path(path).replace_extension(".log");

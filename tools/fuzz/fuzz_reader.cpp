@@ -24,7 +24,7 @@
 #include "tesvarin/parser.hpp"
 
 namespace {
-constexpr int64_t kParseBytesPerByte = 5;  // four for the arrays, one for a section's words in passing
+constexpr int64_t kParseBytesPerByte = 5;            // four for the arrays, one for a section's words in passing
 constexpr int64_t kParseSlack = int64_t{256} << 10;  // the reader's 32 KiB budget slack and fixed buffers
 constexpr int64_t kWriteBytesPerByte = 16;
 constexpr int64_t kWriteSlack = int64_t{8} << 20;

@@ -30,7 +30,7 @@ const std::vector<AngularFunction>& angular_functions(int l, bool pure);
 struct GridShell {
     int l = 0;
     bool pure = false;
-    std::array<double, 3> centre{};  // Bohr
+    std::array<double, 3> centre{};        // Bohr
     int64_t prim_begin = 0, prim_end = 0;  // into GridBasis::alpha and ::weight
     int64_t first = 0;                     // its first basis function
     int64_t nfunc = 0;

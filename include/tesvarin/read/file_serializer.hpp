@@ -58,9 +58,7 @@ public:
 
     bool do_int64(int64_t* value) const { return transfer8(value); }
     bool do_double(double* value) const { return transfer8(value); }
-    bool do_char(char* value) const {
-        return read_mode ? fread(value, 1, 1, fp) == 1 : fwrite(value, 1, 1, fp) == 1;
-    }
+    bool do_char(char* value) const { return read_mode ? fread(value, 1, 1, fp) == 1 : fwrite(value, 1, 1, fp) == 1; }
 
     // Reads up to `count` 8-byte words into `dst` with one stream call. Words past the
     // end of the file, and a word that was only partly read, are left zero.
@@ -91,7 +89,7 @@ private:
     FILE* open_regular(const char* path) {
         const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return nullptr;
-        struct stat st {};
+        struct stat st{};
         const bool stat_ok = fstat(fd, &st) == 0;
         if (stat_ok && S_ISDIR(st.st_mode)) {  // refused as open() refuses it, with its errno
             ::close(fd);

@@ -7,9 +7,9 @@
 namespace tesvarin {
 
 struct ScfType {
-    int64_t spin_blocks = 1;     // 2 for unrestricted
-    int64_t value_kind = 1;      // 2 for complex
-    int64_t components = 1;      // 2 for two-component (generalised)
+    int64_t spin_blocks = 1;  // 2 for unrestricted
+    int64_t value_kind = 1;   // 2 for complex
+    int64_t components = 1;   // 2 for two-component (generalised)
     bool above7 = false;
     int64_t density_blocks = 1;  // 2 also for the generalised codes 6 and 14
     int64_t above15 = 0;

@@ -28,7 +28,7 @@ struct AtomProperties {
     std::vector<double> mm_charges, real_weights, zeff, znuc, qmom, gfac;  // znuc empty where the layout has none
 };
 
-struct Bonds {  // 503
+struct Bonds {                         // 503
     int64_t max_bonds = 0;             // MxBond
     std::vector<int64_t> bond_counts;  // NBond[n]
     std::vector<int64_t> partners;     // IBond[n*MxBond]
@@ -43,7 +43,7 @@ struct InternalForces {  // 511
     std::vector<double> force_constants;  // packed lower triangle
 };
 
-struct RedundantInternals {  // 665
+struct RedundantInternals {           // 665
     std::vector<int64_t> dimensions;  // 4
     std::vector<int64_t> indices;     // 4 per coordinate
     std::vector<double> values;
@@ -51,9 +51,9 @@ struct RedundantInternals {  // 665
     std::vector<double> fp_vec, constraint1, constraint2;
 };
 
-struct SymmetryWords {  // 551 as stored
-    std::vector<int64_t> syminf;       // words 0-25
-    std::vector<double> rottr;         // rotation transposed, then the negated translation
+struct SymmetryWords {            // 551 as stored
+    std::vector<int64_t> syminf;  // words 0-25
+    std::vector<double> rottr;    // rotation transposed, then the negated translation
 };
 
 struct Charges {  // 605
@@ -120,15 +120,15 @@ struct FurtherSections {
     Loaded<Charges> charges;
     Loaded<ElectricProperties> electric;
     Loaded<Oniom> oniom;
-    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned only by the v16 writer)
+    Loaded<std::vector<double>> qeq_tensors;           // 695, 6 per atom, as stored (turned only by the v16 writer)
     Loaded<std::vector<double>> constraint_structure;  // 698, 3N reals
     Loaded<OptimisationArchive> optimisation;
     Loaded<Vibrations> vibrations;
     Loaded<ClassicalParameters> classical;
-    Loaded<std::string> version;  // 801, the text up to its first NUL without trailing blanks
+    Loaded<std::string> version;                        // 801, the text up to its first NUL without trailing blanks
     Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals
-    bool has_force_constants = false;  // 585
-    int64_t molecule_layout = 0;       // 997 word 0, the layout code
+    bool has_force_constants = false;                   // 585
+    int64_t molecule_layout = 0;                        // 997 word 0, the layout code
 
     // "Section L (name): what was wrong" for each damaged section, in file label order.
     std::vector<std::string> damage() const;
@@ -152,10 +152,10 @@ Vibrations read_vibrations(const SectionView& s);
 ClassicalParameters read_classical_parameters(const SectionView& s);
 std::string read_version_text(const SectionView& s);
 // The sections that are plain runs of reals, N the atom count.
-std::vector<double> read_external_field(const SectionView& s);          // 521: 35 or 105 reals
+std::vector<double> read_external_field(const SectionView& s);            // 521: 35 or 105 reals
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms);  // 584: first 3N of 6N
 std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms);
-std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);  // 698: first 3N of 6N
+std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);   // 698: first 3N of 6N
 std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms);  // 810: 3N
 
 }  // namespace tesvarin

@@ -1,10 +1,11 @@
 // Primitive and contraction norms, and coefficient access by angular momentum.
+#include "tesvarin/basis/normalisation.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "chk_builder.hpp"
-#include "tesvarin/basis/normalisation.hpp"
 
 using namespace chk;
 
@@ -62,8 +63,9 @@ TEST(ShellCodes, GetPutCoefficientsByAngularMomentum) {
         v->resize(base < 30 ? 9 : 5);
         for (size_t i = 0; i < v->size(); ++i) (*v)[i] = base + i;
     }
-    const std::map<std::pair<int, int>, std::vector<double>> allowed{{{0, 0}, {10, 11}}, {{1, 1}, {22}}, {{2, 0}, {13}},
-        {{2, 1}, {23}}, {{3, 0}, {14}}, {{3, 1}, {24}}, {{3, 2}, {30}}, {{4, 2}, {31, 32, 33}}, {{5, 3}, {44}}};
+    const std::map<std::pair<int, int>, std::vector<double>> allowed{
+        {{0, 0}, {10, 11}}, {{1, 1}, {22}}, {{2, 0}, {13}},         {{2, 1}, {23}}, {{3, 0}, {14}},
+        {{3, 1}, {24}},     {{3, 2}, {30}}, {{4, 2}, {31, 32, 33}}, {{5, 3}, {44}}};
     for (int shell = 0; shell < 6; ++shell) {
         for (int L = -1; L <= 4; ++L) {
             const auto it = allowed.find({shell, L});

@@ -1,5 +1,7 @@
 // The grid evaluator over hand-made records: the angular tables for every L the reader takes,
 // exact values of a lone primitive, refusals of records it cannot evaluate, and its threads.
+#include "tesvarin/grid/grid_eval.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "tesvarin/grid/grid_basis.hpp"
-#include "tesvarin/grid/grid_eval.hpp"
 
 namespace {
 
@@ -59,7 +60,8 @@ TEST_P(AngularTables, FunctionsAreNormalisedAndPureOnesOrthogonal) {
                         const double x = st * std::cos(phi), y = st * std::sin(phi), z = ct[i];
                         s += wt[i] * (2 * M_PI / nphi) * angular_value(fs[a], x, y, z) * angular_value(fs[b], x, y, z);
                     }
-                EXPECT_NEAR(s, a == b ? unit : 0.0, 1e-12 * unit) << "l " << l << (pure ? " pure " : " cart ") << a << b;
+                EXPECT_NEAR(s, a == b ? unit : 0.0, 1e-12 * unit)
+                    << "l " << l << (pure ? " pure " : " cart ") << a << b;
             }
         }
     }

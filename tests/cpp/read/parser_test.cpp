@@ -1,7 +1,6 @@
 // The container: error texts, the file-length test, the directory, the switch record and
 // file access. Hostile files must end in a clean error (CI runs these under ASan and UBSan).
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -95,8 +94,12 @@ TEST(Container, SwitchRecord) {
     for (size_t i = 0; i < rlsw.size(); ++i) rlsw[i] = i + 0.5;
     const std::string length = "Assert failed! The length of XLSW should same as LRwX";
     for (const auto& [words, n57, error] : std::vector<std::tuple<int64_t, int64_t, std::string>>{
-             {199, 0, length}, {201, 0, length}, {200, 100, ""}, {200, 0, ""},
-             {200, 101, "Too more RLSW, should <= 100"}, {200, -1, "Negative RLSW length in .chk: ILSW(57) = -1"}}) {
+             {199, 0, length},
+             {201, 0, length},
+             {200, 100, ""},
+             {200, 0, ""},
+             {200, 101, "Too more RLSW, should <= 100"},
+             {200, -1, "Negative RLSW length in .chk: ILSW(57) = -1"}}) {
         const std::string path = minimal().add(XLSW, xlsw({{57, n57}, {3, 33}}, rlsw, words)).write("xlsw.chk");
         if (!error.empty()) {
             EXPECT_EQ(parse_error(path), err("read_header", error)) << words << " " << n57;
@@ -114,15 +117,18 @@ TEST(Container, HostileDirectoryFailsFast) {
     const std::string backwards = "Bad count in .chk: version record length = ",
                       before_start = ", but a section cannot end before it starts";
     for (const auto& [nentries, entry, expected] : std::vector<Row>{
-             {1'000'000'000'000'000, {},
-              err("read_header", "Section directory of 1000000000000000 entries runs past the end of the file of "
-                                 "{B} bytes")},
+             {1'000'000'000'000'000,
+              {},
+              err("read_header",
+                  "Section directory of 1000000000000000 entries runs past the end of the file of "
+                  "{B} bytes")},
              {0, {VERSION, 5, 5 + 1'000'000'000'000, 0}, huge},
              {0, {VERSION, 5, 4, 0}, backwards + "-1" + before_start},
              {0, {VERSION, 5, LLONG_MIN, 0}, backwards + "-9223372036854775808" + before_start},
              {0, {XLSW, 5, LLONG_MIN, 0}, err("read_header", "Assert failed! The length of XLSW should same as LRwX")},
              {0, {GEN, -1, 10, 0}, err("seek_section", "Section 501 starts at word -1" + outside)},
-             {0, {XLSW, 1 << 30, (1 << 30) + 200, 0},
+             {0,
+              {XLSW, 1 << 30, (1 << 30) + 200, 0},
               err("seek_section", "Section 998 starts at word 1073741824" + outside)},
              {0, {LABEL + 1, 4, 5, 0}, "no exception"}}) {
         Chk c = minimal().add(LABEL, label_record("t"));  // its token list runs far past the file
@@ -147,10 +153,15 @@ TEST(Container, TruncatedLastSectionEndsCleanly) {
     o.nbasis = 1;
     const std::string bad_basis =
         "Bad basis in .chk: shell 1 has 0 primitives from position 0 (D/F position 0), past NPrim = 1 or NPrimD = 0";
-    for (const auto& [label, data] : std::vector<std::pair<int64_t, Bytes>>{
-             {GEN, reals({1, 2, 3})}, {LABEL, label_record("t", "#p", "1|S|")}, {INFO, info_record()},
-             {VERSION, "G16"}, {MOL, mol_section({{1}}, o)}, {BASIS, basis_section({{0, 1, {1.0}, {1.0}}})},
-             {XLSW, xlsw()}, {DENSITIES, densities(int64_t{1} << 32, {0.5})}}) {
+    for (const auto& [label, data] :
+         std::vector<std::pair<int64_t, Bytes>>{{GEN, reals({1, 2, 3})},
+                                                {LABEL, label_record("t", "#p", "1|S|")},
+                                                {INFO, info_record()},
+                                                {VERSION, "G16"},
+                                                {MOL, mol_section({{1}}, o)},
+                                                {BASIS, basis_section({{0, 1, {1.0}, {1.0}}})},
+                                                {XLSW, xlsw()},
+                                                {DENSITIES, densities(int64_t{1} << 32, {0.5})}}) {
         Chk c;  // the section cut in half comes last
         if (label != MOL) c.add(MOL, mol_section({{1}}, o));
         const std::string path = c.add(label, data).write("cut.chk", {{}, 0, {}, int64_t(data.size() / 16) + 1});
@@ -222,7 +233,7 @@ TEST(Container, ArraysSizedFromTheFileStayWithinFourTimesItsSize) {
              {Chk().add(MOL, mol_section(kH1, o)).add(DENSITIES, densities(int64_t{0x1ff} << 32, {})), nine,
               "density length", kTriangle},  // all nine kinds
              {Chk().add(MOL, mol_section(kH1, o)).add(DENSITIES, densities(int64_t{0xf} << 32, {0.5})), nine_after_one,
-              "", 0},  // four kinds fit
+              "", 0},                                                                        // four kinds fit
              {minimal().add(BASIS, basis_section({s}, huge)), {}, "NPrimD", kFileWords}}) {  // every count = the file
         const std::string path = padded_to_8mib(chk).write("big.chk", brk);
         ASSERT_EQ(std::filesystem::file_size(path), 8u * kFileWords);
@@ -264,11 +275,11 @@ TEST(Container, FurtherSectionsSharingTheFileCountEachTime) {
 TEST(Container, SmallFilesHoldLittleBeyondThemselves) {
     const Shell s{0, 1, {1.0}, {1.0}}, sp{1, 1, {0.5, 0.1}, {0.4, 0.6}, {0.3, 0.7}};
     using Row = std::tuple<std::string, Chk>;
-    for (const auto& [name, chk] : std::vector<Row>{
-             {"one atom", minimal()},
-             {"a basis", minimal().add(BASIS, basis_section({s, sp, s, sp}))},
-             {"a label record", minimal().add(LABEL, label_record("t", std::string(100, '#')))},
-             {"both", minimal().add(LABEL, label_record("t", "#p")).add(BASIS, basis_section({s, sp}))}}) {
+    for (const auto& [name, chk] :
+         std::vector<Row>{{"one atom", minimal()},
+                          {"a basis", minimal().add(BASIS, basis_section({s, sp, s, sp}))},
+                          {"a label record", minimal().add(LABEL, label_record("t", std::string(100, '#')))},
+                          {"both", minimal().add(LABEL, label_record("t", "#p")).add(BASIS, basis_section({s, sp}))}}) {
         const std::string path = chk.write("small.chk");
         const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
         EXPECT_LE(heap_peak([&] { const Tesvarin t(path); }), size + (int64_t{32} << 10)) << name;

@@ -44,11 +44,11 @@ TEST(Label, TitleRouteOrbitalLabelsAndVersion) {
 TEST(Molecule, HeaderLayouts) {
     for (const auto& [layout, hdrlen] :
          std::vector<std::pair<int64_t, int64_t>>{{-12345, 12}, {-12346, 20}, {-12348, 25}, {-12349, 20}}) {
-        const Tesvarin t(Chk().add(MOL, mol_section({{8, {0, 0, 0.2}}, {1, {0, 1.4, -0.9}}}, {layout, hdrlen, 7}))
-                             .write("mol.chk"));
+        const Tesvarin t(
+            Chk().add(MOL, mol_section({{8, {0, 0, 0.2}}, {1, {0, 1.4, -0.9}}}, {layout, hdrlen, 7})).write("mol.chk"));
         const auto& m = t.get_params().mol;
-        EXPECT_EQ(std::vector<int64_t>({m.hdrlen, m.natoms, m.totchg, m.multiplicity, m.nae, m.nbe, m.ne, m.nbasis,
-                                        m.nbsuse}),
+        EXPECT_EQ(std::vector<int64_t>(
+                      {m.hdrlen, m.natoms, m.totchg, m.multiplicity, m.nae, m.nbe, m.ne, m.nbasis, m.nbsuse}),
                   std::vector<int64_t>({hdrlen, 2, 0, 1, 5, 4, 9, 7, 7}));
         EXPECT_EQ(m.atomicnums, std::vector<int64_t>({8, 1, 0, 0, 0}));
         EXPECT_EQ(m.coords, std::vector<double>({0, 0, 0.2, 0, 1.4, -0.9, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -59,8 +59,10 @@ TEST(Molecule, FailureRows) {
     // layout, header length, atoms, basis functions, error (or count name), count
     for (const auto& [layout, hdrlen, natoms, nbasis, error, count] :
          std::vector<std::tuple<int, int64_t, int, int64_t, std::string, int64_t>>{
-             {-12344, 20, 1, 0, "Bad MolTyp in rwmol: -12344", 0}, {-12350, 20, 1, 0, "Bad MolTyp in rwmol: -12350", 0},
-             {-12346, 20, 0, 0, "Missing atom data in.chk", 0}, {-12345, 20, -5, 0, "Missing atom data in.chk", 0},
+             {-12344, 20, 1, 0, "Bad MolTyp in rwmol: -12344", 0},
+             {-12350, 20, 1, 0, "Bad MolTyp in rwmol: -12350", 0},
+             {-12346, 20, 0, 0, "Missing atom data in.chk", 0},
+             {-12345, 20, -5, 0, "Missing atom data in.chk", 0},
              {-12346, 20, 249998, 0, "Too many atoms in .chk: 249998, at most 249997 are supported", 0},
              {-12346, 20, 249997, 0, "atom coordinates", 750000},
              {-12347, 1LL << 40, 1, 0, "molecule header length", 1LL << 40}}) {
@@ -93,25 +95,42 @@ TEST(Basis, GarbageHeadersAndPositions) {
     // MaxTyp 2 without D/F, CartD, CartF, NShell, NPrimD above NPrim; positions past the arrays; huge counts.
     for (const auto& [shell, header, primstart, dfstart, error] :
          std::vector<std::tuple<Shell, std::map<int, int64_t>, int64_t, int64_t, std::string>>{
-             {s1, {{1, 2}}, 1, 0, garbage}, {s1, {{4, 2}}, 1, 0, garbage}, {s1, {{4, -1}}, 1, 0, garbage},
-             {s1, {{5, 2}}, 1, 0, garbage}, {s1, {{0, -1}}, 1, 0, garbage}, {s1, {{3, 5}}, 1, 0, garbage},
+             {s1, {{1, 2}}, 1, 0, garbage},
+             {s1, {{4, 2}}, 1, 0, garbage},
+             {s1, {{4, -1}}, 1, 0, garbage},
+             {s1, {{5, 2}}, 1, 0, garbage},
+             {s1, {{0, -1}}, 1, 0, garbage},
+             {s1, {{3, 5}}, 1, 0, garbage},
              {s2, {}, 3, 0, bad + "2 primitives from position 3 (D/F position 0), " + past},
              {s2, {}, 0, 0, bad + "2 primitives from position 0 (D/F position 0), " + past},
              {negative, {}, 1, 0, bad + "-2 primitives from position 1 (D/F position 0), " + past},
              {d, {}, 1, 2, bad + "1 primitives from position 1 (D/F position 2), past NPrim = 1 or NPrimD = 1"},
-             {s1, {{2, 1LL << 40}}, 1, 0, "NPrim"}, {s1, {{0, 1LL << 40}}, 1, 0, "NShell"},
-             {min_s, {}, 1, 0, bad + "-9223372036854775808 primitives from position 1 (D/F position 0), past NPrim = 1"
-                                     " or NPrimD = 0"},
-             {min_d, {}, 1, 8, bad + "-9223372036854775808 primitives from position 1 (D/F position 8), past NPrim = 1"
-                                     " or NPrimD = 1"},
+             {s1, {{2, 1LL << 40}}, 1, 0, "NPrim"},
+             {s1, {{0, 1LL << 40}}, 1, 0, "NShell"},
+             {min_s,
+              {},
+              1,
+              0,
+              bad + "-9223372036854775808 primitives from position 1 (D/F position 0), past NPrim = 1"
+                    " or NPrimD = 0"},
+             {min_d,
+              {},
+              1,
+              8,
+              bad + "-9223372036854775808 primitives from position 1 (D/F position 8), past NPrim = 1"
+                    " or NPrimD = 1"},
              {top, {}, 1, 1, type + "9223372036854775807" + range},
              {bottom, {}, 1, 0, type + "-9223372036854775808" + range},
-             {fourteen, {}, 1, 1, type + "14" + range}, {minus_one, {}, 1, 0, type + "-1" + range}}) {
+             {fourteen, {}, 1, 1, type + "14" + range},
+             {minus_one, {}, 1, 0, type + "-1" + range}}) {
         const BasisOpts o{1, 1, header, {primstart}, {dfstart}};
         const std::string path = minimal().add(BASIS, basis_section({shell}, o)).write("basis.chk");
-        if (error == garbage) EXPECT_EQ(head(parse_error(path)), garbage);
-        else if (error.size() < 7) EXPECT_EQ(parse_error(path), count_err(error, 1LL << 40, path));
-        else EXPECT_EQ(parse_error(path), err("read_basis_arrays", error));
+        if (error == garbage)
+            EXPECT_EQ(head(parse_error(path)), garbage);
+        else if (error.size() < 7)
+            EXPECT_EQ(parse_error(path), count_err(error, 1LL << 40, path));
+        else
+            EXPECT_EQ(parse_error(path), err("read_basis_arrays", error));
     }
 }
 
@@ -125,12 +144,15 @@ TEST(Basis, FixUpFailureRows) {
     for (const auto& [shell, type_code, where, error] : std::vector<Row>{
              {s_shell({1.0}, 0), 0, "fix_basis", "FixB is confused about JAn"},
              {s_shell({1.0}, 2), 0, "check_coor", "atom id out of range"},
-             {s_shell({1.0}), 5, "fix_basis", nshell}, {s_shell({1.0}), 9999999, "fix_basis", nshell},
-             {s_shell({1.0}), 1000, "", ""}, {s_shell({1.0}), 10000000, "", ""},
+             {s_shell({1.0}), 5, "fix_basis", nshell},
+             {s_shell({1.0}), 9999999, "fix_basis", nshell},
+             {s_shell({1.0}), 1000, "", ""},
+             {s_shell({1.0}), 10000000, "", ""},
              {{2, 1, {1.0}, {1.0}, {1.0}, {1.0}, 0}, 0, "fix_basis", nshell},  // SPD expands into two shells
              {s_shell(e100), 0, "convert_cc", "MaxCon too small in Renor1"},
              {s_shell(std::vector<double>(e100.begin(), e100.end() - 1)), 0, "", ""},
-             {s_shell({1e-7}), 0, "convert_cc", "Missing exponents in basis set"}, {s_shell({1e-6}), 0, "", ""},
+             {s_shell({1e-7}), 0, "convert_cc", "Missing exponents in basis set"},
+             {s_shell({1e-6}), 0, "", ""},
              {{0, 1, {1.0, 2.0}, {0.0, 0.0}}, 0, "NormCC", "Unable to normalize a contracted basis function"},
              {half, 0, "fix_basis", "concoeff size != mol.NPrim in ExpBas"}}) {
         const Chk c = Chk().add(MOL, mol_section({{1, {}, type_code}})).add(BASIS, basis_section({shell}));
@@ -156,9 +178,9 @@ TEST(Basis, FixUpRegroupsEncodesAndNormalises) {
     const auto& b = m.bparams;
     using V = tesvarin::bulk_vector<int64_t>;
     using R = tesvarin::bulk_vector<double>;
-    EXPECT_EQ(std::tie(b.shelltypes, b.shellcons, b.shell2map, b.primstart, b.dfstart, b.ishaux1),
-              std::make_tuple(V{-1, -2, 0, 3}, V{2, 2, 0, 3}, V{1, 1, 2, 2}, V{1, 3, 4, 5}, V{0, 1, 0, 2},
-                              V{2, 2, 0, 0}));
+    EXPECT_EQ(
+        std::tie(b.shelltypes, b.shellcons, b.shell2map, b.primstart, b.dfstart, b.ishaux1),
+        std::make_tuple(V{-1, -2, 0, 3}, V{2, 2, 0, 3}, V{1, 1, 2, 2}, V{1, 3, 4, 5}, V{0, 1, 0, 2}, V{2, 2, 0, 0}));
     EXPECT_EQ(b.primexp, R({3.0, 0.5, 0.8, 2.0, 0.6}));
     EXPECT_EQ(m.cshell, std::vector<double>({0, 0, 0, 0, 0, 0, 0, 0, 1.5, 0, 0, 1.5}));
     const double n0 = PrmNrm(1, 0, 2.0, 2.0);
@@ -180,8 +202,11 @@ TEST(Basis, FixUpRegroupsEncodesAndNormalises) {
 
 TEST(Densities, KindsMasksAndSpin) {
     const auto parse = [](int64_t iopcl, int64_t presence, const std::vector<double>& v) {
-        const Tesvarin t(Chk().add(MOL, mol_section(kH, {-12346, 20, 2})).add(XLSW, xlsw({{0, iopcl}}))
-                             .add(DENSITIES, densities(presence, v)).write("d.chk"));
+        const Tesvarin t(Chk()
+                             .add(MOL, mol_section(kH, {-12346, 20, 2}))
+                             .add(XLSW, xlsw({{0, iopcl}}))
+                             .add(DENSITIES, densities(presence, v))
+                             .write("d.chk"));
         return std::make_pair(t.get_params().mol.totdens, t.get_params().mol.spindens);
     };
     std::array<tesvarin::bulk_vector<double>, 9> tot{}, none{}, spin{};
@@ -199,15 +224,24 @@ TEST(Densities, FailureRows) {
     const std::string natural = "Cannot do natural orbitals yet";
     for (const auto& [nbasis, ilsw9, nvalues, end_delta, error] :
          std::vector<std::tuple<int64_t, int, int, int64_t, std::string>>{
-             {2, 0, 7, 0, length + "8"}, {2, 0, -1, 0, length + "0"}, {2, 2, 3, 0, natural}, {2, 6, 3, 0, natural},
-             {2, 1, 3, 0, ""}, {0, 0, 7, 0, ""}, {1'000'000, 0, 0, 500'000'500'000, "density length"},
+             {2, 0, 7, 0, length + "8"},
+             {2, 0, -1, 0, length + "0"},
+             {2, 2, 3, 0, natural},
+             {2, 6, 3, 0, natural},
+             {2, 1, 3, 0, ""},
+             {0, 0, 7, 0, ""},
+             {1'000'000, 0, 0, 500'000'500'000, "density length"},
              {1LL << 32, 0, 0, 0, "Bad count in .chk: the density length overflows for 4294967296 basis functions"}}) {
         Break brk;
         brk.end_delta[DENSITIES] = end_delta;
         const Bytes dens = nvalues < 0 ? Bytes() : densities(int64_t{1} << 32, std::vector<double>(nvalues));
-        const std::string path = Chk().add(MOL, mol_section(kH, {-12346, 20, nbasis, {}, 1}))
-                                     .add(XLSW, xlsw({{9, ilsw9}})).add(DENSITIES, dens).write("dens.chk", brk);
+        const std::string path = Chk()
+                                     .add(MOL, mol_section(kH, {-12346, 20, nbasis, {}, 1}))
+                                     .add(XLSW, xlsw({{9, ilsw9}}))
+                                     .add(DENSITIES, dens)
+                                     .write("dens.chk", brk);
         EXPECT_EQ(parse_error(path), error.empty() ? "no exception"
-                                     : end_delta ? count_err(error, end_delta, path) : err("read_densities", error));
+                                     : end_delta   ? count_err(error, end_delta, path)
+                                                   : err("read_densities", error));
     }
 }

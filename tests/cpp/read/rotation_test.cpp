@@ -1,4 +1,6 @@
 // The rotation of packed force constants into the standard orientation.
+#include "tesvarin/read/rotation.hpp"
+
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -6,7 +8,6 @@
 #include <cmath>
 
 #include "chk_builder.hpp"
-#include "tesvarin/read/rotation.hpp"
 
 using namespace chk;
 

@@ -1,11 +1,12 @@
 // SectionView reads a section of a file on demand: the checked accessors keep inside the
 // section, fetch() reads fixed-length records up to the file's end and zero past it.
+#include "tesvarin/read/section_view.hpp"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "chk_builder.hpp"
-#include "tesvarin/read/section_view.hpp"
 
 using namespace chk;
 using tesvarin::Checked;

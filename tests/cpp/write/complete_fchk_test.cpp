@@ -95,8 +95,9 @@ TEST(CompleteFchk, Layout12349TakesItsBlockCountFromTheLength) {
     MolOpts bad;
     bad.layout = -12349, bad.blocks = 51;
     const Tesvarin odd(Chk().add(MOL, mol_section(h, bad)).add(VERSION, Bytes(48, ' ')).write("odd.chk"));
-    EXPECT_NE(what_of([&] { odd.write_complete_fchk(temp_path("odd.fchk")); })
-                  .find("with nblocks 50 or 58 for layout -12349"),
+    EXPECT_NE(what_of([&] {
+                  odd.write_complete_fchk(temp_path("odd.fchk"));
+              }).find("with nblocks 50 or 58 for layout -12349"),
               std::string::npos);
     EXPECT_EQ(what_of([&] { odd.write_fchk(temp_path("basic.fchk")); }), "no exception");
 }

@@ -62,7 +62,6 @@ std::string integer(int64_t v, int width) {
     return out;
 }
 
-
 double from_bits(uint64_t bits) {
     double v;
     std::memcpy(&v, &bits, sizeof v);
@@ -82,6 +81,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Values that have broken printf replacements before: signs of zero and NaN,
 // carries into a new power of ten, exponents of three digits, denormals.
+// clang-format off: a list of values, kept dense
 const std::vector<double> kEdgeValues = {
     0.0, -0.0, 1.0, -1.0, 0.1, 0.5, 1.5, 2.5, 1e-5, 123456789.0,
     9.999999999e5, -9.999999999e5, 9.99999999e5, 9.999999995e5, 9.9999999949e5, 9.9999999999999999e15,
@@ -91,9 +91,7 @@ const std::vector<double> kEdgeValues = {
     0.000000015, 0.000000025, -0.000000005, 999999.999999995, 99.999999995, 4503599627370495.5,
     kInf, -kInf, kNaN, -kNaN, from_bits(0x7FF0000000000001), from_bits(0xFFF0000000000001),
 };
-
-
-
+// clang-format on
 
 TEST(NumberFormatTest, EdgeValuesMatchPrintfAcrossWidthsAndPrecisions) {
     const int widths[] = {0, 1, 4, 12, 16, 22, 40, -16, -30};
@@ -133,7 +131,6 @@ TEST(NumberFormatTest, AppendsWithoutDisturbingExistingText) {
     EXPECT_EQ(out, "head: -1.50000000E+00  2.25000000 -42  7 -INF\n");
 }
 
-
 // Produces doubles that concentrate on the places where formatting goes
 // wrong; every kind is emitted in turn so each gets an equal share.
 class AdversarialDoubles {
@@ -143,15 +140,33 @@ public:
     double next() {
         double v = 0.0;
         switch (kind_++ % 9) {
-            case 0: v = from_bits(rng_()); break;                        // anything: NaN payloads, inf, denormals
-            case 1: v = from_bits(rng_() & 0x800FFFFFFFFFFFFFull); break;  // denormals
-            case 2: v = near_power_of_ten(); break;
-            case 3: v = near_decimal_tie(kTieDigits[rng_() % 3]); break;
-            case 4: v = exact_decimal_tie(kTieDigits[rng_() % 3]); break;
-            case 5: v = near_fixed_tie(); break;
-            case 6: v = std::ldexp(double(rng_() >> 11 | 1), -9 - int(rng_() % 4)); break;  // exact %.8f ties
-            case 7: v = realistic(); break;
-            default: v = near_listed(); break;
+            case 0:
+                v = from_bits(rng_());
+                break;  // anything: NaN payloads, inf, denormals
+            case 1:
+                v = from_bits(rng_() & 0x800FFFFFFFFFFFFFull);
+                break;  // denormals
+            case 2:
+                v = near_power_of_ten();
+                break;
+            case 3:
+                v = near_decimal_tie(kTieDigits[rng_() % 3]);
+                break;
+            case 4:
+                v = exact_decimal_tie(kTieDigits[rng_() % 3]);
+                break;
+            case 5:
+                v = near_fixed_tie();
+                break;
+            case 6:
+                v = std::ldexp(double(rng_() >> 11 | 1), -9 - int(rng_() % 4));
+                break;  // exact %.8f ties
+            case 7:
+                v = realistic();
+                break;
+            default:
+                v = near_listed();
+                break;
         }
         return (rng_() & 1) ? -v : v;
     }
@@ -178,17 +193,23 @@ private:
         const int exponent = pick(-325, 308);
         std::string text;
         switch (rng_() % 3) {
-            case 0: text = "1e" + std::to_string(exponent); break;
-            case 1: text = "9." + std::string(std::size_t(pick(4, 16)), '9') + "5e" + std::to_string(exponent); break;
-            default: text = "9." + std::string(std::size_t(pick(4, 16)), '9') + "e" + std::to_string(exponent); break;
+            case 0:
+                text = "1e" + std::to_string(exponent);
+                break;
+            case 1:
+                text = "9." + std::string(std::size_t(pick(4, 16)), '9') + "5e" + std::to_string(exponent);
+                break;
+            default:
+                text = "9." + std::string(std::size_t(pick(4, 16)), '9') + "e" + std::to_string(exponent);
+                break;
         }
         return nudge(parse(text));
     }
 
     // Nearest double to a decimal half-way point at `significant` digits.
     double near_decimal_tie(int significant) {
-        const std::string text = std::to_string(pick(1, 9)) + "." + digits(significant - 1) + "5e" +
-                                 std::to_string(pick(-320, 305));
+        const std::string text =
+            std::to_string(pick(1, 9)) + "." + digits(significant - 1) + "5e" + std::to_string(pick(-320, 305));
         return nudge(parse(text));
     }
 
@@ -217,8 +238,10 @@ private:
     }
 
     double near_listed() {
+        // clang-format off: a list of values, kept dense
         static const double listed[] = {0.5e-99, 9.9999999995e-100, 1e100, 1e-100, 9.999999999e5, 5e-324,
                                         2.2250738585072014e-308, 1.7976931348623157e308, 1e-8, 5e-9};
+        // clang-format on
         return nudge(listed[rng_() % (sizeof listed / sizeof listed[0])]);
     }
 
