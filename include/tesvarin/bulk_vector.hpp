@@ -42,7 +42,8 @@ struct BulkAllocator {
     BulkAllocator(const BulkAllocator<U>&) noexcept {}  // NOLINT: rebinding is implicit
 
     T* allocate(std::size_t n) {
-        if (n > std::size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
+        // No object may exceed PTRDIFF_MAX bytes, rounding up to whole huge pages included.
+        if (n > (std::size_t(PTRDIFF_MAX) - kHugePage) / sizeof(T)) throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
         void* p = nullptr;
         if (bytes >= kHugePage / 2) {
