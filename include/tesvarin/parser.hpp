@@ -52,6 +52,10 @@ public:
     std::vector<tesvarin::FchkEntry> fchk_entries(bool complete, Skipped* skipped = nullptr) const;
 
     // Shell coefficient access, in the internal shell encoding (before fix_basis ends).
+    // Splits the SCF-type code IOpCl into its spin, complex and component factors and the
+    // flags of codes above 7 and above 15; throws for a code the reader does not know.
+    void decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,
+                   int64_t& densityBlocks, int64_t& above15);
     std::vector<double> GetCCB(int64_t shell, int64_t L);
     void PutCCB(int64_t shell, int64_t L, const std::vector<double>& values);
     // One renormalisation pass over every shell (its messages call it Renor1).
@@ -89,6 +93,8 @@ private:
     void reconcile_orientation(bool have_basis);
     // Sets iopcl, iopcl_out and irohf from the switch record; the factors of the stored IOpCl.
     tesvarin::ScfType read_scf_type();
+    // The three factors of decode_sc that size orbitals and densities.
+    tesvarin::ScfType scf_factors(int64_t IOpCl);
     void read_orbitals(int64_t spin_blocks, int64_t nmo, int64_t ncoef);
     void prefix_method(const tesvarin::ScfType& scf);
 

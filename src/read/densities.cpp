@@ -12,7 +12,7 @@ void Tesvarin::read_densities() {
     auto& mol = params.mol;
     if (LBit(ilsw[kIlswNaturalOrbitals], 1)) TESVARIN_THROW("Cannot do natural orbitals yet");
 
-    const tesvarin::ScfType scf = tesvarin::decode_sc(iopcl);
+    const tesvarin::ScfType scf = scf_factors(iopcl);
     const int64_t s = scf.spin_blocks, c = scf.value_kind, g = scf.components;
     // Beyond 2^31 basis functions one triangle outgrows any file; keep the product finite.
     const bool too_many = mol.nbasis > (int64_t{1} << 31) || mol.nbasis < -(int64_t{1} << 31);

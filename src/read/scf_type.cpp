@@ -5,11 +5,15 @@
 
 #include "tesvarin/parser.hpp"
 
-namespace tesvarin {
-
-ScfType decode_sc(int64_t IOpCl) {
-    ScfType t;
-    if (IOpCl < 0) return t;
+void Tesvarin::decode_sc(int64_t IOpCl, int64_t& spinBlocks, int64_t& valueKind, int64_t& components, bool& above7,
+                         int64_t& densityBlocks, int64_t& above15) {
+    if (IOpCl < 0) {
+        spinBlocks = valueKind = components = 1;
+        above7 = false;
+        densityBlocks = 1;
+        above15 = 0;
+        return;
+    }
     switch (IOpCl) {
         case 0:
         case 1:
@@ -25,16 +29,21 @@ ScfType decode_sc(int64_t IOpCl) {
         default:
             TESVARIN_THROW("Illegal IOpCl in decode_sc");
     }
-    t.spin_blocks = (IOpCl & 1) + 1;
-    t.value_kind = ((IOpCl >> 1) & 1) + 1;
-    t.components = ((IOpCl >> 2) & 1) + 1;
-    t.above7 = IOpCl > 7;
-    t.density_blocks = (IOpCl == 6 || IOpCl == 14) ? 2 : t.spin_blocks;
-    t.above15 = IOpCl > 15 ? 1 : 0;
-    return t;
+    spinBlocks = (IOpCl & 1) + 1;
+    valueKind = ((IOpCl >> 1) & 1) + 1;
+    components = ((IOpCl >> 2) & 1) + 1;
+    above7 = IOpCl > 7;
+    densityBlocks = (IOpCl == 6 || IOpCl == 14) ? 2 : spinBlocks;
+    above15 = IOpCl > 15 ? 1 : 0;
 }
 
-}  // namespace tesvarin
+tesvarin::ScfType Tesvarin::scf_factors(int64_t IOpCl) {
+    tesvarin::ScfType f;
+    int64_t density_blocks = 1, above15 = 0;
+    bool above7 = false;
+    decode_sc(IOpCl, f.spin_blocks, f.value_kind, f.components, above7, density_blocks, above15);
+    return f;
+}
 
 tesvarin::ScfType Tesvarin::read_scf_type() {
     int index = -1;
@@ -44,7 +53,7 @@ tesvarin::ScfType Tesvarin::read_scf_type() {
     } else {
         iopcl = iopcl_out = irohf = 0;
     }
-    const tesvarin::ScfType scf = tesvarin::decode_sc(iopcl);
+    const tesvarin::ScfType scf = scf_factors(iopcl);
     // Restricted open shell: the working code counts one more spin block than the stored one.
     if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
         (iopcl == 0 || iopcl == 2)) {

@@ -6,16 +6,11 @@
 
 namespace tesvarin {
 
+// The factors the readers size orbitals and densities with.
 struct ScfType {
     int64_t spin_blocks = 1;  // 2 for unrestricted
     int64_t value_kind = 1;   // 2 for complex
     int64_t components = 1;   // 2 for two-component (generalised)
-    bool above7 = false;
-    int64_t density_blocks = 1;  // 2 also for the generalised codes 6 and 14
-    int64_t above15 = 0;
 };
-
-// The factors of IOpCl; a negative code reads as 0. Throws for a code the reader does not know.
-ScfType decode_sc(int64_t IOpCl);
 
 }  // namespace tesvarin

@@ -1,6 +1,4 @@
 // IOpCl decoding and the bit helpers of the switch words.
-#include "tesvarin/read/scf_type.hpp"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +6,7 @@
 #include <map>
 
 #include "chk_builder.hpp"
+#include "tesvarin/parser.hpp"
 #include "tesvarin/read/bits.hpp"
 
 using namespace chk;
@@ -18,14 +17,14 @@ TEST(ScfType, DecodeScOnEveryCode) {
         {LLONG_MIN, {1, 1, 1, 0, 1, 0}}, {-1, {1, 1, 1, 0, 1, 0}}, {0, {1, 1, 1, 0, 1, 0}},  {1, {2, 1, 1, 0, 2, 0}},
         {2, {1, 2, 1, 0, 1, 0}},         {3, {2, 2, 1, 0, 2, 0}},  {6, {1, 2, 2, 0, 2, 0}},  {10, {1, 2, 1, 1, 1, 0}},
         {11, {2, 2, 1, 1, 2, 0}},        {14, {1, 2, 2, 1, 2, 0}}, {18, {1, 2, 1, 1, 1, 1}}, {22, {1, 2, 2, 1, 1, 1}}};
+    Tesvarin t(minimal().write("decode.chk"));
     std::vector<int64_t> codes{LLONG_MIN};
     for (int64_t code = -1; code <= 23; ++code) codes.push_back(code);
     for (int64_t code : codes) {
         std::array<int64_t, 6> got{9, 9, 9, 9, 9, 9};
-        const std::string what = what_of([&] {
-            const tesvarin::ScfType t = tesvarin::decode_sc(code);
-            got = {t.spin_blocks, t.value_kind, t.components, t.above7, t.density_blocks, t.above15};
-        });
+        bool above7 = true;
+        const std::string what = what_of([&] { t.decode_sc(code, got[0], got[1], got[2], above7, got[4], got[5]); });
+        got[3] = above7;
         if (valid.count(code))
             EXPECT_EQ(got, valid.at(code)) << code;
         else
