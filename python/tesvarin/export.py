@@ -26,7 +26,8 @@ import numpy as np
 from Tesvarin_ import ChkError, ChkWarning
 
 from tesvarin._errors import first_line, os_reason
-from tesvarin.checkpoint import Checkpoint, load
+from tesvarin.checkpoint import Checkpoint
+from tesvarin.loader import load
 from tesvarin.summary import formula
 
 

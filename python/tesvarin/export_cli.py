@@ -210,7 +210,7 @@ def _dataset(args: argparse.Namespace, paths: list[str]) -> Counts:
 def _qcschema(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:
     from Tesvarin_ import ChkWarning
 
-    from tesvarin.checkpoint import load
+    from tesvarin.loader import load
     from tesvarin.export import failure_reason
 
     if args.resume or args.dask or args.scheduler or args.columns or args.with_:
