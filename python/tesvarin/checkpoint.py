@@ -348,3 +348,12 @@ class Checkpoint:
             f" {self.method}/{self.basis_name} {self.job_type}, charge {self.charge}, multiplicity"
             f" {self.multiplicity}, {self.n_basis} basis functions, energy {self.energy:.8f} Hartree>"
         )
+
+
+def __getattr__(name: str) -> Any:
+    # `load` and `PathLike` lived here once: pickles of a Checkpoint made then name tesvarin.checkpoint.load.
+    if name in ("load", "PathLike"):
+        from tesvarin import loader
+
+        return getattr(loader, name)
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
