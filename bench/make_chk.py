@@ -1,6 +1,6 @@
 """Writes large, consistent synthetic checkpoints for the benchmark.
 
-Two kinds, in the layout of the test builder (tests/python/chk_builder.py), whose
+Two kinds, in the layout of the test builder (tests/python/chk_builder/), whose
 small-section helpers it uses; the big arrays are streamed from NumPy:
 
 * ``--size 256M``: an open-shell (UHF) job of about that many bytes: alpha and beta

@@ -8,7 +8,8 @@ from collections.abc import Iterable
 from concurrent.futures import FIRST_EXCEPTION, Future, ThreadPoolExecutor, wait
 from typing import Literal, TextIO, overload
 
-from tesvarin.checkpoint import Checkpoint, PathLike, load
+from tesvarin.checkpoint import Checkpoint
+from tesvarin.loader import PathLike, load
 
 
 class _Progress:

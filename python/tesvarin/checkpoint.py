@@ -1,22 +1,20 @@
-"""`load`: a whole checkpoint as NumPy arrays and plain Python values, in atomic units."""
+"""`Checkpoint`: a whole checkpoint as NumPy arrays and plain Python values, in atomic units."""
 
 from __future__ import annotations
 
 import os
-import re
-from collections.abc import Iterable, Mapping, Sequence
+from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
-from types import MappingProxyType
-from typing import TYPE_CHECKING, Any, Literal, Union
+from typing import TYPE_CHECKING, Any, Literal
 
 import numpy as np
 import Tesvarin_
-from Tesvarin_ import ChkReader_, Mol
+from Tesvarin_ import ChkReader_
 
-from tesvarin import _arrays, _errors, _further
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.summary import formula
+from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
@@ -24,35 +22,7 @@ if TYPE_CHECKING:
     from tesvarin.cube import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
-PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
-
-# The large sections `load(path, sections=...)` may leave unread, and the fields they fill.
-SECTIONS = {
-    "orbitals": (
-        "alpha_orbital_energies",
-        "beta_orbital_energies",
-        "alpha_mo_coefficients",
-        "beta_mo_coefficients",
-        "alpha_occupations",
-        "beta_occupations",
-        "orthonormal_basis",
-    ),
-    "hessian": ("hessian",),
-    "densities": ("total_densities", "spin_densities"),
-}
-_SECTION_OF = {name: section for section, names in SECTIONS.items() for name in names}
-
-
-class NotReadError(LookupError):
-    """A quantity of a section that `load(path, sections=...)` was not asked to read."""
-
-
-class _NotRead:
-    def __repr__(self) -> str:
-        return "<not read>"
-
-
-_NOT_READ: Any = _NotRead()
+__all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
 
 
 @dataclass(frozen=True, eq=False, repr=False)
@@ -342,8 +312,8 @@ class Checkpoint:
 
     def __getattribute__(self, name: str) -> Any:
         value = object.__getattribute__(self, name)
-        if value is _NOT_READ:
-            section = _SECTION_OF[name]
+        if value is NOT_READ:
+            section = SECTION_OF[name]
             raise NotReadError(
                 f"{name} was not read: this Checkpoint of {object.__getattribute__(self, 'path')} "
                 f"was loaded without its {section}; add {section!r} to load's sections"
@@ -359,6 +329,8 @@ class Checkpoint:
     def __reduce__(self) -> tuple[Any, ...]:
         # Pickled by path: the other side (a worker, a process pool) reads the file again, with the
         # same sections, so it must see the file at the same path. The reader holds no open file.
+        from tesvarin.loader import load
+
         return (load, (self.path, None if self.reader.unread == "" else sorted(self.sections)))
 
     def _needs(self, *sections: str) -> None:
@@ -378,113 +350,10 @@ class Checkpoint:
         )
 
 
-def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
-    """Parse the checkpoint at `path` (str, bytes or any os.PathLike) and return all it holds.
+def __getattr__(name: str) -> Any:
+    # `load` and `PathLike` lived here once: pickles of a Checkpoint made then name tesvarin.checkpoint.load.
+    if name in ("load", "PathLike"):
+        from tesvarin import loader
 
-    `sections` names the large sections to read, any of "orbitals", "hessian" and "densities"
-    (default: all); the job, molecule, basis and further sections are always read. The fields of a
-    section left unread raise `NotReadError` when asked for, and ``reader`` writes no fchk.
-
-    Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or
-    IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
-    Their text names the file and what is wrong; `.detail` holds the reader's full message.
-    """
-    if sections is None:
-        return _from_reader(_errors.parse(path), path)
-    wanted = set(sections)
-    if wanted - SECTIONS.keys():
-        raise ValueError(
-            f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are {', '.join(SECTIONS)}"
-        )
-    checkpoint = _from_reader(_errors.parse(path, {name: name in wanted for name in SECTIONS}), path)
-    for section in SECTIONS.keys() - wanted:
-        for name in SECTIONS[section]:
-            object.__setattr__(checkpoint, name, _NOT_READ)
-    return checkpoint
-
-
-def _text(raw: bytes) -> str:
-    return raw.decode("utf-8", "backslashreplace")
-
-
-def _orbital_labels(mol: Mol) -> tuple[str, ...] | None:
-    """Per-function labels from the per-atom lines: "1   O  1S         2S ..." in columns of 11."""
-    labels: list[str] = []
-    for line in (_text(raw) for raw in mol.orblabel_bytes):
-        match = re.match(r"\s*(\d+)\s+(\S+)\s+", line)
-        if match is None:
-            return None
-        rest = line[match.end() :]
-        labels += [
-            f"{match[1]} {match[2]} {rest[i : i + 11].strip()}"
-            for i in range(0, len(rest), 11)
-            if rest[i : i + 11].strip()
-        ]
-    return tuple(labels) if len(labels) == mol.nbasis else None
-
-
-def _occupations(count: int, nmo: int) -> FloatArray:
-    occupations: FloatArray = np.zeros(nmo)
-    occupations[: max(0, min(count, nmo))] = 1.0
-    occupations.flags.writeable = False
-    return occupations
-
-
-def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
-    params = reader.params
-    mol = params.mol
-    texts = {key: _text(raw) for key, raw in params.rawtexts.items()}
-    natoms = max(mol.natoms, 0)
-    nbasis = mol.nbasis
-    alpha_energies = mol.alpha_orbital_energies
-    beta_energies = mol.beta_orbital_energies
-    nmo = len(alpha_energies)
-    beta_coefficients = _arrays.matrix(mol.beta_mo_coefficients, len(beta_energies))
-    orthonormal = mol.orthonormal_basis
-    sp = mol.sp_contraction_coefficients
-    _further.warn_damage(reader.further, stacklevel=3)
-    return Checkpoint(
-        path=os.fsdecode(bytes(path) if isinstance(path, bytearray) else path),
-        reader=reader,
-        title=texts["title"],
-        route=texts["route"],
-        method=texts["method"],
-        basis_name=texts["baset"],
-        job_type=texts["jobtype"],
-        program_version=texts["gauver"],
-        info=frozen(params.info1_9, np.int64),
-        charge=mol.totchg,
-        multiplicity=mol.multiplicity,
-        n_electrons=mol.ne,
-        n_alpha=mol.nae,
-        n_beta=mol.nbe,
-        n_basis=nbasis,
-        n_independent=mol.nbsuse,
-        energy=params.totene,
-        scf_energy=params.scfene,
-        virial_ratio=params.viratio,
-        atomic_numbers=mol.atomic_numbers[:natoms],
-        symbols=tuple(mol.names),
-        nuclear_charges=mol.nuclear_charges[:natoms],
-        coordinates=mol.coordinates_bohr.reshape(-1, 3)[:natoms],
-        cell=mol.cell_bohr[: mol.ndim] if mol.ndim > 0 else None,
-        shell_types=mol.shell_types,
-        primitives_per_shell=mol.primitives_per_shell,
-        shell_atoms=frozen(mol.shell_to_atom - 1, np.int64),
-        primitive_exponents=mol.primitive_exponents,
-        contraction_coefficients=mol.contraction_coefficients,
-        sp_contraction_coefficients=sp if sp.size else None,
-        shell_coordinates=mol.shell_coordinates_bohr.reshape(-1, 3),
-        orbital_labels=_orbital_labels(mol),
-        alpha_orbital_energies=alpha_energies if nmo else None,
-        beta_orbital_energies=beta_energies if len(beta_energies) else None,
-        alpha_mo_coefficients=_arrays.matrix(mol.alpha_mo_coefficients, nmo),
-        beta_mo_coefficients=beta_coefficients,
-        alpha_occupations=_occupations(mol.nae, nmo) if nmo else None,
-        beta_occupations=_occupations(mol.nbe, len(beta_energies) or nmo) if nmo else None,
-        orthonormal_basis=_arrays.matrix(orthonormal, orthonormal.size // nbasis if nbasis > 0 else 0),
-        total_densities=MappingProxyType(_arrays.densities(mol, spin=False)),
-        spin_densities=MappingProxyType(_arrays.densities(mol, spin=True)),
-        hessian=_arrays.hessian(mol),
-        **_further.quantities(reader.further, natoms),
-    )
+        return getattr(loader, name)
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

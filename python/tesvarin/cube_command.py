@@ -9,7 +9,8 @@ from collections.abc import Callable
 
 from Tesvarin_ import ChkReader_
 
-from tesvarin.cube import DEFAULT_MARGIN, GRIDS, cube, write_file
+from tesvarin.cube import DEFAULT_MARGIN, GRIDS, cube
+from tesvarin.cube_file import write_file
 
 __all__ = ["add_options", "write_cube"]
 

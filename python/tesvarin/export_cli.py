@@ -210,8 +210,8 @@ def _dataset(args: argparse.Namespace, paths: list[str]) -> Counts:
 def _qcschema(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:
     from Tesvarin_ import ChkWarning
 
-    from tesvarin.checkpoint import load
     from tesvarin.export import failure_reason
+    from tesvarin.loader import load
 
     if args.resume or args.dask or args.scheduler or args.columns or args.with_:
         raise UsageError("--format qcschema takes none of --resume, --dask, --scheduler, --columns, --with")

@@ -17,7 +17,7 @@ import tesvarin
 from tesvarin.checkpoint import SECTIONS
 
 from tests.python.chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
-from tests.python.test_real_files import CHKS, REAL, expected_error
+from tests.python.real_files import CHKS, REAL, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
 NON_CHECKPOINTS = ("cut.chk", "notes.chk", "empty.chk")

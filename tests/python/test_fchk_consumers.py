@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 import Tesvarin_
 
-from tests.python.test_real_files import BOHR, NEWER, REAL, WITH_FCHK, key
+from tests.python.real_files import BOHR, NEWER, REAL, WITH_FCHK, key
 
 iodata = pytest.importorskip("iodata")
 cclib = pytest.importorskip("cclib")

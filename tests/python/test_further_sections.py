@@ -1,11 +1,8 @@
-"""The further sections behind the complete fchk: what they give, and how a bent one fails.
+"""The further sections behind the complete fchk: what they give, in each version's layout and orientation.
 
-A damaged further section never stops the parse or changes the basic fchk; it costs only its
-own quantities and entries, with a warning naming the section, the rule and the length, and
-strict writing refuses it with that message.
+How a bent one fails is in test_bent_further_sections.py.
 """
 
-import dataclasses
 import re
 
 import numpy as np
@@ -13,10 +10,7 @@ import pytest
 import tesvarin
 
 from tests.python.chk_builder import (
-    BONDS,
     CHARGES,
-    CLPAR,
-    CONSTRAINT,
     EFIELD,
     ELECTRIC,
     GEN,
@@ -24,291 +18,28 @@ from tests.python.chk_builder import (
     INTERNAL_FORCES,
     LABEL,
     MOL,
-    NONADIABATIC,
-    ONIOM,
     OPT_ARCHIVE,
     ORIENT,
-    QEQ,
     QUARTER_Z,
-    REDUNDANT,
     VERSION,
-    VIBRATIONS,
     Atom,
     atom_blocks,
-    bonds_section,
     charges_section,
     complete_water,
     electric_section,
     gen,
-    halves,
     internal_forces_section,
-    ints,
     label_record,
     mol_section,
     opt_archive_section,
     orient_record,
     padded,
     reals,
-    redundant_section,
-    vibrations_section,
     water,
 )
 
 N = 3
-BIG = 2**62
 WATER = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
-
-
-def replaced(label, payload):
-    return lambda chk: (chk.replace(label, payload), {})
-
-
-def resized(label, delta):
-    return lambda chk: (chk, {"end_delta": {label: delta}})
-
-
-def moved_out(label):
-    """The section's directory entry points past the end of the file."""
-
-    def bend(chk):
-        chk.without(label)
-        chk.entries.append((label, 10**6, 10**6 + 18, 0))
-        return chk, {}
-
-    return bend
-
-
-def vib(**kw):
-    # A soft real mode (60) beside the imaginary one: NImag counts only negative frequencies.
-    return vibrations_section([16.0, 1.0, 1.0], [-100.0, 60.0, 3700.0], [0.1] * 27, **kw)
-
-
-# (row id, bend, message); every further section family, each way a count can be wrong.
-HOSTILE = [
-    (
-        "997 block count",
-        replaced(MOL, mol_section(WATER, nbasis=3, layout=-12349, nblocks=51)),
-        "Section 997 (molecule): expected 20 + nblocks*(N+3) with nblocks 50 or 58 for layout -12349, N = 3; found 326",
-    ),
-    (
-        "503 atom count",
-        replaced(BONDS, bonds_section([1, 1, 1], [2, 1, 1], [1.0] * 3, 1, natoms=4)),
-        "Section 503 (bonds): atom count (word 0, low half) = 4, expected N = 3",
-    ),
-    (
-        "503 fewer atoms",
-        replaced(BONDS, bonds_section([1, 1], [2, 1], [1.0] * 2, 1, natoms=2)),
-        "Section 503 (bonds): atom count (word 0, low half) = 2, expected N = 3",
-    ),
-    ("503 empty", replaced(BONDS, b""), "Section 503 (bonds): words 0 to 1 lie outside its 0 words"),
-    (
-        "511 two words",
-        replaced(INTERNAL_FORCES, reals(-76.0) + ints(0)),
-        "Section 511 (internal forces): words 2 to 3 lie outside its 2 words",
-    ),
-    ("605 empty", replaced(CHARGES, b""), "Section 605 (charges): words 0 to 1 lie outside its 0 words"),
-    ("619 empty", replaced(ELECTRIC, b""), "Section 619 (electric properties): words 0 to 1 lie outside its 0 words"),
-    ("665 empty", replaced(REDUNDANT, b""), "Section 665 (redundant internals): words 0 to 1 lie outside its 0 words"),
-    (
-        "701 five words",
-        replaced(OPT_ARCHIVE, ints(11, 2, 1, 1, 9)),
-        "Section 701 (optimisation archive): words 5 to 6 lie outside its 5 words",
-    ),
-    (
-        "765 two words",
-        replaced(VIBRATIONS, halves(1, 0) + halves(3, 3)),
-        "Section 765 (vibrations): words 2 to 3 lie outside its 2 words",
-    ),
-    (
-        "800 one word",
-        replaced(CLPAR, ints(1234)),
-        "Section 800 (classical parameters): words 1 to 2 lie outside its 1 words",
-    ),
-    (
-        "503 negative MxBond",
-        replaced(BONDS, halves(-1, 3) + ints(0, 0, 0)),
-        "Section 503 (bonds): MxBond (word 0, high half) = -1, expected 0 to 4",
-    ),
-    (
-        "503 short",
-        resized(BONDS, -1),
-        "Section 503 (bonds): expected 1 + n + 2*n*MxBond = 1 + 3 + 2*3*2 = 16 words, found 15",
-    ),
-    (
-        "511 negative NVar",
-        replaced(INTERNAL_FORCES, internal_forces_section(-76.0, [0.1], nvar=-2)),
-        "Section 511 (internal forces): NVar (word 1) = -2, expected 0 to 5",
-    ),
-    ("511 long", resized(INTERNAL_FORCES, 1), "= 3 + 3 + 3*4/2 = 12 words, found 13"),
-    ("521 short", resized(EFIELD, -1), "Section 521 (external field): expected 35 or 105 words, found 34"),
-    ("521 long", resized(EFIELD, 1), "Section 521 (external field): expected 35 or 105 words, found 36"),
-    ("551 long", resized(ORIENT, 1), "Section 551 (orientation): expected 38 words, found 39"),
-    ("584 short", resized(GRADIENT, -1), "Section 584 (gradient): expected 6*N = 6*3 = 18 words, found 17"),
-    ("584 outside the file", moved_out(GRADIENT), "Section 584 (gradient): words 1000000 to 1000018 lie outside"),
-    (
-        "605 unknown bit",
-        replaced(CHARGES, charges_section(1 | 16, [0.0] * 3, [0.0] * 3)),
-        "Section 605 (charges): charge mask (word 0, high half) 17 has bits other than 0-3",
-    ),
-    (
-        "605 sets",
-        replaced(CHARGES, charges_section(1 | 8, [0.0] * 3)),
-        "Section 605 (charges): expected 1 + sets*N = 1 + 2*3 = 7 words, found 4",
-    ),
-    (
-        "619 unknown bit",
-        replaced(ELECTRIC, electric_section(N, 1 | 8, {})),
-        "Section 619 (electric properties): property mask (word 0, high half) 9 has bits other than 0, 1, 2, 4, 5, 12",
-    ),
-    ("619 short", resized(ELECTRIC, -1), "expected 53 + 144*N = 53 + 144*3 = 485 words, found 484"),
-    (
-        "665 negative count",
-        replaced(REDUNDANT, redundant_section([], [], count=-1)),
-        "Section 665 (redundant internals): number of coordinates (word 0) = -1, expected 0 to 4",
-    ),
-    (
-        "665 overflowing count",
-        replaced(REDUNDANT, redundant_section([(1, 2, 0, 0)], [1.8], count=BIG)),
-        f"number of coordinates (word 0) = {BIG}, expected 0 to 13",
-    ),
-    ("674 short", resized(ONIOM, -2), "Section 674 (ONIOM): expected 32 + 9*N = 32 + 9*3 = 59 words, found 57"),
-    ("695 long", resized(QEQ, 1), "Section 695 (QEq): expected 28 + 31*N = 28 + 31*3 = 121 words, found 122"),
-    (
-        "698 short, version 09",
-        lambda c: (c, {"end_delta": {CONSTRAINT: -1}}),
-        "Section 698 (constraint structure): expected 6*N",
-        -12346,
-    ),
-    (
-        "701 no point",
-        replaced(OPT_ARCHIVE, opt_archive_section(2, [[0.0]], [[0.0]], [[0.0]], npt=0)),
-        "Section 701 (optimisation archive): NPt (word 2) = 0, expected 1 to",
-    ),
-    (
-        "701 more geometries than steps",
-        replaced(OPT_ARCHIVE, opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]], ngeom=2)),
-        "Section 701 (optimisation archive): number of geometries (word 8) = 2, expected 0 to 1",
-    ),
-    (
-        "701 overflowing MaxStp",
-        replaced(
-            OPT_ARCHIVE,
-            opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]])[:8]
-            + ints(BIG)
-            + opt_archive_section(1, [[0.0]], [[0.0]], [[0.0]])[16:],
-        ),
-        f"MaxStp (word 1) = {BIG}, expected 0 to 12",
-    ),
-    ("765 negative modes", replaced(VIBRATIONS, vib(nmodes=-1)), "NModes (word 0, high half) = -1"),
-    (
-        "765 overflowing LFlags",
-        replaced(VIBRATIONS, vib()[:16] + ints(2**63 - 1) + vib()[24:]),
-        "Section 765 (vibrations): expected 3 + NDim + NModes*(LFlags + LE2Fix + 3*NDim) = 3 + 3 + "
-        "3*(9223372036854775807 + LE2Fix + 3*3) with LE2Fix >= 1, found 99 words",
-    ),
-    ("765 partial mode", resized(VIBRATIONS, -1), "with LE2Fix >= 1, found 98 words"),
-    (
-        "800 negative MaxAn",
-        replaced(CLPAR, ints(1234, -1, 1, 1, 30, 1, *[0] * 10)),
-        "Section 800 (classical parameters): MaxAn (word 1) = -1, expected 0 to 16",
-    ),
-    ("800 short", resized(CLPAR, -1), "= 16 + 2*2*1 + (1 + 1)*2 = 24 words, found 23"),
-    ("801 short", resized(VERSION, -1), "Section 801 (version): expected 6 words, found 5"),
-    ("810 long", resized(NONADIABATIC, 1), "Section 810 (nonadiabatic coupling): expected 3*N = 3*3 = 9 words"),
-]
-
-
-# The entries and the Checkpoint fields each family gives; a damaged one costs these and nothing else.
-FAMILY_ENTRIES = {
-    997: (
-        "Number of point charges",
-        "Int Atom Types",
-        "MM charges",
-        "Integer atomic weights",
-        "Real atomic weights",
-        "Atom fragment info",
-        "Atom residue num",
-        "Nuclear ",
-        "MicOpt",
-    ),
-    503: ("MxBond", "NBond", "IBond", "RBond"),
-    511: ("Grdnt ", "Internal Force"),
-    521: ("External E-field",),
-    551: ("SymInf", "RotTr"),
-    584: ("Cartesian Gradient",),
-    605: ("Mulliken", "NPA"),
-    619: ("Dipole", "Polarizability", "HyperPolarizability", "Quadrupole"),
-    665: ("Redundant internal", "ZRed-"),
-    674: ("ONIOM", "Atom Layers", "Atom Modifiers", "Int Atom Modified Types", "Link ", "Atom Modified MM"),
-    695: ("QEq",),
-    698: ("Constraint Structure",),
-    701: ("Optimization", "Opt point"),
-    765: ("Number of Normal Modes", "Vib-", "NImag"),
-    800: ("ClPar",),
-    801: ("Gaussian Version",),
-    810: ("Nonadiabatic",),
-}
-FAMILY_FIELDS = {
-    997: {"masses", "frozen_atoms"},
-    503: {"bonds"},
-    584: {"gradient"},
-    605: {"mulliken_charges", "npa_charges"},
-    619: {"dipole_moment", "quadrupole_moment", "polarizability", "dipole_derivatives"},
-    701: {"trajectory_coordinates", "trajectory_gradients", "trajectory_energies"},
-    765: {"frequencies", "reduced_masses", "force_constants", "ir_intensities", "normal_modes"},
-}
-
-
-def same(a, b):
-    if isinstance(a, np.ndarray) or isinstance(b, np.ndarray):
-        return isinstance(a, np.ndarray) and isinstance(b, np.ndarray) and np.array_equal(a, b)
-    return a == b or (isinstance(a, (tuple, dict)) and str(a) == str(b))
-
-
-@pytest.mark.parametrize(
-    "bend, message, layout",
-    [(*row[1:3], row[3] if len(row) > 3 else -12348) for row in HOSTILE],
-    ids=[row[0] for row in HOSTILE],
-)
-def test_bent_section_costs_only_itself(chk, tmp_path, bend, message, layout):
-    intact_path = chk(complete_water(layout, orient=QUARTER_Z))
-    bent_chk, overrides = bend(complete_water(layout, orient=QUARTER_Z))
-    bent_path = chk(bent_chk, **overrides)
-    intact, bent = tesvarin.ChkReader_(intact_path), tesvarin.ChkReader_(bent_path)
-    assert len(bent.further.damage) == 1 and message in bent.further.damage[0]
-    label = int(re.match(r"Section (\d+)", bent.further.damage[0])[1])
-    # The basic file does not need the further sections.
-    intact.write_fchk(str(tmp_path / "intact.fchk"))
-    bent.write_fchk(str(tmp_path / "bent.fchk"))
-    assert (tmp_path / "bent.fchk").read_bytes() == (tmp_path / "intact.fchk").read_bytes()
-    # Strict: refused with the section's message, and no file.
-    for call in (
-        lambda: bent.write_fchk(str(tmp_path / "c.fchk"), complete=True, strict=True),
-        lambda: bent.fchk_entries(strict=True),
-    ):
-        with pytest.raises(RuntimeError, match=re.escape(message)):
-            call()
-    assert not (tmp_path / "c.fchk").exists()
-    # Otherwise the complete entries are the intact file's without that family's.
-    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
-        left = bent.fchk_entries()
-    whole = intact.fchk_entries()
-    gone = set(whole) - set(left)
-    assert gone and set(left) <= set(whole)
-    assert all(any(key.startswith(p) for p in FAMILY_ENTRIES[label]) for key in gone), gone
-    assert all(same(left[key], whole[key]) for key in left)
-    # And load() fills every quantity but the family's, with one warning naming the section.
-    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)) as caught:
-        cp = tesvarin.load(bent_path)
-    assert len(caught) == 1
-    full = tesvarin.load(intact_path)
-    differ = {
-        f.name
-        for f in dataclasses.fields(full)
-        if f.name not in ("path", "reader") and not same(getattr(full, f.name), getattr(cp, f.name))
-    }
-    assert differ == {f for f in FAMILY_FIELDS.get(label, ()) if getattr(full, f) is not None}
-    assert all(getattr(cp, f) is None for f in differ)
 
 
 def geometry(k):

@@ -12,7 +12,7 @@ import tesvarin
 import Tesvarin_
 
 from tests.python.chk_builder import DENSITIES, LABEL, MOL, Atom, densities, label_record, mol_section, water
-from tests.python.test_real_files import GOOD, REAL2
+from tests.python.real_files import GOOD, REAL2
 
 OPEN_SHELL = sorted(REAL2.glob("*/*.chk"))
 BOHR = 0.529177249

@@ -9,8 +9,8 @@ import pytest
 import tesvarin
 
 from tests.python.chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, densities, molecule, on_atoms, reals
+from tests.python.real_files import WITH_FCHK, numbers, read_fchk
 from tests.python.test_load import OPEN_SHELL, label
-from tests.python.test_real_files import WITH_FCHK, numbers, read_fchk
 
 iodata = pytest.importorskip("iodata", reason="IOData is the optional extra: pip install tesvarin[iodata]")
 from iodata.overlap import compute_overlap  # noqa: E402

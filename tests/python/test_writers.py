@@ -26,7 +26,7 @@ from tests.python.chk_builder import (
     reals,
     xlsw,
 )
-from tests.python.test_real_files import SHARED
+from tests.python.real_files import SHARED
 
 H2 = [Atom(1), Atom(1, (0.0, 0.0, 1.4))]
 PER_LINE = {"I": 6, "R": 5, "C": 5}

@@ -1,0 +1,161 @@
+"""Running the export: one row per checkpoint, read on threads, gathered into Arrow tables of bounded size.
+
+A file that cannot be read is a row with its reason in `error` and nulls elsewhere (the batch never
+stops for one file).
+"""
+
+from __future__ import annotations
+
+import hashlib
+import os
+import warnings
+from collections import deque
+from collections.abc import Iterable, Iterator, Sequence
+from concurrent.futures import Future, ThreadPoolExecutor
+from typing import Any
+
+import numpy as np
+from Tesvarin_ import ChkError, ChkWarning
+
+from tesvarin._errors import first_line, os_reason
+from tesvarin.checkpoint import Checkpoint
+from tesvarin.export_schema import THERMOCHEMISTRY, Column, arrow_type, require, schema, sections_for
+from tesvarin.loader import load
+
+pa = require("pyarrow", "export", "tesvarin's export")
+
+ROW_GROUP_ROWS = 1024  # rows per row group at most ...
+ROW_GROUP_BYTES = 64 << 20  # ... and about this many bytes of array values at most
+
+
+def failure_reason(error: BaseException, path: str) -> str:
+    """Why the file at `path` could not be read, in the command line's words, without the path."""
+    if isinstance(error, OSError) and not isinstance(error, ChkError):
+        return os_reason(error)
+    text = first_line(error)
+    return text.removeprefix(f"{path}: ")
+
+
+def _sha256(path: str) -> str:
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        while block := f.read(1 << 20):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
+    """ZPE, H and G at 298.15 K and 1 atm, as the program prints them; null for a job without frequencies."""
+    try:
+        t = cp.thermochemistry(298.15, 1.0)
+    except (ValueError, RuntimeError):  # no real modes, or masses the analysis refuses: the row stays
+        return dict.fromkeys(THERMOCHEMISTRY)
+    e = t.electronic_energy_hartree
+    return {
+        "zero_point_energy": t.zero_point_energy_hartree,
+        "enthalpy": e + t.thermal_enthalpy_correction_hartree,
+        "gibbs_free_energy": e + t.thermal_gibbs_correction_hartree,
+    }
+
+
+def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
+    """One file's row: every column in `columns`, null where the file holds nothing; a failure is its `error`."""
+    row: dict[str, Any] = {**dict.fromkeys(c.name for c in columns), "path": os.path.abspath(path)}
+    names = {c.name for c in columns}
+    try:
+        info = os.stat(path)
+        row["size"], row["mtime_ns"] = info.st_size, info.st_mtime_ns
+        cp = load(path, sections=sections_for(columns))
+        if "sha256" in names:
+            row["sha256"] = _sha256(path)
+        row["warnings"] = list(cp.reader.further.damage)
+        for column in columns:
+            if column.get is not None:
+                row[column.name] = column.get(cp)
+        # From the stored frequencies; a file with force constants only (the 09 program) runs the
+        # analysis on them when the columns read them (--with hessian), since they can be most of a file.
+        if names & set(THERMOCHEMISTRY) and (cp.frequencies is not None or "hessian" in cp.sections):
+            row.update(_thermochemistry(cp))
+    except (RuntimeError, OSError, ValueError, MemoryError) as error:
+        kept = {"path", "size", "mtime_ns"}
+        row = {key: value if key in kept else None for key, value in row.items()}
+        row["error"] = failure_reason(error, path)
+    return row
+
+
+def _list_array(values: list[Any], kind: str) -> Any:
+    """A list column from flat NumPy arrays (or None) without a Python loop over the elements."""
+    dtype = np.int64 if kind == "list<i64>" else np.float64
+    arrays = [np.asarray(v, dtype=dtype).ravel() if v is not None else np.empty(0, dtype) for v in values]
+    offsets = np.zeros(len(arrays) + 1, dtype=np.int32 if sum(a.size for a in arrays) < 2**31 else np.int64)
+    np.cumsum([a.size for a in arrays], out=offsets[1:])
+    flat = np.concatenate(arrays) if arrays else np.empty(0, dtype)
+    mask = pa.array([v is None for v in values], type=pa.bool_())
+    array_type = pa.ListArray if offsets.dtype == np.int32 else pa.LargeListArray
+    result = array_type.from_arrays(pa.array(offsets), pa.array(flat), mask=mask)
+    return result if offsets.dtype == np.int32 else result.cast(arrow_type(kind))
+
+
+def table(rows: Sequence[dict[str, Any]], columns: Sequence[Column]) -> Any:
+    """The Arrow table of `rows` in the schema of `columns`."""
+    arrays = []
+    for column in columns:
+        values = [row.get(column.name) for row in rows]
+        if column.kind in ("list<i64>", "list<f64>"):
+            arrays.append(_list_array(values, column.kind))
+        else:
+            arrays.append(pa.array(values, type=arrow_type(column.kind)))
+    return pa.Table.from_arrays(arrays, schema=schema(columns))
+
+
+def _row_bytes(row: dict[str, Any]) -> int:
+    return sum(v.nbytes for v in row.values() if isinstance(v, np.ndarray))
+
+
+def batches(rows: Iterable[dict[str, Any]], columns: Sequence[Column]) -> Iterator[Any]:
+    """Tables of at most ROW_GROUP_ROWS rows and about ROW_GROUP_BYTES bytes each, as the rows come."""
+    pending: list[dict[str, Any]] = []
+    held = 0
+    for row in rows:
+        pending.append(row)
+        held += _row_bytes(row)
+        if len(pending) >= ROW_GROUP_ROWS or held >= ROW_GROUP_BYTES:
+            yield table(pending, columns)
+            pending, held = [], 0
+    if pending:
+        yield table(pending, columns)
+
+
+def read_rows(paths: Iterable[str], columns: Sequence[Column], threads: int = 1) -> Iterator[dict[str, Any]]:
+    """`read_row` of each path, in input order, on `threads` threads with a bounded window of files in flight."""
+    with warnings.catch_warnings():
+        # A damaged section is the row's `warnings`, not a message on the terminal.
+        warnings.simplefilter("ignore", ChkWarning)
+        if threads <= 1:
+            for path in paths:
+                yield read_row(path, columns)
+            return
+        pending: deque[Future[dict[str, Any]]] = deque()
+        source = iter(paths)
+        with ThreadPoolExecutor(max_workers=threads) as pool:
+            try:
+                for path in source:
+                    pending.append(pool.submit(read_row, path, columns))
+                    if len(pending) >= 4 * threads:
+                        yield pending.popleft().result()
+                while pending:
+                    yield pending.popleft().result()
+            finally:
+                for future in pending:
+                    future.cancel()
+
+
+def find_checkpoints(inputs: Iterable[str]) -> Iterator[str]:
+    """Each input that is a file, and the ``*.chk`` files under each input that is a directory, sorted."""
+    for item in inputs:
+        if not os.path.isdir(item):
+            yield item
+            continue
+        for folder, subfolders, files in os.walk(item):
+            subfolders.sort()
+            yield from (os.path.join(folder, name) for name in sorted(files) if name.endswith(".chk"))

@@ -1,0 +1,131 @@
+"""`load`: parse a checkpoint and build its `Checkpoint` from the reader's records."""
+
+from __future__ import annotations
+
+import os
+import re
+from collections.abc import Iterable
+from types import MappingProxyType
+from typing import Union
+
+import numpy as np
+from Tesvarin_ import ChkReader_, Mol
+
+from tesvarin import _arrays, _errors, _further
+from tesvarin._arrays import FloatArray, frozen
+from tesvarin.checkpoint import Checkpoint
+from tesvarin.unread import NOT_READ, SECTIONS
+
+PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
+    """Parse the checkpoint at `path` (str, bytes or any os.PathLike) and return all it holds.
+
+    `sections` names the large sections to read, any of "orbitals", "hessian" and "densities"
+    (default: all); the job, molecule, basis and further sections are always read. The fields of a
+    section left unread raise `NotReadError` when asked for, and ``reader`` writes no fchk.
+
+    Raises `Tesvarin_.ChkError` subclasses: also FileNotFoundError, PermissionError or
+    IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
+    Their text names the file and what is wrong; `.detail` holds the reader's full message.
+    """
+    if sections is None:
+        return _from_reader(_errors.parse(path), path)
+    wanted = set(sections)
+    if wanted - SECTIONS.keys():
+        raise ValueError(
+            f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are {', '.join(SECTIONS)}"
+        )
+    checkpoint = _from_reader(_errors.parse(path, {name: name in wanted for name in SECTIONS}), path)
+    for section in SECTIONS.keys() - wanted:
+        for name in SECTIONS[section]:
+            object.__setattr__(checkpoint, name, NOT_READ)
+    return checkpoint
+
+
+def _text(raw: bytes) -> str:
+    return raw.decode("utf-8", "backslashreplace")
+
+
+def _orbital_labels(mol: Mol) -> tuple[str, ...] | None:
+    """Per-function labels from the per-atom lines: "1   O  1S         2S ..." in columns of 11."""
+    labels: list[str] = []
+    for line in (_text(raw) for raw in mol.orblabel_bytes):
+        match = re.match(r"\s*(\d+)\s+(\S+)\s+", line)
+        if match is None:
+            return None
+        rest = line[match.end() :]
+        labels += [
+            f"{match[1]} {match[2]} {rest[i : i + 11].strip()}"
+            for i in range(0, len(rest), 11)
+            if rest[i : i + 11].strip()
+        ]
+    return tuple(labels) if len(labels) == mol.nbasis else None
+
+
+def _occupations(count: int, nmo: int) -> FloatArray:
+    occupations: FloatArray = np.zeros(nmo)
+    occupations[: max(0, min(count, nmo))] = 1.0
+    occupations.flags.writeable = False
+    return occupations
+
+
+def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
+    params = reader.params
+    mol = params.mol
+    texts = {key: _text(raw) for key, raw in params.rawtexts.items()}
+    natoms = max(mol.natoms, 0)
+    nbasis = mol.nbasis
+    alpha_energies = mol.alpha_orbital_energies
+    beta_energies = mol.beta_orbital_energies
+    nmo = len(alpha_energies)
+    beta_coefficients = _arrays.matrix(mol.beta_mo_coefficients, len(beta_energies))
+    orthonormal = mol.orthonormal_basis
+    sp = mol.sp_contraction_coefficients
+    _further.warn_damage(reader.further, stacklevel=3)
+    return Checkpoint(
+        path=os.fsdecode(bytes(path) if isinstance(path, bytearray) else path),
+        reader=reader,
+        title=texts["title"],
+        route=texts["route"],
+        method=texts["method"],
+        basis_name=texts["baset"],
+        job_type=texts["jobtype"],
+        program_version=texts["gauver"],
+        info=frozen(params.info1_9, np.int64),
+        charge=mol.totchg,
+        multiplicity=mol.multiplicity,
+        n_electrons=mol.ne,
+        n_alpha=mol.nae,
+        n_beta=mol.nbe,
+        n_basis=nbasis,
+        n_independent=mol.nbsuse,
+        energy=params.totene,
+        scf_energy=params.scfene,
+        virial_ratio=params.viratio,
+        atomic_numbers=mol.atomic_numbers[:natoms],
+        symbols=tuple(mol.names),
+        nuclear_charges=mol.nuclear_charges[:natoms],
+        coordinates=mol.coordinates_bohr.reshape(-1, 3)[:natoms],
+        cell=mol.cell_bohr[: mol.ndim] if mol.ndim > 0 else None,
+        shell_types=mol.shell_types,
+        primitives_per_shell=mol.primitives_per_shell,
+        shell_atoms=frozen(mol.shell_to_atom - 1, np.int64),
+        primitive_exponents=mol.primitive_exponents,
+        contraction_coefficients=mol.contraction_coefficients,
+        sp_contraction_coefficients=sp if sp.size else None,
+        shell_coordinates=mol.shell_coordinates_bohr.reshape(-1, 3),
+        orbital_labels=_orbital_labels(mol),
+        alpha_orbital_energies=alpha_energies if nmo else None,
+        beta_orbital_energies=beta_energies if len(beta_energies) else None,
+        alpha_mo_coefficients=_arrays.matrix(mol.alpha_mo_coefficients, nmo),
+        beta_mo_coefficients=beta_coefficients,
+        alpha_occupations=_occupations(mol.nae, nmo) if nmo else None,
+        beta_occupations=_occupations(mol.nbe, len(beta_energies) or nmo) if nmo else None,
+        orthonormal_basis=_arrays.matrix(orthonormal, orthonormal.size // nbasis if nbasis > 0 else 0),
+        total_densities=MappingProxyType(_arrays.densities(mol, spin=False)),
+        spin_densities=MappingProxyType(_arrays.densities(mol, spin=True)),
+        hessian=_arrays.hessian(mol),
+        **_further.quantities(reader.further, natoms),
+    )
