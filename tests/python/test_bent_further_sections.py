@@ -69,8 +69,7 @@ def moved_out(label):
 
 
 def vib(**kw):
-    # A soft real mode (60) beside the imaginary one: NImag counts only negative frequencies.
-    return vibrations_section([16.0, 1.0, 1.0], [-100.0, 60.0, 3700.0], [0.1] * 27, **kw)
+    return vibrations_section([16.0, 1.0, 1.0], [-100.0, 1600.0, 3700.0], [0.1] * 27, **kw)
 
 
 # (row id, bend, message); every further section family, each way a count can be wrong.

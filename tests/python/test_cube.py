@@ -28,6 +28,7 @@ from tests.python.chk_builder import (
     molecule,
     reals,
 )
+from tests.python.real_files import SHARED
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
@@ -36,7 +37,6 @@ gbasis_eval = pytest.importorskip("gbasis.evals.eval")
 gbasis_density = pytest.importorskip("gbasis.evals.density")
 from gbasis.wrappers import from_iodata  # noqa: E402
 
-SHARED = Path(__file__).resolve().parents[2].parent / "shared"
 REAL = sorted(SHARED.glob("realchk*/*/*.chk"))
 RNG = np.random.default_rng(2024)
 

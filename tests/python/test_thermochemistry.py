@@ -6,7 +6,6 @@ from __future__ import annotations
 import json
 import math
 import re
-from pathlib import Path
 
 import numpy as np
 import pytest
@@ -15,8 +14,8 @@ from tesvarin.cli import main
 from tesvarin.thermo import QuasiHarmonic
 
 from tests.python.gaussian_log import thermochemistry_section
+from tests.python.real_files import SHARED
 
-SHARED = Path(__file__).resolve().parents[2].parent / "shared"
 LOGS = sorted(
     p
     for folder in ("realchk", "realchk2")

@@ -172,7 +172,8 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     chk.add(QEQ, qeq_section([0.1, 0.0, 0.2, 0.0, 0.0, 0.3] * n))
     chk.add(CONSTRAINT, reals(*[0.0] * (6 * n)))
     chk.add(OPT_ARCHIVE, opt_archive_section(3, [[-76.0, 0.1], [-76.1, 0.01]], [[0.1] * 9, [0.2] * 9], [[0.3] * 9] * 2))
-    chk.add(VIBRATIONS, vibrations_section([15.99, 1.008, 1.008], [-100.0, 1600.0, 3700.0], [0.1] * 27))
+    # A soft real mode (60) beside the imaginary one: NImag counts only negative frequencies.
+    chk.add(VIBRATIONS, vibrations_section([15.99, 1.008, 1.008], [-100.0, 60.0, 3700.0], [0.1] * 27))
     chk.add(CLPAR, clpar_section())
     chk.add(NONADIABATIC, reals(*[0.0] * (3 * n)))
     chk.sections.sort(key=lambda s: s[0])
