@@ -10,6 +10,7 @@ import pytest
 import tesvarin
 
 from tests.python.chk_builder import (
+    BONDS,
     CHARGES,
     EFIELD,
     ELECTRIC,
@@ -22,19 +23,23 @@ from tests.python.chk_builder import (
     ORIENT,
     QUARTER_Z,
     VERSION,
+    VIBRATIONS,
     Atom,
     atom_blocks,
+    bonds_section,
     charges_section,
     complete_water,
     electric_section,
     gen,
     internal_forces_section,
+    ints,
     label_record,
     mol_section,
     opt_archive_section,
     orient_record,
     padded,
     reals,
+    vibrations_section,
     water,
 )
 
@@ -85,6 +90,33 @@ STORED_SHAPES = [
         ),
         lambda e: (e["Number of translation vectors"], e["Number of point charges in /Mol/"]) == (1, 0),
         lambda cp: cp.cell.tolist() == [[9.0, 0.0, 0.0]],
+    ),
+    (
+        "765 blocks by name",
+        VIBRATIONS,
+        vibrations_section([16.0, 1.0, 1.0], [-100.0, 60.0, 3700.0], [0.1] * 27, blocks=[1.1, 1.2, 1.3, 2.1, 2.2, 2.3]),
+        lambda e: e["NImag"] == 1,
+        lambda cp: (cp.reduced_masses.tolist(), cp.force_constants.tolist()) == ([1.1, 1.2, 1.3], [2.1, 2.2, 2.3]),
+    ),
+    (
+        "bonds both ways, each once",
+        BONDS,
+        bonds_section([2, 1, 1], [2, 3, 1, 0, 1, 0], [1.0, 1.0, 2.0, 0.0, 2.0, 0.0], 2),
+        lambda e: e["NBond"].tolist() == [2, 1, 1],
+        lambda cp: cp.bonds.tolist() == [[0, 1, 1], [0, 2, 1]],
+    ),
+    (
+        "MicOpt -2 holds an atom fixed",
+        MOL,
+        mol_section(
+            WATER,
+            nbasis=3,
+            layout=-12348,
+            nblocks=atom_blocks(-12348, N)[0],
+            blocks=atom_blocks(-12348, N)[1] | {41: ints(-2, -1, 0)},
+        ),
+        lambda e: e["MicOpt"].tolist() == [-2, -1, 0],
+        lambda cp: cp.frozen_atoms.tolist() == [True, False, False],
     ),
     (
         "801 with trailing blanks",

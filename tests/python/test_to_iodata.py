@@ -139,3 +139,5 @@ def test_to_iodata_equals_iodata_on_the_fchk_written(chk, tmp_path, builder):
     tesvarin.ChkReader_(path).write_fchk(path.with_suffix(".fchk"))
     with pytest.warns(tesvarin.ChkWarning):  # the builder's molecule section has no per-atom blocks
         compare(path, BASIC | {"one_rdms"})
+        cp = tesvarin.load(path)
+    assert (cp.alpha_occupations.sum(), cp.beta_occupations.sum()) == (cp.n_alpha, cp.n_beta) != (2, 2)

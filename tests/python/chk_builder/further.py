@@ -101,9 +101,12 @@ def vibrations_section(
     lflags: int = 8,
     le2fix: int = 14,
     nmodes: int | None = None,
+    blocks: list[float] | None = None,
 ) -> bytes:
+    """`blocks`: the values after the frequencies (reduced masses, force constants, ...); zeros by default."""
     m = len(freqs)
-    e2 = list(freqs) + [0.0] * ((le2fix - 1) * m)
+    more = blocks or []
+    e2 = list(freqs) + more + [0.0] * ((le2fix - 1) * m - len(more))
     return (
         halves(m if nmodes is None else nmodes, 0)
         + halves(len(masses), len(masses))
