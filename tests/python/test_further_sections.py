@@ -119,6 +119,13 @@ STORED_SHAPES = [
         lambda cp: cp.frozen_atoms.tolist() == [True, False, False],
     ),
     (
+        "619 quadrupole xx yy zz xy xz yz",
+        ELECTRIC,
+        electric_section(N, 4 | 1 << 12, {47 + 126 * N: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3]}),
+        lambda e: e["Quadrupole Moment"].tolist() == [1.0, 2.0, -3.0, 0.1, 0.2, 0.3],
+        lambda cp: cp.quadrupole_moment.tolist() == [[1.0, 0.1, 0.2], [0.1, 2.0, 0.3], [0.2, 0.3, -3.0]],
+    ),
+    (
         "801 with trailing blanks",
         VERSION,
         padded("ES64L-G16RevC.01", 48),
