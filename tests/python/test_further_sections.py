@@ -10,7 +10,6 @@ import pytest
 import tesvarin
 
 from tests.python.chk_builder import (
-    BONDS,
     CHARGES,
     EFIELD,
     ELECTRIC,
@@ -26,13 +25,11 @@ from tests.python.chk_builder import (
     VIBRATIONS,
     Atom,
     atom_blocks,
-    bonds_section,
     charges_section,
     complete_water,
     electric_section,
     gen,
     internal_forces_section,
-    ints,
     label_record,
     mol_section,
     opt_archive_section,
@@ -97,33 +94,6 @@ STORED_SHAPES = [
         vibrations_section([16.0, 1.0, 1.0], [-100.0, 60.0, 3700.0], [0.1] * 27, blocks=[1.1, 1.2, 1.3, 2.1, 2.2, 2.3]),
         lambda e: e["NImag"] == 1,
         lambda cp: (cp.reduced_masses.tolist(), cp.force_constants.tolist()) == ([1.1, 1.2, 1.3], [2.1, 2.2, 2.3]),
-    ),
-    (
-        "bonds both ways, each once",
-        BONDS,
-        bonds_section([2, 1, 1], [2, 3, 1, 0, 1, 0], [1.0, 1.0, 2.0, 0.0, 2.0, 0.0], 2),
-        lambda e: e["NBond"].tolist() == [2, 1, 1],
-        lambda cp: cp.bonds.tolist() == [[0, 1, 1], [0, 2, 1]],
-    ),
-    (
-        "MicOpt -2 holds an atom fixed",
-        MOL,
-        mol_section(
-            WATER,
-            nbasis=3,
-            layout=-12348,
-            nblocks=atom_blocks(-12348, N)[0],
-            blocks=atom_blocks(-12348, N)[1] | {41: ints(-2, -1, 0)},
-        ),
-        lambda e: e["MicOpt"].tolist() == [-2, -1, 0],
-        lambda cp: cp.frozen_atoms.tolist() == [True, False, False],
-    ),
-    (
-        "619 quadrupole xx yy zz xy xz yz",
-        ELECTRIC,
-        electric_section(N, 4 | 1 << 12, {47 + 126 * N: [1.0, 2.0, -3.0, 0.1, 0.2, 0.3]}),
-        lambda e: e["Quadrupole Moment"].tolist() == [1.0, 2.0, -3.0, 0.1, 0.2, 0.3],
-        lambda cp: cp.quadrupole_moment.tolist() == [[1.0, 0.1, 0.2], [0.1, 2.0, 0.3], [0.2, 0.3, -3.0]],
     ),
     (
         "801 with trailing blanks",
