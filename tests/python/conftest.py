@@ -1,9 +1,15 @@
 """Fixtures that write `chk_builder` checkpoints into tmp_path and parse them."""
 
 import itertools
+import signal
 
 import pytest
 import Tesvarin_
+
+# A suite started in the background of a non-interactive shell (`cmd &`) inherits SIGINT ignored,
+# and so would every command it starts; the tests that interrupt a command need the default.
+if signal.getsignal(signal.SIGINT) is signal.SIG_IGN:
+    signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 @pytest.fixture
