@@ -1,6 +1,7 @@
 // Rigid rotor, harmonic analysis, thermochemistry and line shapes on molecules whose
 // answers are known without the code: symmetry numbers of textbook point groups, the
-// invariances a harmonic analysis must respect, Sackur-Tetrode for argon.
+// invariances a harmonic analysis must respect, Sackur-Tetrode for argon, the standard entropy
+// of nitrogen.
 #include "tesvarin/thermo/thermochemistry.hpp"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,18 @@ TEST(Thermochemistry, ArgonFollowsSackurTetrode) {
     const Thermochemistry molar = thermochemistry(argon, o);
     EXPECT_NEAR((molar.translational.entropy - molar.qh_translational_entropy) * 4.184,
                 8.314462618 * std::log(8.314462618 * 298.15 / 100000.0 * 1000.0), 1e-3);
+}
+
+TEST(Thermochemistry, NitrogenFollowsTheLinearRotor) {
+    // 14N2 at its equilibrium bond (1.0977 A) and harmonic wavenumber: the rigid rotor and harmonic
+    // oscillator give the tabulated standard entropy at 298.15 K and 1 bar to within 0.1 J/(mol K).
+    const double half = 1.0977 / 0.529177210903 / 2;
+    ThermoInput n2{{7, 7}, {0, 0, -half, 0, 0, half}, {14.0030740, 14.0030740}, {2358.6}, 1, -109.5};
+    ThermoOptions o;
+    o.pressure = 100000.0 / 101325.0;
+    const Thermochemistry t = thermochemistry(n2, o);
+    EXPECT_EQ(t.symmetry_number, 2);
+    EXPECT_NEAR(t.total.entropy * 4.184, 191.61, 0.1);
 }
 
 TEST(Thermochemistry, RefusesWhatIsNotPhysical) {
