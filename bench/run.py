@@ -225,7 +225,7 @@ def main() -> None:
     )
 
     # What two threads can gain here at all: the machine's two cores are shared with other
-    # sessions, and the scheduler gives each session its share, however many threads it runs.
+    # logins, and the scheduler gives each login its share, however many threads it runs.
     spin = subprocess.run([str(exe), "cores"], capture_output=True, text=True, check=True).stdout.split()
     cores = float(spin[0]) / float(spin[1])
     mmap_s, _ = baseline(exe, "mmap", chk, repeat=r)

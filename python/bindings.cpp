@@ -24,15 +24,15 @@ void add_error_classes(py::module_& m) {
     if (package.is_none())
         throw py::import_error("Tesvarin_: the package tesvarin, which holds its errors, is missing");
     const char* name = "tesvarin._exceptions";
-    const py::object spec = py::module_::import("importlib.machinery")
-                                .attr("PathFinder")
-                                .attr("find_spec")(name, package.attr("submodule_search_locations"));
-    if (spec.is_none()) throw py::import_error("Tesvarin_: tesvarin/_exceptions.py is missing");
-    const py::object errors = util.attr("module_from_spec")(spec);
+    const py::object found = py::module_::import("importlib.machinery")
+                                 .attr("PathFinder")
+                                 .attr("find_spec")(name, package.attr("submodule_search_locations"));
+    if (found.is_none()) throw py::import_error("Tesvarin_: tesvarin/_exceptions.py is missing");
+    const py::object errors = util.attr("module_from_spec")(found);
     const py::dict modules = py::module_::import("sys").attr("modules");
     modules[name] = errors;
     try {
-        spec.attr("loader").attr("exec_module")(errors);
+        found.attr("loader").attr("exec_module")(errors);
     } catch (...) {
         modules.attr("pop")(name, py::none());
         throw;
