@@ -163,11 +163,11 @@ def main() -> int | str:
     rows: list[tuple[str, str, str, str]] = []
     for fault in faults:
         target = ROOT / fault.path
-        original = target.read_text()
         started = time.monotonic()
-        if original.count(fault.old) != 1:
+        if not applies(fault):
             rows.append((fault.ident, "invalid", "invalid", "its text is not in the file exactly once"))
         else:
+            original = target.read_text()
             try:
                 target.write_text(original.replace(fault.old, fault.new))
                 if not build(env):
