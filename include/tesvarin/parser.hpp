@@ -66,6 +66,8 @@ public:
     void rotate();
 
 private:
+    // GetCCB's copy, into a caller's buffer of kMaxCon slots: the renormalisation pass reuses one.
+    void copy_ccb(int64_t shell, int64_t L, std::vector<double>& values) const;
     friend struct TesvarinTestAccess;
     friend class FchkEntryBuilder;
 

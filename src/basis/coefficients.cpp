@@ -40,8 +40,13 @@ std::vector<double> Tesvarin::GetCCB(int64_t shell, int64_t L) {
     const int64_t type = b.shelltypes[shell];
     if (L < tesvarin::lowest_l(type, b.shellcons[shell]) || L > type) TESVARIN_THROW("L out of range in GetCCB");
     std::vector<double> values(tesvarin::kMaxCon, 0.0);
-    copy_vec(coefficients_for(b, L), values, b.shellnprim[shell], start_for(b, shell, L), 0);
+    copy_ccb(shell, L, values);
     return values;
+}
+
+void Tesvarin::copy_ccb(int64_t shell, int64_t L, std::vector<double>& values) const {
+    const auto& b = params.mol.bparams;
+    copy_vec(coefficients_for(b, L), values, b.shellnprim[shell], start_for(b, shell, L), 0);
 }
 
 void Tesvarin::PutCCB(int64_t shell, int64_t L, const std::vector<double>& values) {

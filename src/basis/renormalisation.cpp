@@ -125,9 +125,9 @@ private:
 void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t contrNorm, int64_t spare) {
     auto& mol = params.mol;
     auto& b = mol.bparams;
-    // The coefficients of each shell and L come through GetCCB and go back through PutCCB;
-    // one norm buffer serves the whole pass.
-    std::vector<double> c, norms(tesvarin::kMaxCon, 0.0), input(tesvarin::kMaxCon, 0.0);
+    // The coefficients of each shell and L come through GetCCB's copy into one buffer for the
+    // whole pass (a fresh buffer per shell costs more than the pass) and go back through PutCCB.
+    std::vector<double> c(tesvarin::kMaxCon, 0.0), norms(tesvarin::kMaxCon, 0.0), input(tesvarin::kMaxCon, 0.0);
     SelfNorms self_norm(b.primexp.size());
     // The memo's pool holds at most as many doubles as the file has words.
     ShellMemo memo(static_cast<size_t>(std::max<int64_t>(mol.NShell, 0)),
@@ -137,7 +137,7 @@ void Tesvarin::convert_cc(int64_t oldPrimNorm, int64_t newPrimNorm, int64_t cont
         if (n > tesvarin::kMaxCon - 1) TESVARIN_THROW("MaxCon too small in Renor1");
         if (cons == 0 && type < 0) continue;
         for (int64_t L = tesvarin::lowest_l(type, cons); L <= type; ++L) {
-            c = GetCCB(k, L);
+            copy_ccb(k, L, c);
             const double* e = b.primexp.data() + (b.primstart[k] - 1);
             for (int64_t i = 0; i < n; ++i) {
                 if (e[i] < 1e-6) TESVARIN_THROW("Missing exponents in basis set");
