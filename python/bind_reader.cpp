@@ -36,7 +36,7 @@ void warn_each(const std::vector<std::string>& messages) {
 }
 }  // namespace
 
-void tesvarin_py::bind_reader(py::module_& m, Reader& reader) {
+void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
     reader.def(py::init([](const py::object& fchk) {
                    if (fchk.is_none()) throw std::runtime_error("ChkReader_: the checkpoint path is None");
                    const std::string path = fs_path(fchk);
@@ -128,7 +128,7 @@ void tesvarin_py::bind_reader(py::module_& m, Reader& reader) {
         "a 1-D int64/float64 NumPy array, exact doubles, rotated as written");
     reader.def_property_readonly("params", &Tesvarin::get_params, py::return_value_policy::reference_internal,
                                  "The ChkParams class");
-    bind_further(m, reader);
+    bind_further(records, reader);
     reader.def_property_readonly("ilsw", [](const Tesvarin& t) { return t.get_ilsw(); }, "The ILSW array");
     reader.def_property_readonly("rlsw", [](const Tesvarin& t) { return t.get_rlsw(); }, "The RLSW array");
 }

@@ -65,6 +65,12 @@ PYBIND11_MODULE(Tesvarin_, m) {
         "inconsistency or anomaly during use, please submit an issue to the Tesvarin issue tracker "
         "(https://github.com/tesvarin/tesvarin/issues).";
 
+    // The module's namespace, in this order: the three classes, the exception classes, then one
+    // submodule per area for everything else (its records, thermochemistry, grids).
+    py::class_<ChkParams> params(m, "ChkParams");
+    py::class_<Mol> mol(m, "Mol");
+    py::class_<Tesvarin, std::unique_ptr<Tesvarin>> reader(m, "ChkReader_");
+
     add_error_classes(m);
     // Every _Error leaves as one of the classes above; other exceptions keep pybind11's translation.
     py::register_exception_translator([](std::exception_ptr p) {
@@ -75,13 +81,15 @@ PYBIND11_MODULE(Tesvarin_, m) {
         }
     });
 
-    py::class_<ChkParams> params(m, "ChkParams");
-    py::class_<Mol> mol(m, "Mol");
-    py::class_<Tesvarin, std::unique_ptr<Tesvarin>> reader(m, "ChkReader_");
+    py::module_ records =
+        m.def_submodule("records", "The records of the further sections, read-only (ChkReader_.further)");
+    py::module_ thermo =
+        m.def_submodule("thermo", "Harmonic analysis, thermochemistry and line broadening over a reader");
+    py::module_ grid = m.def_submodule("grid", "Orbitals and densities at points and on grids, and the cube writer");
 
     tesvarin_py::bind_records(params, mol);
     tesvarin_py::bind_views(mol);
-    tesvarin_py::bind_reader(m, reader);
-    bind_thermo(m);
-    bind_cube(m);
+    tesvarin_py::bind_reader(records, reader);
+    bind_thermo(thermo);
+    bind_cube(grid);
 }

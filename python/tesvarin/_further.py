@@ -6,7 +6,8 @@ import warnings
 from typing import Any
 
 import numpy as np
-from Tesvarin_ import ChkWarning, FurtherSections
+from Tesvarin_ import ChkWarning
+from Tesvarin_.records import FurtherSections
 
 from tesvarin._arrays import frozen
 

@@ -9,7 +9,7 @@ from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Literal
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.thermo
 from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
@@ -178,7 +178,7 @@ class Checkpoint:
         return angstrom
 
     def _stored_vibration(self, name: str) -> FloatArray | None:
-        blocks = Tesvarin_.vibration_blocks(self.reader)
+        blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
         value = None if blocks is None else blocks[name]
         return None if value is None else frozen(value, np.float64)
 
@@ -205,7 +205,7 @@ class Checkpoint:
         self._needs("hessian")
         return {
             key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
-            for key, value in Tesvarin_.harmonic_analysis(self.reader, self._masses(masses)).items()
+            for key, value in Tesvarin_.thermo.harmonic_analysis(self.reader, self._masses(masses)).items()
         }
 
     def thermochemistry(
@@ -256,7 +256,7 @@ class Checkpoint:
         if masses is None:
             return []
         if isinstance(masses, Mapping):
-            blocks = Tesvarin_.vibration_blocks(self.reader)
+            blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
             own = list(self.masses) if self.masses is not None else list(blocks["masses"]) if blocks else []
             if len(own) != len(self.symbols):
                 raise ValueError(f"{os.path.basename(self.path)} holds no atomic masses to substitute in")

@@ -134,10 +134,8 @@ void Tesvarin::read_label() {
     if (has_magic(tesvarin::section::kVersion, index)) {
         const tesvarin::SectionView s = open_section(index);
         const int64_t words = s.size();
-        if (words < 0) {
-            throw std::length_error("Bad count in .chk: version record length = " + std::to_string(words) +
-                                    ", but a section cannot end before it starts");
-        }
+        // The text's buffer would be 8 (end - start) + 1 bytes: the allocation's own length error.
+        if (words < 0) throw std::length_error("cannot create std::vector larger than max_size()");
         check_count("version record length", words);
         claim_words("version record length", words);
         params.gauver = read_text_field(s, 0, static_cast<size_t>(words) * 8);

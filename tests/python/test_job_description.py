@@ -3,11 +3,14 @@
 import re
 
 import pytest
+import tesvarin
+import Tesvarin_
 
 from tests.python.chk_builder import (
     GEN,
     INFO,
     LABEL,
+    VERSION,
     XLSW,
     Atom,
     Chk,
@@ -16,6 +19,7 @@ from tests.python.chk_builder import (
     ints,
     label_record,
     molecule,
+    version_record,
     xlsw,
 )
 
@@ -184,3 +188,17 @@ def test_directory_bound_at_its_edge(read, fails):
     assert fails(molecule(H2).build(nentries=room + 1)) == (
         f"Section directory of {room + 1} entries runs past the end of the file of {len(GOOD)} bytes"
     )
+
+
+@pytest.mark.parametrize("length", [-1, -5566])
+def test_version_record_ending_before_its_start(chk, length):
+    text = version_record("ES64L-G16RevC.01")
+    path = chk(molecule(H2).add(VERSION, text), end_delta={VERSION: length - len(text) // 8})
+    with pytest.raises(ValueError) as info:
+        Tesvarin_.ChkReader_(path)
+    assert type(info.value) is ValueError and str(info.value) == "cannot create std::vector larger than max_size()"
+    # The package says it for people, as a format error that keeps the reader's words.
+    with pytest.raises(tesvarin.ChkFormatError) as info:
+        tesvarin.load(path)
+    assert str(info.value) == f"{path}: damaged: the version record (section 801) ends before it starts"
+    assert info.value.detail == "cannot create std::vector larger than max_size()"

@@ -1,36 +1,75 @@
 """The shipped type stubs agree with the module, and type-check a user's script."""
 
 import ast
+import inspect
 import os
 import subprocess
 import sys
+import types
 from pathlib import Path
 
 import pytest
 import Tesvarin_
 
-STUB = Path(Tesvarin_.__file__).parent / "Tesvarin_-stubs" / "__init__.pyi"
+# The installed stub package, or the source tree's stubs when the module runs from a build tree.
+INSTALLED = Path(Tesvarin_.__file__).parent / "Tesvarin_-stubs"
+SOURCE = Path(__file__).resolve().parents[2] / "python" / "stubs" / "Tesvarin_"
+STUBS = INSTALLED if INSTALLED.is_dir() else SOURCE
+SUBMODULES = sorted(name for name, v in vars(Tesvarin_).items() if isinstance(v, types.ModuleType))
+MODULES = ["Tesvarin_", *(f"Tesvarin_.{name}" for name in SUBMODULES)]
 
 
-def stub_classes():
-    tree = ast.parse(STUB.read_text())
-    return {node.name: node for node in tree.body if isinstance(node, ast.ClassDef)}
+def module(name):
+    return Tesvarin_ if name == "Tesvarin_" else getattr(Tesvarin_, name.split(".")[1])
+
+
+def stub_tree(name):
+    return ast.parse((STUBS / ("__init__.pyi" if name == "Tesvarin_" else name.split(".")[1] + ".pyi")).read_text())
+
+
+def stub_classes(name="Tesvarin_"):
+    return {node.name: node for node in stub_tree(name).body if isinstance(node, ast.ClassDef)}
 
 
 def is_error(name):
     return issubclass(getattr(Tesvarin_, name), BaseException)
 
 
+def test_the_module_namespace_is_its_docstring_three_classes_the_errors_then_submodules():
+    names = list(vars(Tesvarin_))
+    public = [n for n in names if not n.startswith("__")]
+    assert names.index("__doc__") < names.index("ChkParams")
+    assert public[:3] == ["ChkParams", "Mol", "ChkReader_"]
+    errors = [n for n in public[3:] if isinstance(getattr(Tesvarin_, n), type)]
+    assert errors == public[3 : 3 + len(errors)] and all(is_error(n) for n in errors) and "ChkError" in errors
+    rest = public[3 + len(errors) :]
+    assert sorted(rest) == SUBMODULES and {"records", "thermo", "grid"} <= set(rest)
+    for name in MODULES[1:]:
+        sub = module(name)
+        assert sub.__name__ == name and sub.__doc__ and sys.modules[name] is sub
+        for value in vars(sub).values():
+            if isinstance(value, type):
+                assert value.__module__ == name, value
+
+
 def test_stub_is_installed_as_a_stub_package():
-    assert STUB.is_file()
+    if not INSTALLED.is_dir():
+        pytest.skip("Tesvarin_ runs from a build tree: its stubs are not installed beside it")
+    assert sorted(p.name for p in INSTALLED.glob("*.pyi")) == sorted(p.name for p in SOURCE.glob("*.pyi"))
     assert (Path(Tesvarin_.__file__).parent / "tesvarin" / "py.typed").is_file()
 
 
-def test_stub_classes_properties_and_docstrings_match_the_module():
-    classes = {name: node for name, node in stub_classes().items() if not is_error(name)}
-    assert set(classes) == {name for name, v in vars(Tesvarin_).items() if isinstance(v, type) and not is_error(name)}
-    for name, node in classes.items():
-        cls = getattr(Tesvarin_, name)
+@pytest.mark.parametrize("name", MODULES)
+def test_stub_classes_properties_and_docstrings_match_the_module(name):
+    mod = module(name)
+    if name != "Tesvarin_":
+        assert ast.get_docstring(stub_tree(name)) == mod.__doc__
+    classes = {n: node for n, node in stub_classes(name).items() if not (name == "Tesvarin_" and is_error(n))}
+    assert set(classes) == {
+        n for n, v in vars(mod).items() if isinstance(v, type) and not (name == "Tesvarin_" and is_error(n))
+    }
+    for cname, node in classes.items():
+        cls = getattr(mod, cname)
         props = [k for k, v in cls.__dict__.items() if isinstance(v, property)]
         stub_props = [
             f.name
@@ -38,10 +77,36 @@ def test_stub_classes_properties_and_docstrings_match_the_module():
             if isinstance(f, ast.FunctionDef)
             and any(isinstance(d, ast.Name) and d.id == "property" for d in f.decorator_list)
         ]
-        assert stub_props == props, name
+        assert stub_props == props, cname
         for f in node.body:
             if isinstance(f, ast.FunctionDef) and f.name in props:
-                assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (name, f.name)
+                assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (cname, f.name)
+
+
+def top_level(text):
+    """The comma-separated parts of `text` outside brackets."""
+    parts, depth, start = [], 0, 0
+    for i, c in enumerate(text):
+        depth += (c in "([{") - (c in ")]}")
+        if c == "," and depth == 0:
+            parts.append(text[start:i])
+            start = i + 1
+    return [p for p in [*parts, text[start:]] if p.strip()]
+
+
+@pytest.mark.parametrize("name", MODULES)
+def test_stub_functions_arguments_and_docstrings_match_the_module(name):
+    mod = module(name)
+    functions = {n: v for n, v in vars(mod).items() if callable(v) and not isinstance(v, type)}
+    stubs = {node.name: node for node in stub_tree(name).body if isinstance(node, ast.FunctionDef)}
+    assert set(stubs) == set(functions)
+    for fname, node in stubs.items():
+        signature, _, doc = functions[fname].__doc__.partition("\n")
+        args = [a.arg for a in node.args.args]
+        args += ["*"] + [a.arg for a in node.args.kwonlyargs] if node.args.kwonlyargs else []
+        params = [p.split(":")[0].strip() for p in top_level(signature.split("(", 1)[1].rsplit(") ->", 1)[0])]
+        assert params == args, fname
+        assert inspect.cleandoc(doc) == ast.get_docstring(node), fname
 
 
 def test_stub_exceptions_have_the_module_bases():
@@ -71,6 +136,7 @@ def mypy(script):
         capture_output=True,
         text=True,
         cwd=CASES,
+        env={**os.environ, "MYPYPATH": str(SOURCE.parent)} if STUBS == SOURCE else None,
     )
     return done.returncode, done.stdout
 

@@ -89,7 +89,7 @@ CHECKPOINTS = sorted(p for folder in ("realchk", "realchk2") for p in (SHARED / 
 
 def frequency_files():
     """Every real checkpoint with force constants; `stored` tells whether it keeps its harmonic analysis."""
-    import Tesvarin_
+    import Tesvarin_.thermo
 
     found = []
     for path in CHECKPOINTS:
@@ -104,11 +104,11 @@ def frequency_files():
 
 @pytest.mark.parametrize("chk", frequency_files())
 def test_harmonic_analysis_reproduces_the_stored_and_printed_analysis(chk):
-    import Tesvarin_
+    import Tesvarin_.thermo
 
     cp = tesvarin.load(chk)
     h = cp.harmonic_analysis()
-    stored = Tesvarin_.vibration_blocks(cp.reader)
+    stored = Tesvarin_.thermo.vibration_blocks(cp.reader)
     log = chk.with_suffix(".log")
     printed = log_frequencies(log) if log.is_file() else None
     if printed and printed["Frequencies"]:

@@ -7,7 +7,7 @@ from dataclasses import dataclass
 from typing import Union
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.grid
 
 from tesvarin._arrays import FloatArray, IntArray, frozen
 from tesvarin.safe_write import write_replacing
@@ -52,7 +52,7 @@ class Cube:
 def write_file(result: Cube, path: str) -> None:
     """Writes `result` straight to `path` (callers that own a temporary file)."""
     values = np.ascontiguousarray(result.values, dtype=np.float64)
-    Tesvarin_.write_cube(
+    Tesvarin_.grid.write_cube(
         os.fsencode(path),
         result.title,
         result.comment,

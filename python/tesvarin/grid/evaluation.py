@@ -25,7 +25,7 @@ from collections.abc import Callable
 from dataclasses import dataclass
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.grid
 from Tesvarin_ import ChkReader_
 
 from tesvarin import _arrays
@@ -135,11 +135,11 @@ def evaluate(
     if isinstance(selection, _Orbitals):
         if derivatives:
             raise ValueError("derivatives are given for densities only")
-        values: FloatArray = Tesvarin_.evaluate_orbitals(
+        values: FloatArray = Tesvarin_.grid.evaluate_orbitals(
             reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
         )
         return values
-    values = Tesvarin_.evaluate_density(
+    values = Tesvarin_.grid.evaluate_density(
         reader,
         xyz,
         selection.kind,
@@ -202,12 +202,12 @@ def cube(
     selection = _selection(reader, what)
     lattice = (origin.tolist(), axes.tolist(), list(counts))
     if isinstance(selection, _Orbitals):
-        values = Tesvarin_.grid_orbitals(
+        values = Tesvarin_.grid.grid_orbitals(
             reader, *lattice, selection.refs, tolerance=tolerance, threads=_threads(threads), progress=progress
         )
         comment, numbers = "MO coefficients", tuple(selection.numbers)
     else:
-        values = Tesvarin_.grid_density(
+        values = Tesvarin_.grid.grid_density(
             reader,
             *lattice,
             selection.kind,

@@ -14,7 +14,7 @@ from types import MappingProxyType
 from typing import Any, Literal
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.thermo
 
 from tesvarin._arrays import FloatArray, frozen
 
@@ -201,7 +201,7 @@ def thermochemistry(
 ) -> Thermochemistry:
     """The thermochemistry of a parsed checkpoint; see `Checkpoint.thermochemistry`."""
     qh = quasi_harmonic or QuasiHarmonic(entropy_cutoff_cm1=None)
-    raw = Tesvarin_.thermochemistry(
+    raw = Tesvarin_.thermo.thermochemistry(
         reader,
         list(masses) if masses is not None else [],
         temperature=temperature,
@@ -297,7 +297,7 @@ def spectrum(
         step = min(1.0, fwhm / 10)
         grid = np.arange(0.0, top + step, step)
     x = np.asarray(grid, dtype=np.float64)
-    y = Tesvarin_.broaden(
+    y = Tesvarin_.thermo.broaden(
         list(map(float, frequencies)), list(map(float, intensities)), list(map(float, x)), fwhm, shape
     )
     return frozen(x, np.float64), frozen(y, np.float64)
