@@ -210,14 +210,15 @@ class Checkpoint:
 
     def thermochemistry(
         self,
-        temperature: float = 298.15,
-        pressure: float = 1.0,
+        temperature: float | None = None,
+        pressure: float | None = None,
         scale: float = 1.0,
         masses: Sequence[float] | Mapping[int, float] | None = None,
         symmetry_number: int | None = None,
         quasi_harmonic: QuasiHarmonic | None = None,
     ) -> Thermochemistry:
-        """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), with every
+        """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), by default
+        the job's own as the checkpoint stores them (298.15 K and 1 atm when it stores none), with every
         frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
         need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
         corrections (`tesvarin.thermo.QuasiHarmonic`). Raises ValueError when the file has no frequencies."""

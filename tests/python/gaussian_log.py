@@ -24,7 +24,16 @@ def thermochemistry_section(path):
     i = start + 1
     while i < len(lines) and "Axes restored" not in lines[i] and "Normal termination" not in lines[i]:
         line = lines[i]
-        if m := re.match(r"\s*Molecular mass:\s+(\S+)", line):
+        if m := re.match(r"\s*Temperature\s+(\S+) Kelvin\.\s+Pressure\s+(\S+) Atm\.", line):
+            found["temperature"] = (float(m[1]), _decimals(m[1]))
+            found["pressure"] = (float(m[2]), _decimals(m[2]))
+        elif m := re.match(r"\s*Atom\s+(\d+) has atomic number\s+\d+ and mass\s+(\S+)", line):
+            found[f"mass {int(m[1]) - 1}"] = (float(m[2]), _decimals(m[2]))
+        elif m := re.fullmatch(r" {11}([XYZ]) {9}(.*)", line):  # a row of the principal axes, F10.5 fields
+            fields = [m[2][k : k + 10] for k in range(0, len(m[2]), 10) if m[2][k : k + 10].strip()]
+            for k, field in enumerate(fields):
+                found[f"axis {m[1]} {k}"] = (float(field), _decimals(field.strip()))
+        elif m := re.match(r"\s*Molecular mass:\s+(\S+)", line):
             found["molecular mass"] = (float(m[1]), _decimals(m[1]))
         elif line.strip().startswith("Eigenvalues -- "):
             text = line.split("--", 1)[1][2:]  # three F10.5 fields, which may touch

@@ -96,7 +96,7 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
         and out.splitlines()[-1] == f"{241 + len(real) - len(failing_real)} written, {3 + len(failing_real)} failed"
     ), err
     table = pq.read_table(tmp_path / "all.parquet")
-    assert table.schema.metadata[b"tesvarin.schema"] == b"1" and "ignored.txt" not in str(table["path"])
+    assert table.schema.metadata[b"tesvarin.schema"] == b"2" and "ignored.txt" not in str(table["path"])
     rows = table.to_pylist()
     by_name, by_path = {Path(r["path"]).name: r for r in rows}, {r["path"]: r for r in rows}
     failed = {r["path"] for r in rows if r["error"] is not None}
@@ -109,6 +109,8 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
     with pytest.warns(tesvarin.ChkWarning):
         assert by_name["damaged_section.chk"]["mulliken_charges"] is None
         tesvarin.load(folder / "damaged_section.chk")
+    if not REAL.is_dir():
+        pytest.skip(f"the folder's rows pass; no real checkpoints under {REAL} for the thermochemistry columns")
     warnings.simplefilter("ignore", tesvarin.ChkWarning)  # the real files' damaged sections: their rows' `warnings`
     # The program's own thermochemistry; its 09 files hold force constants only, which --with hessian reads.
     run(

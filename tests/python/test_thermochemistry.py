@@ -6,6 +6,8 @@ from __future__ import annotations
 import json
 import math
 import re
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -18,8 +20,7 @@ from tests.python.real_files import SHARED
 
 LOGS = sorted(
     p
-    for folder in ("realchk", "realchk2")
-    for p in (SHARED / folder).glob("*/*.log")
+    for p in SHARED.glob("realchk*/*/*.log")
     if p.with_suffix(".chk").is_file() and "- Thermochemistry -" in p.read_text(errors="replace")
 )
 pytestmark = pytest.mark.skipif(not LOGS, reason=f"no real checkpoint with a thermochemistry log under {SHARED}")
@@ -29,6 +30,8 @@ ids = [p.stem for p in LOGS]
 def ours(t):
     """Our values under the names of gaussian_log.thermochemistry_section."""
     d = {
+        "temperature": t.temperature_k,
+        "pressure": t.pressure_atm,
         "molecular mass": t.molecular_mass_amu,
         "symmetry number": t.symmetry_number,
         "ZPE J/mol": t.zero_point_energy_j_mol,
@@ -42,7 +45,10 @@ def ours(t):
         "Sum of electronic and thermal Enthalpies": t.sum_enthalpy_hartree,
         "Sum of electronic and thermal Free Energies": t.sum_gibbs_hartree,
     }
+    for row, axis in zip(t.principal_axes, "XYZ", strict=True):
+        d.update({f"axis {axis} {k}": v for k, v in enumerate(row)})
     for name, values in (
+        ("mass", t.masses_amu),
         ("moment", t.moments_of_inertia_amu_bohr2),
         ("rotational temperature", t.rotational_temperatures_k),
         ("rotational constant", t.rotational_constants_ghz),
@@ -58,19 +64,95 @@ def ours(t):
     return d
 
 
-@pytest.mark.parametrize("log", LOGS, ids=ids)
-def test_every_printed_number_of_the_log(log):
+def misprinted(log, mine, moments):
+    """(name, printed, ours) for each number of the log's section that `mine` does not reproduce."""
     printed = thermochemistry_section(log)
     assert len(printed) > 40
-    mine = ours(tesvarin.load(log.with_suffix(".chk")).thermochemistry())
     wrong = []
     for name, (value, digits) in printed.items():
+        ours = mine.get(name, math.nan)
+        if name.startswith("axis "):  # an axis has no sign, and degenerate moments no axes of their own
+            k = int(name.split()[2])
+            if any(abs(moments[k] - m) < 1e-4 for j, m in enumerate(moments) if j != k):
+                continue
+            column = [mine[f"axis {a} {k}"] for a in "XYZ"]
+            ours *= math.copysign(1.0, np.dot(column, [printed[f"axis {a} {k}"][0] for a in "XYZ"]))
         if name.endswith(" Q"):  # six significant digits of the mantissa
-            ok = value == mine[name] or abs(mine[name] / value - 1) <= 0.5 * 10.0 ** (1 - digits) * 1.0001
+            ok = value == ours or abs(ours / value - 1) <= 0.5 * 10.0 ** (1 - digits) * 1.0001
         else:  # half a unit of the last printed digit; 1e-8 more for values that land on the rounding edge
-            ok = abs(mine.get(name, math.nan) - value) <= 0.5 * 10.0**-digits + 1e-8
+            ok = abs(ours - value) <= 0.5 * 10.0**-digits + 1e-8
         if not ok:
-            wrong.append((name, value, mine.get(name)))
+            wrong.append((name, value, ours))
+    return wrong
+
+
+@pytest.mark.parametrize("log", LOGS, ids=ids)
+def test_every_printed_number_of_the_log(log):
+    t = tesvarin.load(log.with_suffix(".chk")).thermochemistry()
+    assert not misprinted(log, ours(t), t.moments_of_inertia_amu_bohr2)
+
+
+def from_record(rec):
+    """The numbers of `tesvarin thermo --json`'s record under the names of gaussian_log.thermochemistry_section."""
+    d = {
+        "temperature": rec["temperature_k"],
+        "pressure": rec["pressure_atm"],
+        "molecular mass": rec["molecular_mass_amu"],
+        "symmetry number": rec["symmetry_number"],
+        "ZPE J/mol": rec["zero_point_energy_j_mol"],
+        "ZPE kcal/mol": rec["zero_point_energy_kcal_mol"],
+        "Zero-point correction": rec["zero_point_energy_hartree"],
+        "Thermal correction to Energy": rec["thermal_energy_correction_hartree"],
+        "Thermal correction to Enthalpy": rec["thermal_enthalpy_correction_hartree"],
+        "Thermal correction to Gibbs Free Energy": rec["thermal_gibbs_correction_hartree"],
+        "Sum of electronic and zero-point Energies": rec["sum_zero_point_hartree"],
+        "Sum of electronic and thermal Energies": rec["sum_energy_hartree"],
+        "Sum of electronic and thermal Enthalpies": rec["sum_enthalpy_hartree"],
+        "Sum of electronic and thermal Free Energies": rec["sum_gibbs_hartree"],
+    }
+    for name, key in (
+        ("mass", "masses_amu"),
+        ("moment", "moments_of_inertia_amu_bohr2"),
+        ("rotational temperature", "rotational_temperatures_k"),
+        ("rotational constant", "rotational_constants_ghz"),
+        ("vibrational temperature", "vibrational_temperatures_k"),
+    ):
+        d.update({f"{name} {k}": v for k, v in enumerate(rec[key])})
+    for row, axis in zip(rec["principal_axes"], "XYZ", strict=True):
+        d.update({f"axis {axis} {k}": v for k, v in enumerate(row)})
+    for name in ("Total", "Electronic", "Translational", "Rotational", "Vibrational"):
+        for column, unit in (
+            ("E", "thermal_energy_kcal_mol"),
+            ("CV", "heat_capacity_cal_mol_k"),
+            ("S", "entropy_cal_mol_k"),
+        ):
+            d[f"{name} {column}"] = rec[f"{name.lower()}_{unit}"]
+            d.update({f"Vibration {k + 1} {column}": v for k, v in enumerate(rec[f"vibration_{unit}"])})
+    rows = {"Total Bot": "total_bot", "Total V=0": "total_v0", "Vib (Bot)": "vib_bot", "Vib (V=0)": "vib_v0"}
+    rows.update({name: name.lower() for name in ("Electronic", "Translational", "Rotational")})
+    for name, row in rows.items():
+        for column, prefix in (("Q", "q"), ("log10", "log10_q"), ("ln", "ln_q")):
+            d[f"{name} {column}"] = rec[f"{prefix}_{row}"]
+            if row.startswith("vib"):
+                d.update({f"{name} {k + 1} {column}": v for k, v in enumerate(rec[f"{prefix}_{row}_modes"])})
+    return d
+
+
+def test_the_command_s_json_reproduces_every_printed_number_with_no_option():
+    """`tesvarin thermo --json` on every frequency checkpoint with a log, at the job's own temperature."""
+    done = subprocess.run(
+        [sys.executable, "-m", "tesvarin", "thermo", "--json", *(str(log.with_suffix(".chk")) for log in LOGS)],
+        capture_output=True,
+        text=True,
+    )
+    assert done.returncode == 0, done.stderr
+    records = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [r["path"] for r in records] == [str(log.with_suffix(".chk")) for log in LOGS]
+    wrong = {
+        log.stem: bad
+        for log, rec in zip(LOGS, records, strict=True)
+        if (bad := misprinted(log, from_record(rec), rec["moments_of_inertia_amu_bohr2"]))
+    }
     assert not wrong
 
 

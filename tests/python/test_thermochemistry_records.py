@@ -1,10 +1,30 @@
 """Thermochemistry from built checkpoints: which record it takes, and what a damaged or missing one costs."""
 
+import csv
+import io
+import json
+import math
+import re
+from pathlib import Path
+
 import numpy as np
 import pytest
 import tesvarin
+from tesvarin.cli import main
+from tesvarin.thermo import QuasiHarmonic
+from tesvarin.thermo.report import flat, record
 
-from tests.python.chk_builder import FORCE_CONST, VIBRATIONS, complete_water, halves, ints, reals, vibrations_section
+from tests.python.chk_builder import (
+    FORCE_CONST,
+    GEN,
+    VIBRATIONS,
+    complete_water,
+    gen,
+    halves,
+    ints,
+    reals,
+    vibrations_section,
+)
 
 XYZ = np.array([[0.0, 0.0, 0.2], [0.0, 1.4, -0.9], [0.0, -1.4, -0.9]])
 
@@ -21,8 +41,10 @@ def packed_hessian():
     return reals(*[h[r, c] for r in range(9) for c in range(r + 1)])
 
 
-def water(*, force_constants=True, vibrations=b"stored"):
+def water(*, force_constants=True, vibrations=b"stored", conditions=(0.0, 0.0)):
+    """`conditions`: the temperature (K) and pressure (atm) the job stored, words 48 and 49 of 501."""
     chk = complete_water()  # real atomic weights 1.5 on every atom
+    chk.replace(GEN, gen({0: 2.0, 22: 1e-9, 31: -74.9, 42: -74.96, 48: conditions[0], 49: conditions[1]}))
     if vibrations != b"stored":
         chk.replace(VIBRATIONS, vibrations) if vibrations else chk.without(VIBRATIONS)
     if force_constants:
@@ -81,3 +103,99 @@ def test_vibration_blocks_by_name(chk):
     assert list(cp.depolarization_ratios_unpolarized) == [0.4, 0.5, 0.6]
     plain = tesvarin.load(chk(water()))
     assert plain.raman_activities is None and plain.depolarization_ratios is None
+
+
+@pytest.mark.parametrize(
+    "stored, given, temperature, pressure, sources",
+    [
+        ((0.0, 0.0), {}, 298.15, 1.0, ("default", "default")),
+        ((300.0, 1.0), {}, 300.0, 1.0, ("job", "job")),
+        ((800.0, 0.0), {}, 800.0, 1.0, ("job", "default")),  # as an ADMP job at 800 K stores them
+        ((300.0, 2.0), {"temperature": 310.0}, 310.0, 2.0, ("given", "job")),
+        ((300.0, 2.0), {"pressure": 0.5}, 300.0, 0.5, ("job", "given")),
+        ((-5.0, math.nan), {}, 298.15, 1.0, ("default", "default")),  # no temperature or pressure
+    ],
+)
+def test_the_job_s_temperature_and_pressure_unless_given(chk, stored, given, temperature, pressure, sources):
+    cp = tesvarin.load(chk(water(conditions=stored)))
+    t = cp.thermochemistry(**given)
+    assert (t.temperature_k, t.pressure_atm, t.temperature_source, t.pressure_source) == (
+        temperature,
+        pressure,
+        *sources,
+    )
+    same = cp.thermochemistry(temperature=temperature, pressure=pressure)
+    assert (t.sum_gibbs_hartree, t.contributions["Total"]) == (same.sum_gibbs_hartree, same.contributions["Total"])
+
+
+def test_the_command_and_the_export_at_the_job_s_temperature(chk, capsys):
+    path = chk(water(conditions=(300.0, 0.0)))
+    at_300 = tesvarin.load(path).thermochemistry(temperature=300.0, pressure=1.0)
+    assert main(["thermo", path]) == 0
+    out = capsys.readouterr().out
+    assert " Temperature   300.000 Kelvin.  Pressure   1.00000 Atm.\n" in out
+    assert (
+        " Temperature: the job's, stored in the checkpoint; pressure: the program's default, as the checkpoint "
+        "stores none.\n" in out
+    )
+    assert f"Sum of electronic and thermal Free Energies={at_300.sum_gibbs_hartree:20.6f}\n" in out
+    assert main(["thermo", path, "--json", "-T", "310", "-P", "2"]) == 0
+    rec = json.loads(capsys.readouterr().out)
+    assert (rec["temperature_k"], rec["temperature_source"], rec["pressure_atm"], rec["pressure_source"]) == (
+        310.0,
+        "given",
+        2.0,
+        "given",
+    )
+    export = pytest.importorskip("tesvarin.export", reason="the export needs pyarrow: pip install .[export]")
+    columns = [export.BY_NAME[name] for name in ("zero_point_energy", "enthalpy", "gibbs_free_energy")]
+    row = export.read_row(path, columns)
+    assert (row["enthalpy"], row["gibbs_free_energy"]) == (at_300.sum_enthalpy_hartree, at_300.sum_gibbs_hartree)
+    assert "the job's temperature and pressure" in export.BY_NAME["enthalpy"].doc
+
+
+def documented_names():
+    """The names of the README's table of the thermochemistry record, ROW expanded into its rows."""
+    readme = (Path(__file__).parents[2] / "README.md").read_text()
+    table = readme[readme.index("| name | value |") :].split("\n\n")[0]
+    names = set()
+    for line in table.splitlines()[2:]:
+        name_cell, value_cell = line.split(" | ", 1)
+        rows = re.findall(r"`(\w+)`", value_cell) if "ROW" in name_cell else [""]
+        for name in re.findall(r"`(\w+)`", name_cell):
+            names |= {name.replace("ROW", row) for row in rows}
+    return names
+
+
+def test_the_record_carries_every_number_under_the_documented_names(chk, capsys):
+    cp = tesvarin.load(chk(water()))
+    t = cp.thermochemistry(quasi_harmonic=QuasiHarmonic())
+    rec = record("w.chk", t)
+    assert set(rec) == documented_names()
+    assert rec["vibration_entropy_cal_mol_k"] == [t.contributions["Vibration 1"].entropy_cal_mol_k]
+    assert rec["ln_q_vib_v0_modes"] == [t.partition_functions["Vib (V=0) 1"].ln_q]
+    assert rec["rotational_entropy_cal_mol_k"] == t.contributions["Rotational"].entropy_cal_mol_k
+    assert rec["log10_q_total_bot"] == t.partition_functions["Total Bot"].log10_q
+    assert rec["principal_axes"] == t.principal_axes.tolist() and len(rec["masses_amu"]) == 3
+    # A Q beyond the range of a double is null; its logarithms stay.
+    huge = tesvarin.thermo.PartitionFunction(2000.0)
+    assert tesvarin.thermo.report._q(huge) is None and huge.log10_q == pytest.approx(868.589, abs=1e-3)
+
+
+def test_csv_has_a_column_per_value_and_one_header_for_files_of_any_size(chk, capsys):
+    one_low = chk(water())  # modes -100, 60 and 3700 cm-1: one below 900 K
+    three_modes = vibrations_section([1.5] * 3, [50.0, 70.0, 3700.0], [0.1] * 27)
+    two_low = chk(water(force_constants=False, vibrations=three_modes, conditions=(300.0, 1.0)))
+    assert main(["thermo", one_low, two_low, "--json"]) == 0
+    records = [json.loads(line) for line in capsys.readouterr().out.splitlines()]
+    assert [len(r["vibration_entropy_cal_mol_k"]) for r in records] == [1, 2]
+    assert main(["thermo", one_low, two_low, "--csv"]) == 0
+    rows = list(csv.DictReader(io.StringIO(capsys.readouterr().out)))
+    assert len(rows) == 2 and rows[1]["temperature_source"] == "job"
+    for rec, row in zip(records, rows, strict=True):
+        want = flat(rec)
+        assert "principal_axes[3][2]" in want and "masses_amu[3]" in want
+        assert {name for name, value in row.items() if value != ""} == set(want)
+        for name, value in want.items():
+            assert row[name] == str(value) if isinstance(value, str) else float(row[name]) == value, name
+    assert flat({"a": [[1, 2], [3]], "b": []}) == {"a[1][1]": 1, "a[1][2]": 2, "a[2][1]": 3}

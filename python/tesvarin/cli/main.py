@@ -152,6 +152,8 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
                 print(json.dumps({"path": path, "error": failure.reason}), flush=True)
             if printer is not None:
                 printer.failure(path, failure.reason)
+    if printer is not None:
+        printer.close()
     return not failed
 
 

@@ -12,7 +12,7 @@ from typing import Any
 import numpy as np
 
 from tesvarin.thermo import QuasiHarmonic
-from tesvarin.thermo.report import record, table, text
+from tesvarin.thermo.report import flat, record, table, text
 
 __all__ = ["add_parser", "run"]
 
@@ -60,11 +60,18 @@ def add_parser(
         "-T",
         "--temperature",
         type=temperatures,
-        default=[298.15],
+        default=[None],
         metavar="K",
-        help="temperature in K, or START:STOP:STEP for one row per temperature (default 298.15)",
+        help="temperature in K, or START:STOP:STEP for one row per temperature (default: the job's, stored in "
+        "the checkpoint; 298.15 when it stores none)",
     )
-    p.add_argument("-P", "--pressure", type=float, default=1.0, metavar="ATM", help="pressure in atm (default 1)")
+    p.add_argument(
+        "-P",
+        "--pressure",
+        type=float,
+        metavar="ATM",
+        help="pressure in atm (default: the job's, stored in the checkpoint; 1 when it stores none)",
+    )
     p.add_argument("--scale", type=float, default=1.0, metavar="F", help="frequency scale factor (default 1)")
     p.add_argument(
         "--isotope",
@@ -134,8 +141,19 @@ class Printer:
 
     def __init__(self, args: argparse.Namespace) -> None:
         self.args = args
-        self.writer: Any = None
+        self.rows: list[dict[str, Any]] = []
         self.count = 0
+
+    def close(self) -> None:
+        """Writes the CSV rows held, with one header for all of them."""
+        if not self.rows:
+            return
+        names = list(dict.fromkeys(name for row in self.rows for name in row))
+        writer = csv.DictWriter(sys.stdout, fieldnames=names, lineterminator="\n")
+        writer.writeheader()
+        writer.writerows(self.rows)
+        sys.stdout.flush()
+        self.rows = []
 
     def failure(self, path: str, reason: str) -> None:
         if self.args.json:
@@ -158,16 +176,8 @@ class Printer:
         if args.json:
             for t in results:
                 print(json.dumps(record(path, t)), flush=True)
-        elif args.csv:
-            for t in results:
-                rec = record(path, t)
-                if self.writer is None:
-                    self.writer = csv.DictWriter(
-                        sys.stdout, fieldnames=list(rec), extrasaction="ignore", lineterminator="\n"
-                    )
-                    self.writer.writeheader()
-                self.writer.writerow(rec)
-            sys.stdout.flush()
+        elif args.csv:  # written at the end, under the union of the rows' columns
+            self.rows += [flat(record(path, t)) for t in results]
         else:
             sep = "\n" if self.count else ""
             if len(results) == 1:

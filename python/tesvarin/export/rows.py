@@ -45,9 +45,10 @@ def _sha256(path: str) -> str:
 
 
 def _thermochemistry(cp: Checkpoint) -> dict[str, Any]:
-    """ZPE, H and G at 298.15 K and 1 atm, as the program prints them; null for a job without frequencies."""
+    """ZPE, H and G at the job's temperature and pressure (298.15 K and 1 atm when the checkpoint stores
+    none), as the program prints them; null for a job without frequencies."""
     try:
-        t = cp.thermochemistry(298.15, 1.0)
+        t = cp.thermochemistry()
     except (ValueError, RuntimeError):  # no real modes, or masses the analysis refuses: the row stays
         return dict.fromkeys(THERMOCHEMISTRY)
     e = t.electronic_energy_hartree

@@ -28,7 +28,7 @@ def require(module: str, extra: str, what: str) -> ModuleType:
 
 pa = require("pyarrow", "export", "tesvarin's export")
 
-SCHEMA_VERSION = "1"
+SCHEMA_VERSION = "2"  # 2: the thermochemistry columns at the job's own temperature and pressure
 
 
 @dataclass(frozen=True)
@@ -120,12 +120,23 @@ COLUMNS: tuple[Column, ...] = (
         "zero_point_energy",
         "f64",
         "default",
-        "Zero-point energy, Hartree (298.15 K, 1 atm thermochemistry; "
-        "from the stored frequencies, or from the force constants with the hessian group)",
+        "Zero-point energy, Hartree (thermochemistry at the temperature and pressure the job stored, 298.15 K "
+        "and 1 atm when it stores none; from the stored frequencies, or from the force constants with the "
+        "hessian group)",
     ),
-    Column("enthalpy", "f64", "default", "Energy plus thermal enthalpy correction at 298.15 K, 1 atm, Hartree"),
     Column(
-        "gibbs_free_energy", "f64", "default", "Energy plus thermal free-energy correction at 298.15 K, 1 atm, Hartree"
+        "enthalpy",
+        "f64",
+        "default",
+        "Energy plus thermal enthalpy correction at the job's temperature and pressure (298.15 K, 1 atm when "
+        "the checkpoint stores none), Hartree",
+    ),
+    Column(
+        "gibbs_free_energy",
+        "f64",
+        "default",
+        "Energy plus thermal free-energy correction at the job's temperature and pressure (298.15 K, 1 atm "
+        "when the checkpoint stores none), Hartree",
     ),
     Column(
         "hessian",

@@ -19,14 +19,25 @@ import Tesvarin_.thermo
 from tesvarin._arrays import FloatArray, frozen
 
 __all__ = [
+    "DEFAULT_PRESSURE_ATM",
+    "DEFAULT_TEMPERATURE_K",
     "Contribution",
     "PartitionFunction",
     "QuasiHarmonic",
     "QuasiHarmonicResult",
     "Thermochemistry",
+    "job_conditions",
     "spectrum",
     "thermochemistry",
 ]
+
+# Section 501, the general array, holds the conditions the job ran at; 0 means the default.
+_TEMPERATURE_WORD = 48  # temperature, K
+_PRESSURE_WORD = 49  # pressure, atm
+DEFAULT_TEMPERATURE_K = 298.15
+DEFAULT_PRESSURE_ATM = 1.0
+
+Source = Literal["given", "job", "default"]
 
 
 @dataclass(frozen=True)
@@ -119,6 +130,11 @@ class Thermochemistry:
 
     temperature_k: float
     pressure_atm: float
+    temperature_source: Source
+    """"given" (an argument), "job" (the job's, stored in the checkpoint) or "default" (298.15 K: the
+    checkpoint stores none)."""
+    pressure_source: Source
+    """As `temperature_source`; the default is 1 atm."""
     frequency_scale: float
     masses_amu: FloatArray
     """The masses used, one per atom."""
@@ -190,10 +206,28 @@ def _contribution(row: Mapping[str, float]) -> Contribution:
     return Contribution(row["energy"], row["cv"], row["entropy"])
 
 
+def job_conditions(reader: Tesvarin_.ChkReader_) -> tuple[float | None, float | None]:
+    """The temperature (K) and pressure (atm) the job ran at, each None when the checkpoint stores
+    none (0, as the 16 C.01 frequency jobs write, or no positive number)."""
+    general = reader.params.genarr
+
+    def stored(word: int) -> float | None:
+        value = general[word] if word < len(general) else 0.0
+        return value if math.isfinite(value) and value > 0.0 else None
+
+    return stored(_TEMPERATURE_WORD), stored(_PRESSURE_WORD)
+
+
+def _condition(given: float | None, stored: float | None, default: float) -> tuple[float, Source]:
+    if given is not None:
+        return given, "given"
+    return (stored, "job") if stored is not None else (default, "default")
+
+
 def thermochemistry(
     reader: Tesvarin_.ChkReader_,
-    temperature: float = 298.15,
-    pressure: float = 1.0,
+    temperature: float | None = None,
+    pressure: float | None = None,
     scale: float = 1.0,
     masses: Sequence[float] | None = None,
     symmetry_number: int | None = None,
@@ -201,6 +235,9 @@ def thermochemistry(
 ) -> Thermochemistry:
     """The thermochemistry of a parsed checkpoint; see `Checkpoint.thermochemistry`."""
     qh = quasi_harmonic or QuasiHarmonic(entropy_cutoff_cm1=None)
+    stored_temperature, stored_pressure = job_conditions(reader)
+    temperature, temperature_source = _condition(temperature, stored_temperature, DEFAULT_TEMPERATURE_K)
+    pressure, pressure_source = _condition(pressure, stored_pressure, DEFAULT_PRESSURE_ATM)
     raw = Tesvarin_.thermo.thermochemistry(
         reader,
         list(masses) if masses is not None else [],
@@ -215,10 +252,12 @@ def thermochemistry(
         raise_cutoff=qh.raise_cutoff_cm1 or 0.0,
         concentration=qh.concentration_mol_l or 0.0,
     )
-    return _shape(raw, quasi_harmonic)
+    return _shape(raw, quasi_harmonic, temperature_source, pressure_source)
 
 
-def _shape(raw: dict[str, Any], quasi_harmonic: QuasiHarmonic | None) -> Thermochemistry:
+def _shape(
+    raw: dict[str, Any], quasi_harmonic: QuasiHarmonic | None, temperature_source: Source, pressure_source: Source
+) -> Thermochemistry:
     contributions = {
         name.capitalize(): _contribution(raw[name])
         for name in ("total", "electronic", "translational", "rotational", "vibrational")
@@ -255,6 +294,8 @@ def _shape(raw: dict[str, Any], quasi_harmonic: QuasiHarmonic | None) -> Thermoc
     return Thermochemistry(
         temperature_k=raw["temperature"],
         pressure_atm=raw["pressure"],
+        temperature_source=temperature_source,
+        pressure_source=pressure_source,
         frequency_scale=raw["scale"],
         masses_amu=frozen(raw["masses"], np.float64),
         molecular_mass_amu=raw["molecular_mass"],

@@ -8,16 +8,63 @@ from typing import Any
 
 from tesvarin.thermo import PartitionFunction, Thermochemistry
 
+# The rows of the E (Thermal) / CV / S table and of the Q table under the record's names.
+_CONTRIBUTIONS = ("Total", "Electronic", "Translational", "Rotational", "Vibrational")
+_PARTITION_FUNCTIONS = {
+    "Total Bot": "total_bot",
+    "Total V=0": "total_v0",
+    "Vib (Bot)": "vib_bot",
+    "Vib (V=0)": "vib_v0",
+    "Electronic": "electronic",
+    "Translational": "translational",
+    "Rotational": "rotational",
+}
+_SOURCES = {
+    "given": "as given",
+    "job": "the job's, stored in the checkpoint",
+    "default": "the program's default, as the checkpoint stores none",
+}
+
+
+def origin(t: Thermochemistry) -> str:
+    """Where the temperature and pressure came from, in words."""
+    if t.temperature_source == t.pressure_source:
+        return f"Temperature and pressure: {_SOURCES[t.temperature_source]}."
+    return f"Temperature: {_SOURCES[t.temperature_source]}; pressure: {_SOURCES[t.pressure_source]}."
+
+
+def _values(array: Any) -> list[Any]:
+    return [float(v) for v in array]
+
+
+def _q(value: PartitionFunction) -> float | None:
+    q = value.q
+    return q if math.isfinite(q) else None
+
 
 def record(path: str, t: Thermochemistry) -> dict[str, Any]:
-    """The flat record of one file at one temperature (Hartree, cal/(mol K), K, atm)."""
+    """The record of one file at one temperature: every number of the printed section, each under a
+    name with its unit (the README's table lists them); lists per atom, mode or axis."""
     rec: dict[str, Any] = {
         "path": path,
         "temperature_k": t.temperature_k,
+        "temperature_source": t.temperature_source,
         "pressure_atm": t.pressure_atm,
+        "pressure_source": t.pressure_source,
         "frequency_scale": t.frequency_scale,
+        "masses_amu": _values(t.masses_amu),
+        "molecular_mass_amu": t.molecular_mass_amu,
+        "moments_of_inertia_amu_bohr2": _values(t.moments_of_inertia_amu_bohr2),
+        "principal_axes": [_values(row) for row in t.principal_axes],
+        "rotor": t.rotor,
         "symmetry_number": t.symmetry_number,
+        "rotational_temperatures_k": _values(t.rotational_temperatures_k),
+        "rotational_constants_ghz": _values(t.rotational_constants_ghz),
         "imaginary_count": t.imaginary_count,
+        "frequencies_cm1": _values(t.frequencies_cm1),
+        "vibrational_temperatures_k": _values(t.vibrational_temperatures_k),
+        "zero_point_energy_j_mol": t.zero_point_energy_j_mol,
+        "zero_point_energy_kcal_mol": t.zero_point_energy_kcal_mol,
         "electronic_energy_hartree": t.electronic_energy_hartree,
         "zero_point_energy_hartree": t.zero_point_energy_hartree,
         "thermal_energy_correction_hartree": t.thermal_energy_correction_hartree,
@@ -30,6 +77,23 @@ def record(path: str, t: Thermochemistry) -> dict[str, Any]:
         "entropy_cal_mol_k": t.contributions["Total"].entropy_cal_mol_k,
         "heat_capacity_cal_mol_k": t.contributions["Total"].heat_capacity_cal_mol_k,
     }
+    for name in _CONTRIBUTIONS:
+        c, row = t.contributions[name], name.lower()
+        rec[f"{row}_thermal_energy_kcal_mol"] = c.energy_kcal_mol
+        rec[f"{row}_heat_capacity_cal_mol_k"] = c.heat_capacity_cal_mol_k
+        rec[f"{row}_entropy_cal_mol_k"] = c.entropy_cal_mol_k
+    low = [c for name, c in t.contributions.items() if name.startswith("Vibration ")]
+    rec["vibration_thermal_energy_kcal_mol"] = [c.energy_kcal_mol for c in low]
+    rec["vibration_heat_capacity_cal_mol_k"] = [c.heat_capacity_cal_mol_k for c in low]
+    rec["vibration_entropy_cal_mol_k"] = [c.entropy_cal_mol_k for c in low]
+    for name, row in _PARTITION_FUNCTIONS.items():
+        pf = t.partition_functions[name]
+        rec[f"q_{row}"], rec[f"log10_q_{row}"], rec[f"ln_q_{row}"] = _q(pf), pf.log10_q, pf.ln_q
+    for name, row in (("Vib (Bot) ", "vib_bot_modes"), ("Vib (V=0) ", "vib_v0_modes")):
+        modes = [pf for key, pf in t.partition_functions.items() if key.startswith(name)]
+        rec[f"q_{row}"] = [_q(pf) for pf in modes]
+        rec[f"log10_q_{row}"] = [pf.log10_q for pf in modes]
+        rec[f"ln_q_{row}"] = [pf.ln_q for pf in modes]
     if t.quasi_harmonic is not None:
         q = t.quasi_harmonic
         rec.update(
@@ -41,6 +105,22 @@ def record(path: str, t: Thermochemistry) -> dict[str, Any]:
             }
         )
     return rec
+
+
+def flat(rec: dict[str, Any]) -> dict[str, Any]:
+    """`rec` with a column per value of each list: name[1], name[2], ... (name[i][j] for a table)."""
+    out: dict[str, Any] = {}
+
+    def put(name: str, value: Any) -> None:
+        if isinstance(value, list):
+            for k, item in enumerate(value, 1):
+                put(f"{name}[{k}]", item)
+        else:
+            out[name] = value
+
+    for name, value in rec.items():
+        put(name, value)
+    return out
 
 
 def _fortran(value: PartitionFunction) -> str:
@@ -64,6 +144,7 @@ def text(path: str, t: Thermochemistry, symbols: tuple[str, ...], numbers: Any) 
         " - Thermochemistry -",
         " -------------------",
         f" Temperature {t.temperature_k:9.3f} Kelvin.  Pressure {t.pressure_atm:9.5f} Atm.",
+        f" {origin(t)}",
     ]
     if t.frequency_scale != 1.0:
         out.append(f" Frequencies scaled by {t.frequency_scale:.4f}.")
@@ -153,8 +234,8 @@ def text(path: str, t: Thermochemistry, symbols: tuple[str, ...], numbers: Any) 
 
 def table(path: str, results: list[Thermochemistry]) -> str:
     """One row per temperature."""
-    head = f"{path}\n      T (K)     ZPE (Eh)   E corr (Eh)   H corr (Eh)   G corr (Eh)   S (cal/mol-K)" + (
-        "    qh-G (Eh)" if results[0].quasi_harmonic is not None else ""
+    head = f"{path}\n {origin(results[0])}\n      T (K)     ZPE (Eh)   E corr (Eh)   H corr (Eh)   G corr (Eh)" + (
+        "   S (cal/mol-K)" + ("    qh-G (Eh)" if results[0].quasi_harmonic is not None else "")
     )
     rows = [
         f"{t.temperature_k:11.2f}{t.zero_point_energy_hartree:13.6f}{t.thermal_energy_correction_hartree:14.6f}"
