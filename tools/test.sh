@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what it needs (apt-get, so as root, and a
 # C++17 compiler), builds and installs the package, runs the format, lint and type checks
-# (tools/lint.sh), pytest, then the C++ tests, plain and under AddressSanitizer +
-# UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every stage runs even when an earlier
-# one failed; the last line counts the tests of all of them: "tests: N passed, N failed" (the
-# lint and fuzz stages count as one test each). Exit status 1 if any failed.
+# (tools/lint.sh), pytest (then again without the real files of ../shared), then the C++ tests,
+# plain and under AddressSanitizer + UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every
+# stage runs even when an earlier one failed; the last line counts the tests of all of them: "tests:
+# N passed, N failed" (the lint and fuzz stages count as one test each). Exit status 1 if any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +50,8 @@ stage() {
 }
 
 pytest_all() { python3 -m pytest tests/python -q -p no:cacheprovider; }
+# Once more as on a fresh clone without ../shared: every test that reads it must skip, with its reason.
+pytest_without_shared() { TESVARIN_SHARED="$PWD/build/no-shared" python3 -m pytest tests/python -q -p no:cacheprovider; }
 # The C++ builds are the presets of CMakePresets.json: plain, and under the sanitizers.
 cpp_preset() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs" && ctest --preset "$1" -j "$jobs"; }
 cpp_plain() { cpp_preset cpp; }
@@ -60,6 +62,7 @@ fuzz() { bash tools/fuzz/run.sh --ci 120; }
 
 stage lint bash tools/lint.sh
 stage pytest pytest_all
+stage pytest-without-shared pytest_without_shared
 stage cpp cpp_plain
 stage sanitize cpp_sanitized
 stage fuzz fuzz
