@@ -20,6 +20,9 @@ from tests.python.chk_builder import CHARGES, LABEL, complete_water, label_recor
 from tests.python.real_files import CHKS, REAL, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
+pa = pytest.importorskip("pyarrow")
+from tesvarin import export  # noqa: E402  (needs pyarrow)
+
 NON_CHECKPOINTS = ("cut.chk", "notes.chk", "empty.chk")
 
 
@@ -164,11 +167,25 @@ def test_resume_adds_only_new_and_changed_files(tmp_path):
     assert (tmp_path / "notes.txt").read_text() == "not a table"
 
 
-def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
+def test_worker_processes_give_the_same_rows_in_the_same_order(folder, tmp_path):
+    one, three = tmp_path / "one.parquet", tmp_path / "three.parquet"
+    assert run(folder, "-o", one, cwd=tmp_path)[1].splitlines()[-1] == "241 written, 3 failed"
+    assert run(folder, "-o", three, "-j", "3", cwd=tmp_path)[1].splitlines()[-1] == "241 written, 3 failed"
+    assert pq.read_table(three).equals(pq.read_table(one))
+    paths = list(export.find_checkpoints([str(folder)])) * 3  # more than a chunk per reader
+    columns = export.select(["energy", "coordinates"], ["hessian"])
+    alone = export.table(list(export.read_rows(paths, columns)), columns)
+    for processes in (1, 2, 4):
+        parts = list(export.read_tables(iter(paths), columns, processes))  # of unknown length
+        assert pa.concat_tables(parts).equals(alone) and all(t.num_rows <= export.ROW_GROUP_ROWS for t in parts)
+
+
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_an_interrupted_export_leaves_no_output(folder, tmp_path, jobs):
     listing = tmp_path / "list.txt"
     listing.write_text("\n".join([str(p) for p in sorted(folder.rglob("m*.chk"))] * 100))
     process = subprocess.Popen(
-        [sys.executable, "-m", "tesvarin", "export", "--from-list", listing, "-o", "out.parquet"],
+        [sys.executable, "-m", "tesvarin", "export", "--from-list", listing, "-o", "out.parquet", "-j", jobs],
         cwd=tmp_path,
         stdout=subprocess.PIPE,
         stderr=subprocess.PIPE,
@@ -177,7 +194,7 @@ def test_an_interrupted_export_leaves_no_output(folder, tmp_path):
     while not list(tmp_path.glob(".out.parquet.*")) and time.monotonic() < deadline:
         time.sleep(0.02)
     process.send_signal(signal.SIGINT)
-    assert process.wait(60) == 128 + signal.SIGINT
+    assert process.wait(60) == 128 + signal.SIGINT, process.communicate()
     assert sorted(p.name for p in tmp_path.iterdir()) == ["list.txt"]
 
 

@@ -62,7 +62,14 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         "it holds no row for with their present size and modification time",
     )
     parser.add_argument("-f", "--force", action="store_true", help="replace an existing output")
-    parser.add_argument("-j", "--threads", type=int, default=1, metavar="N", help="read N files at once (default 1)")
+    parser.add_argument(
+        "-j",
+        "--threads",
+        type=int,
+        default=1,
+        metavar="N",
+        help="read N files at once, in N worker processes (default 1)",
+    )
     engine = parser.add_mutually_exclusive_group()
     engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (tesvarin[dask])")
     engine.add_argument(
@@ -95,6 +102,14 @@ def _progress(total: int, rows: Iterator[Any]) -> Iterator[Any]:
     for row in rows:
         bar.step()
         yield row
+
+
+def _table_progress(total: int, tables: Iterator[Any]) -> Iterator[Any]:
+    bar = _Progress(total, sys.stderr if sys.stderr.isatty() and total else None)
+    for part in tables:
+        for _ in range(part.num_rows):
+            bar.step()
+        yield part
 
 
 Counts = tuple[int, int]  # written, failed
@@ -159,8 +174,9 @@ def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> I
             chunk_size=args.chunk_size,
             progress=sys.stderr.isatty(),
         )
-    rows = _progress(len(paths), export.read_rows(paths, columns, threads=max(args.threads, 1)))
-    return export.batches(rows, columns)
+    if args.threads > 1:
+        return _table_progress(len(paths), export.read_tables(paths, columns, processes=args.threads))
+    return export.batches(_progress(len(paths), export.read_rows(paths, columns)), columns)
 
 
 def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:

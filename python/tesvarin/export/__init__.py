@@ -18,6 +18,7 @@ from tesvarin.export.rows import (
     find_checkpoints,
     read_row,
     read_rows,
+    read_tables,
     table,
 )
 from tesvarin.export.schema import (
@@ -56,6 +57,7 @@ __all__ = [
     "pq",
     "read_row",
     "read_rows",
+    "read_tables",
     "require",
     "same_columns",
     "schema",

@@ -22,7 +22,8 @@ from typing import Any
 
 from tesvarin import export
 from tesvarin.batch import _Progress
-from tesvarin.export import BY_NAME, Column, require
+from tesvarin.export import Column, require
+from tesvarin.export.rows import chunk_table
 
 __all__ = ["read_checkpoints", "tables", "write_dataset"]
 
@@ -33,12 +34,6 @@ def chunks(paths: Sequence[str], size: int) -> list[list[str]]:
     if size < 1:
         raise ValueError(f"chunk size must be at least 1, not {size}")
     return [list(paths[i : i + size]) for i in range(0, len(paths), size)]
-
-
-def chunk_table(paths: list[str], names: list[str]) -> Any:
-    """The export's table of one chunk of files (what a worker runs)."""
-    columns = [BY_NAME[name] for name in names]
-    return export.table(list(export.read_rows(paths, columns)), columns)
 
 
 def chunk_frame(paths: list[str], names: list[str]) -> Any:
