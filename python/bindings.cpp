@@ -84,4 +84,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
     tesvarin_py::bind_reader(m, reader);
     bind_thermo(m);
     bind_cube(m);
+    bind_charges(m);
 }
