@@ -2,6 +2,7 @@
 
 import os
 import typing
+import types
 from collections.abc import Sequence
 from typing import Any
 
@@ -704,3 +705,6 @@ def write_cube(
     values: numpy.typing.ArrayLike,
 ) -> None:
     """Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals 1-based, empty for a density"""
+
+charges: types.ModuleType
+"""Fitting points and atomic charges fitted to the potential: merz_kollman_radius(z), breneman_radius(z), merz_kollman_points(atoms, radii, scales, density), breneman_points(atoms, radii, spacing, extension) -> (points, steps), fit(atoms, points, potential, total_charge=0.0, dipole=None, share=[], fixed=[], restraint_a=0.0, restraint_b=0.1, restrained=[]) -> dict; lengths in Bohr, radii and spacing in Angstrom"""

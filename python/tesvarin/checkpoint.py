@@ -19,6 +19,7 @@ from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
+    from tesvarin.charges import EspCharges
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
@@ -306,6 +307,24 @@ class Checkpoint:
 
         self._needs("orbitals", "densities")
         return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
+
+    def esp_charges(
+        self,
+        scheme: Literal["mk", "chelpg"] = "mk",
+        density: str = "scf",
+        total_charge: float | None = None,
+        dipole: bool | Sequence[float] = False,
+        resp: bool = False,
+        *,
+        radii: Mapping[Any, float] | None = None,
+    ) -> EspCharges:
+        """Atomic charges fitted to the potential of `density` at the program's Merz-Kollman ("mk") or
+        CHELPG points, with the total charge (default: the molecule's) and, if asked, the dipole held;
+        `resp` fits them in AMBER's two RESP stages. See `tesvarin.charges.esp_charges`."""
+        from tesvarin.charges import esp_charges
+
+        self._needs("orbitals", "densities")
+        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii)
 
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).
