@@ -1,8 +1,8 @@
 """Read-only access to Gaussian binary checkpoint (.chk) files."""
 
 import os
-import typing
 import types
+import typing
 from collections.abc import Sequence
 from typing import Any
 
@@ -705,6 +705,9 @@ def write_cube(
     values: numpy.typing.ArrayLike,
 ) -> None:
     """Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals 1-based, empty for a density"""
+
+grid: types.ModuleType
+"""Quantities of the wavefunction at points in space: evaluate_potential(reader, points, kind, part="total", *, field=False, nuclei=True, electrons=True, tolerance=0.0, threads=0, progress=None) and grid_potential(reader, origin, axes, counts, kind, part="total", *, tolerance=0.0, threads=0, progress=None)"""
 
 charges: types.ModuleType
 """Fitting points and atomic charges fitted to the potential: merz_kollman_radius(z), breneman_radius(z), merz_kollman_points(atoms, radii, scales, density), breneman_points(atoms, radii, spacing, extension) -> (points, steps), fit(atoms, points, potential, total_charge=0.0, dipole=None, share=[], fixed=[], restraint_a=0.0, restraint_b=0.1, restrained=[]) -> dict; lengths in Bohr, radii and spacing in Angstrom"""
