@@ -153,6 +153,7 @@ class EspCharges:
         """The fit as the program's log prints it, from the point count to the dipole of the charges."""
         lines = [
             f"{len(self.points):8d} points will be used for fitting atomic charges",
+            " Fitting point charges to electrostatic potential",
             f" Charges from ESP fit, RMS={self.rms:10.5f} RRMS={self.rrms:10.5f}:",
             " ESP charges:",
             "               1",
@@ -306,6 +307,8 @@ def esp_charges(
     target = _dipole_target(cp, dipole)
     if resp and target is not None:
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
+    if potential is None and not cp.n_basis:
+        raise ValueError(f"{os.path.basename(cp.path)} holds no basis set: there is no density to fit charges to")
     points, steps = _points(scheme, xyz, atom_radii)
     values = cp.potential(points, density=density) if potential is None else potential(points)
     v = np.ascontiguousarray(values, dtype=np.float64).reshape(-1)

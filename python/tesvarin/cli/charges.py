@@ -9,8 +9,12 @@ from __future__ import annotations
 
 import argparse
 import json
+import sys
+import warnings
 from pathlib import Path
 from typing import Any
+
+from Tesvarin_ import ChkWarning
 
 from tesvarin._errors import os_reason
 from tesvarin.cli._inputs import check_input, said
@@ -85,6 +89,10 @@ def text(path: str, fit: Any) -> str:
     return "\n".join(lines)
 
 
+def _write(path: str, text: str) -> None:
+    Path(path).write_text(text, encoding="ascii")
+
+
 def _atoms(atoms: tuple[int, ...]) -> str:
     return ",".join(str(a + 1) for a in atoms) or "none"
 
@@ -98,13 +106,18 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs, separate: bool) -
     if out is not None:
         outputs.target(out)  # refused, or kept, before the work
     try:
-        cp = tesvarin.load(path)
+        with warnings.catch_warnings(record=True) as notes:
+            warnings.simplefilter("always", ChkWarning)
+            cp = tesvarin.load(path)
+        # A damaged section the fit does not need: the charges are fitted, the reason is said.
+        for note in notes:
+            print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
         fit = cp.esp_charges(args.scheme, args.density, args.charge, args.dipole, args.resp)
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None
     if out is not None:
         try:
-            outputs.write(path, out, lambda temporary: Path(temporary).write_text(fit.gesp(), encoding="ascii"))
+            outputs.write(path, out, lambda temporary: _write(temporary, fit.gesp()))
         except OSError as error:
             raise Failure(out, os_reason(error)) from None
     if args.json:
