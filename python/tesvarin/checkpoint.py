@@ -334,14 +334,16 @@ class Checkpoint:
         resp: bool = False,
         *,
         radii: Mapping[Any, float] | None = None,
+        point_density: float = 1.0,
     ) -> EspCharges:
         """Atomic charges fitted to the potential of `density` at the program's Merz-Kollman ("mk") or
         CHELPG points, with the total charge (default: the molecule's) and, if asked, the dipole held;
-        `resp` fits them in AMBER's two RESP stages. See `tesvarin.charges.esp_charges`."""
+        `resp` fits them in AMBER's two RESP stages; `radii` (Angstrom, by element) and `point_density` (MK dots
+        per Angstrom^2) change the points. See `tesvarin.charges.esp_charges`."""
         from tesvarin.charges import esp_charges
 
         self._needs("orbitals", "densities")
-        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii)
+        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii, point_density=point_density)
 
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).

@@ -76,7 +76,7 @@ std::vector<double> sphere_dots(int64_t n) {
 }
 
 // Fitting points are held in memory with the potential at each: a bound far beyond any molecule's.
-constexpr int64_t kMaxPoints = int64_t{1} << 28;
+constexpr int64_t kMaxPoints = int64_t{1} << 26;
 
 }  // namespace
 

@@ -191,6 +191,8 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
     target = truth @ xyz + [0.1, 0.0, -0.05]
     held = esp_charges(cp, "chelpg", dipole=target, potential=point_charges(cp, truth))
     assert np.allclose(held.dipole, target, atol=1e-10) and held.dipole_constraint is not None
+    denser = esp_charges(cp, "mk", point_density=6.0, potential=point_charges(cp, truth))
+    assert 5 * len(exact.points) < len(denser.points) < 7 * len(exact.points)
 
 
 @pytest.mark.parametrize(
@@ -202,6 +204,7 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
         (methanol(), {"dipole": True}, "holds no dipole moment"),
         (methanol(), {"dipole": [1.0, 2.0]}, "dipole must be True, False or three finite numbers"),
         (methanol(), {"resp": True, "dipole": [0.0, 0.0, 0.0]}, "RESP holds the total charge only"),
+        (methanol(), {"scheme": "chelpg", "point_density": 6.0}, "point_density sets the Merz-Kollman dots"),
     ],
 )
 def test_refusals_say_why(chk, atoms, kwargs, message):

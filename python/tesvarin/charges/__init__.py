@@ -29,7 +29,7 @@ __all__ = ["EspCharges", "Resp", "esp_charges", "resp_groups"]
 
 SCHEMES = ("mk", "chelpg")
 MK_SCALES = (1.4, 1.6, 1.8, 2.0)
-MK_DENSITY = 1.0  # points per Angstrom^2
+MK_DENSITY = 1.0  # points per Angstrom^2, the program's default (AMBER's RESP protocol asks 6)
 CHELPG_SPACING = 0.3  # Angstrom
 CHELPG_EXTENSION = 2.8  # Angstrom
 RESP_A = (0.0005, 0.001)  # restraint weights of the two stages
@@ -229,9 +229,11 @@ def resp_groups(numbers: Sequence[int], coordinates: FloatArray) -> tuple[tuple[
     return tuple(groups)
 
 
-def _points(scheme: str, xyz: FloatArray, radii: list[float]) -> tuple[FloatArray, tuple[int, int, int] | None]:
+def _points(
+    scheme: str, xyz: FloatArray, radii: list[float], point_density: float = MK_DENSITY
+) -> tuple[FloatArray, tuple[int, int, int] | None]:
     if scheme == "mk":
-        return Tesvarin_.charges.merz_kollman_points(xyz, radii, list(MK_SCALES), MK_DENSITY), None
+        return Tesvarin_.charges.merz_kollman_points(xyz, radii, list(MK_SCALES), point_density), None
     points, steps = Tesvarin_.charges.breneman_points(xyz, radii, CHELPG_SPACING, CHELPG_EXTENSION)
     return points, (int(steps[0]), int(steps[1]), int(steps[2]))
 
@@ -285,6 +287,7 @@ def esp_charges(
     resp: bool = False,
     *,
     radii: Mapping[Any, float] | None = None,
+    point_density: float = MK_DENSITY,
     potential: Potential | None = None,
 ) -> EspCharges:
     """Charges fitted to the potential of `density` at the program's MK or CHELPG points.
@@ -292,7 +295,8 @@ def esp_charges(
     `total_charge` defaults to the molecule's. `dipole` True holds the dipole of the fitted charges at
     the checkpoint's stored dipole moment (that of the job's final density); a 3-vector (e Bohr) holds
     it at that. `resp` runs AMBER's two-stage RESP fit instead of the plain one. `radii` (Angstrom, by
-    element symbol or atomic number) replaces or adds to the scheme's radii. `potential` computes the
+    element symbol or atomic number) replaces or adds to the scheme's radii. `point_density` is the
+    Merz-Kollman dots per Angstrom^2 (IOp(6/42); 1 by default, 6 in AMBER's protocol). `potential` computes the
     potential (Hartree/e) at (n, 3) points in Bohr; by default the checkpoint's own.
     """
     scheme = scheme.lower()
@@ -309,7 +313,9 @@ def esp_charges(
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
     if potential is None and not cp.n_basis:
         raise ValueError(f"{os.path.basename(cp.path)} holds no basis set: there is no density to fit charges to")
-    points, steps = _points(scheme, xyz, atom_radii)
+    if scheme != "mk" and point_density != MK_DENSITY:
+        raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
+    points, steps = _points(scheme, xyz, atom_radii, point_density)
     values = cp.potential(points, density=density) if potential is None else potential(points)
     v = np.ascontiguousarray(values, dtype=np.float64).reshape(-1)
     if v.shape != (len(points),):

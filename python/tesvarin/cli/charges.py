@@ -41,6 +41,13 @@ def add_parser(
     p.add_argument(
         "--density", default="scf", metavar="KIND", help="the density whose potential is fitted (default scf)"
     )
+    p.add_argument(
+        "--point-density",
+        type=float,
+        default=1.0,
+        metavar="N",
+        help="Merz-Kollman points per Angstrom^2 (default 1, as the program; AMBER's RESP protocol uses 6)",
+    )
     p.add_argument("--charge", type=float, metavar="Q", help="the total charge held (default: the molecule's)")
     p.add_argument(
         "--dipole", action="store_true", help="also hold the dipole at the checkpoint's stored dipole moment"
@@ -112,7 +119,9 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs, separate: bool) -
         # A damaged section the fit does not need: the charges are fitted, the reason is said.
         for note in notes:
             print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
-        fit = cp.esp_charges(args.scheme, args.density, args.charge, args.dipole, args.resp)
+        fit = cp.esp_charges(
+            args.scheme, args.density, args.charge, args.dipole, args.resp, point_density=args.point_density
+        )
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None
     if out is not None:
