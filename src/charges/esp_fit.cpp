@@ -122,7 +122,8 @@ ChargeFit fit_charges(const ChargeFitProblem& p) {
     const Vector rhs = t.transpose() * (b - a * f);
     Vector restrained_count = Vector::Zero(nvar);
     for (int64_t at = 0; at < natoms && p.restraint_a > 0.0; ++at)
-        if (!p.restrained.empty() && p.restrained[static_cast<std::size_t>(at)]) restrained_count += t.row(at);
+        if (!p.restrained.empty() && p.restrained[static_cast<std::size_t>(at)])
+            restrained_count += t.row(at).transpose();
 
     ChargeFit fit;
     Vector x = Vector::Zero(nvar);
