@@ -1,6 +1,7 @@
 """Read-only access to Gaussian binary checkpoint (.chk) files."""
 
 import os
+import types
 import typing
 from collections.abc import Sequence
 from typing import Any
@@ -704,3 +705,6 @@ def write_cube(
     values: numpy.typing.ArrayLike,
 ) -> None:
     """Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals 1-based, empty for a density"""
+
+grid: types.ModuleType
+"""Quantities of the wavefunction at points in space: evaluate_potential(reader, points, kind, part="total", *, field=False, nuclei=True, electrons=True, tolerance=0.0, threads=0, progress=None) and grid_potential(reader, origin, axes, counts, kind, part="total", *, tolerance=0.0, threads=0, progress=None)"""

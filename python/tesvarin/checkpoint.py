@@ -291,6 +291,22 @@ class Checkpoint:
         self._needs("orbitals", "densities")
         return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
 
+    def potential(
+        self,
+        points: Any,
+        density: str = "scf",
+        field: bool = False,
+        *,
+        tolerance: float = DEFAULT_TOLERANCE,
+        threads: int | None = None,
+    ) -> FloatArray:
+        """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr: (n,),
+        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`."""
+        from tesvarin.grid.evaluation import potential
+
+        self._needs("orbitals", "densities")
+        return potential(self.reader, points, density, field=field, tolerance=tolerance, threads=threads)
+
     def cube(
         self,
         what: str = "density",
@@ -301,7 +317,8 @@ class Checkpoint:
         threads: int | None = None,
         progress: Progress | None = None,
     ) -> Cube:
-        """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
+        """Orbitals, a density or the potential on a grid around the atoms (Bohr), with `write(path)` for a
+        cube file."""
         from tesvarin.grid.evaluation import cube
 
         self._needs("orbitals", "densities")

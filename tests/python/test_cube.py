@@ -115,8 +115,8 @@ def nfunctions(shell, cart):
     return (shell.type + 1) * (shell.type + 2) // 2 if cart else 2 * shell.type + 1
 
 
-def high_l(chk, cart, open_shell):
-    """Shells S to L = 9 (an SP and a P among them) on two atoms, random orbitals and densities."""
+def high_l(chk, cart, open_shell, top=9):
+    """Shells S to L = top (an SP and a P among them) on two atoms, random orbitals and densities."""
     atoms = [Atom(8, (0.1, -0.2, 0.3)), Atom(1, (0.4, 1.5, -0.9))]
     shells = [
         Shell(0, 1, [40.0, 6.0, 1.2], coefs=[0.2, 0.5, 0.6], centre=atoms[0].xyz),
@@ -124,7 +124,7 @@ def high_l(chk, cart, open_shell):
         Shell(1, 2, [0.9], coefp=[1.0], cons=1, centre=atoms[1].xyz),
     ]
     shells += [
-        Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 10)
+        Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, top + 1)
     ]
     n = sum(nfunctions(s, cart) for s in shells)
     spins = 2 if open_shell else 1
