@@ -7,7 +7,7 @@ import pytest
 import tesvarin
 
 from tests.python.real_files import SHARED
-from tests.python.test_cube import REAL, RNG, high_l, loadable, points_near, reference
+from tests.python.test_cube import REAL, high_l, loadable, points_near, reference
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
