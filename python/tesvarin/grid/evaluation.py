@@ -243,6 +243,11 @@ def _grid(
     return low, np.diag(size / (points - 1)), (points, points, points)
 
 
+def potential_comment(reader: ChkReader_, density: str) -> str:
+    """cubegen's second line for the potential of `density` (as for `potential`)."""
+    return _potential_comment(_density(reader, density))
+
+
 def _potential_comment(density: _Density) -> str:
     """cubegen's second line: "Electrostatic potential from Total MP2 Density"."""
     part = "Total" if density.part == "total" else density.part.capitalize()
