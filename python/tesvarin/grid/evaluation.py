@@ -128,7 +128,7 @@ def _density(reader: ChkReader_, density: str) -> _Density:
     text = density.strip().lower()
     head, colon, kind = text.partition(":")
     if not colon:
-        head, kind = ("density", "") if head in _PARTS else ("density", head)
+        head, kind = (head, "") if head in _PARTS else ("density", head)
     if head == "total":
         head = "density"
     if head not in _PARTS:
