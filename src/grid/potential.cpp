@@ -21,7 +21,7 @@ namespace tesvarin {
 namespace {
 
 constexpr int kMaxHermite = kMaxBoysOrder;  // t + u + v of a pair of shells, plus one for the field
-constexpr int kLanes = 8;                   // points whose R integrals are built side by side
+constexpr int kLanes = kBoysLanes;          // points whose R integrals are built side by side
 
 constexpr int hermite_count(int degree) { return (degree + 1) * (degree + 2) * (degree + 3) / 6; }
 
@@ -336,15 +336,6 @@ private:
     TESVARIN_HOT void distribution(const Distribution& d, const Block& blk, double (*acc)[kBlockPoints]) const {
         const double* h = dist_.pool.data() + d.offset;
         const int degree = d.degree + (field_ ? 1 : 0);
-        if (degree == 0) {
-            double f;
-            for (int64_t p = 0; p < blk.size; ++p) {
-                const double dx = d.centre[0] - blk.x[p], dy = d.centre[1] - blk.y[p], dz = d.centre[2] - blk.z[p];
-                boys(0, d.p * (dx * dx + dy * dy + dz * dz), &f);
-                acc[0][p] += h[0] * f;
-            }
-            return;
-        }
         const HermiteIndex& hi = hermite();
         const int nh = hermite_count(degree);
         const int nd = hermite_count(d.degree);
@@ -352,8 +343,8 @@ private:
         power[0] = 1.0;
         for (int n = 1; n <= degree; ++n) power[n] = power[n - 1] * (-2 * d.p);
         alignas(64) double X[3][kLanes];
-        alignas(64) double F[kMaxHermite + 1][kLanes];
-        double f[kMaxHermite + 1];
+        alignas(64) double T[kLanes];
+        alignas(64) double F[(kMaxHermite + 1) * kLanes];
         std::vector<double>& buf = buffer();
         if (buf.size() < static_cast<size_t>(2 * nh * kLanes)) buf.resize(static_cast<size_t>(2 * nh * kLanes));
         for (int64_t p0 = 0; p0 < blk.size; p0 += kLanes) {
@@ -363,27 +354,17 @@ private:
                 X[0][l] = d.centre[0] - blk.x[p];
                 X[1][l] = d.centre[1] - blk.y[p];
                 X[2][l] = d.centre[2] - blk.z[p];
-                boys(degree, d.p * (X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l]), f);
-                for (int n = 0; n <= degree; ++n) F[n][l] = f[n];
+                T[l] = d.p * (X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l]);
+            }
+            boys_lanes(degree, T, F);
+            if (degree == 0) {
+                for (int l = 0; l < lanes; ++l) acc[0][p0 + l] += h[0] * F[l];
+                continue;
             }
             double* prev = buf.data();
             double* cur = prev + nh * kLanes;
             for (int n = degree; n >= 0; --n) {
-                for (int l = 0; l < kLanes; ++l) cur[l] = power[n] * F[n][l];
-                const int count = hermite_count(degree - n);
-                for (int i = 1; i < count; ++i) {
-                    const double* xd = X[hi.dir[static_cast<size_t>(i)]];
-                    const double* r1 = prev + hi.minus1[static_cast<size_t>(i)] * kLanes;
-                    double* o = cur + i * kLanes;
-                    const int m2 = hi.minus2[static_cast<size_t>(i)];
-                    if (m2 < 0) {
-                        for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l];
-                    } else {
-                        const double* r2 = prev + m2 * kLanes;
-                        const double c = hi.mult[static_cast<size_t>(i)];
-                        for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l] + c * r2[l];
-                    }
-                }
+                recursion_step(power[n], F + n * kLanes, X, prev, cur, hermite_count(degree - n));
                 std::swap(prev, cur);
             }
             // prev holds R^0_tuv for every tuv of degree <= degree.
@@ -403,6 +384,26 @@ private:
             for (int l = 0; l < lanes; ++l) {
                 acc[0][p0 + l] += v[l];
                 if (field_) acc[1][p0 + l] += fx[l], acc[2][p0 + l] += fy[l], acc[3][p0 + l] += fz[l];
+            }
+        }
+    }
+
+    // R^n (the first `count` Hermite indices) from R^(n+1) in `prev`, for kLanes points.
+    TESVARIN_HOT static void recursion_step(double power, const double* __restrict f, const double (*X)[kLanes],
+                                            const double* __restrict prev, double* __restrict cur, int count) {
+        const HermiteIndex& hi = hermite();
+        for (int l = 0; l < kLanes; ++l) cur[l] = power * f[l];
+        for (int i = 1; i < count; ++i) {
+            const double* __restrict xd = X[hi.dir[static_cast<size_t>(i)]];
+            const double* __restrict r1 = prev + hi.minus1[static_cast<size_t>(i)] * kLanes;
+            double* __restrict o = cur + i * kLanes;
+            const int m2 = hi.minus2[static_cast<size_t>(i)];
+            if (m2 < 0) {
+                for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l];
+            } else {
+                const double* __restrict r2 = prev + m2 * kLanes;
+                const double c = hi.mult[static_cast<size_t>(i)];
+                for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l] + c * r2[l];
             }
         }
     }

@@ -18,6 +18,10 @@ constexpr int kMaxBoysOrder = 27;
 // F_0(T) .. F_n(T) into f[0 .. n]; n <= kMaxBoysOrder, T >= 0.
 void boys(int n, double t, double* f);
 
+// The same for kBoysLanes values of T side by side: F_m(t[l]) into f[m * kBoysLanes + l].
+constexpr int kBoysLanes = 8;
+void boys_lanes(int n, const double* t, double* f);
+
 // The table's end for order n: the upward recursion is used from there on.
 double boys_table_end(int n);
 

@@ -128,7 +128,7 @@ def _density(reader: ChkReader_, density: str) -> _Density:
     text = density.strip().lower()
     head, colon, kind = text.partition(":")
     if not colon:
-        head, kind = ("density", "") if head in _PARTS else ("density", head)
+        head, kind = (head, "") if head in _PARTS else ("density", head)
     if head == "total":
         head = "density"
     if head not in _PARTS:
@@ -241,6 +241,11 @@ def _grid(
     if points < 2:
         raise ValueError("a grid needs at least 2 points per side")
     return low, np.diag(size / (points - 1)), (points, points, points)
+
+
+def potential_comment(reader: ChkReader_, density: str) -> str:
+    """cubegen's second line for the potential of `density` (as for `potential`)."""
+    return _potential_comment(_density(reader, density))
 
 
 def _potential_comment(density: _Density) -> str:
