@@ -9,7 +9,7 @@ import sys
 import numpy as np
 import pytest
 import tesvarin
-from tesvarin.charges import EspCharges, esp_charges, resp_groups
+from tesvarin.charges import EspCharges, esp_charges, far_field_dipole, resp_groups
 from tesvarin.charges.gesp import d16, gesp_text
 
 from tests.python.chk_builder import Atom, molecule
@@ -155,7 +155,7 @@ def point_charges(cp, charges):
 
     def potential(points):
         r = np.linalg.norm(points[:, None, :] - xyz[None, :, :], axis=2)
-        return (q / r).sum(axis=1) + 1e-3 * np.sin(points[:, 0])
+        return (q / r).sum(axis=1) + 1e-3 * np.cos(points[:, 0])  # even: no dipole far away
 
     return potential
 
@@ -191,6 +191,8 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
     target = truth @ xyz + [0.1, 0.0, -0.05]
     held = esp_charges(cp, "chelpg", dipole=target, potential=point_charges(cp, truth))
     assert np.allclose(held.dipole, target, atol=1e-10) and held.dipole_constraint is not None
+    own = esp_charges(cp, "mk", dipole=True, potential=point_charges(cp, truth))
+    assert np.allclose(own.dipole, truth @ xyz, atol=1e-9)  # the dipole of the potential's own charges
     denser = esp_charges(cp, "mk", point_density=6.0, potential=point_charges(cp, truth))
     assert 5 * len(exact.points) < len(denser.points) < 7 * len(exact.points)
 
@@ -201,7 +203,6 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
         ([(35, (0, 0, 0)), (1, (2.7, 0, 0))], {}, "the Merz-Kollman radii do not include Br (Z = 35)"),
         ([(16, (0, 0, 0)), (1, (2.5, 0, 0))], {"scheme": "chelpg"}, "Breneman (CHELPG) radii do not include S"),
         (methanol(), {"scheme": "resp"}, 'scheme must be "mk" or "chelpg"'),
-        (methanol(), {"dipole": True}, "holds no dipole moment"),
         (methanol(), {"dipole": [1.0, 2.0]}, "dipole must be True, False or three finite numbers"),
         (methanol(), {"resp": True, "dipole": [0.0, 0.0, 0.0]}, "RESP holds the total charge only"),
         (methanol(), {"scheme": "chelpg", "point_density": 6.0}, "point_density sets the Merz-Kollman dots"),
@@ -211,6 +212,20 @@ def test_refusals_say_why(chk, atoms, kwargs, message):
     cp = builder(chk, atoms)
     with pytest.raises(ValueError, match=re.escape(message)):
         esp_charges(cp, potential=point_charges(cp, [0.0] * len(atoms)), **kwargs)
+
+
+@pytest.mark.parametrize(
+    ("name", "density"),
+    [("g09-methanol/methanol-opt_1", "scf"), ("g09-phosphate/DiMethylPhosphate0H-dma", "mp2")],
+)
+def test_far_field_dipole_is_the_stored_one(name, density):
+    """The dipole of a job's final density, as the program stores it (an SCF job's, an MP2 job's)."""
+    path = SHARED / "realchk" / f"{name}.chk"
+    if not path.is_file():
+        pytest.skip(f"{name}.chk not in ../shared")
+    cp = tesvarin.load(path)
+    dipole = far_field_dipole(lambda points: cp.potential(points, density=density))
+    assert np.allclose(dipole, cp.dipole_moment, atol=1e-6)
 
 
 def test_given_radii_replace_the_sets(chk):

@@ -25,7 +25,7 @@ from tesvarin.charges.gesp import gesp_text
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
 
-__all__ = ["EspCharges", "Resp", "esp_charges", "resp_groups"]
+__all__ = ["EspCharges", "Resp", "esp_charges", "far_field_dipole", "resp_groups"]
 
 SCHEMES = ("mk", "chelpg")
 MK_SCALES = (1.4, 1.6, 1.8, 2.0)
@@ -34,6 +34,7 @@ CHELPG_SPACING = 0.3  # Angstrom
 CHELPG_EXTENSION = 2.8  # Angstrom
 RESP_A = (0.0005, 0.001)  # restraint weights of the two stages
 RESP_B = 0.1  # e
+FAR = 1000.0  # Bohr: where the far field gives the dipole of a density to about 1e-9 e Bohr
 DEBYE_PER_AU = 2.54174623  # e Bohr in Debye, as the program prints dipoles
 RADII_NAMES = {"mk": "Merz-Kollman", "chelpg": "Breneman (CHELPG)"}
 
@@ -293,11 +294,12 @@ def esp_charges(
     """Charges fitted to the potential of `density` at the program's MK or CHELPG points.
 
     `total_charge` defaults to the molecule's. `dipole` True holds the dipole of the fitted charges at
-    the checkpoint's stored dipole moment (that of the job's final density); a 3-vector (e Bohr) holds
-    it at that. `resp` runs AMBER's two-stage RESP fit instead of the plain one. `radii` (Angstrom, by
-    element symbol or atomic number) replaces or adds to the scheme's radii. `point_density` is the
-    Merz-Kollman dots per Angstrom^2 (IOp(6/42); 1 by default, 6 in AMBER's protocol). `potential` computes the
-    potential (Hartree/e) at (n, 3) points in Bohr; by default the checkpoint's own.
+    the dipole of `density` itself (found from its potential far away, `far_field_dipole`); a
+    3-vector (e Bohr, about the origin) holds it at that. `resp` runs AMBER's two-stage RESP fit
+    instead of the plain one. `radii` (Angstrom, by element symbol or atomic number) replaces or adds
+    to the scheme's radii. `point_density` is the Merz-Kollman dots per Angstrom^2 (IOp(6/42); 1 by
+    default, 6 in AMBER's protocol). `potential` computes the potential (Hartree/e) at (n, 3) points
+    in Bohr; by default the checkpoint's own.
     """
     scheme = scheme.lower()
     if scheme not in SCHEMES:
@@ -308,18 +310,16 @@ def esp_charges(
     xyz = np.ascontiguousarray(cp.coordinates, dtype=np.float64)
     atom_radii = _radii(scheme, numbers, cp.symbols, radii)
     total = float(cp.charge if total_charge is None else total_charge)
-    target = _dipole_target(cp, dipole)
-    if resp and target is not None:
-        raise ValueError("RESP holds the total charge only; leave dipole False with resp")
     if potential is None and not cp.n_basis:
         raise ValueError(f"{os.path.basename(cp.path)} holds no basis set: there is no density to fit charges to")
     if scheme != "mk" and point_density != MK_DENSITY:
         raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
+    if resp and not (isinstance(dipole, (bool, np.bool_)) and not dipole):
+        raise ValueError("RESP holds the total charge only; leave dipole False with resp")
+    at = potential if potential is not None else (lambda points: cp.potential(points, density=density))
+    target = _dipole_target(at, dipole)
     points, steps = _points(scheme, xyz, atom_radii, point_density)
-    values = cp.potential(points, density=density) if potential is None else potential(points)
-    v = np.ascontiguousarray(values, dtype=np.float64).reshape(-1)
-    if v.shape != (len(points),):
-        raise ValueError(f"the potential gave {v.size} values for {len(points)} points")
+    v = _values(at, points)
     info: Resp | None = None
     if resp:
         fit, info = _resp(xyz, numbers, points, v, total)
@@ -345,16 +345,33 @@ def esp_charges(
     )
 
 
-def _dipole_target(cp: Checkpoint, dipole: bool | Sequence[float] | FloatArray) -> FloatArray | None:
+def _values(potential: Potential, points: FloatArray) -> FloatArray:
+    v: FloatArray = np.ascontiguousarray(potential(points), dtype=np.float64).reshape(-1)
+    if v.shape != (len(points),):
+        raise ValueError(f"the potential gave {v.size} values for {len(points)} points")
+    return v
+
+
+def _dipole_target(potential: Potential, dipole: bool | Sequence[float] | FloatArray) -> FloatArray | None:
     if isinstance(dipole, (bool, np.bool_)):
-        if not dipole:
-            return None
-        if cp.dipole_moment is None:
-            raise ValueError(
-                f"{os.path.basename(cp.path)} holds no dipole moment to hold the charges to; give one (e Bohr)"
-            )
-        return np.asarray(cp.dipole_moment, dtype=np.float64)
+        return far_field_dipole(potential) if dipole else None
     target = np.asarray(dipole, dtype=np.float64).reshape(-1)
     if target.shape != (3,) or not np.all(np.isfinite(target)):
         raise ValueError(f"dipole must be True, False or three finite numbers (e Bohr), got {dipole!r}")
     return target
+
+
+def far_field_dipole(potential: Potential, distance: float = FAR) -> FloatArray:
+    """The dipole (e Bohr, about the origin) of the charges whose potential `potential` gives, from
+    its far field: R^2 (V(R e) - V(-R e)) / 2 tends to the dipole's component along e, the charge's
+    and the quadrupole's terms cancelling between the two sides; the octupole's 1/R^2 is removed
+    by taking R and 2R (Richardson), which leaves an error of order 1/R^4."""
+    axes = np.eye(3)
+
+    def seen(r: float) -> FloatArray:
+        v = _values(potential, np.concatenate([axes * r, -axes * r]))
+        component: FloatArray = r * r * (v[:3] - v[3:]) / 2.0
+        return component
+
+    result: FloatArray = (4.0 * seen(2.0 * distance) - seen(distance)) / 3.0
+    return result

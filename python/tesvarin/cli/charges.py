@@ -49,9 +49,7 @@ def add_parser(
         help="Merz-Kollman points per Angstrom^2 (default 1, as the program; AMBER's RESP protocol uses 6)",
     )
     p.add_argument("--charge", type=float, metavar="Q", help="the total charge held (default: the molecule's)")
-    p.add_argument(
-        "--dipole", action="store_true", help="also hold the dipole at the checkpoint's stored dipole moment"
-    )
+    p.add_argument("--dipole", action="store_true", help="also hold the dipole of the charges at that of the density")
     p.add_argument(
         "--resp",
         action="store_true",
