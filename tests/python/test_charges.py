@@ -38,7 +38,7 @@ def log_fit(name):
     ("scheme", "log", "tolerance"),
     [
         ("mk", "methane_sp_mk.log", 5e-7),  # equal at the printed precision
-        # The program's potential lies about 1e-8 Hartree/e below the exact one at every point (its own
+        # The program's potential lies on average about 1e-8 Hartree/e below the exact one (its own
         # ESP file of this geometry says so); that moves the hydrogens' 0.0873394 to the log's 0.087340.
         ("chelpg", "methane_sp_chelpg.log", 1e-6),
     ],
