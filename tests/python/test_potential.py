@@ -175,6 +175,22 @@ def test_point_lists_equal_cubegen(name, tmp_path):
     assert np.abs(read_point_list(out)[:, 3] - listed[:, 3]).max() < 2e-6
 
 
+def test_fitting_points_of_the_esp_file_equal_the_programs_potential():
+    """The HLY job's .gesp lists the program's potential (SCF density) at 9002 points in Bohr, eight
+    digits each; the job ran at the optimisation's last geometry, whose checkpoint holds that density."""
+    folder = SHARED / "realchk4" / "g09d01-mp2-esp-fit-methane"
+    gesp, path = folder / "methane_sp_hly.gesp", folder / "methane_mp2_optfreq.chk"
+    if not gesp.exists() or not path.exists():
+        pytest.skip("the methane ESP fit is not in ../shared/realchk4")
+    lines = gesp.read_text().splitlines()
+    start = next(i for i, line in enumerate(lines) if "ESP VALUES AND GRID POINT COORDINATES" in line)
+    count = int(lines[start].split()[-1])
+    rows = [line.replace("D", "E").split() for line in lines[start + 1 : start + 1 + count]]
+    table = np.array(rows, dtype=float)
+    assert table.shape == (9002, 4)
+    assert np.abs(tesvarin.load(path).potential(table[:, 1:]) - table[:, 0]).max() < 2e-7
+
+
 def test_point_list_command_keeps_units_and_files_and_says_why(chk, tmp_path):
     cp = water_with_orbitals(chk)
     path = cp.path
