@@ -12,7 +12,7 @@ import Tesvarin_
 
 from tests.python.chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, Shell, basis_section, densities, molecule, reals
 from tests.python.real_files import SHARED
-from tests.python.test_cube import REAL, RNG, high_l, loadable, points_near, reference, water_with_orbitals
+from tests.python.test_cube import RNG, high_l, points_near, reference, water_with_orbitals
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
@@ -71,16 +71,6 @@ def test_highest_angular_momenta_equal_gbasis(chk, tmp_path, l, cart):
     data.add(DENSITIES, densities(1, *(matrix @ matrix.T)[np.tril_indices(n)]))
     cp = tesvarin.load(chk(data))
     check_against_gbasis(cp, reference(cp, tmp_path), points_near(cp.coordinates, 3, 1.0))
-
-
-@pytest.fixture(params=REAL or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none")
-def real(request):
-    if request.param is None:
-        pytest.skip("no real checkpoints in ../shared/realchk*")
-    cp = loadable(request.param)
-    if cp is None:
-        pytest.skip("a checkpoint without orbitals or that the reader refuses")
-    return cp
 
 
 def test_real_files_equal_gbasis(real, tmp_path):
