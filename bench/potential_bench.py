@@ -26,20 +26,7 @@ import time
 
 import numpy as np
 
-from bench.cube_bench import DEFAULT, machine_parallelism
-
-MEMORY_PROBE = """
-import sys, tesvarin
-def status(key):  # kB
-    with open("/proc/self/status") as f:
-        return next(int(line.split()[1]) for line in f if line.startswith(key))
-cp = tesvarin.load(sys.argv[1])
-with open("/proc/self/clear_refs", "w") as f:
-    f.write("5")  # the peak resident size starts again from the current one
-before = status("VmRSS:")
-c = cp.cube("potential", grid=int(sys.argv[2]), threads=int(sys.argv[3]))
-print(before, status("VmHWM:"), c.values.nbytes)
-"""
+from bench.cube_bench import DEFAULT, MEMORY_PROBE, machine_parallelism, pyscf_molecule
 
 
 def timed(run) -> float:
@@ -82,21 +69,12 @@ def main() -> int:
 
     pyscf_per_point = None
     try:
-        from pyscf import gto, lib
+        from pyscf import lib
     except ImportError:
         print("PySCF not installed (pip install pyscf): its ratio is skipped")
     else:
-        mol = gto.M(
-            atom=[(int(z), xyz) for z, xyz in zip(cp.atomic_numbers, cp.coordinates, strict=True)],
-            unit="Bohr",
-            basis=args.basis,
-            charge=cp.charge,
-            spin=cp.multiplicity - 1,
-            cart=False,
-            verbose=0,
-        )
-        if mol.nao != cp.n_basis:
-            print(f"PySCF's {args.basis} has {mol.nao} functions, the checkpoint {cp.n_basis}: pick --basis")
+        mol = pyscf_molecule(cp, args.basis)
+        if mol is None:
             return 1
         lib.num_threads(args.threads)
 
@@ -137,7 +115,7 @@ def main() -> int:
         )
 
     probe = subprocess.run(
-        [sys.executable, "-c", MEMORY_PROBE, args.chk, str(n), str(args.threads)],
+        [sys.executable, "-c", MEMORY_PROBE, args.chk, "potential", str(n), str(args.threads)],
         capture_output=True,
         text=True,
         check=True,

@@ -45,6 +45,10 @@ struct HermiteIndex {
                         static_cast<int>(tuv.size());
                     tuv.push_back({t, u, n - t - u});
                 }
+        // The written-out low degrees rely on this order: x y z, then xx xy xz yy yz zz.
+        if (index(1, 0, 0) != 1 || index(0, 0, 1) != 3 || index(2, 0, 0) != 4 || index(1, 0, 1) != 6 ||
+            index(0, 2, 0) != 7 || index(0, 0, 2) != 9)
+            refuse_evaluation("the Hermite index order is not the one the low degrees use");
         for (const auto& c : tuv) {
             const int e = c[0] > 0 ? 0 : c[1] > 0 ? 1 : c[2] > 0 ? 2 : -1;
             dir.push_back(e);
@@ -357,8 +361,8 @@ private:
                 T[l] = d.p * (X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l]);
             }
             boys_lanes(degree, T, F);
-            if (degree == 0) {
-                for (int l = 0; l < lanes; ++l) acc[0][p0 + l] += h[0] * F[l];
+            if (degree <= 2 && !field_) {
+                low_degree(degree, h, power, F, X, acc[0] + p0, lanes);
                 continue;
             }
             double* prev = buf.data();
@@ -386,6 +390,30 @@ private:
                 if (field_) acc[1][p0 + l] += fx[l], acc[2][p0 + l] += fy[l], acc[3][p0 + l] += fz[l];
             }
         }
+    }
+
+    // The potential of a distribution of degree 0, 1 or 2 written out: with F'_n = (-2p)^n F_n,
+    // R_000 = F'_0, R_t00 = X F'_1 (and y, z alike), R_200 = F'_1 + X^2 F'_2, R_110 = X Y F'_2.
+    TESVARIN_HOT static void low_degree(int degree, const double* h, const double* power, const double* F,
+                                        const double (*X)[kLanes], double* __restrict acc, int lanes) {
+        double v[kLanes];
+        for (int l = 0; l < kLanes; ++l) v[l] = h[0] * F[l];
+        if (degree >= 1) {
+            const double p1 = power[1];
+            double c1 = 0.0, p2 = 0.0;
+            if (degree == 2) c1 = h[4] + h[7] + h[9], p2 = power[2];
+            for (int l = 0; l < kLanes; ++l) {
+                const double x = X[0][l], y = X[1][l], z = X[2][l];
+                double s1 = h[1] * x + h[2] * y + h[3] * z + c1;
+                v[l] += p1 * F[kLanes + l] * s1;
+                if (degree == 2) {
+                    const double s2 =
+                        h[4] * x * x + h[7] * y * y + h[9] * z * z + h[5] * x * y + h[6] * x * z + h[8] * y * z;
+                    v[l] += p2 * F[2 * kLanes + l] * s2;
+                }
+            }
+        }
+        for (int l = 0; l < lanes; ++l) acc[l] += v[l];
     }
 
     // R^n (the first `count` Hermite indices) from R^(n+1) in `prev`, for kLanes points.

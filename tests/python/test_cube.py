@@ -37,16 +37,7 @@ gbasis_eval = pytest.importorskip("gbasis.evals.eval")
 gbasis_density = pytest.importorskip("gbasis.evals.density")
 from gbasis.wrappers import from_iodata  # noqa: E402
 
-REAL = sorted(SHARED.glob("realchk*/*/*.chk"))
 RNG = np.random.default_rng(2024)
-
-
-def loadable(path):
-    try:
-        cp = tesvarin.load(path)
-    except RuntimeError:
-        return None
-    return cp if cp.alpha_mo_coefficients is not None and len(cp.shell_types) else None
 
 
 def reference(cp, tmp_path):
@@ -92,17 +83,6 @@ def check_against_gbasis(cp, basis, pts):
             ours = cp.evaluate(pts, f"{part}:{kind}", tolerance=0)
             theirs = np.einsum("ip,ij,jp->p", chi, m, chi)
             assert_close(ours, theirs, np.einsum("ip,ij,jp->p", np.abs(chi), np.abs(m), np.abs(chi)))
-
-
-@pytest.fixture(params=REAL or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none")
-def real(request):
-    """Each real checkpoint with orbitals, read in place."""
-    if request.param is None:
-        pytest.skip("no real checkpoints in ../shared/realchk*")
-    cp = loadable(request.param)
-    if cp is None:
-        pytest.skip("a checkpoint without orbitals or that the reader refuses")
-    return cp
 
 
 def test_real_files_equal_iodata_and_gbasis(real, tmp_path):

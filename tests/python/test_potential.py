@@ -12,7 +12,7 @@ import Tesvarin_
 
 from tests.python.chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, Shell, basis_section, densities, molecule, reals
 from tests.python.real_files import SHARED
-from tests.python.test_cube import REAL, RNG, high_l, loadable, points_near, reference, water_with_orbitals
+from tests.python.test_cube import RNG, high_l, points_near, reference, water_with_orbitals
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
@@ -71,16 +71,6 @@ def test_highest_angular_momenta_equal_gbasis(chk, tmp_path, l, cart):
     data.add(DENSITIES, densities(1, *(matrix @ matrix.T)[np.tril_indices(n)]))
     cp = tesvarin.load(chk(data))
     check_against_gbasis(cp, reference(cp, tmp_path), points_near(cp.coordinates, 3, 1.0))
-
-
-@pytest.fixture(params=REAL or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none")
-def real(request):
-    if request.param is None:
-        pytest.skip("no real checkpoints in ../shared/realchk*")
-    cp = loadable(request.param)
-    if cp is None:
-        pytest.skip("a checkpoint without orbitals or that the reader refuses")
-    return cp
 
 
 def test_real_files_equal_gbasis(real, tmp_path):
@@ -173,6 +163,22 @@ def test_point_lists_equal_cubegen(name, tmp_path):
     assert written[: 6 + natoms] == theirs[: 6 + natoms]
     assert [line[:45] for line in written[6 + natoms :]] == [line[:45] for line in theirs[6 + natoms :]]
     assert np.abs(read_point_list(out)[:, 3] - listed[:, 3]).max() < 2e-6
+
+
+def test_fitting_points_of_the_esp_file_equal_the_programs_potential():
+    """The HLY job's .gesp lists the program's potential (SCF density) at 9002 points in Bohr, eight
+    digits each; the job ran at the optimisation's last geometry, whose checkpoint holds that density."""
+    folder = SHARED / "realchk4" / "g09d01-mp2-esp-fit-methane"
+    gesp, path = folder / "methane_sp_hly.gesp", folder / "methane_mp2_optfreq.chk"
+    if not gesp.exists() or not path.exists():
+        pytest.skip("the methane ESP fit is not in ../shared/realchk4")
+    lines = gesp.read_text().splitlines()
+    start = next(i for i, line in enumerate(lines) if "ESP VALUES AND GRID POINT COORDINATES" in line)
+    count = int(lines[start].split()[-1])
+    rows = [line.replace("D", "E").split() for line in lines[start + 1 : start + 1 + count]]
+    table = np.array(rows, dtype=float)
+    assert table.shape == (9002, 4)
+    assert np.abs(tesvarin.load(path).potential(table[:, 1:]) - table[:, 0]).max() < 2e-7
 
 
 def test_point_list_command_keeps_units_and_files_and_says_why(chk, tmp_path):
