@@ -62,6 +62,26 @@ def machine_parallelism() -> float:
     return 2 * one / two
 
 
+def pyscf_molecule(cp, basis: str):
+    """PySCF's molecule of the checkpoint's atoms in its own `basis` (pure functions), or None (said why)
+    when that basis has another number of functions."""
+    from pyscf import gto
+
+    mol = gto.M(
+        atom=[(int(z), xyz) for z, xyz in zip(cp.atomic_numbers, cp.coordinates, strict=True)],
+        unit="Bohr",
+        basis=basis,
+        charge=cp.charge,
+        spin=cp.multiplicity - 1,
+        cart=False,
+        verbose=0,
+    )
+    if mol.nao != cp.n_basis:
+        print(f"PySCF's {basis} has {mol.nao} functions, the checkpoint {cp.n_basis}: pick --basis")
+        return None
+    return mol
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("chk", nargs="?", default=str(DEFAULT))
@@ -72,7 +92,7 @@ def main() -> int:
     args = parser.parse_args()
 
     import tesvarin
-    from pyscf import gto, lib
+    from pyscf import lib
     from pyscf.tools import cubegen
 
     cp = tesvarin.load(args.chk)
@@ -83,17 +103,8 @@ def main() -> int:
         f"{n}^3 grid, {args.threads} threads"
     )
 
-    mol = gto.M(
-        atom=[(int(z), xyz) for z, xyz in zip(cp.atomic_numbers, cp.coordinates, strict=True)],
-        unit="Bohr",
-        basis=args.basis,
-        charge=cp.charge,
-        spin=cp.multiplicity - 1,
-        cart=False,
-        verbose=0,
-    )
-    if mol.nao != cp.n_basis:
-        print(f"PySCF's {args.basis} has {mol.nao} functions, the checkpoint {cp.n_basis}: pick --basis")
+    mol = pyscf_molecule(cp, args.basis)
+    if mol is None:
         return 1
     # The stored SCF matrix, or (a file that stores none) the one of the occupied orbitals.
     occupied = np.asarray(cp.alpha_mo_coefficients)[: cp.n_alpha]

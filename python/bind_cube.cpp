@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tesvarin/grid/grid_eval.hpp"
+#include "tesvarin/grid/potential.hpp"
 #include "tesvarin/parser.hpp"
 #include "tesvarin/write/cube_file.hpp"
 #include "units.hpp"
@@ -166,4 +167,45 @@ void bind_cube(py::module_& m) {
         py::arg("numbers"), py::arg("charges"), py::arg("coordinates"), py::arg("orbitals"), py::arg("values"),
         "Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals "
         "1-based, empty for a density");
+
+    py::module_ grid = m.def_submodule("grid", "Quantities of the wavefunction at points in space");
+    grid.def(
+        "evaluate_potential",
+        [](const Tesvarin& t, const Points& points, int kind, const std::string& part, bool field, bool nuclei,
+           bool electrons, double tolerance, unsigned threads, const Progress& progress) {
+            const tesvarin::PointSet set = point_set(points);
+            const tesvarin::PotentialRef ref{kind, density_part(part), field, nuclei, electrons};
+            py::array_t<double> out(shape_of({set.count, tesvarin::potential_width(field)}));
+            double* dst = out.mutable_data();
+            const auto o = options(tolerance, threads, progress);
+            py::gil_scoped_release release;
+            tesvarin::evaluate_potential(t.get_params().mol, ref, set, o, dst);
+            return out;
+        },
+        py::arg("reader"), py::arg("points"), py::arg("kind"), py::arg("part") = "total", py::kw_only(),
+        py::arg("field") = false, py::arg("nuclei") = true, py::arg("electrons") = true, py::arg("tolerance") = 0.0,
+        py::arg("threads") = 0, py::arg("progress") = py::none(),
+        "The electrostatic potential (Hartree/e) at (n, 3) points in Bohr of the nuclei and the density of `kind` "
+        "(0..8 a stored matrix, -1 the occupied orbitals), part \"total\", \"spin\", \"alpha\" or \"beta\" "
+        "(nuclei only with the total): a new (n, 1) array, (n, 4) with the field (Hartree/(e Bohr)) after the value. "
+        "Distributions whose bounds add up to at most `tolerance` are left out (0: none)");
+    grid.def(
+        "grid_potential",
+        [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
+           const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, unsigned threads,
+           const Progress& progress) {
+            const tesvarin::GridSpec g = grid_spec(origin, axes, counts);
+            const tesvarin::PotentialRef ref{kind, density_part(part), false, true, true};
+            py::array_t<double> out(shape_of({counts[0], counts[1], counts[2]}));
+            double* dst = out.mutable_data();
+            const auto o = options(tolerance, threads, progress);
+            py::gil_scoped_release release;
+            tesvarin::evaluate_potential(t.get_params().mol, ref, {nullptr, 0, &g}, o, dst);
+            return out;
+        },
+        py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("kind"),
+        py::arg("part") = "total", py::kw_only(), py::arg("tolerance") = 0.0, py::arg("threads") = 0,
+        py::arg("progress") = py::none(),
+        "The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new "
+        "(nx, ny, nz) array");
 }

@@ -92,4 +92,5 @@ PYBIND11_MODULE(Tesvarin_, m) {
     tesvarin_py::bind_reader(records, reader);
     bind_thermo(thermo);
     bind_cube(grid);
+    bind_charges(m);
 }

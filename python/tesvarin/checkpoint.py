@@ -19,6 +19,7 @@ from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
+    from tesvarin.charges import EspCharges
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
@@ -292,6 +293,22 @@ class Checkpoint:
         self._needs("orbitals", "densities")
         return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
 
+    def potential(
+        self,
+        points: Any,
+        density: str = "scf",
+        field: bool = False,
+        *,
+        tolerance: float = DEFAULT_TOLERANCE,
+        threads: int | None = None,
+    ) -> FloatArray:
+        """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr: (n,),
+        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`."""
+        from tesvarin.grid.evaluation import potential
+
+        self._needs("orbitals", "densities")
+        return potential(self.reader, points, density, field=field, tolerance=tolerance, threads=threads)
+
     def cube(
         self,
         what: str = "density",
@@ -302,11 +319,32 @@ class Checkpoint:
         threads: int | None = None,
         progress: Progress | None = None,
     ) -> Cube:
-        """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
+        """Orbitals, a density or the potential on a grid around the atoms (Bohr), with `write(path)` for a
+        cube file."""
         from tesvarin.grid.evaluation import cube
 
         self._needs("orbitals", "densities")
         return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
+
+    def esp_charges(
+        self,
+        scheme: Literal["mk", "chelpg"] = "mk",
+        density: str = "scf",
+        total_charge: float | None = None,
+        dipole: bool | Sequence[float] = False,
+        resp: bool = False,
+        *,
+        radii: Mapping[Any, float] | None = None,
+        point_density: float = 1.0,
+    ) -> EspCharges:
+        """Atomic charges fitted to the potential of `density` at the program's Merz-Kollman ("mk") or
+        CHELPG points, with the total charge (default: the molecule's) and, if asked, the dipole held;
+        `resp` fits them in AMBER's two RESP stages; `radii` (Angstrom, by element) and `point_density` (MK dots
+        per Angstrom^2) change the points. See `tesvarin.charges.esp_charges`."""
+        from tesvarin.charges import esp_charges
+
+        self._needs("orbitals", "densities")
+        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii, point_density=point_density)
 
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).

@@ -74,7 +74,10 @@ Combinations occupied_combinations(const ChkParams::Mol& mol, DensityPart part) 
     return c;
 }
 
-Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPart part, bool truncate) {
+namespace {
+// The packed triangle of stored matrix `kind` for `part`, unpacked: total, spin,
+// alpha = (total + spin) / 2, beta = (total - spin) / 2.
+Eigen::MatrixXd stored_matrix(const ChkParams::Mol& mol, int kind, DensityPart part) {
     check_real_one_component(mol);
     const int64_t n = mol.nbasis;
     Checked length = Checked(n) * (Checked(n) + 1);
@@ -90,7 +93,6 @@ Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPar
     if (need_spin && spin.size() != packed && !(spin.empty() && mol.nae == mol.nbe))
         refuse_evaluation(std::string("the checkpoint holds no ") + labdens[kind] + " spin density");
     const bool has_spin = need_spin && spin.size() == packed;
-    // Total, spin, alpha = (total + spin) / 2, beta = (total - spin) / 2.
     const double ct = part == DensityPart::Spin ? 0.0 : part == DensityPart::Total ? 1.0 : 0.5;
     const double cs = part == DensityPart::Spin    ? 1.0
                       : part == DensityPart::Alpha ? 0.5
@@ -100,7 +102,13 @@ Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPar
     for (size_t i = 0; i < packed; ++i) tri[i] = ct * total[i] + (has_spin ? cs * spin[i] : 0.0);
     Eigen::MatrixXd full(n, n);
     unpack_triangle(tri.data(), n, full.data());  // symmetric: row or column major alike
-    tri = std::vector<double>();
+    return full;
+}
+}  // namespace
+
+Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPart part, bool truncate) {
+    const int64_t n = mol.nbasis;
+    const Eigen::MatrixXd full = stored_matrix(mol, kind, part);
     Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(full);
     if (eigen.info() != Eigen::Success)
         refuse_evaluation(std::string("the ") + labdens[kind] + " matrix could not be diagonalised");
@@ -113,6 +121,21 @@ Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPar
     }
     transpose_rows(c, n);
     return c;
+}
+
+std::vector<double> density_matrix(const ChkParams::Mol& mol, int kind, DensityPart part) {
+    const int64_t n = mol.nbasis;
+    if (kind >= 0) {
+        const Eigen::MatrixXd full = stored_matrix(mol, kind, part);
+        return std::vector<double>(full.data(), full.data() + full.size());
+    }
+    const Combinations c = occupied_combinations(mol, part);
+    using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+    const Eigen::Map<const RowMajor> w(c.w.data(), n, c.k);  // row m: the k weights of function m
+    const Eigen::Map<const Eigen::VectorXd> lambda(c.lambda.data(), c.k);
+    std::vector<double> d(static_cast<size_t>(n * n));
+    Eigen::Map<Eigen::MatrixXd>(d.data(), n, n) = w * lambda.asDiagonal() * w.transpose();
+    return d;
 }
 
 }  // namespace tesvarin

@@ -10,11 +10,9 @@
 #include "tesvarin/grid/grid_eval.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "tesvarin/checked.hpp"
 #include "tesvarin/error.hpp"
@@ -22,7 +20,6 @@
 #include "tesvarin/grid/grid_basis.hpp"
 #include "tesvarin/grid/kernels.hpp"
 #include "tesvarin/grid/points.hpp"
-#include "tesvarin/thread_jobs.hpp"
 
 namespace tesvarin {
 namespace {
@@ -239,59 +236,13 @@ private:
     std::vector<double> shell_radius2_;
 };
 
-void check_points(const PointSet& points) {
-    if (points.grid != nullptr) {
-        grid_point_count(*points.grid);
-        for (const auto& v : points.grid->axes)
-            for (double c : v)
-                if (!std::isfinite(c)) refuse_evaluation("the grid's step vectors must be finite");
-        for (double c : points.grid->origin)
-            if (!std::isfinite(c)) refuse_evaluation("the grid's origin must be finite");
-        return;
-    }
-    if (points.count < 0) refuse_evaluation("a negative number of points");
-    for (int64_t i = 0; i < 3 * points.count; ++i)
-        if (!std::isfinite(points.points[i])) {
-            refuse_evaluation("point " + std::to_string(i / 3 + 1) + " is not finite");
-        }
-}
-
-// Runs the blocks on `threads` threads (the caller's among them), each with its own workspace.
+// The blocks over threads, each with its own workspace.
 void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, const EvalOptions& options,
          double* out) {
-    const int64_t nblocks = points.blocks();
-    unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    threads =
-        static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
-    std::atomic<int64_t> next{0}, done{0};
-    std::atomic<bool> stop{false};
-    run_jobs(threads, [&](unsigned job) {
-        const bool caller = job == 0;
-        try {
-            Workspace ws(nbasis, k, ev.components());
-            Block blk;
-            auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);  // report the first block
-            for (int64_t b; !stop && (b = next++) < nblocks;) {
-                points.fill(b, blk);
-                ev.block(blk, ws, out);
-                ++done;
-                if (caller && options.progress) {
-                    const auto now = std::chrono::steady_clock::now();
-                    if (now - last > std::chrono::milliseconds(100)) {
-                        last = now;
-                        if (!options.progress(static_cast<double>(done) / static_cast<double>(nblocks))) {
-                            stop = true;
-                            refuse_evaluation("stopped before the end");
-                        }
-                    }
-                }
-            }
-        } catch (...) {
-            stop = true;  // the others end at their next block
-            throw;
-        }
+    run_blocks(points, options, [&]() -> BlockWork {
+        auto ws = std::make_shared<Workspace>(nbasis, k, ev.components());
+        return [&ev, ws, out](const Block& blk) { ev.block(blk, *ws, out); };
     });
-    if (options.progress && nblocks > 0) options.progress(1.0);
 }
 
 }  // namespace

@@ -1,6 +1,14 @@
 #include "tesvarin/grid/points.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <thread>
+
+#include "tesvarin/grid/combinations.hpp"
+#include "tesvarin/thread_jobs.hpp"
 
 namespace tesvarin {
 
@@ -45,6 +53,59 @@ void Points::fill(int64_t b, Block& blk) const {
         blk.lo = {std::min(blk.lo[0], blk.x[s]), std::min(blk.lo[1], blk.y[s]), std::min(blk.lo[2], blk.z[s])};
         blk.hi = {std::max(blk.hi[0], blk.x[s]), std::max(blk.hi[1], blk.y[s]), std::max(blk.hi[2], blk.z[s])};
     }
+}
+
+void check_points(const PointSet& points) {
+    if (points.grid != nullptr) {
+        grid_point_count(*points.grid);
+        for (const auto& v : points.grid->axes)
+            for (double c : v)
+                if (!std::isfinite(c)) refuse_evaluation("the grid's step vectors must be finite");
+        for (double c : points.grid->origin)
+            if (!std::isfinite(c)) refuse_evaluation("the grid's origin must be finite");
+        return;
+    }
+    if (points.count < 0) refuse_evaluation("a negative number of points");
+    for (int64_t i = 0; i < 3 * points.count; ++i)
+        if (!std::isfinite(points.points[i])) {
+            refuse_evaluation("point " + std::to_string(i / 3 + 1) + " is not finite");
+        }
+}
+
+void run_blocks(const Points& points, const EvalOptions& options, const std::function<BlockWork()>& worker) {
+    const int64_t nblocks = points.blocks();
+    unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    threads =
+        static_cast<unsigned>(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, std::min<int64_t>(nblocks, 256))));
+    std::atomic<int64_t> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    run_jobs(threads, [&](unsigned job) {
+        const bool caller = job == 0;
+        try {
+            const BlockWork work = worker();
+            Block blk;
+            auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);  // report the first block
+            for (int64_t b; !stop && (b = next++) < nblocks;) {
+                points.fill(b, blk);
+                work(blk);
+                ++done;
+                if (caller && options.progress) {
+                    const auto now = std::chrono::steady_clock::now();
+                    if (now - last > std::chrono::milliseconds(100)) {
+                        last = now;
+                        if (!options.progress(static_cast<double>(done) / static_cast<double>(nblocks))) {
+                            stop = true;
+                            refuse_evaluation("stopped before the end");
+                        }
+                    }
+                }
+            }
+        } catch (...) {
+            stop = true;  // the others end at their next block
+            throw;
+        }
+    });
+    if (options.progress && nblocks > 0) options.progress(1.0);
 }
 
 }  // namespace tesvarin

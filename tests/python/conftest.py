@@ -4,7 +4,10 @@ import itertools
 import signal
 
 import pytest
+import tesvarin
 import Tesvarin_
+
+from tests.python.real_files import SHARED
 
 # A suite started in the background of a non-interactive shell (`cmd &`) inherits SIGINT ignored,
 # and so would every command it starts; the tests that interrupt a command need the default.
@@ -41,3 +44,25 @@ def fails(read):
         return str(info.value).split("\n\nSource File:")[0].removeprefix("Error: ")
 
     return run
+
+
+def _with_orbitals(path):
+    """The checkpoint, or None when the reader refuses it or it holds no orbitals or basis."""
+    try:
+        cp = tesvarin.load(path)
+    except RuntimeError:
+        return None
+    return cp if cp.alpha_mo_coefficients is not None and len(cp.shell_types) else None
+
+
+@pytest.fixture(
+    params=sorted(SHARED.glob("realchk*/*/*.chk")) or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none"
+)
+def real(request):
+    """Each real checkpoint with orbitals, read in place."""
+    if request.param is None:
+        pytest.skip("no real checkpoints in ../shared/realchk*")
+    cp = _with_orbitals(request.param)
+    if cp is None:
+        pytest.skip("a checkpoint without orbitals or that the reader refuses")
+    return cp

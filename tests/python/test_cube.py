@@ -37,16 +37,7 @@ gbasis_eval = pytest.importorskip("gbasis.evals.eval")
 gbasis_density = pytest.importorskip("gbasis.evals.density")
 from gbasis.wrappers import from_iodata  # noqa: E402
 
-REAL = sorted(SHARED.glob("realchk*/*/*.chk"))
 RNG = np.random.default_rng(2024)
-
-
-def loadable(path):
-    try:
-        cp = tesvarin.load(path)
-    except RuntimeError:
-        return None
-    return cp if cp.alpha_mo_coefficients is not None and len(cp.shell_types) else None
 
 
 def reference(cp, tmp_path):
@@ -94,17 +85,6 @@ def check_against_gbasis(cp, basis, pts):
             assert_close(ours, theirs, np.einsum("ip,ij,jp->p", np.abs(chi), np.abs(m), np.abs(chi)))
 
 
-@pytest.fixture(params=REAL or [None], ids=lambda p: f"{p.parent.name}/{p.stem}" if p else "none")
-def real(request):
-    """Each real checkpoint with orbitals, read in place."""
-    if request.param is None:
-        pytest.skip("no real checkpoints in ../shared/realchk*")
-    cp = loadable(request.param)
-    if cp is None:
-        pytest.skip("a checkpoint without orbitals or that the reader refuses")
-    return cp
-
-
 def test_real_files_equal_iodata_and_gbasis(real, tmp_path):
     check_against_gbasis(real, reference(real, tmp_path), points_near(real.coordinates))
 
@@ -115,8 +95,8 @@ def nfunctions(shell, cart):
     return (shell.type + 1) * (shell.type + 2) // 2 if cart else 2 * shell.type + 1
 
 
-def high_l(chk, cart, open_shell):
-    """Shells S to L = 9 (an SP and a P among them) on two atoms, random orbitals and densities."""
+def high_l(chk, cart, open_shell, top=9):
+    """Shells S to L = top (an SP and a P among them) on two atoms, random orbitals and densities."""
     atoms = [Atom(8, (0.1, -0.2, 0.3)), Atom(1, (0.4, 1.5, -0.9))]
     shells = [
         Shell(0, 1, [40.0, 6.0, 1.2], coefs=[0.2, 0.5, 0.6], centre=atoms[0].xyz),
@@ -124,7 +104,7 @@ def high_l(chk, cart, open_shell):
         Shell(1, 2, [0.9], coefp=[1.0], cons=1, centre=atoms[1].xyz),
     ]
     shells += [
-        Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, 10)
+        Shell(lq, 1 + lq % 2, [2.0 + lq, 0.6], coefd=[0.5, 0.7], centre=atoms[lq % 2].xyz) for lq in range(2, top + 1)
     ]
     n = sum(nfunctions(s, cart) for s in shells)
     spins = 2 if open_shell else 1

@@ -31,4 +31,8 @@ Combinations occupied_combinations(const ChkParams::Mol& mol, DensityPart part);
 // 1e-14 of the largest are dropped.
 Combinations matrix_combinations(const ChkParams::Mol& mol, int kind, DensityPart part, bool truncate);
 
+// The density matrix itself, nbasis x nbasis (symmetric): stored matrix `kind` (0..8), or for
+// kind -1 that of the occupied orbitals, sum_k lambda_k w_k w_k^T.
+std::vector<double> density_matrix(const ChkParams::Mol& mol, int kind, DensityPart part);
+
 }  // namespace tesvarin

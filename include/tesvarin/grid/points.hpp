@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "tesvarin/grid/grid_eval.hpp"
 
@@ -32,6 +33,15 @@ private:
     int64_t tiles_[3] = {0, 0, 0};
     int64_t blocks_ = 0;
 };
+
+// Throws unless every point (or the grid's origin and steps) is finite.
+void check_points(const PointSet& points);
+
+// Works through the blocks on options.threads threads (the caller's among them), reporting
+// progress on the calling thread. Each thread first calls `worker` once for the function that
+// handles its blocks (owning that thread's buffers), then calls it on block after block.
+using BlockWork = std::function<void(const Block&)>;
+void run_blocks(const Points& points, const EvalOptions& options, const std::function<BlockWork()>& worker);
 
 inline double distance2_to_box(const std::array<double, 3>& c, const Block& blk) {
     double d2 = 0.0;

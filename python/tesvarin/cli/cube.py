@@ -1,4 +1,5 @@
-"""``tesvarin cube``: an orbital or a density of each checkpoint on a grid, as a Gaussian cube file."""
+"""``tesvarin cube``: an orbital, a density or the electrostatic potential of each checkpoint on a grid, as a
+Gaussian cube file, or the potential at a list of points in cubegen's list layout."""
 
 from __future__ import annotations
 
@@ -9,8 +10,10 @@ from collections.abc import Callable
 
 from Tesvarin_ import ChkReader_
 
+from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, potential, potential_comment
+from tesvarin.grid.point_list import read_points, write_point_list
 
 __all__ = ["add_options", "write_cube"]
 
@@ -35,6 +38,26 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         "matrix when stored, else the orbitals)",
     )
     what.add_argument("--spin", metavar="KIND", help="the spin density (alpha minus beta), KIND as for --density")
+    what.add_argument(
+        "--potential",
+        nargs="?",
+        const="",
+        metavar="KIND",
+        help="the electrostatic potential (Hartree/e) of the nuclei and the total density of KIND, as for "
+        "--density (default: scf)",
+    )
+    parser.add_argument(
+        "--points",
+        metavar="POINTS.txt",
+        help="with --potential: the potential at the points of this file (x y z per line) instead of on a "
+        "grid, written in cubegen's list layout (x y z V per point)",
+    )
+    parser.add_argument(
+        "--points-unit",
+        choices=("angstrom", "bohr"),
+        default="angstrom",
+        help="the unit of the coordinates in --points, kept in the output (default: angstrom, as cubegen)",
+    )
     parser.add_argument(
         "--grid",
         default="medium",
@@ -55,6 +78,8 @@ def add_options(parser: argparse.ArgumentParser) -> None:
 
 
 def _what(args: argparse.Namespace) -> str:
+    if args.potential is not None:
+        return "potential" + (f":{args.potential}" if args.potential else "")
     if args.mo is not None:
         return str(args.mo)
     if args.spin is not None:
@@ -90,8 +115,43 @@ def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
             raise RuntimeError(f"--grid {args.grid}: coarse, medium, fine or a number of points per side") from None
     if args.threads < 0:
         raise RuntimeError("--threads must be 0 (every core) or more")
+    if args.points is not None:
+        _write_point_list(reader, path, args)
+        return
     try:
         result = cube(reader, _what(args), grid, args.margin, threads=args.threads, progress=_progress("cube"))
     except ValueError as error:
         raise RuntimeError(str(error)) from None
     write_file(result, path)
+
+
+def _write_point_list(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+    """The potential at the points of --points, in cubegen's list layout."""
+    if args.potential is None:
+        raise RuntimeError("--points lists the potential only: add --potential [KIND]")
+    try:
+        points = read_points(args.points, args.points_unit)
+    except OSError as error:
+        raise RuntimeError(f"--points {args.points}: {error.strerror or error}") from None
+    except ValueError as error:
+        raise RuntimeError(str(error)) from None
+    to_bohr = 1.0 / BOHR_TO_ANGSTROM if args.points_unit == "angstrom" else 1.0
+    kind = args.potential or "scf"
+    try:
+        values = potential(reader, points * to_bohr, kind, threads=args.threads)
+        comment = potential_comment(reader, kind)
+    except ValueError as error:
+        raise RuntimeError(str(error)) from None
+    mol = reader.params.mol
+    natoms = max(mol.natoms, 0)
+    title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip()
+    write_point_list(
+        path,
+        f"{title} potential={kind.upper()}",
+        comment,
+        mol.atomic_numbers[:natoms],
+        mol.nuclear_charges[:natoms],
+        mol.coordinates_bohr.reshape(-1, 3)[:natoms],
+        points,
+        values,
+    )

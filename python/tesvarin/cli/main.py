@@ -20,7 +20,7 @@ from pathlib import Path
 from typing import Any
 
 from tesvarin._errors import os_reason
-from tesvarin.cli import cube, export, plot, summary, thermo
+from tesvarin.cli import charges, cube, export, plot, summary, thermo
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
 from tesvarin.cli.convert import convert
@@ -84,7 +84,7 @@ def _parser() -> argparse.ArgumentParser:
     )
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
     commands = parser.add_subparsers(
-        dest="command", required=True, metavar="{summary,fchk,gjf,cube,thermo,plot,export}"
+        dest="command", required=True, metavar="{summary,fchk,gjf,cube,thermo,charges,plot,export}"
     )
 
     show = commands.add_parser(
@@ -118,6 +118,7 @@ def _parser() -> argparse.ArgumentParser:
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
     cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
+    charges.add_parser(commands, INPUTS, EXIT_STATUS)
     plot.add_parser(commands, EXIT_STATUS)
     export.add_parser(commands, EXIT_STATUS)
     parser.set_defaults(subparsers=commands.choices)
@@ -138,6 +139,8 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
                     raise Failure(path, said(error, path)) from None
             elif args.command == "plot":
                 plot.run(args, path, outputs)
+            elif args.command == "charges":
+                charges.run(args, path, outputs, done > 0)
             elif args.command == "summary":
                 summary.summarise(args, path, done > 0)
             else:
@@ -148,7 +151,7 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
         except Failure as failure:
             failed = True
             print(f"tesvarin: {failure}", file=sys.stderr, flush=True)
-            if args.command == "summary" and args.json:
+            if args.command in ("summary", "charges") and args.json:
                 print(json.dumps({"path": path, "error": failure.reason}), flush=True)
             if printer is not None:
                 printer.failure(path, failure.reason)
@@ -192,6 +195,8 @@ def _usage_problem(args: argparse.Namespace) -> str | None:
     output, several = getattr(args, "output", None), len(args.inputs) > 1
     if args.command == "export":
         return None  # many inputs, one output: checked by the export itself
+    if args.command == "charges" and output is not None and (not args.gesp or output == STDOUT):
+        return "-o/--output names the ESP file (a path or DIR/), written with --gesp"
     if args.command == "summary":
         return "-o/--output names one file (or - for standard output)" if is_folder(output) else None
     if output == STDOUT and several:

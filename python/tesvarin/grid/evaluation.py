@@ -6,6 +6,8 @@ What to evaluate is named by a short text:
   stored matrix after a colon (``"density:mp2"``, ``"spin:scf"``; any of SCF, Psi(1), MP2, MP3,
   MP4, CI Rho(1), CI, CC, 2nd Order, in any case) or ``":orbitals"`` for the density of the
   occupied orbitals. Without a kind: the SCF matrix when the file holds one, else the orbitals.
+- the electrostatic potential of the nuclei and a density: ``"potential"``, optionally with the
+  kind (``"potential:mp2"``), in Hartree per elementary charge.
 - orbitals: a comma-separated list of ``homo``, ``lumo``, ``homo-1``, ``lumo+2``, orbital numbers
   counted from 1 as the program prints them (``12``), ranges (``10-15``), each optionally
   prefixed ``a`` or ``b`` for the alpha or beta set (``a12``, ``b12``, ``bhomo``; alpha when
@@ -14,7 +16,9 @@ What to evaluate is named by a short text:
 Screening: a basis function is left out where it (and the derivatives asked for) is below
 `tolerance` (default 1e-12). An orbital's value then moves by at most tolerance times the sum of
 its coefficients' magnitudes; see ``include/tesvarin/grid/grid_eval.hpp`` for the density's bound.
-``tolerance=0`` evaluates every function everywhere.
+``tolerance=0`` evaluates every function everywhere. For the potential, `tolerance` bounds in
+Hartree/e what the left-out charge distributions can add up to at any point (see
+``include/tesvarin/grid/potential.hpp``).
 """
 
 from __future__ import annotations
@@ -32,7 +36,7 @@ from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, frozen
 from tesvarin.grid.cube_file import Cube, read_cube
 
-__all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "read_cube"]
+__all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "potential", "read_cube"]
 
 DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
 GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
@@ -59,15 +63,22 @@ class _Density:
 
 
 @dataclass(frozen=True)
+class _Potential:
+    density: _Density
+
+
+@dataclass(frozen=True)
 class _Orbitals:
     refs: list[tuple[bool, int]]  # (beta, 0-based index)
     numbers: list[int]  # as written in a cube: alpha i is i, beta i is nmo + i (1-based)
 
 
-def _selection(reader: ChkReader_, what: str) -> _Density | _Orbitals:
+def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbitals:
     mol = reader.params.mol
     text = what.strip().lower()
     head, _, kind = text.partition(":")
+    if head == "potential":
+        return _Potential(_density(reader, kind or "scf"))
     if head in _PARTS:
         if not kind:
             kind = "scf" if mol.total_density(0) is not None else "orbitals"
@@ -111,6 +122,24 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Orbitals:
     return _Orbitals(refs, [i + 1 + (nmo if beta else 0) for beta, i in refs])
 
 
+def _density(reader: ChkReader_, density: str) -> _Density:
+    """A density named by its kind ("scf", "mp2", "orbitals"), its part ("spin") or both ("spin:mp2").
+    The SCF density of a file without a stored SCF matrix is that of its occupied orbitals."""
+    text = density.strip().lower()
+    head, colon, kind = text.partition(":")
+    if not colon:
+        head, kind = (head, "") if head in _PARTS else ("density", head)
+    if head == "total":
+        head = "density"
+    if head not in _PARTS:
+        raise ValueError(f"unknown density part {head!r}; one of total, spin, alpha, beta")
+    if kind == "scf" and reader.params.mol.total_density(0) is None:
+        kind = "orbitals"
+    selection = _selection(reader, f"{head}:{kind}" if kind else head)
+    assert isinstance(selection, _Density)
+    return selection
+
+
 def _threads(threads: int | None) -> int:
     if threads is not None and threads < 0:
         raise ValueError("threads must be 0 (every core) or more")
@@ -132,6 +161,10 @@ def evaluate(
     if xyz.ndim != 2 or xyz.shape[1] != 3:
         raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
     selection = _selection(reader, what)
+    if isinstance(selection, _Potential):
+        if derivatives:
+            raise ValueError("the potential's derivatives are its field: potential(points, field=True)")
+        return _potential(reader, xyz, selection.density, False, tolerance, threads)
     if isinstance(selection, _Orbitals):
         if derivatives:
             raise ValueError("derivatives are given for densities only")
@@ -149,6 +182,34 @@ def evaluate(
         threads=_threads(threads),
     )
     return values[:, 0] if derivatives == 0 else values
+
+
+def potential(
+    reader: ChkReader_,
+    points: object,
+    density: str = "scf",
+    *,
+    field: bool = False,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+) -> FloatArray:
+    """The electrostatic potential of the nuclei and the electrons, Hartree/e, at (n, 3) points in Bohr:
+    (n,), or with `field` (n, 4), the field -grad V (Hartree/(e Bohr)) after the value. `density` names
+    the kind ("scf", "mp2", "cc", ..., "orbitals"), a part ("spin", "alpha", "beta": their electrons
+    only, without nuclei) or both ("spin:mp2")."""
+    xyz = np.ascontiguousarray(points, dtype=np.float64)
+    if xyz.ndim != 2 or xyz.shape[1] != 3:
+        raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
+    return _potential(reader, xyz, _density(reader, density), field, tolerance, threads)
+
+
+def _potential(
+    reader: ChkReader_, xyz: FloatArray, density: _Density, field: bool, tolerance: float, threads: int | None
+) -> FloatArray:
+    values: FloatArray = Tesvarin_.grid.evaluate_potential(
+        reader, xyz, density.kind, density.part, field=field, tolerance=tolerance, threads=_threads(threads)
+    )
+    return values if field else values[:, 0]
 
 
 def _grid(
@@ -182,6 +243,19 @@ def _grid(
     return low, np.diag(size / (points - 1)), (points, points, points)
 
 
+def potential_comment(reader: ChkReader_, density: str) -> str:
+    """cubegen's second line for the potential of `density` (as for `potential`)."""
+    return _potential_comment(_density(reader, density))
+
+
+def _potential_comment(density: _Density) -> str:
+    """cubegen's second line: "Electrostatic potential from Total MP2 Density"."""
+    part = "Total" if density.part == "total" else density.part.capitalize()
+    if density.kind < 0:
+        return f"Electrostatic potential from {part} density of the occupied orbitals"
+    return f"Electrostatic potential from {part} {_arrays.DENSITY_KINDS[density.kind]} Density"
+
+
 def cube(
     reader: ChkReader_,
     what: str = "density",
@@ -206,6 +280,18 @@ def cube(
             reader, *lattice, selection.refs, tolerance=tolerance, threads=_threads(threads), progress=progress
         )
         comment, numbers = "MO coefficients", tuple(selection.numbers)
+    elif isinstance(selection, _Potential):
+        chosen = selection.density
+        values = Tesvarin_.grid.grid_potential(
+            reader,
+            *lattice,
+            chosen.kind,
+            chosen.part,
+            tolerance=tolerance,
+            threads=_threads(threads),
+            progress=progress,
+        )
+        comment, numbers = _potential_comment(chosen), None
     else:
         values = Tesvarin_.grid.grid_density(
             reader,

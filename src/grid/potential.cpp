@@ -1,0 +1,483 @@
+// The electrostatic potential: the density matrix, contracted with each pair of primitives
+// into Hermite expansion coefficients once, then summed at every point through the
+// McMurchie-Davidson R integrals (see the header for the formulas and the screening bound).
+#include "tesvarin/grid/potential.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tesvarin/grid/boys.hpp"
+#include "tesvarin/grid/combinations.hpp"
+#include "tesvarin/grid/grid_basis.hpp"
+#include "tesvarin/grid/kernels.hpp"
+#include "tesvarin/grid/points.hpp"
+
+namespace tesvarin {
+namespace {
+
+constexpr int kMaxHermite = kMaxBoysOrder;  // t + u + v of a pair of shells, plus one for the field
+constexpr int kLanes = kBoysLanes;          // points whose R integrals are built side by side
+
+constexpr int hermite_count(int degree) { return (degree + 1) * (degree + 2) * (degree + 3) / 6; }
+
+// The Hermite indices (t, u, v) ordered by degree t + u + v, so that those of degree <= L are the
+// first hermite_count(L); with each, how the recursion builds it: R^n_tuv =
+// (c - 1) R^(n+1)_(tuv - 2e) + X_e R^(n+1)_(tuv - e) along one direction e where its component c > 0.
+struct HermiteIndex {
+    std::vector<std::array<int, 3>> tuv;
+    std::vector<int> dir, minus1, minus2, mult;
+    std::array<std::vector<int>, 3> plus;  // index of tuv + e, for the field
+    std::vector<int> at;                   // (t, u, v) -> index, (kMaxHermite + 1)^3
+    int index(int t, int u, int v) const {
+        return at[static_cast<size_t>((t * (kMaxHermite + 1) + u) * (kMaxHermite + 1) + v)];
+    }
+
+    HermiteIndex() : at(static_cast<size_t>((kMaxHermite + 1) * (kMaxHermite + 1) * (kMaxHermite + 1)), -1) {
+        for (int n = 0; n <= kMaxHermite; ++n)
+            for (int t = n; t >= 0; --t)
+                for (int u = n - t; u >= 0; --u) {
+                    at[static_cast<size_t>((t * (kMaxHermite + 1) + u) * (kMaxHermite + 1) + n - t - u)] =
+                        static_cast<int>(tuv.size());
+                    tuv.push_back({t, u, n - t - u});
+                }
+        // The written-out low degrees rely on this order: x y z, then xx xy xz yy yz zz.
+        if (index(1, 0, 0) != 1 || index(0, 0, 1) != 3 || index(2, 0, 0) != 4 || index(1, 0, 1) != 6 ||
+            index(0, 2, 0) != 7 || index(0, 0, 2) != 9)
+            refuse_evaluation("the Hermite index order is not the one the low degrees use");
+        for (const auto& c : tuv) {
+            const int e = c[0] > 0 ? 0 : c[1] > 0 ? 1 : c[2] > 0 ? 2 : -1;
+            dir.push_back(e);
+            if (e < 0) {
+                minus1.push_back(-1), minus2.push_back(-1), mult.push_back(0);
+            } else {
+                auto m = c;
+                --m[static_cast<size_t>(e)];
+                minus1.push_back(index(m[0], m[1], m[2]));
+                mult.push_back(m[static_cast<size_t>(e)]);
+                if (m[static_cast<size_t>(e)] > 0) {
+                    --m[static_cast<size_t>(e)];
+                    minus2.push_back(index(m[0], m[1], m[2]));
+                } else {
+                    minus2.push_back(-1);
+                }
+            }
+            for (int d = 0; d < 3; ++d) {
+                auto q = c;
+                ++q[static_cast<size_t>(d)];
+                const bool fits = q[0] + q[1] + q[2] <= kMaxHermite;
+                plus[static_cast<size_t>(d)].push_back(fits ? index(q[0], q[1], q[2]) : -1);
+            }
+        }
+    }
+};
+
+const HermiteIndex& hermite() {
+    static const HermiteIndex h;
+    return h;
+}
+
+// Cartesian monomials of degree l, x^l first, and each function of a shell written over them.
+std::vector<std::array<int, 3>> monomials(int l) {
+    std::vector<std::array<int, 3>> m;
+    for (int ax = l; ax >= 0; --ax)
+        for (int ay = l - ax; ay >= 0; --ay) m.push_back({ax, ay, l - ax - ay});
+    return m;
+}
+
+// T[f * ncart + c]: the coefficient of monomial c in function f of the shell.
+std::vector<double> to_monomials(int l, bool pure) {
+    const auto mono = monomials(l);
+    const auto& functions = angular_functions(l, pure);
+    std::vector<double> t(functions.size() * mono.size(), 0.0);
+    for (size_t f = 0; f < functions.size(); ++f)
+        for (const AngularTerm& term : functions[f]) {
+            const auto it = std::find(mono.begin(), mono.end(), std::array<int, 3>{term.ax, term.ay, term.az});
+            t[f * mono.size() + static_cast<size_t>(it - mono.begin())] += term.coef;
+        }
+    return t;
+}
+
+// Hermite expansion coefficients of a one-dimensional Gaussian product, without exp(-mu X_AB^2):
+// e[(i * (lb + 1) + j) * (la + lb + 1) + t] = E^ij_t.
+void hermite_1d(int la, int lb, double p, double xpa, double xpb, std::vector<double>& e) {
+    const int w = la + lb + 1;
+    e.assign(static_cast<size_t>((la + 1) * (lb + 1) * w), 0.0);
+    const auto at = [&](int i, int j, int t) -> double& { return e[static_cast<size_t>((i * (lb + 1) + j) * w + t)]; };
+    const double half = 0.5 / p;
+    at(0, 0, 0) = 1.0;
+    for (int i = 0; i <= la; ++i)
+        for (int j = 0; j <= lb; ++j) {
+            if (i == 0 && j == 0) continue;
+            // Raise j when it can, else i, from a coefficient already known.
+            const bool up_j = j > 0;
+            const int pi = up_j ? i : i - 1, pj = up_j ? j - 1 : j;
+            const double x = up_j ? xpb : xpa;
+            for (int t = 0; t <= i + j; ++t) {
+                double v = x * (t <= pi + pj ? at(pi, pj, t) : 0.0);
+                if (t > 0) v += half * at(pi, pj, t - 1);
+                if (t + 1 <= pi + pj) v += (t + 1) * at(pi, pj, t + 1);
+                at(i, j, t) = v;
+            }
+        }
+}
+
+// One Gaussian charge distribution: its potential at C is sum_i h[i] R_i(p, P - C), the sign of
+// the electrons' charge and 2 pi / p already in h.
+struct Distribution {
+    double p;
+    std::array<double, 3> centre;
+    int degree;
+    int64_t offset;  // into the coefficient pool
+};
+
+struct CentreKey {
+    double p, x, y, z;
+    bool operator==(const CentreKey& o) const { return std::memcmp(this, &o, sizeof(CentreKey)) == 0; }
+};
+struct CentreHash {
+    size_t operator()(const CentreKey& k) const {
+        uint64_t bits[4];
+        std::memcpy(bits, &k, sizeof bits);
+        uint64_t h = 1469598103934665603ull;
+        for (uint64_t b : bits) h = (h ^ b) * 1099511628211ull ^ (b >> 29);
+        return static_cast<size_t>(h);
+    }
+};
+
+// Every distribution of the density, merged by (p, P), with their coefficients.
+class Distributions {
+public:
+    std::vector<Distribution> list;
+    std::vector<double> pool;
+    int max_degree = 0;
+
+    Distributions() = default;
+    Distributions(const GridBasis& basis, const std::vector<double>& density, int64_t n) {
+        const auto& shells = basis.shells;
+        std::vector<std::vector<double>> cart(shells.size());
+        for (size_t s = 0; s < shells.size(); ++s) cart[s] = to_monomials(shells[s].l, shells[s].pure);
+        std::unordered_map<CentreKey, size_t, CentreHash> where;
+        std::vector<std::vector<double>> coefs;  // per distribution while they are gathered
+        std::vector<double> dc, tmp, ex, ey, ez, h;
+        for (size_t a = 0; a < shells.size(); ++a) {
+            for (size_t b = a; b < shells.size(); ++b) {
+                const GridShell& sa = shells[a];
+                const GridShell& sb = shells[b];
+                const auto ma = monomials(sa.l), mb = monomials(sb.l);
+                const size_t na = ma.size(), nb = mb.size();
+                // Dc = Ta^T D_ab Tb over the monomials.
+                tmp.assign(static_cast<size_t>(sa.nfunc) * nb, 0.0);
+                for (int64_t f = 0; f < sa.nfunc; ++f)
+                    for (int64_t g = 0; g < sb.nfunc; ++g) {
+                        const double d = density[static_cast<size_t>((sa.first + f) * n + sb.first + g)];
+                        if (d == 0.0) continue;
+                        for (size_t c = 0; c < nb; ++c)
+                            tmp[static_cast<size_t>(f) * nb + c] += d * cart[b][static_cast<size_t>(g) * nb + c];
+                    }
+                dc.assign(na * nb, 0.0);
+                double dmax = 0.0;
+                for (int64_t f = 0; f < sa.nfunc; ++f)
+                    for (size_t ca = 0; ca < na; ++ca) {
+                        const double t = cart[a][static_cast<size_t>(f) * na + ca];
+                        if (t == 0.0) continue;
+                        for (size_t c = 0; c < nb; ++c) dc[ca * nb + c] += t * tmp[static_cast<size_t>(f) * nb + c];
+                    }
+                for (double v : dc) dmax = std::max(dmax, std::fabs(v));
+                if (dmax == 0.0) continue;
+                const double factor = a == b ? 1.0 : 2.0;
+                const bool same_centre = sa.centre == sb.centre;
+                std::array<double, 3> ab{};
+                double ab2 = 0.0;
+                for (int i = 0; i < 3; ++i) ab[i] = sa.centre[i] - sb.centre[i], ab2 += ab[i] * ab[i];
+                const int degree = sa.l + sb.l;
+                const int w = degree + 1;
+                for (int64_t q = sa.prim_begin; q < sa.prim_end; ++q) {
+                    for (int64_t r = sb.prim_begin; r < sb.prim_end; ++r) {
+                        const double al = basis.alpha[static_cast<size_t>(q)], be = basis.alpha[static_cast<size_t>(r)];
+                        const double p = al + be;
+                        const double k = std::exp(-al * be / p * ab2);
+                        const double scale =
+                            factor * basis.weight[static_cast<size_t>(q)] * basis.weight[static_cast<size_t>(r)] * k;
+                        if (scale == 0.0) continue;
+                        std::array<double, 3> centre;
+                        for (int i = 0; i < 3; ++i)
+                            centre[i] = same_centre ? sa.centre[i] : (al * sa.centre[i] + be * sb.centre[i]) / p;
+                        hermite_1d(sa.l, sb.l, p, centre[0] - sa.centre[0], centre[0] - sb.centre[0], ex);
+                        hermite_1d(sa.l, sb.l, p, centre[1] - sa.centre[1], centre[1] - sb.centre[1], ey);
+                        hermite_1d(sa.l, sb.l, p, centre[2] - sa.centre[2], centre[2] - sb.centre[2], ez);
+                        h.assign(static_cast<size_t>(hermite_count(degree)), 0.0);
+                        const HermiteIndex& hi = hermite();
+                        const auto e1 = [&](const std::vector<double>& e, int i, int j, int t) {
+                            return e[static_cast<size_t>((i * (sb.l + 1) + j) * w + t)];
+                        };
+                        for (size_t ca = 0; ca < na; ++ca)
+                            for (size_t cb = 0; cb < nb; ++cb) {
+                                const double d = dc[ca * nb + cb];
+                                if (d == 0.0) continue;
+                                const auto& A = ma[ca];
+                                const auto& B = mb[cb];
+                                for (int t = 0; t <= A[0] + B[0]; ++t) {
+                                    const double vx = d * e1(ex, A[0], B[0], t);
+                                    for (int u = 0; u <= A[1] + B[1]; ++u) {
+                                        const double vxy = vx * e1(ey, A[1], B[1], u);
+                                        for (int v = 0; v <= A[2] + B[2]; ++v)
+                                            h[static_cast<size_t>(hi.index(t, u, v))] += vxy * e1(ez, A[2], B[2], v);
+                                    }
+                                }
+                            }
+                        // The electrons' charge and 2 pi / p.
+                        const double c = -scale * 2 * M_PI / p;
+                        for (double& v : h) v *= c;
+                        const CentreKey key{p, centre[0], centre[1], centre[2]};
+                        const auto [it, fresh] = where.try_emplace(key, list.size());
+                        if (fresh) {
+                            list.push_back({p, centre, degree, 0});
+                            coefs.push_back(h);
+                        } else {
+                            auto& into = coefs[it->second];
+                            if (into.size() < h.size()) into.resize(h.size(), 0.0);
+                            for (size_t i = 0; i < h.size(); ++i) into[i] += h[i];
+                            list[it->second].degree = std::max(list[it->second].degree, degree);
+                        }
+                    }
+                }
+            }
+        }
+        for (size_t i = 0; i < list.size(); ++i) {
+            list[i].offset = static_cast<int64_t>(pool.size());
+            pool.insert(pool.end(), coefs[i].begin(), coefs[i].end());
+            max_degree = std::max(max_degree, list[i].degree);
+        }
+    }
+
+    // Largest contribution of distribution i at any point (to the potential, or with `field`
+    // also to each field component).
+    double bound(size_t i, bool field) const {
+        static const double kCramer = 1.086435 * 1.086435 * 1.086435;
+        const Distribution& d = list[i];
+        const HermiteIndex& hi = hermite();
+        const auto rbound = [&](int t, int u, int v) {
+            const int nn = t + u + v;
+            return std::pow(2 * d.p, 0.5 * nn) * kCramer *
+                   std::sqrt(std::tgamma(t + 1.0) * std::tgamma(u + 1.0) * std::tgamma(v + 1.0)) / (nn + 1);
+        };
+        double bv = 0.0, bf[3] = {0.0, 0.0, 0.0};
+        for (int j = 0; j < hermite_count(d.degree); ++j) {
+            const double a = std::fabs(pool[static_cast<size_t>(d.offset + j)]);
+            if (a == 0.0) continue;
+            const auto& c = hi.tuv[static_cast<size_t>(j)];
+            bv += a * rbound(c[0], c[1], c[2]);
+            if (field) {
+                bf[0] += a * rbound(c[0] + 1, c[1], c[2]);
+                bf[1] += a * rbound(c[0], c[1] + 1, c[2]);
+                bf[2] += a * rbound(c[0], c[1], c[2] + 1);
+            }
+        }
+        return std::max({bv, bf[0], bf[1], bf[2]});
+    }
+
+    // Leaves out the distributions of smallest bound whose bounds add up to at most eps.
+    void screen(double eps, bool field) {
+        if (!(eps > 0.0)) return;
+        std::vector<std::pair<double, size_t>> order;
+        for (size_t i = 0; i < list.size(); ++i) order.push_back({bound(i, field), i});
+        std::sort(order.begin(), order.end());
+        double dropped = 0.0;
+        std::vector<bool> keep(list.size(), true);
+        for (const auto& [b, i] : order) {
+            if (dropped + b > eps) break;
+            dropped += b;
+            keep[i] = false;
+        }
+        std::vector<Distribution> kept;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (keep[i]) kept.push_back(list[i]);
+        list.swap(kept);
+    }
+};
+
+struct Nucleus {
+    double z;
+    std::array<double, 3> r;
+};
+
+class PotentialEvaluator {
+public:
+    PotentialEvaluator(const Distributions& dist, std::vector<Nucleus> nuclei, bool field)
+        : dist_(dist), nuclei_(std::move(nuclei)), field_(field) {}
+
+    int64_t width() const { return potential_width(field_); }
+
+    void block(const Block& blk, double* out) const {
+        double acc[4][kBlockPoints];
+        const int nc = field_ ? 4 : 1;
+        for (int c = 0; c < nc; ++c) std::fill_n(acc[c], blk.size, 0.0);
+        for (const Nucleus& nu : nuclei_) nucleus(nu, blk, acc);
+        for (const Distribution& d : dist_.list) distribution(d, blk, acc);
+        for (int64_t p = 0; p < blk.size; ++p)
+            for (int c = 0; c < nc; ++c) out[blk.row[p] * nc + c] = acc[c][p];
+    }
+
+private:
+    void nucleus(const Nucleus& nu, const Block& blk, double (*acc)[kBlockPoints]) const {
+        for (int64_t p = 0; p < blk.size; ++p) {
+            const double dx = blk.x[p] - nu.r[0], dy = blk.y[p] - nu.r[1], dz = blk.z[p] - nu.r[2];
+            const double r2 = dx * dx + dy * dy + dz * dz;
+            const double inv = 1.0 / std::sqrt(r2);  // +inf at the nucleus
+            acc[0][p] += nu.z * inv;
+            if (field_) {
+                const double f = nu.z * inv * inv * inv;
+                acc[1][p] += f * dx, acc[2][p] += f * dy, acc[3][p] += f * dz;
+            }
+        }
+    }
+
+    TESVARIN_HOT void distribution(const Distribution& d, const Block& blk, double (*acc)[kBlockPoints]) const {
+        const double* h = dist_.pool.data() + d.offset;
+        const int degree = d.degree + (field_ ? 1 : 0);
+        const HermiteIndex& hi = hermite();
+        const int nh = hermite_count(degree);
+        const int nd = hermite_count(d.degree);
+        double power[kMaxHermite + 1];
+        power[0] = 1.0;
+        for (int n = 1; n <= degree; ++n) power[n] = power[n - 1] * (-2 * d.p);
+        alignas(64) double X[3][kLanes];
+        alignas(64) double T[kLanes];
+        alignas(64) double F[(kMaxHermite + 1) * kLanes];
+        std::vector<double>& buf = buffer();
+        if (buf.size() < static_cast<size_t>(2 * nh * kLanes)) buf.resize(static_cast<size_t>(2 * nh * kLanes));
+        for (int64_t p0 = 0; p0 < blk.size; p0 += kLanes) {
+            const int lanes = static_cast<int>(std::min<int64_t>(kLanes, blk.size - p0));
+            for (int l = 0; l < kLanes; ++l) {
+                const int64_t p = p0 + std::min(l, lanes - 1);
+                X[0][l] = d.centre[0] - blk.x[p];
+                X[1][l] = d.centre[1] - blk.y[p];
+                X[2][l] = d.centre[2] - blk.z[p];
+                T[l] = d.p * (X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l]);
+            }
+            boys_lanes(degree, T, F);
+            if (degree <= 2 && !field_) {
+                low_degree(degree, h, power, F, X, acc[0] + p0, lanes);
+                continue;
+            }
+            double* prev = buf.data();
+            double* cur = prev + nh * kLanes;
+            for (int n = degree; n >= 0; --n) {
+                recursion_step(power[n], F + n * kLanes, X, prev, cur, hermite_count(degree - n));
+                std::swap(prev, cur);
+            }
+            // prev holds R^0_tuv for every tuv of degree <= degree.
+            double v[kLanes] = {}, fx[kLanes] = {}, fy[kLanes] = {}, fz[kLanes] = {};
+            for (int i = 0; i < nd; ++i) {
+                const double c = h[i];
+                if (c == 0.0) continue;
+                const double* r = prev + i * kLanes;
+                for (int l = 0; l < kLanes; ++l) v[l] += c * r[l];
+                if (field_) {
+                    const double* rx = prev + hi.plus[0][static_cast<size_t>(i)] * kLanes;
+                    const double* ry = prev + hi.plus[1][static_cast<size_t>(i)] * kLanes;
+                    const double* rz = prev + hi.plus[2][static_cast<size_t>(i)] * kLanes;
+                    for (int l = 0; l < kLanes; ++l) fx[l] += c * rx[l], fy[l] += c * ry[l], fz[l] += c * rz[l];
+                }
+            }
+            for (int l = 0; l < lanes; ++l) {
+                acc[0][p0 + l] += v[l];
+                if (field_) acc[1][p0 + l] += fx[l], acc[2][p0 + l] += fy[l], acc[3][p0 + l] += fz[l];
+            }
+        }
+    }
+
+    // The potential of a distribution of degree 0, 1 or 2 written out: with F'_n = (-2p)^n F_n,
+    // R_000 = F'_0, R_t00 = X F'_1 (and y, z alike), R_200 = F'_1 + X^2 F'_2, R_110 = X Y F'_2.
+    TESVARIN_HOT static void low_degree(int degree, const double* h, const double* power, const double* F,
+                                        const double (*X)[kLanes], double* __restrict acc, int lanes) {
+        double v[kLanes];
+        for (int l = 0; l < kLanes; ++l) v[l] = h[0] * F[l];
+        if (degree >= 1) {
+            const double p1 = power[1];
+            double c1 = 0.0, p2 = 0.0;
+            if (degree == 2) c1 = h[4] + h[7] + h[9], p2 = power[2];
+            for (int l = 0; l < kLanes; ++l) {
+                const double x = X[0][l], y = X[1][l], z = X[2][l];
+                double s1 = h[1] * x + h[2] * y + h[3] * z + c1;
+                v[l] += p1 * F[kLanes + l] * s1;
+                if (degree == 2) {
+                    const double s2 =
+                        h[4] * x * x + h[7] * y * y + h[9] * z * z + h[5] * x * y + h[6] * x * z + h[8] * y * z;
+                    v[l] += p2 * F[2 * kLanes + l] * s2;
+                }
+            }
+        }
+        for (int l = 0; l < lanes; ++l) acc[l] += v[l];
+    }
+
+    // R^n (the first `count` Hermite indices) from R^(n+1) in `prev`, for kLanes points.
+    TESVARIN_HOT static void recursion_step(double power, const double* __restrict f, const double (*X)[kLanes],
+                                            const double* __restrict prev, double* __restrict cur, int count) {
+        const HermiteIndex& hi = hermite();
+        for (int l = 0; l < kLanes; ++l) cur[l] = power * f[l];
+        for (int i = 1; i < count; ++i) {
+            const double* __restrict xd = X[hi.dir[static_cast<size_t>(i)]];
+            const double* __restrict r1 = prev + hi.minus1[static_cast<size_t>(i)] * kLanes;
+            double* __restrict o = cur + i * kLanes;
+            const int m2 = hi.minus2[static_cast<size_t>(i)];
+            if (m2 < 0) {
+                for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l];
+            } else {
+                const double* __restrict r2 = prev + m2 * kLanes;
+                const double c = hi.mult[static_cast<size_t>(i)];
+                for (int l = 0; l < kLanes; ++l) o[l] = xd[l] * r1[l] + c * r2[l];
+            }
+        }
+    }
+
+    static std::vector<double>& buffer() {
+        thread_local std::vector<double> b;
+        return b;
+    }
+
+    const Distributions& dist_;
+    std::vector<Nucleus> nuclei_;
+    bool field_;
+};
+
+}  // namespace
+
+int64_t potential_width(bool field) { return field ? 4 : 1; }
+
+void evaluate_potential(const ChkParams::Mol& mol, const PotentialRef& ref, const PointSet& points,
+                        const EvalOptions& options, double* out) {
+    if (ref.kind < -1 || ref.kind > 8) refuse_evaluation("density kind " + std::to_string(ref.kind));
+    check_points(points);
+    std::vector<Nucleus> nuclei;
+    if (ref.nuclei && ref.part == DensityPart::Total) {
+        if (mol.natoms < 0 || static_cast<int64_t>(mol.nucchg.size()) < mol.natoms ||
+            static_cast<int64_t>(mol.coords.size()) / 3 < mol.natoms)
+            refuse_evaluation("the checkpoint holds " + std::to_string(mol.nucchg.size()) + " nuclear charges and " +
+                              std::to_string(mol.coords.size() / 3) + " positions for " + std::to_string(mol.natoms) +
+                              " atoms");
+        for (int64_t a = 0; a < mol.natoms; ++a) {
+            const auto i = static_cast<size_t>(a);
+            const Nucleus nu{mol.nucchg[i], {mol.coords[3 * i], mol.coords[3 * i + 1], mol.coords[3 * i + 2]}};
+            if (!std::isfinite(nu.z) || !std::isfinite(nu.r[0]) || !std::isfinite(nu.r[1]) || !std::isfinite(nu.r[2]))
+                refuse_evaluation("atom " + std::to_string(a + 1) + " has no finite charge and position");
+            if (nu.z != 0.0) nuclei.push_back(nu);
+        }
+    }
+    Distributions dist;
+    if (ref.electrons) {
+        const GridBasis basis(mol);
+        dist = Distributions(basis, density_matrix(mol, ref.kind, ref.part), basis.nbasis);
+        dist.screen(options.tolerance, ref.field);
+    }
+    const PotentialEvaluator ev(dist, std::move(nuclei), ref.field);
+    run_blocks(Points(points), options,
+               [&]() -> BlockWork { return [&ev, out](const Block& blk) { ev.block(blk, out); }; });
+}
+
+}  // namespace tesvarin
