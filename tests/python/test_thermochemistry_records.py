@@ -1,10 +1,23 @@
 """Thermochemistry from built checkpoints: which record it takes, and what a damaged or missing one costs."""
 
+import math
+
 import numpy as np
 import pytest
 import tesvarin
+import Tesvarin_
 
-from tests.python.chk_builder import FORCE_CONST, VIBRATIONS, complete_water, halves, ints, reals, vibrations_section
+from tests.python.chk_builder import (
+    FORCE_CONST,
+    VIBRATIONS,
+    Atom,
+    complete_water,
+    halves,
+    ints,
+    molecule,
+    reals,
+    vibrations_section,
+)
 
 XYZ = np.array([[0.0, 0.0, 0.2], [0.0, 1.4, -0.9], [0.0, -1.4, -0.9]])
 
@@ -81,3 +94,53 @@ def test_vibration_blocks_by_name(chk):
     assert list(cp.depolarization_ratios_unpolarized) == [0.4, 0.5, 0.6]
     plain = tesvarin.load(chk(water()))
     assert plain.raman_activities is None and plain.depolarization_ratios is None
+
+
+def stored(atoms, masses, freqs=(1000.0,)):
+    """A checkpoint of `atoms` whose only thermochemical record is a stored analysis with these masses."""
+    chk = molecule(atoms)
+    return chk.add(VIBRATIONS, vibrations_section(masses, list(freqs), [0.0] * (3 * len(atoms) * len(freqs))))
+
+
+TETRAHEDRON = [(1.0, 1.0, 1.0), (1.0, -1.0, -1.0), (-1.0, 1.0, -1.0), (-1.0, -1.0, 1.0)]
+H, D = 1.00783, 2.01410
+
+
+# Textbook rotational symmetry numbers: the proper rotations that map the nuclei, masses included.
+@pytest.mark.parametrize(
+    "atoms, masses, sigma",
+    [
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0] + [H] * 4, 12),
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, H, D, D], 2),  # CH2D2
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, D, D, D], 3),  # CHD3
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 15.995], 2),  # CO2
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 17.999], 1),  # 16O-C-18O
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(16, (0, 0, 2.9))], [15.995, 12.0, 31.972], 1),  # OCS
+    ],
+    ids=["CH4", "CH2D2", "CHD3", "CO2", "CO2-18O", "OCS"],
+)
+def test_symmetry_number_counts_rotations_that_keep_element_and_mass(chk, atoms, masses, sigma):
+    t = Tesvarin_.thermochemistry(Tesvarin_.ChkReader_(chk(stored(atoms, masses))))
+    assert t["symmetry_number"] == sigma
+    assert len(t["rotational_temperatures"]) == (1 if len(atoms) == 3 else 3)  # linear: one
+
+
+@pytest.mark.parametrize("temperature, pressure", [(298.15, 1.0), (1000.0, 0.1), (10.0, 5.0)])
+def test_translational_entropy_is_sackur_tetrode(chk, temperature, pressure):
+    """An argon atom against S = R (ln[(2 pi m k T / h^2)^(3/2) k T / P] + 5/2), CODATA 2006 (a
+    Gaussian 09 shaped file), and against the tabulated 154.846 J/(mol K) at 298.15 K and 1 bar
+    (the table's average mass; 1 atm is R ln 1.01325 lower)."""
+    h, k, na, amu = 6.62606896e-34, 1.3806504e-23, 6.02214179e23, 1.660538782e-27
+    m = 39.9624 * amu
+    s = (
+        k
+        * na
+        * (math.log((2 * math.pi * m * k * temperature / h**2) ** 1.5 * k * temperature / (pressure * 101325)) + 2.5)
+    )
+    t = Tesvarin_.thermochemistry(
+        Tesvarin_.ChkReader_(chk(stored([Atom(18)], [39.9624], freqs=()))), temperature=temperature, pressure=pressure
+    )
+    assert t["translational"]["entropy"] * 4.184 == pytest.approx(s, rel=1e-12)
+    assert t["total"]["entropy"] == t["translational"]["entropy"]
+    if temperature == 298.15 and pressure == 1.0:
+        assert t["total"]["entropy"] * 4.184 == pytest.approx(154.846 - 8.314462 * math.log(1.01325), abs=0.01)
