@@ -9,12 +9,14 @@ import Tesvarin_
 
 from tests.python.chk_builder import (
     FORCE_CONST,
+    VERSION,
     VIBRATIONS,
     Atom,
     complete_water,
     halves,
     ints,
     molecule,
+    padded,
     reals,
     vibrations_section,
 )
@@ -104,6 +106,7 @@ def stored(atoms, masses, freqs=(1000.0,)):
 
 TETRAHEDRON = [(1.0, 1.0, 1.0), (1.0, -1.0, -1.0), (-1.0, 1.0, -1.0), (-1.0, -1.0, 1.0)]
 H, D = 1.00783, 2.01410
+WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
 
 # Textbook rotational symmetry numbers: the proper rotations that map the nuclei, masses included.
@@ -120,9 +123,9 @@ H, D = 1.00783, 2.01410
     ids=["CH4", "CH2D2", "CHD3", "CO2", "CO2-18O", "OCS"],
 )
 def test_symmetry_number_counts_rotations_that_keep_element_and_mass(chk, atoms, masses, sigma):
-    t = Tesvarin_.thermochemistry(Tesvarin_.ChkReader_(chk(stored(atoms, masses))))
-    assert t["symmetry_number"] == sigma
-    assert len(t["rotational_temperatures"]) == (1 if len(atoms) == 3 else 3)  # linear: one
+    t = tesvarin.load(chk(stored(atoms, masses))).thermochemistry()
+    assert (t.symmetry_number, t.linear) == (sigma, len(atoms) == 3)
+    assert len(t.rotational_temperatures_k) == (1 if t.linear else 3)
 
 
 @pytest.mark.parametrize("temperature, pressure", [(298.15, 1.0), (1000.0, 0.1), (10.0, 5.0)])
@@ -144,3 +147,26 @@ def test_translational_entropy_is_sackur_tetrode(chk, temperature, pressure):
     assert t["total"]["entropy"] == t["translational"]["entropy"]
     if temperature == 298.15 and pressure == 1.0:
         assert t["total"]["entropy"] * 4.184 == pytest.approx(154.846 - 8.314462 * math.log(1.01325), abs=0.01)
+
+
+def test_modes_below_900_kelvin_are_listed_by_their_vibrational_temperature(chk):
+    """620 cm^-1 is 892 K and 700 cm^-1 is 1007 K: only the first is a low mode, whatever its wavenumber."""
+    t = Tesvarin_.thermochemistry(Tesvarin_.ChkReader_(chk(stored(WATER_ATOMS, [16.0, 1.0, 1.0], [620.0, 700.0]))))
+    assert t["vibrational_temperatures"][0] < 900 < t["vibrational_temperatures"][1]
+    assert list(t["low_modes"]) == [0] and len(t["low_mode_contributions"]) == 1
+
+
+@pytest.mark.parametrize(
+    "layout, version, hartree",
+    [(-12348, False, 4.35974434e-18), (-12347, False, 4.35974394e-18), (-12347, True, 4.35974434e-18)],
+    ids=["16-layout", "09-layout", "09-layout-with-version"],
+)
+def test_the_layout_or_a_version_text_selects_codata_2010(chk, layout, version, hartree):
+    """Gaussian 16 files (a version text, or the molecule layout -12348 and later) use CODATA 2010."""
+    data = complete_water(layout)
+    if not version:
+        data.without(VERSION)
+    elif not any(label == VERSION for label, _ in data.sections):
+        data.add(VERSION, padded("ES64L-G16RevA.03", 48, b"\0"))
+        data.sections.sort(key=lambda s: s[0])
+    assert Tesvarin_.thermochemistry(Tesvarin_.ChkReader_(chk(data)))["hartree_j"] == hartree
