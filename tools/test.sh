@@ -2,9 +2,10 @@
 # The whole test suite on a fresh machine: installs what it needs (apt-get, so as root, and a
 # C++17 compiler), builds and installs the package, runs the format, lint and type checks
 # (tools/lint.sh), pytest (then again without the real files of ../shared), then the C++ tests,
-# plain and under AddressSanitizer + UndefinedBehaviorSanitizer, then two minutes of fuzzing. Every
-# stage runs even when an earlier one failed; the last line counts the tests of all of them: "tests:
-# N passed, N failed" (the lint and fuzz stages count as one test each). Exit status 1 if any failed.
+# plain and under AddressSanitizer + UndefinedBehaviorSanitizer, then a minute of fuzzing each of the
+# reader and of the numerics. Every stage runs even when an earlier one failed; the last line counts
+# the tests of all of them: "tests: N passed, N failed" (the lint and fuzz stages count as one test
+# each). Exit status 1 if any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -56,9 +57,9 @@ pytest_without_shared() { TESVARIN_SHARED="$PWD/build/no-shared" python3 -m pyte
 cpp_preset() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs" && ctest --preset "$1" -j "$jobs"; }
 cpp_plain() { cpp_preset cpp; }
 cpp_sanitized() { cpp_preset sanitize; }
-# Coverage-guided fuzzing of the reader for two minutes: a crash, a sanitizer report, a
-# hang, a leak or memory far beyond the input's size fails the run.
-fuzz() { bash tools/fuzz/run.sh --ci 120; }
+# Coverage-guided fuzzing of the reader and of the numerics, a minute each: a crash, a sanitizer
+# report, a hang, a leak, memory far beyond the input's size or a non-finite result fails the run.
+fuzz() { bash tools/fuzz/run.sh --ci 60; }
 
 stage lint bash tools/lint.sh
 stage pytest pytest_all

@@ -3,6 +3,7 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "tesvarin/checked.hpp"
 #include "tesvarin/error.hpp"
@@ -21,13 +22,23 @@ void check_real_one_component(const ChkParams::Mol& mol) {
         refuse_evaluation("complex and two-component wavefunctions are not evaluated");
 }
 
+// Orbitals stored in the alpha or beta set (a restricted wavefunction's beta set is its alpha one).
+int64_t stored_orbitals(const ChkParams::Mol& mol, bool beta) {
+    const auto& set = beta && !mol.bmocoeff.empty() ? mol.bmocoeff : mol.amocoeff;
+    return mol.nbasis > 0 ? static_cast<int64_t>(set.size()) / mol.nbasis : 0;
+}
+
 // Orbital `index` of the alpha or beta set as nbasis coefficients.
 const double* orbital_row(const ChkParams::Mol& mol, bool beta, int64_t index) {
     const auto& set = beta && !mol.bmocoeff.empty() ? mol.bmocoeff : mol.amocoeff;
-    const int64_t nmo = mol.nbasis > 0 ? static_cast<int64_t>(set.size()) / mol.nbasis : 0;
-    if (index < 0 || index >= nmo)
-        refuse_evaluation(std::string(beta ? "beta" : "alpha") + " orbital " + std::to_string(index + 1) +
-                          " asked for; the " + "checkpoint holds " + std::to_string(nmo));
+    const int64_t nmo = stored_orbitals(mol, beta);
+    if (index < 0 || index >= nmo) {
+        // The 1-based number, written without index + 1 overflowing at INT64_MAX.
+        const std::string number =
+            index < 0 ? std::to_string(index + 1) : std::to_string(static_cast<uint64_t>(index) + 1);
+        refuse_evaluation(std::string(beta ? "beta" : "alpha") + " orbital " + number + " asked for; the " +
+                          "checkpoint holds " + std::to_string(nmo));
+    }
     return set.data() + index * mol.nbasis;
 }
 
@@ -59,6 +70,16 @@ Combinations occupied_combinations(const ChkParams::Mol& mol, DensityPart part) 
     check_real_one_component(mol);
     const double alpha_sign = part == DensityPart::Beta ? 0.0 : 1.0;
     const double beta_sign = part == DensityPart::Alpha ? 0.0 : part == DensityPart::Spin ? -1.0 : 1.0;
+    // The header's electron counts size nothing the reader allocates: held against the stored
+    // orbitals here, before they bound the loop.
+    for (const auto& [beta, count] : {std::pair<bool, int64_t>{false, mol.nae}, {true, mol.nbe}}) {
+        const int64_t nmo = stored_orbitals(mol, beta);
+        if (count < 0 || count > nmo)
+            refuse_evaluation(std::to_string(count) + (beta ? " beta" : " alpha") +
+                              " electrons, but the checkpoint "
+                              "holds " +
+                              std::to_string(nmo) + (beta ? " beta" : " alpha") + " orbitals");
+    }
     Combinations c;
     const bool restricted = mol.bmocoeff.empty();
     for (int64_t i = 0; i < std::max(mol.nae, mol.nbe); ++i) {
@@ -80,6 +101,7 @@ namespace {
 Eigen::MatrixXd stored_matrix(const ChkParams::Mol& mol, int kind, DensityPart part) {
     check_real_one_component(mol);
     const int64_t n = mol.nbasis;
+    if (n <= 0) refuse_evaluation("the checkpoint holds no basis functions");  // and Eigen takes no 0 x 0 matrix
     Checked length = Checked(n) * (Checked(n) + 1);
     if (!length.ok() || n > 1 << 20)
         refuse_evaluation("nbasis " + std::to_string(n) + " is too large for a density matrix");

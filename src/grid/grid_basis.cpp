@@ -7,6 +7,7 @@
 
 #include "tesvarin/checked.hpp"
 #include "tesvarin/error.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 namespace tesvarin {
 namespace {
@@ -177,8 +178,12 @@ GridBasis::GridBasis(const ChkParams::Mol& mol) {
                 if (!(a > 0.0) || !std::isfinite(a) || !std::isfinite(c))
                     refuse("primitive " + std::to_string(p + 1) + " has exponent " + std::to_string(a) +
                            " and coefficient " + std::to_string(c) + "; a positive exponent is needed");
+                const double w = c * std::pow(2.0 * a / M_PI, 0.75) * std::pow(4.0 * a, 0.5 * sh.l) / lnorm;
+                if (!std::isfinite(w))
+                    refuse("primitive " + std::to_string(p + 1) + " (exponent " + shortest(a) + ", l " +
+                           std::to_string(sh.l) + ") has a normalisation beyond the range of a double");
                 alpha.push_back(a);
-                weight.push_back(c * std::pow(2.0 * a / M_PI, 0.75) * std::pow(4.0 * a, 0.5 * sh.l) / lnorm);
+                weight.push_back(w);
             }
             sh.prim_end = static_cast<int64_t>(alpha.size());
             functions += sh.nfunc;
@@ -186,6 +191,7 @@ GridBasis::GridBasis(const ChkParams::Mol& mol) {
         }
         prim += n;
     }
+    if (functions == 0) refuse("the checkpoint holds no basis functions");
     if (functions != mol.nbasis)
         refuse("the basis has " + std::to_string(functions) + " functions but the checkpoint counts " +
                std::to_string(mol.nbasis));

@@ -24,19 +24,27 @@
 namespace tesvarin {
 namespace {
 
-// Per-thread buffers: basis values (and derivatives) of the active functions of one block,
-// function by function, kBlockPoints apart.
+// Basis functions evaluated at a block's points before they are summed into the combinations:
+// the shells that reach a block are taken in slabs of at most this many functions (or one
+// shell, when it has more).
+constexpr int64_t kSlabFunctions = 1024;
+
+// Per-thread buffers: basis values (and derivatives) of one slab of active functions of a block,
+// function by function, kBlockPoints apart, and the combinations at the block's points. Memory
+// per thread, whatever the basis: components x (kSlabFunctions or the largest shell) x
+// kBlockPoints doubles for the slab (5 MiB with second derivatives), plus components x k x
+// kBlockPoints for the combinations, whose k x nbasis weights the evaluation holds already.
 struct Workspace {
-    explicit Workspace(int64_t nbasis, int64_t k, int components)
+    explicit Workspace(int64_t slab_rows, int64_t k, int components)
         : chi(static_cast<size_t>(components)), phi(static_cast<size_t>(components)) {
-        for (auto& c : chi) c.resize(static_cast<size_t>(nbasis * kBlockPoints));
+        for (auto& c : chi) c.resize(static_cast<size_t>(slab_rows * kBlockPoints));
         for (auto& p : phi) p.resize(static_cast<size_t>(std::max<int64_t>(k, 1) * kBlockPoints));
         std::fill_n(arg, kBlockPoints, 0.0);
     }
     std::vector<std::vector<double>> chi, phi;
     std::vector<int64_t> active;
     double dx[kBlockPoints], dy[kBlockPoints], dz[kBlockPoints], r2[kBlockPoints], arg[kBlockPoints], e[kBlockPoints],
-        r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints];
+        r0[kBlockPoints], r1[kBlockPoints], r2w[kBlockPoints], reach[kBlockPoints];
     std::vector<double> powers;  // x^a, y^a, z^a for a = 0..l
 };
 
@@ -50,6 +58,7 @@ public:
           radii2_(basis.screening_radii2(eps, derivatives)) {
         shell_radius2_.reserve(basis.shells.size());
         for (const GridShell& sh : basis.shells) {
+            slab_rows_ = std::max(slab_rows_, sh.nfunc);
             double r2 = 0.0;
             for (int64_t p = sh.prim_begin; p < sh.prim_end; ++p) r2 = std::max(r2, radii2_[static_cast<size_t>(p)]);
             shell_radius2_.push_back(r2);
@@ -58,33 +67,44 @@ public:
 
     int components() const { return derivatives_ == 0 ? 1 : derivatives_ == 1 ? 4 : 5; }
     int64_t width() const { return density_ ? components() : comb_.k; }
+    int64_t slab_rows() const { return slab_rows_; }
 
     void block(const Block& blk, Workspace& ws, double* out) const {
         const int64_t np = blk.size;
-        ws.active.clear();
+        const int64_t k = comb_.k;
+        const int ncomp = components();
+        // The shells that reach the block, a slab at a time, summed into phi.
+        bool summed = false;
         int64_t nact = 0;
-        for (size_t s = 0; s < basis_.shells.size(); ++s) {
+        ws.active.clear();
+        const auto add_slab = [&] {
+            for (int c = 0; c < ncomp; ++c)
+                combine(comb_.w.data(), ws.active.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data(), summed);
+            summed = true;
+            nact = 0;
+            ws.active.clear();
+        };
+        for (size_t s = 0; s < basis_.shells.size() && k > 0; ++s) {
             const GridShell& sh = basis_.shells[s];
             const double d2 = distance2_to_box(sh.centre, blk);
             if (d2 > shell_radius2_[s]) continue;
+            if (nact + sh.nfunc > slab_rows_) add_slab();
             shell_values(sh, d2, blk, ws, nact);
             for (int64_t f = 0; f < sh.nfunc; ++f) ws.active.push_back(sh.first + f);
             nact += sh.nfunc;
         }
-        const int64_t k = comb_.k;
-        const int ncomp = components();
-        if (nact == 0 || k == 0) {
+        if (nact > 0) add_slab();
+        if (!summed) {
             for (int64_t p = 0; p < np; ++p) std::fill_n(out + blk.row[p] * width(), width(), 0.0);
             return;
         }
-        for (int c = 0; c < ncomp; ++c)
-            combine(comb_.w.data(), ws.active.data(), ws.chi[c].data(), nact, k, np, ws.phi[c].data());
         const auto at = [](const std::vector<double>& v, int64_t j, int64_t p) {
             return v[static_cast<size_t>(j * kBlockPoints + p)];
         };
         if (!density_) {
             for (int64_t p = 0; p < np; ++p)
                 for (int64_t j = 0; j < k; ++j) out[blk.row[p] * k + j] = at(ws.phi[0], j, p);
+            check_finite(blk, out);
             return;
         }
         const double* lambda = comb_.lambda.data();
@@ -112,9 +132,22 @@ public:
             o[0] = sums[0][p];
             for (int c = 1; c < ncomp; ++c) o[c] = 2 * sums[c][p];
         }
+        check_finite(blk, out);
     }
 
 private:
+    // Finite data can still reach past the range of a double (huge coefficients, or a function
+    // whose polynomial overflows where its exponential has not yet vanished): refused, never
+    // handed on.
+    void check_finite(const Block& blk, const double* out) const {
+        const int64_t w = width();
+        for (int64_t p = 0; p < blk.size; ++p)
+            for (int64_t c = 0; c < w; ++c)
+                if (!std::isfinite(out[blk.row[p] * w + c]))
+                    refuse_evaluation("the value at point " + std::to_string(blk.row[p] + 1) +
+                                      " is beyond the range of a double (coefficients or exponents too large)");
+    }
+
     // Values (and derivatives) of the functions of one shell at the block's points, into rows
     // row0.. of the workspace.
     TESVARIN_HOT void shell_values(const GridShell& sh, double block_d2, const Block& blk, Workspace& ws,
@@ -129,14 +162,17 @@ private:
         // Radial parts: r0 = sum w e^(-a r^2); r1 = sum -2a w e^(-a r^2) (grad R = r1 (x, y, z));
         // r2w = sum 4a^2 w e^(-a r^2).
         std::fill_n(ws.r0, np, 0.0);
+        std::fill_n(ws.reach, np, 0.0);
         if (derivatives_ >= 1) std::fill_n(ws.r1, np, 0.0);
         if (derivatives_ >= 2) std::fill_n(ws.r2w, np, 0.0);
         for (int64_t q = sh.prim_begin; q < sh.prim_end; ++q) {
             if (block_d2 > radii2_[static_cast<size_t>(q)]) continue;
             const double a = basis_.alpha[static_cast<size_t>(q)], w = basis_.weight[static_cast<size_t>(q)];
+            if (w == 0.0) continue;
             for (int64_t p = 0; p < np; ++p) ws.arg[p] = -a * ws.r2[p];
             exp_array(ws.arg, ws.e, (np + 3) / 4 * 4);
             for (int64_t p = 0; p < np; ++p) ws.r0[p] += w * ws.e[p];
+            for (int64_t p = 0; p < np; ++p) ws.reach[p] += ws.e[p];
             if (derivatives_ >= 1) {
                 const double w1 = -2 * a * w;
                 for (int64_t p = 0; p < np; ++p) ws.r1[p] += w1 * ws.e[p];
@@ -146,6 +182,8 @@ private:
                 for (int64_t p = 0; p < np; ++p) ws.r2w[p] += w2 * ws.e[p];
             }
         }
+        // Where every exponential has vanished the functions are 0, even where the polynomial
+        // overflows (points 1e24 Bohr out, which would give 0 x inf); the `reach` selects below.
         const int l = sh.l;
         // Powers x^a, y^a, z^a, a = 0..l, kBlockPoints apart.
         ws.powers.resize(static_cast<size_t>(3 * (l + 1) * kBlockPoints));
@@ -207,23 +245,26 @@ private:
                 }
             }
             double* v = ws.chi[0].data() + row;
-            for (int64_t p = 0; p < np; ++p) v[p] = ws.r0[p] * poly[p];
+            for (int64_t p = 0; p < np; ++p) v[p] = ws.reach[p] > 0 ? ws.r0[p] * poly[p] : 0.0;
             if (derivatives_ >= 1) {
                 double* gx = ws.chi[1].data() + row;
                 double* gy = ws.chi[2].data() + row;
                 double* gz = ws.chi[3].data() + row;
                 for (int64_t p = 0; p < np; ++p) {
                     const double rp = ws.r1[p] * poly[p];
-                    gx[p] = rp * ws.dx[p] + ws.r0[p] * px[p];
-                    gy[p] = rp * ws.dy[p] + ws.r0[p] * py[p];
-                    gz[p] = rp * ws.dz[p] + ws.r0[p] * pz[p];
+                    const bool live = ws.reach[p] > 0;
+                    gx[p] = live ? rp * ws.dx[p] + ws.r0[p] * px[p] : 0.0;
+                    gy[p] = live ? rp * ws.dy[p] + ws.r0[p] * py[p] : 0.0;
+                    gz[p] = live ? rp * ws.dz[p] + ws.r0[p] * pz[p] : 0.0;
                 }
             }
             if (derivatives_ >= 2) {
                 // lap(R P) = P lap R + 2 grad R . grad P + R lap P, with grad R . grad P = r1 l P.
                 double* lv = ws.chi[4].data() + row;
                 for (int64_t p = 0; p < np; ++p)
-                    lv[p] = poly[p] * (ws.r2w[p] * ws.r2[p] + (3.0 + 2.0 * l) * ws.r1[p]) + ws.r0[p] * plap[p];
+                    lv[p] = ws.reach[p] > 0
+                                ? poly[p] * (ws.r2w[p] * ws.r2[p] + (3.0 + 2.0 * l) * ws.r1[p]) + ws.r0[p] * plap[p]
+                                : 0.0;
             }
         }
     }
@@ -234,13 +275,13 @@ private:
     bool density_;
     std::vector<double> radii2_;
     std::vector<double> shell_radius2_;
+    int64_t slab_rows_ = kSlabFunctions;
 };
 
-// The blocks over threads, each with its own workspace.
-void run(const Evaluator& ev, const Points& points, int64_t nbasis, int64_t k, const EvalOptions& options,
-         double* out) {
+// The blocks over threads, each with its own workspace of at most slab_rows functions.
+void run(const Evaluator& ev, const Points& points, int64_t k, const EvalOptions& options, double* out) {
     run_blocks(points, options, [&]() -> BlockWork {
-        auto ws = std::make_shared<Workspace>(nbasis, k, ev.components());
+        auto ws = std::make_shared<Workspace>(ev.slab_rows(), k, ev.components());
         return [&ev, ws, out](const Block& blk) { ev.block(blk, *ws, out); };
     });
 }
@@ -265,7 +306,7 @@ void evaluate_orbitals(const ChkParams::Mol& mol, const std::vector<OrbitalRef>&
     const GridBasis basis(mol);
     const Combinations comb = orbital_combinations(mol, orbitals);
     const Evaluator ev(basis, comb, 0, false, options.tolerance);
-    run(ev, Points(points), basis.nbasis, comb.k, options, out);
+    run(ev, Points(points), comb.k, options, out);
 }
 
 void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, const PointSet& points,
@@ -278,7 +319,7 @@ void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, cons
                                   ? occupied_combinations(mol, density.part)
                                   : matrix_combinations(mol, density.kind, density.part, options.tolerance > 0);
     const Evaluator ev(basis, comb, density.derivatives, true, options.tolerance);
-    run(ev, Points(points), basis.nbasis, comb.k, options, out);
+    run(ev, Points(points), comb.k, options, out);
 }
 
 }  // namespace tesvarin

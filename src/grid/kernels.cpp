@@ -60,11 +60,16 @@ TESVARIN_HOT void exp_array(const double* x, double* out, int64_t n) {
 }
 
 TESVARIN_HOT void combine(const double* w, const int64_t* active, const double* chi, int64_t nact, int64_t k,
-                          int64_t np, double* phi) {
+                          int64_t np, double* phi, bool accumulate) {
     for (int64_t p = 0; p < np; p += 8) {
         int64_t j = 0;
         for (; j + 4 <= k; j += 4) {
             Vec4 acc[4][2] = {};
+            if (accumulate)
+                for (int q = 0; q < 4; ++q) {
+                    acc[q][0] = load4(phi + (j + q) * kBlockPoints + p);
+                    acc[q][1] = load4(phi + (j + q) * kBlockPoints + p + 4);
+                }
             for (int64_t a = 0; a < nact; ++a) {
                 const Vec4 x0 = load4(chi + a * kBlockPoints + p), x1 = load4(chi + a * kBlockPoints + p + 4);
                 const double* wa = w + active[a] * k + j;
@@ -80,6 +85,7 @@ TESVARIN_HOT void combine(const double* w, const int64_t* active, const double* 
         }
         for (; j < k; ++j) {
             Vec4 acc0 = {}, acc1 = {};
+            if (accumulate) acc0 = load4(phi + j * kBlockPoints + p), acc1 = load4(phi + j * kBlockPoints + p + 4);
             for (int64_t a = 0; a < nact; ++a) {
                 acc0 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p);
                 acc1 += w[active[a] * k + j] * load4(chi + a * kBlockPoints + p + 4);

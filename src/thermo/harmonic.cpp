@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "tesvarin/error.hpp"
 #include "tesvarin/thermo/physical_constants.hpp"
@@ -36,10 +37,10 @@ Eigen::MatrixXd external_motions(const std::vector<double>& coords, const std::v
     for (int c = 0; c < 6; ++c) {
         Eigen::VectorXd v = d.col(c);
         const double length = v.norm();
-        if (length == 0) continue;
+        if (!(length > 0)) continue;
         for (Eigen::Index j = 0; j < count; ++j) v -= kept.col(j).dot(v) * kept.col(j);
         for (Eigen::Index j = 0; j < count; ++j) v -= kept.col(j).dot(v) * kept.col(j);
-        if (v.norm() < 1e-6 * length) continue;
+        if (!(v.norm() >= 1e-6 * length) || count == 3 * n) continue;  // written so that NaN counts as dependent
         kept.col(count++) = v.normalized();
     }
     return kept.leftCols(count);
@@ -73,6 +74,7 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
             TESVARIN_THROW("Harmonic analysis: coordinate " + std::to_string(i + 1) + " is not finite");
         }
     }
+    check_geometry(coords, masses, "Harmonic analysis");
 
     HarmonicAnalysis out;
     out.natoms = n;
@@ -117,6 +119,17 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
         for (Eigen::Index i = 0; i < dim; ++i)
             out.modes[k * static_cast<size_t>(dim) + static_cast<size_t>(i)] = unit(i);
     }
+    // Finite force constants and masses can still take a frequency past the range of a double
+    // (a mass of 1e-300 amu, a force constant of 1e300): refused by name, never handed on.
+    const std::pair<const char*, const std::vector<double>*> results[] = {{"frequencies", &out.frequencies},
+                                                                          {"reduced masses", &out.reduced_masses},
+                                                                          {"force constants", &out.force_constants},
+                                                                          {"normal modes", &out.modes}};
+    for (const auto& [name, values] : results)
+        for (double v : *values)
+            if (!std::isfinite(v))
+                TESVARIN_THROW(std::string("Harmonic analysis: the ") + name +
+                               " are beyond the range of a double (force constants too large or masses too small)");
     return out;
 }
 

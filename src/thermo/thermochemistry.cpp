@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "tesvarin/error.hpp"
 #include "tesvarin/thermo/physical_constants.hpp"
 #include "tesvarin/thermo/rigid_rotor.hpp"
+#include "tesvarin/write/number_format.hpp"
 
 namespace tesvarin {
 
@@ -27,15 +29,20 @@ struct Mode {
     LnQ lnq;
 };
 
+// Written with q = x / (e^x - 1) and 1 - e^-x = -expm1(-x), so that a mode far below kT (x as
+// small as a double goes) and one far above it (e^x beyond a double) stay finite; x = 0 (theta
+// vanishing against t) is the caller's to refuse.
 Mode harmonic_mode(double theta, double t, double r) {
     const double x = theta / t;
-    const double em = std::exp(-x);
+    const bool frozen = std::isinf(x) || std::exp(-x) == 0.0;  // no thermal population at all
+    const double q = frozen ? 0.0 : x / std::expm1(x);
+    const double zero_point = -std::log(-std::expm1(-x));
     Mode m;
-    m.si.energy = r * theta * (0.5 + em / (1.0 - em));
-    m.si.cv = r * x * x * em / ((1.0 - em) * (1.0 - em));
-    m.si.entropy = r * (x * em / (1.0 - em) - std::log1p(-em));
-    m.lnq.zero_point = -std::log1p(-em);
-    m.lnq.bottom = m.lnq.zero_point - 0.5 * x;
+    m.si.energy = r * (0.5 * theta + t * q);
+    m.si.cv = frozen ? 0.0 : r * q * (q + x);  // x^2 e^x / (e^x - 1)^2
+    m.si.entropy = r * (q + zero_point);
+    m.lnq.zero_point = zero_point;
+    m.lnq.bottom = zero_point - 0.5 * x;
     return m;
 }
 
@@ -80,11 +87,42 @@ void check_input(const ThermoInput& in, const ThermoOptions& o) {
         if (!positive(in.masses[a]))
             TESVARIN_THROW("Thermochemistry: the mass of atom " + std::to_string(a + 1) + " is not positive");
     }
-    for (double f : in.frequencies) {
-        if (!std::isfinite(f)) TESVARIN_THROW("Thermochemistry: a frequency is not finite");
+    for (size_t a = 0; a < 3 * n; ++a) {
+        if (!std::isfinite(in.coords[a]))
+            TESVARIN_THROW("Thermochemistry: coordinate " + std::to_string(a % 3 + 1) + " of atom " +
+                           std::to_string(a / 3 + 1) + " is not finite");
+    }
+    for (size_t k = 0; k < in.frequencies.size(); ++k) {
+        if (!std::isfinite(in.frequencies[k]))
+            TESVARIN_THROW("Thermochemistry: frequency " + std::to_string(k + 1) + " is not finite");
     }
     if (in.multiplicity < 1)
         TESVARIN_THROW("Thermochemistry: the multiplicity must be at least 1, got " + std::to_string(in.multiplicity));
+}
+
+// Finite input can still take a sum past the range of a double (temperatures far beyond any
+// chemistry, thousands of modes near it): refused by name, never handed on.
+void check_results(const Thermochemistry& th) {
+    const std::pair<const char*, double> results[] = {
+        {"translational partition function", th.q_translational},
+        {"rotational partition function", th.q_rotational},
+        {"vibrational partition function", th.q_vibrational.bottom},
+        {"vibrational partition function", th.q_vibrational.zero_point},
+        {"zero-point energy", th.zero_point_energy},
+        {"thermal energy", th.thermal_energy},
+        {"thermal enthalpy", th.thermal_enthalpy},
+        {"thermal free energy", th.thermal_gibbs},
+        {"heat capacity", th.total.cv},
+        {"entropy", th.total.entropy},
+        {"quasi-harmonic entropy", th.qh_entropy},
+        {"quasi-harmonic enthalpy", th.qh_enthalpy},
+        {"quasi-harmonic free energy", th.qh_gibbs},
+    };
+    for (const auto& [name, value] : results) {
+        if (!std::isfinite(value))
+            TESVARIN_THROW(std::string("Thermochemistry: the ") + name + " is beyond the range of a double at " +
+                           shortest(th.temperature) + " K");
+    }
 }
 
 }  // namespace
@@ -105,10 +143,12 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     for (double m : in.masses) th.molecular_mass += m;
 
     // Translation: a particle of the molecule's mass in the volume kT/P.
+    // In logarithms, so that no product of the constants leaves the range of a double.
     const double mass_kg = th.molecular_mass * c.amu;
-    const double thermal_length_term = 2.0 * PhysicalConstants::pi * mass_kg * kt / (c.planck * c.planck);
-    th.q_translational =
-        1.5 * std::log(thermal_length_term) + std::log(kt / (o.pressure * PhysicalConstants::atmosphere));
+    const double log_kt = std::log(c.boltzmann) + std::log(t);
+    const double log_thermal_length_term =
+        std::log(2.0 * PhysicalConstants::pi * mass_kg) + log_kt - 2.0 * std::log(c.planck);
+    th.q_translational = 1.5 * log_thermal_length_term + log_kt - std::log(o.pressure * PhysicalConstants::atmosphere);
     th.translational = {1.5 * r * t, 1.5 * r, r * (th.q_translational + 2.5)};
 
     // Electronic: the ground state's spin degeneracy only.
@@ -119,6 +159,7 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     const size_t n = in.masses.size();
     const bool linear = is_linear(in.coords, in.masses);
     if (n > 1) {
+        check_geometry(in.coords, in.masses, "Thermochemistry");
         const Inertia inertia = principal_moments(in.coords, in.masses);
         th.moments = inertia.moments;
         th.axes = inertia.axes;
@@ -131,6 +172,9 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
             const double moment = inertia.moments(k) * to_si;
             const double theta =
                 c.planck * c.planck / (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment * c.boltzmann);
+            if (!std::isfinite(theta))
+                TESVARIN_THROW("Thermochemistry: the atoms sit at one point (largest moment of inertia " +
+                               shortest(inertia.moments(k)) + " amu Bohr^2), so the rotational constants are infinite");
             th.rotational_temperatures.push_back(theta);
             th.rotational_constants.push_back(c.planck /
                                               (8.0 * PhysicalConstants::pi * PhysicalConstants::pi * moment) * 1e-9);
@@ -141,8 +185,8 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
             th.rotational = {r * t, r, r * (th.q_rotational + 1.0)};
         } else {
             const auto& rt = th.rotational_temperatures;
-            th.q_rotational = std::log(std::sqrt(PhysicalConstants::pi) / sigma * std::pow(t, 1.5) /
-                                       std::sqrt(rt[0] * rt[1] * rt[2]));
+            th.q_rotational = 0.5 * std::log(PhysicalConstants::pi) - std::log(sigma) + 1.5 * std::log(t) -
+                              0.5 * (std::log(rt[0]) + std::log(rt[1]) + std::log(rt[2]));
             th.rotational = {1.5 * r * t, 1.5 * r, r * (th.q_rotational + 1.5)};
         }
     } else {
@@ -161,6 +205,10 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
         if (f == 0) continue;
         const double nu = f * o.scale;
         const double theta = nu * c.kelvin_per_wavenumber();
+        if (!(theta / t > 0.0) || !std::isfinite(nu)) {
+            TESVARIN_THROW("Thermochemistry: frequency " + shortest(nu) +
+                           " cm^-1 is out of range for a harmonic mode at " + shortest(t) + " K");
+        }
         const Mode m = harmonic_mode(theta, t, r);
         const auto index = static_cast<int64_t>(th.frequencies.size());
         th.frequencies.push_back(nu);
@@ -218,7 +266,7 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
     double s_trans = th.translational.entropy;
     if (qh.concentration > 0) {
         const double volume = 1e-3 / (qh.concentration * c.avogadro);  // m^3 per molecule
-        s_trans = r * (1.5 * std::log(thermal_length_term) + std::log(volume) + 2.5);
+        s_trans = r * (1.5 * log_thermal_length_term + std::log(volume) + 2.5);
     }
     const double qh_s = s_trans + th.electronic.entropy + th.rotational.entropy + qh_entropy;
     const double qh_e = th.translational.energy + th.rotational.energy + qh_energy;
@@ -235,6 +283,7 @@ Thermochemistry thermochemistry(const ThermoInput& in, const ThermoOptions& o) {
         part->entropy = cal(part->entropy);
     }
     th.total = {th.translational.energy + th.rotational.energy + th.vibrational.energy, cal(cv_si), cal(s_si)};
+    check_results(th);
     return th;
 }
 

@@ -26,17 +26,49 @@ std::string one_line(const std::string& text) {
     return line;
 }
 
+// Every field after the first on a line starts with a blank, as the readers that split on blanks
+// (and Fortran's list-directed reads) need: a field that would fill its columns gives up digits.
+
+// F<width>.<precision>, with fewer decimals where the integer part needs the columns
+// (coordinates from 10 000 Bohr, or -1000) and E notation where even one decimal leaves no blank
+// (a Fortran F edit reads either).
+void append_real(std::string& out, double v, int width, int precision) {
+    std::string field;
+    for (int d = precision; d >= 1; --d) {
+        field.clear();
+        append_fixed(field, v, width, d);
+        if (static_cast<int>(field.size()) == width && field[0] == ' ') return void(out += field);
+    }
+    for (int d = width - 8; d >= 0; --d) {
+        field.clear();
+        append_sci(field, v, width, d);
+        if (static_cast<int>(field.size()) == width && field[0] == ' ') return void(out += field);
+    }
+    out += ' ';
+    append_sci(out, v, 0, 0);
+}
+
+// I<width>, widened by a blank in front when the number fills it.
+void append_count(std::string& out, int64_t v, int width) {
+    const size_t at = out.size();
+    append_int(out, v, width);
+    if (out[at] != ' ') out.insert(at, 1, ' ');
+}
+
 void count_and_vector(std::string& out, int64_t count, const std::array<double, 3>& v) {
     append_int(out, count, 5);
-    for (double c : v) append_fixed(out, c, 12, 6);
+    for (double c : v) append_real(out, c, 12, 6);
     out += '\n';
 }
 
-// %13.5E, except that a value too small for a two-digit exponent is written as zero: its
-// 13 columns would have no room for the blank that separates it from a negative neighbour.
+// %13.5E, except that a value too small for a two-digit exponent is written as zero (its 13
+// columns would have no room for the blank that separates it from a negative neighbour), and a
+// negative one too large for it keeps four decimals.
 void append_value(std::string& out, double v) {
     if (std::fabs(v) < 1e-99) v = std::signbit(v) ? -0.0 : 0.0;
+    const size_t at = out.size();
     append_sci(out, v, 13, 5);
+    if (out[at] != ' ') out.resize(at), append_sci(out, v, 13, 4);
 }
 
 }  // namespace
@@ -52,15 +84,18 @@ void write_cube(const std::string& path, const CubeHeader& h, const double* valu
         count_and_vector(out, h.grid.counts[static_cast<size_t>(i)], h.grid.axes[static_cast<size_t>(i)]);
     for (const CubeAtom& a : h.atoms) {
         append_int(out, a.number, 5);
-        append_fixed(out, a.charge, 12, 6);
-        for (double c : a.xyz) append_fixed(out, c, 12, 6);
+        append_real(out, a.charge, 12, 6);
+        for (double c : a.xyz) append_real(out, c, 12, 6);
         out += '\n';
     }
     if (!h.orbitals.empty()) {
         std::vector<int64_t> line{nval};
         line.insert(line.end(), h.orbitals.begin(), h.orbitals.end());
         for (size_t i = 0; i < line.size(); ++i) {
-            append_int(out, line[i], 5);
+            if (i % 10 == 0)
+                append_int(out, line[i], 5);
+            else
+                append_count(out, line[i], 5);
             if (i % 10 == 9 || i + 1 == line.size()) out += '\n';
         }
     }

@@ -326,3 +326,56 @@ def test_progress_is_reported_and_an_exception_in_it_stops_the_work(chk):
 
     with pytest.raises(KeyboardInterrupt):
         cp.cube("density", grid=40, progress=interrupt)
+
+
+def open_shell_water(chk):
+    """The water of water_with_orbitals as a doublet: 5 alpha and 4 beta electrons in 6 orbitals each."""
+    data = molecule(
+        [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9))],
+        [
+            Shell(0, 1, [3.0, 0.5], [0.4, 0.7], centre=(0.0, 0.0, 0.2)),
+            Shell(1, 1, [1.1], [0.3], [0.6], centre=(0.0, 0.0, 0.2)),
+            Shell(0, 2, [1.0], [1.0], centre=(0.0, 1.4, -0.9)),
+        ],
+        ilsw={0: 1},
+        nbasis=6,
+        mult=2,
+    )
+    data.add(ORBENE, reals(*range(12))).add(ALPHA_MO, reals(*RNG.normal(size=36)))
+    return tesvarin.load(chk(data.add(BETA_MO, reals(*RNG.normal(size=36)))))
+
+
+def test_open_shell_cubes_name_beta_orbitals_after_the_alpha_ones_and_spin_is_alpha_minus_beta(chk):
+    cp = open_shell_water(chk)
+    assert (cp.n_alpha, cp.n_beta) == (5, 4)
+    c = cp.cube("bhomo,b6,a1,homo", grid=3)
+    assert c.orbitals == (6 + 4, 6 + 6, 1, 5)  # beta i is nmo + i; bhomo is the 4th beta orbital
+    pts = RNG.normal(size=(20, 3))
+    alpha = cp.evaluate(pts, "1-5", tolerance=0) ** 2
+    beta = cp.evaluate(pts, "b1-b4", tolerance=0) ** 2
+    assert np.allclose(cp.evaluate(pts, "spin:orbitals", tolerance=0), alpha.sum(1) - beta.sum(1), rtol=1e-12)
+    assert np.allclose(cp.evaluate(pts, "density:orbitals", tolerance=0), alpha.sum(1) + beta.sum(1), rtol=1e-12)
+
+
+@pytest.mark.parametrize("grid", ["coarse", "medium", 7])
+def test_a_grid_is_centred_on_the_molecule_and_reaches_the_margin(chk, grid):
+    cp = water_with_orbitals(chk)
+    c = cp.cube("density", grid=grid, margin=2.5)
+    low, high = cp.coordinates.min(axis=0) - 2.5, cp.coordinates.max(axis=0) + 2.5
+    far_corner = c.origin + (np.array(c.counts) - 1) @ c.axes
+    assert np.allclose((c.origin + far_corner) / 2, (low + high) / 2, atol=1e-12)
+    assert (c.origin <= low + 1e-12).all() and (far_corner >= high - 1e-12).all()
+
+
+@pytest.mark.parametrize("copies", [1, 11])
+def test_a_basis_larger_than_a_slab_sums_every_slab(chk, copies):
+    """`copies` identical L = 13 shells (105 functions each; 11 of them are more than the 1024 functions
+    the evaluator takes at a time) with identical coefficients: the orbital is `copies` times one shell's."""
+    shells = [Shell(13, 1, [1.0], coefd=[1.0]) for _ in range(copies)]
+    coefficients = np.tile(np.linspace(-1.0, 1.0, 105), copies)
+    data = molecule([Atom(1)], shells, nbasis=105 * copies, nbsuse=1, charge=-1)
+    cp = tesvarin.load(chk(data.add(ORBENE, reals(0.0)).add(ALPHA_MO, reals(*coefficients))))
+    pts = np.array([[0.3, -0.5, 0.7], [1.0, 1.0, 1.0], [0.0, 0.0, 2.0]])
+    single = np.array([-6.51645740e-04, 8.36558038e01])  # one shell: what the row of one copy gives
+    values = cp.evaluate(pts, "1", tolerance=0, threads=2).ravel() / copies
+    assert values[:2] == pytest.approx(single, rel=1e-8)

@@ -10,6 +10,7 @@ from pathlib import Path
 import numpy as np
 import pytest
 import tesvarin
+import Tesvarin_
 from tesvarin.cli import main
 from tesvarin.thermo import QuasiHarmonic
 from tesvarin.thermo.report import flat, record
@@ -17,11 +18,15 @@ from tesvarin.thermo.report import flat, record
 from tests.python.chk_builder import (
     FORCE_CONST,
     GEN,
+    VERSION,
     VIBRATIONS,
+    Atom,
     complete_water,
     gen,
     halves,
     ints,
+    molecule,
+    padded,
     reals,
     vibrations_section,
 )
@@ -199,3 +204,77 @@ def test_csv_has_a_column_per_value_and_one_header_for_files_of_any_size(chk, ca
         for name, value in want.items():
             assert row[name] == str(value) if isinstance(value, str) else float(row[name]) == value, name
     assert flat({"a": [[1, 2], [3]], "b": []}) == {"a[1][1]": 1, "a[1][2]": 2, "a[2][1]": 3}
+
+
+def stored(atoms, masses, freqs=(1000.0,)):
+    """A checkpoint of `atoms` whose only thermochemical record is a stored analysis with these masses."""
+    chk = molecule(atoms)
+    return chk.add(VIBRATIONS, vibrations_section(masses, list(freqs), [0.0] * (3 * len(atoms) * len(freqs))))
+
+
+TETRAHEDRON = [(1.0, 1.0, 1.0), (1.0, -1.0, -1.0), (-1.0, 1.0, -1.0), (-1.0, -1.0, 1.0)]
+H, D = 1.00783, 2.01410
+WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
+
+
+# Textbook rotational symmetry numbers: the proper rotations that map the nuclei, masses included.
+@pytest.mark.parametrize(
+    "atoms, masses, sigma",
+    [
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0] + [H] * 4, 12),
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, H, D, D], 2),  # CH2D2
+        ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, D, D, D], 3),  # CHD3
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 15.995], 2),  # CO2
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 17.999], 1),  # 16O-C-18O
+        ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(16, (0, 0, 2.9))], [15.995, 12.0, 31.972], 1),  # OCS
+    ],
+    ids=["CH4", "CH2D2", "CHD3", "CO2", "CO2-18O", "OCS"],
+)
+def test_symmetry_number_counts_rotations_that_keep_element_and_mass(chk, atoms, masses, sigma):
+    t = tesvarin.load(chk(stored(atoms, masses))).thermochemistry()
+    assert (t.symmetry_number, t.linear) == (sigma, len(atoms) == 3)
+    assert len(t.rotational_temperatures_k) == (1 if t.linear else 3)
+
+
+@pytest.mark.parametrize("temperature, pressure", [(298.15, 1.0), (1000.0, 0.1), (10.0, 5.0)])
+def test_translational_entropy_is_sackur_tetrode(chk, temperature, pressure):
+    """An argon atom against S = R (ln[(2 pi m k T / h^2)^(3/2) k T / P] + 5/2), CODATA 2006 (a
+    Gaussian 09 shaped file), and against the tabulated 154.846 J/(mol K) at 298.15 K and 1 bar
+    (the table's average mass; 1 atm is R ln 1.01325 lower)."""
+    h, k, na, amu = 6.62606896e-34, 1.3806504e-23, 6.02214179e23, 1.660538782e-27
+    m = 39.9624 * amu
+    s = (
+        k
+        * na
+        * (math.log((2 * math.pi * m * k * temperature / h**2) ** 1.5 * k * temperature / (pressure * 101325)) + 2.5)
+    )
+    t = Tesvarin_.thermo.thermochemistry(
+        Tesvarin_.ChkReader_(chk(stored([Atom(18)], [39.9624], freqs=()))), temperature=temperature, pressure=pressure
+    )
+    assert t["translational"]["entropy"] * 4.184 == pytest.approx(s, rel=1e-12)
+    assert t["total"]["entropy"] == t["translational"]["entropy"]
+    if temperature == 298.15 and pressure == 1.0:
+        assert t["total"]["entropy"] * 4.184 == pytest.approx(154.846 - 8.314462 * math.log(1.01325), abs=0.01)
+
+
+def test_modes_below_900_kelvin_are_listed_by_their_vibrational_temperature(chk):
+    """620 cm^-1 is 892 K and 700 cm^-1 is 1007 K: only the first is a low mode, whatever its wavenumber."""
+    t = Tesvarin_.thermo.thermochemistry(Tesvarin_.ChkReader_(chk(stored(WATER_ATOMS, [16.0, 1.0, 1.0], [620.0, 700.0]))))
+    assert t["vibrational_temperatures"][0] < 900 < t["vibrational_temperatures"][1]
+    assert list(t["low_modes"]) == [0] and len(t["low_mode_contributions"]) == 1
+
+
+@pytest.mark.parametrize(
+    "layout, version, hartree",
+    [(-12348, False, 4.35974434e-18), (-12347, False, 4.35974394e-18), (-12347, True, 4.35974434e-18)],
+    ids=["16-layout", "09-layout", "09-layout-with-version"],
+)
+def test_the_layout_or_a_version_text_selects_codata_2010(chk, layout, version, hartree):
+    """Gaussian 16 files (a version text, or the molecule layout -12348 and later) use CODATA 2010."""
+    data = complete_water(layout)
+    if not version:
+        data.without(VERSION)
+    elif not any(label == VERSION for label, _ in data.sections):
+        data.add(VERSION, padded("ES64L-G16RevA.03", 48, b"\0"))
+        data.sections.sort(key=lambda s: s[0])
+    assert Tesvarin_.thermo.thermochemistry(Tesvarin_.ChkReader_(chk(data)))["hartree_j"] == hartree

@@ -6,6 +6,7 @@
 // keep it consistent, or bend exactly one thing, so that inputs reach every
 // section reader with counts and codes at their boundaries.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -55,6 +56,10 @@ constexpr int64_t kBoundaries[] = {0,
                                    INT64_MIN,
                                    INT64_MIN + 1,
                                    INT64_MAX - 1};
+
+// Reals at the edges of a double, for the numerics that run on what the reader accepts.
+const double kExtremeReals[] = {1e300,    -1e300,    1e-300, -1e-300, 1e24, 1e100, -1e100, 1e-320,
+                                HUGE_VAL, -HUGE_VAL, NAN,    0.0,     -0.0, 1e4,   -1e3,   1e5};
 
 struct Entry {
     int64_t label, start, end, extra;
@@ -174,7 +179,7 @@ private:
             c.words.resize(4, 0);
             return;
         }
-        switch (pick(13)) {
+        switch (pick(15)) {
             case 0:
             case 1:
             case 2: {  // a header or count word near the start of a section
@@ -281,6 +286,17 @@ private:
                     w = k == 0 ? any(kCodes) : k == 57 ? 47 + pick(60) : pick(2) ? pick(4) : value(w, 200);
                     break;
                 }
+                break;
+            }
+            case 12:
+            case 13: {  // an extreme real in a section: an exponent, a coordinate, a coefficient, a frequency
+                if (n == 0) break;
+                const Entry e = c.entry(pick(static_cast<int>(n)));
+                const int64_t len = section_length(e);
+                if (len == 0) break;
+                const auto w = static_cast<size_t>(e.start + pick(static_cast<int>(std::min<int64_t>(len, 1 << 30))));
+                const double v = any(kExtremeReals);
+                std::memcpy(&c.words[w], &v, sizeof v);
                 break;
             }
             case 8: {  // cut the file

@@ -20,10 +20,11 @@ namespace tesvarin {
 // and 2^k put into the exponent bits. Below -708 the result is 0.
 void exp_array(const double* x, double* out, int64_t n);
 
-// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8): row
-// active[a] of w holds the k weights of the function whose values are row a of chi (kBlockPoints
-// apart). Four combinations times eight points stay in registers while the functions are summed.
+// phi (k rows, kBlockPoints apart) = w^T chi over the first np points (rounded up to 8), or
+// phi += w^T chi with `accumulate`: row active[a] of w holds the k weights of the function whose
+// values are row a of chi (kBlockPoints apart). Four combinations times eight points stay in
+// registers while the functions are summed.
 void combine(const double* w, const int64_t* active, const double* chi, int64_t nact, int64_t k, int64_t np,
-             double* phi);
+             double* phi, bool accumulate);
 
 }  // namespace tesvarin

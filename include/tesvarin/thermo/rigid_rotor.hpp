@@ -5,6 +5,7 @@
 
 #include <Eigen/Dense>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tesvarin {
@@ -17,6 +18,11 @@ struct Inertia {
     Eigen::Matrix3d axes;     // column k: the axis of moments(k)
 };
 Inertia principal_moments(const std::vector<double>& coords, const std::vector<double>& masses);
+
+// Throws "<who>: ..." when a coordinate is not finite, or when the centre of mass or the moments
+// of inertia leave the range in which the rigid rotor and the rotations of a harmonic analysis
+// stay finite (an atom far out or heavy).
+void check_geometry(const std::vector<double>& coords, const std::vector<double>& masses, const std::string& who);
 
 // True for two or more atoms on one line (the smallest moment vanishes).
 bool is_linear(const std::vector<double>& coords, const std::vector<double>& masses);
