@@ -8,8 +8,9 @@ from collections.abc import Iterable
 from concurrent.futures import FIRST_EXCEPTION, Future, ThreadPoolExecutor, wait
 from typing import Literal, TextIO, overload
 
+from tesvarin import _further
 from tesvarin.checkpoint import Checkpoint
-from tesvarin.loader import PathLike, load
+from tesvarin.loader import PathLike, quiet_load
 
 
 class _Progress:
@@ -60,7 +61,9 @@ def load_many(
     show = sys.stderr.isatty() if progress is None else progress
     bar = _Progress(len(paths), sys.stderr if show and paths else None)
     with ThreadPoolExecutor(max_workers=threads or os.cpu_count() or 1) as pool:
-        futures: list[Future[Checkpoint]] = [pool.submit(load, path) for path in paths]
+        # Parsed quietly on the pool; each damaged section is warned of here, in input order, from the
+        # caller's line and naming its file (a warning raised on a worker thread would name neither).
+        futures: list[Future[Checkpoint]] = [pool.submit(quiet_load, path) for path in paths]
         for future in futures:
             future.add_done_callback(bar.step)
         if errors == "raise":
@@ -72,11 +75,17 @@ def load_many(
                 if error is not None:
                     error.add_note(f"while loading {os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)}")
                     raise error
-            return [future.result() for future in futures]
+            loaded = [future.result() for future in futures]
+            for checkpoint in loaded:
+                _further.warn_damage(checkpoint.reader.further, checkpoint.path, stacklevel=2)
+            return loaded
     results: list[Checkpoint | Exception] = []
     for future in futures:
         error = future.exception()
         if error is not None and not isinstance(error, Exception):
             raise error  # KeyboardInterrupt and the like are not a file's failure
         results.append(future.result() if error is None else error)
+    for result in results:
+        if isinstance(result, Checkpoint):
+            _further.warn_damage(result.reader.further, result.path, stacklevel=2)
     return results

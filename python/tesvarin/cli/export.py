@@ -42,7 +42,12 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         help="OUT.parquet, OUT.jsonl with --format qcschema, or DIR/ for a partitioned Parquet "
         "dataset (one file per chunk)",
     )
-    parser.add_argument("--format", choices=("parquet", "qcschema"), default="parquet")
+    parser.add_argument(
+        "--format",
+        choices=("parquet", "qcschema"),
+        default="parquet",
+        help="parquet: one row per file in a fixed schema (default); qcschema: one QCSchema record per line",
+    )
     parser.add_argument(
         "--columns",
         metavar="A,B,...",
@@ -64,7 +69,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
     parser.add_argument("-f", "--force", action="store_true", help="replace an existing output")
     parser.add_argument("-j", "--threads", type=int, default=1, metavar="N", help="read N files at once (default 1)")
     engine = parser.add_mutually_exclusive_group()
-    engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (tesvarin[dask])")
+    engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (needs the dask extra)")
     engine.add_argument(
         "--scheduler",
         metavar="ADDRESS",
@@ -90,10 +95,22 @@ def _paths(args: argparse.Namespace) -> list[str]:
     return list(find_checkpoints(inputs))
 
 
-def _progress(total: int, rows: Iterator[Any]) -> Iterator[Any]:
+class _Notes:
+    """What the rows of a local export lack, said once at the end."""
+
+    def __init__(self) -> None:
+        self.without_thermochemistry = 0
+
+
+NOTES = _Notes()
+
+
+def _progress(total: int, rows: Iterator[Any], flag: str | None = None) -> Iterator[Any]:
     bar = _Progress(total, sys.stderr if sys.stderr.isatty() and total else None)
     for row in rows:
         bar.step()
+        if flag is not None and row.get(flag):
+            NOTES.without_thermochemistry += 1
         yield row
 
 
@@ -104,6 +121,7 @@ Deliver = Callable[[Callable[[str], None]], None]  # writes the output through a
 def run(args: argparse.Namespace) -> int:
     from tesvarin.cli._targets import STDOUT, Failure, Outputs, is_folder
 
+    NOTES.without_thermochemistry = 0
     try:
         paths = _paths(args)
         if is_folder(args.output):
@@ -130,7 +148,16 @@ def run(args: argparse.Namespace) -> int:
     closing = sys.stderr if args.output == STDOUT else sys.stdout
     if args.output != STDOUT:
         print(args.output)
-    print(f"{counts[0]} written, {counts[1]} failed", file=closing, flush=True)
+    if NOTES.without_thermochemistry:
+        n = NOTES.without_thermochemistry
+        print(
+            f"tesvarin export: {n} {'row lacks' if n == 1 else 'rows lack'} the thermochemistry columns: "
+            "the files hold force constants but no stored frequencies (Gaussian 09); --with hessian computes them",
+            file=sys.stderr,
+            flush=True,
+        )
+    where = "" if args.format == "qcschema" or not counts[1] else f' (the column "error" of {args.output} says why)'
+    print(f"{counts[0]} written, {counts[1]} failed{where}", file=closing, flush=True)
     return 1 if counts[1] else 0
 
 
@@ -159,7 +186,9 @@ def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> I
             chunk_size=args.chunk_size,
             progress=sys.stderr.isatty(),
         )
-    rows = _progress(len(paths), export.read_rows(paths, columns, threads=max(args.threads, 1)))
+    from tesvarin.export.rows import NEEDS_HESSIAN
+
+    rows = _progress(len(paths), export.read_rows(paths, columns, threads=max(args.threads, 1)), NEEDS_HESSIAN)
     return export.batches(rows, columns)
 
 
