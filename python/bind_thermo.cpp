@@ -131,7 +131,8 @@ void bind_thermo(py::module_& m) {
             d["reduced_masses"] = array(h.reduced_masses);
             d["force_constants"] = array(h.force_constants);
             d["modes"] = modes_array(h.modes, h.nmodes, h.natoms);
-            d["ir_intensities"] = h.ir_intensities.empty() ? py::object(py::none()) : py::object(array(h.ir_intensities));
+            d["ir_intensities"] =
+                h.ir_intensities.empty() ? py::object(py::none()) : py::object(array(h.ir_intensities));
             d["linear"] = h.linear;
             return d;
         },

@@ -49,7 +49,9 @@ def install_command(extra: str, module: str) -> str:
     if clone is not None:
         where = "." if Path(os.getcwd()).resolve() == clone else str(clone)
         return f'pip install "{where}[{extra}]"'
-    return "pip install " + " ".join(f'"{p}"' if "[" in p or "<" in p or ">" in p else p for p in _packages(extra) or [module])
+    return "pip install " + " ".join(
+        f'"{p}"' if "[" in p or "<" in p or ">" in p else p for p in _packages(extra) or [module]
+    )
 
 
 def missing(what: str, module: str, extra: str) -> str:

@@ -1,7 +1,6 @@
 """The command line as a new user meets it: one row per complaint, with the exit status and the first
 line of standard error; then the gjf as a job that runs, and the closed pipe."""
 
-import json
 import re
 import subprocess
 import sys
@@ -54,7 +53,9 @@ def run(folder, *args, **options):
     )
 
 
-MISSING_PLOT = "import sys; sys.modules['matplotlib'] = None; from tesvarin.cli import main; sys.exit(main(sys.argv[1:]))"
+MISSING_PLOT = (
+    "import sys; sys.modules['matplotlib'] = None; from tesvarin.cli import main; sys.exit(main(sys.argv[1:]))"
+)
 NO_VIBRATIONS = "holds no IR intensities (no stored vibrations, no force constants)"
 LACKS = "1 row lacks the thermochemistry columns: the files hold force constants but no stored frequencies"
 
@@ -69,11 +70,35 @@ LACKS = "1 row lacks the thermochemistry columns: the files hold force constants
         ("plot ir a.chk -o s.png", 1, f"tesvarin: a.chk: {NO_VIBRATIONS}", "", None),
         ("plot --help", 0, "", "(default lorentzian)", None),
         ("plot --help", 0, "", "!--no-clobber", None),
-        ("- plot ir f.chk -o s.png", 1, f'tesvarin: f.chk: plotting needs matplotlib: pip install "{ROOT}[plot]"', "", None),
+        (
+            "- plot ir f.chk -o s.png",
+            1,
+            f'tesvarin: f.chk: plotting needs matplotlib: pip install "{ROOT}[plot]"',
+            "",
+            None,
+        ),
         # a job that runs: the old checkpoint read, a new one written, no checkpoint reads in the route
-        ("gjf f.chk", 0, "", "f.gjf", ("f.gjf", "%oldchk=f.chk\n%chk=f-new.chk\n#N SCRF=Check RHF/6-31G(d,p) Freq\n\nh2o freq\n")),
-        ("gjf f.chk --chk run2.chk --route #p_b3lyp/gen_opt -o -", 0, "", "%chk=run2.chk\n#p b3lyp/gen opt 6D 10F\n", None),
-        ("gjf f.chk --chk f.chk -o x.gjf", 1, "tesvarin: f.chk: --chk f.chk is the input; the job would write into it", "", None),
+        (
+            "gjf f.chk",
+            0,
+            "",
+            "f.gjf",
+            ("f.gjf", "%oldchk=f.chk\n%chk=f-new.chk\n#N SCRF=Check RHF/6-31G(d,p) Freq\n\nh2o freq\n"),
+        ),
+        (
+            "gjf f.chk --chk run2.chk --route #p_b3lyp/gen_opt -o -",
+            0,
+            "",
+            "%chk=run2.chk\n#p b3lyp/gen opt 6D 10F\n",
+            None,
+        ),
+        (
+            "gjf f.chk --chk f.chk -o x.gjf",
+            1,
+            "tesvarin: f.chk: --chk f.chk is the input; the job would write into it",
+            "",
+            None,
+        ),
         # cube: option values are usage errors, said once; what the checkpoint lacks is blamed on it
         ("cube a.chk f.chk --grid huge", 2, "usage: tesvarin cube ...", "", None),
         ("cube a.chk f.chk --grid 0", 2, "usage: tesvarin cube ...", "", None),
@@ -94,7 +119,13 @@ LACKS = "1 row lacks the thermochemistry columns: the files hold force constants
         ("export f.chk -o y.parquet", 0, f"tesvarin export: {LACKS}...", "1 written, 0 failed", None),
         ("export f.chk --with hessian -o z.parquet", 0, "", "1 written, 0 failed", None),
         # a partial optimisation is an optimisation
-        ("export --format qcschema popt.chk -o p.jsonl", 0, "", "1 written", ("p.jsonl", '"qcschema_optimization_output"')),
+        (
+            "export --format qcschema popt.chk -o p.jsonl",
+            0,
+            "",
+            "1 written",
+            ("p.jsonl", '"qcschema_optimization_output"'),
+        ),
         # the version of an 09 file: what its layout tells
         ("summary f.chk", 0, "", "Version:         09 (no version section); molecule layout -12347", None),
     ],
@@ -102,7 +133,9 @@ LACKS = "1 row lacks the thermochemistry columns: the files hold force constants
 def test_what_a_user_meets(folder, argv, status, first, out, written):
     words = [w.replace("_", " ") if w.startswith("#") else w for w in argv.split()]
     if words[0] == "-":  # matplotlib not installed
-        done = subprocess.run([sys.executable, "-c", MISSING_PLOT, *words[1:]], capture_output=True, text=True, cwd=folder)
+        done = subprocess.run(
+            [sys.executable, "-c", MISSING_PLOT, *words[1:]], capture_output=True, text=True, cwd=folder
+        )
     else:
         done = run(folder, *words)
     line = (done.stderr.splitlines() or [""])[0]
@@ -124,7 +157,11 @@ def test_cube_advice_names_the_option_that_works(folder):
 
 def test_a_closed_pipe_ends_quietly(folder):
     done = subprocess.run(
-        f"{sys.executable} -m tesvarin fchk a.chk -o - | head -1", shell=True, capture_output=True, text=True, cwd=folder
+        f"{sys.executable} -m tesvarin fchk a.chk -o - | head -1",
+        shell=True,
+        capture_output=True,
+        text=True,
+        cwd=folder,
     )
     assert done.stdout.startswith("water test") and done.stdout.count("\n") == 1 and done.stderr == ""
 
@@ -200,3 +237,15 @@ def test_ir_of_every_real_frequency_job_is_the_logs(tmp_path, chk):
         assert cp.hessian is not None and np.all(np.isfinite(cp.spectrum("ir")[1]))
     pytest.importorskip("matplotlib", reason="matplotlib is in the test extras")
     assert run(tmp_path, "plot", "ir", str(chk), "-o", "s.png").returncode == 0
+
+
+@pytest.mark.parametrize("errors", ["raise", "return"])
+def test_load_many_warns_from_the_callers_line_naming_each_checkpoint(tmp_path, errors):
+    from tests.python.chk_builder import CHARGES, reals
+
+    paths = [complete_water().replace(CHARGES, reals(1.0, 2.0)).write(tmp_path / f"{k}.chk") for k in range(3)]
+    with pytest.warns(tesvarin.ChkWarning) as caught:
+        loaded = tesvarin.load_many(paths, threads=2, errors=errors)
+    assert all(cp.mulliken_charges is None for cp in loaded)
+    assert [str(w.message).split(": ")[0] for w in caught] == paths
+    assert all(w.filename == __file__ and "Section 605" in str(w.message) for w in caught)

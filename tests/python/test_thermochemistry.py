@@ -6,10 +6,10 @@ from __future__ import annotations
 import json
 import math
 import re
+from pathlib import Path
 
 import numpy as np
 import pytest
-from pathlib import Path
 import tesvarin
 from tesvarin.cli import main
 from tesvarin.thermo import QuasiHarmonic

@@ -26,7 +26,8 @@ def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
 
 def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     with open(path, "w", encoding="utf-8", errors="surrogateescape") as out:
-        out.write(gjf.job_text(reader, *args.checkpoints, route=args.route))
+        oldchk, newchk = args.checkpoints
+        out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
 WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube}

@@ -34,7 +34,10 @@ def too_large(points: int, values_per_point: int) -> str | None:
     need, have = points * values_per_point * VALUE_BYTES, _memory()
     if have is None or need <= have:
         return None
-    return f"{points:,} grid points need {need / 2**30:,.1f} GiB of values, more than this machine's {have / 2**30:,.1f} GiB"
+    gib = 2**30
+    return (
+        f"{points:,} grid points need {need / gib:,.1f} GiB of values, more than this machine's {have / gib:,.1f} GiB"
+    )
 
 
 def grid_option(text: str) -> str | int:

@@ -66,7 +66,8 @@ def _tokens(route: str) -> list[str]:
 
 
 def _without(word: str, dropped: re.Pattern[str]) -> str | None:
-    """`Keyword=Option`, `Keyword=(A,B)` or `Keyword(A,B)` without the options `dropped` matches; None if none remain."""
+    """`Keyword=Option`, `Keyword=(A,B)` or `Keyword(A,B)` without the options `dropped` matches; None if
+    none remain."""
     match = re.match(r"^([^=(]+)(=?)\(?(.*?)\)?$", word)
     if match is None:
         return word

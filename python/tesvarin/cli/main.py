@@ -32,7 +32,9 @@ EXIT_STATUS = (
     "1 when any failed, 2 for a usage error, 130 when interrupted"
 )
 # The commands that write one file without --no-clobber.
-EXIT_STATUS_ONE_FILE = "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error, 130 when interrupted"
+EXIT_STATUS_ONE_FILE = (
+    "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error, 130 when interrupted"
+)
 INTERRUPTED = "tesvarin: interrupted"
 INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
 
@@ -121,7 +123,8 @@ def _parser() -> argparse.ArgumentParser:
     cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
     _output_options(
-        commands.choices["thermo"], "write the results of all inputs to the file PATH; - (the default) is standard output"
+        commands.choices["thermo"],
+        "write the results of all inputs to the file PATH; - (the default) is standard output",
     )
     plot.add_parser(commands, EXIT_STATUS_ONE_FILE)
     export.add_parser(commands, EXIT_STATUS_ONE_FILE)

@@ -174,8 +174,8 @@ TEST(Harmonic, IrIntensityOfChargedDiatomicIsChargeSquaredOverReducedMass) {
     for (const double q : {0.0, 0.3, -0.7}) {
         std::vector<double> dipole(18, 0.0);
         for (int k = 0; k < 3; ++k) {
-            dipole[static_cast<size_t>(3 * k + k)] = q;        // atom 1: d mu_k / d x_k
-            dipole[static_cast<size_t>(9 + 3 * k + k)] = -q;   // atom 2
+            dipole[static_cast<size_t>(3 * k + k)] = q;       // atom 1: d mu_k / d x_k
+            dipole[static_cast<size_t>(9 + 3 * k + k)] = -q;  // atom 2
         }
         const HarmonicAnalysis h = harmonic_analysis(spring_hessian(xyz), xyz, masses, codata2010, dipole);
         ASSERT_EQ(h.ir_intensities.size(), 1u);
