@@ -10,7 +10,8 @@ from typing import Literal, TextIO, overload
 
 from tesvarin import _further
 from tesvarin.checkpoint import Checkpoint
-from tesvarin.loader import PathLike, quiet_load
+from tesvarin.loader import PathLike
+from tesvarin.loader import quiet_load as load  # warnings are given here, on the caller's thread
 
 
 class _Progress:
@@ -63,7 +64,7 @@ def load_many(
     with ThreadPoolExecutor(max_workers=threads or os.cpu_count() or 1) as pool:
         # Parsed quietly on the pool; each damaged section is warned of here, in input order, from the
         # caller's line and naming its file (a warning raised on a worker thread would name neither).
-        futures: list[Future[Checkpoint]] = [pool.submit(quiet_load, path) for path in paths]
+        futures: list[Future[Checkpoint]] = [pool.submit(load, path) for path in paths]
         for future in futures:
             future.add_done_callback(bar.step)
         if errors == "raise":
@@ -76,8 +77,7 @@ def load_many(
                     error.add_note(f"while loading {os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)}")
                     raise error
             loaded = [future.result() for future in futures]
-            for checkpoint in loaded:
-                _further.warn_damage(checkpoint.reader.further, checkpoint.path, stacklevel=2)
+            _warn(loaded)
             return loaded
     results: list[Checkpoint | Exception] = []
     for future in futures:
@@ -85,7 +85,12 @@ def load_many(
         if error is not None and not isinstance(error, Exception):
             raise error  # KeyboardInterrupt and the like are not a file's failure
         results.append(future.result() if error is None else error)
+    _warn(results)
+    return results
+
+
+def _warn(results: list[Checkpoint] | list[Checkpoint | Exception]) -> None:
+    """The damaged sections of each checkpoint loaded, in input order, from load_many's caller."""
     for result in results:
         if isinstance(result, Checkpoint):
-            _further.warn_damage(result.reader.further, result.path, stacklevel=2)
-    return results
+            _further.warn_damage(result.reader.further, result.path, stacklevel=3)

@@ -111,7 +111,9 @@ def test_file_name_that_is_not_utf8_is_used_as_its_bytes(tmp_path):
     water().write(tmp_path / os.fsdecode(b"caf\xe9.chk"))
     done = subprocess.run([sys.executable, "-m", "tesvarin", "gjf", b"caf\xe9.chk"], capture_output=True, cwd=tmp_path)
     assert (done.returncode, done.stdout) == (0, b"caf\xe9.gjf\n")
-    assert (tmp_path / os.fsdecode(b"caf\xe9.gjf")).read_bytes().startswith(b"%chk=caf\xe9.chk\n")
+    assert (
+        (tmp_path / os.fsdecode(b"caf\xe9.gjf")).read_bytes().startswith(b"%oldchk=caf\xe9.chk\n%chk=caf\xe9-new.chk\n")
+    )
 
 
 @pytest.mark.parametrize("fault", [KeyboardInterrupt, RuntimeError])

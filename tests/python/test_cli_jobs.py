@@ -115,7 +115,13 @@ LACKS = "1 row lacks the thermochemistry columns: the files hold force constants
         # a folder that -o names is made
         ("fchk a.chk -o new/dir/", 0, "", "new/dir/a.fchk", ("new/dir/a.fchk", "water test")),
         # the export says where the reasons are, and why columns are empty
-        ("export a.chk cut.chk -o x.parquet", 1, "", 'failed (the column "error" of x.parquet says why)', None),
+        (
+            "export a.chk cut.chk -o x.parquet",
+            1,
+            'tesvarin export: 1 file failed; the column "error" of x.parquet says why',
+            "1 written, 1 failed",
+            None,
+        ),
         ("export f.chk -o y.parquet", 0, f"tesvarin export: {LACKS}...", "1 written, 0 failed", None),
         ("export f.chk --with hessian -o z.parquet", 0, "", "1 written, 0 failed", None),
         # a partial optimisation is an optimisation
@@ -249,3 +255,47 @@ def test_load_many_warns_from_the_callers_line_naming_each_checkpoint(tmp_path, 
     assert all(cp.mulliken_charges is None for cp in loaded)
     assert [str(w.message).split(": ")[0] for w in caught] == paths
     assert all(w.filename == __file__ and "Section 605" in str(w.message) for w in caught)
+
+
+def test_ir_intensity_is_the_squared_dipole_derivative_along_each_mode(tmp_path):
+    """Point charges: d mu/d Q of a mode is sum_a q_a dx_a/dQ; N_A/(12 eps0 c^2) e^2/amu in km/mol from the
+    CODATA 2006 constants of the 09 program, computed here another way than the code does."""
+    import numpy as np
+
+    cp = tesvarin.load(freq09().write(tmp_path / "f.chk"))
+    analysis = cp.harmonic_analysis()
+    avogadro, eps0, c, e, amu = 6.02214179e23, 8.854187817e-12, 299792458.0, 1.602176487e-19, 1.660538782e-27
+    factor = avogadro / (12 * eps0 * c**2) * e**2 / amu / 1000.0
+    dq = np.einsum("a,kai->ki", CHARGES, analysis["modes"]) / np.sqrt(analysis["reduced_masses"])[:, None]
+    assert analysis["ir_intensities"] == pytest.approx(factor * (dq**2).sum(axis=1), rel=1e-7)
+    assert cp.sticks("ir")[1] == pytest.approx(analysis["ir_intensities"], rel=1e-15)
+
+
+def _frequency_jobs():
+    import warnings
+
+    import Tesvarin_
+
+    found = []
+    for path in sorted(SHARED.glob("realchk*/*/*.chk")):
+        try:
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore")
+                reader = Tesvarin_.ChkReader_(str(path))
+        except (RuntimeError, ValueError):
+            continue
+        freq = reader.params.jobtype == "Freq" or "freq" in reader.params.route.lower()
+        if freq and (reader.params.mol.hessian.size or Tesvarin_.vibration_blocks(reader) is not None):
+            found.append(path)
+    return found
+
+
+FREQUENCY_JOBS = _frequency_jobs()
+
+
+@pytest.mark.skipif(not FREQUENCY_JOBS, reason=f"no frequency checkpoints under {SHARED}")
+@pytest.mark.parametrize("chk", FREQUENCY_JOBS, ids=lambda p: p.stem)
+def test_plot_ir_draws_every_real_frequency_job(tmp_path, chk):
+    pytest.importorskip("matplotlib", reason="matplotlib is in the test extras")
+    done = run(tmp_path, "plot", "ir", str(chk), "-o", "s.svg")
+    assert done.returncode == 0 and (tmp_path / "s.svg").read_bytes().startswith(b"<?xml"), done.stderr

@@ -156,8 +156,15 @@ def run(args: argparse.Namespace) -> int:
             file=sys.stderr,
             flush=True,
         )
-    where = "" if args.format == "qcschema" or not counts[1] else f' (the column "error" of {args.output} says why)'
-    print(f"{counts[0]} written, {counts[1]} failed{where}", file=closing, flush=True)
+    if args.format == "parquet" and counts[1]:
+        # The QCSchema route says each failure as it comes; a table keeps them in a column.
+        files = "file" if counts[1] == 1 else "files"
+        print(
+            f'tesvarin export: {counts[1]} {files} failed; the column "error" of {args.output} says why',
+            file=sys.stderr,
+            flush=True,
+        )
+    print(f"{counts[0]} written, {counts[1]} failed", file=closing, flush=True)
     return 1 if counts[1] else 0
 
 
