@@ -131,13 +131,16 @@ void bind_thermo(py::module_& m) {
             d["reduced_masses"] = array(h.reduced_masses);
             d["force_constants"] = array(h.force_constants);
             d["modes"] = modes_array(h.modes, h.nmodes, h.natoms);
+            d["ir_intensities"] =
+                h.ir_intensities.empty() ? py::object(py::none()) : py::object(array(h.ir_intensities));
             d["linear"] = h.linear;
             return d;
         },
         py::arg("reader"), py::arg("masses") = std::vector<double>{},
         "Harmonic analysis of the stored force constants with `masses` (amu, one per atom; the file's own when "
         "empty): frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes "
-        "(nmodes, natoms, 3) of unit length, linear.");
+        "(nmodes, natoms, 3) of unit length, ir_intensities (km/mol, from the stored dipole derivatives; None without "
+        "them), linear.");
 
     m.def(
         "thermochemistry",

@@ -18,10 +18,10 @@ _POLARIZABILITY = ((0, 1, 3), (1, 2, 4), (3, 4, 5))  # xx yx yy zx zy zz
 _VIBRATION_BLOCKS = ("frequencies", "reduced_masses", "force_constants", "ir_intensities")
 
 
-def warn_damage(further: FurtherSections, stacklevel: int) -> None:
-    """One ChkWarning per damaged section: its quantities are None, the rest is read."""
+def warn_damage(further: FurtherSections, path: str, stacklevel: int) -> None:
+    """One ChkWarning per damaged section of the checkpoint at `path`: its quantities are None, the rest is read."""
     for message in further.damage:
-        warnings.warn(f"{message}: its quantities are left None", ChkWarning, stacklevel=stacklevel + 1)
+        warnings.warn(f"{path}: {message}: its quantities are left None", ChkWarning, stacklevel=stacklevel + 1)
 
 
 def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:

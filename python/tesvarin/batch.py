@@ -8,8 +8,10 @@ from collections.abc import Iterable
 from concurrent.futures import FIRST_EXCEPTION, Future, ThreadPoolExecutor, wait
 from typing import Literal, TextIO, overload
 
+from tesvarin import _further
 from tesvarin.checkpoint import Checkpoint
-from tesvarin.loader import PathLike, load
+from tesvarin.loader import PathLike
+from tesvarin.loader import quiet_load as load  # warnings are given here, on the caller's thread
 
 
 class _Progress:
@@ -60,6 +62,8 @@ def load_many(
     show = sys.stderr.isatty() if progress is None else progress
     bar = _Progress(len(paths), sys.stderr if show and paths else None)
     with ThreadPoolExecutor(max_workers=threads or os.cpu_count() or 1) as pool:
+        # Parsed quietly on the pool; each damaged section is warned of here, in input order, from the
+        # caller's line and naming its file (a warning raised on a worker thread would name neither).
         futures: list[Future[Checkpoint]] = [pool.submit(load, path) for path in paths]
         for future in futures:
             future.add_done_callback(bar.step)
@@ -72,11 +76,21 @@ def load_many(
                 if error is not None:
                     error.add_note(f"while loading {os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)}")
                     raise error
-            return [future.result() for future in futures]
+            loaded = [future.result() for future in futures]
+            _warn(loaded)
+            return loaded
     results: list[Checkpoint | Exception] = []
     for future in futures:
         error = future.exception()
         if error is not None and not isinstance(error, Exception):
             raise error  # KeyboardInterrupt and the like are not a file's failure
         results.append(future.result() if error is None else error)
+    _warn(results)
     return results
+
+
+def _warn(results: list[Checkpoint] | list[Checkpoint | Exception]) -> None:
+    """The damaged sections of each checkpoint loaded, in input order, from load_many's caller."""
+    for result in results:
+        if isinstance(result, Checkpoint):
+            _further.warn_damage(result.reader.further, result.path, stacklevel=3)

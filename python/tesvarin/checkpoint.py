@@ -200,9 +200,10 @@ class Checkpoint:
         return self._stored_vibration("depolarization_unpolarized")
 
     def harmonic_analysis(self, masses: Sequence[float] | Mapping[int, float] | None = None) -> dict[str, Any]:
-        """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A) and modes
-        (nmodes, natoms, 3) from the stored force constants, with the file's masses or `masses` (amu): one per
-        atom, or {atom index from 0: mass} replacing some of the file's."""
+        """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes
+        (nmodes, natoms, 3) and ir_intensities (km/mol; None without stored dipole derivatives) from the stored
+        force constants, with the file's masses or `masses` (amu): one per atom, or {atom index from 0: mass}
+        replacing some of the file's."""
         self._needs("hessian")
         return {
             key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
@@ -231,6 +232,30 @@ class Checkpoint:
             self.reader, temperature, pressure, scale, self._masses(masses) or None, symmetry_number, quasi_harmonic
         )
 
+    def sticks(self, kind: Literal["ir", "raman"] = "ir") -> tuple[FloatArray, FloatArray]:
+        """(frequencies in cm^-1, intensities) of every mode: IR intensities (km/mol) or Raman activities
+        (Angstrom^4/amu). Those the job stored, else for IR |d mu/d Q|^2 from the force constants and the dipole
+        derivatives (as the program prints them; the files of Gaussian 09 store no harmonic analysis). Raises
+        ValueError, naming the file, when it holds no such intensities."""
+        if kind not in ("ir", "raman"):
+            raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
+        frequencies = self._stored_vibration("frequencies")
+        stored = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
+        if frequencies is not None and stored is not None:
+            return frequencies, stored
+        if len(self.symbols) == 1 and (frequencies is not None or Tesvarin_.vibration_blocks(self.reader) is not None):
+            return frozen(np.empty(0), np.float64), frozen(np.empty(0), np.float64)  # an atom's job: no modes
+        if kind == "ir" and self.dipole_derivatives is not None:
+            self._needs("hessian")
+            if self.hessian is not None:
+                analysis = self.harmonic_analysis()
+                if analysis["ir_intensities"] is not None:
+                    return analysis["frequencies"], analysis["ir_intensities"]
+        if kind == "raman":
+            raise ValueError(f"{self.path}: holds no Raman activities (a job with Freq=Raman computes them)")
+        missing = "force constants" if self.hessian is None else "dipole derivatives"
+        raise ValueError(f"{self.path}: holds no IR intensities (no stored vibrations, no {missing})")
+
     def spectrum(
         self,
         kind: Literal["ir", "raman"] = "ir",
@@ -239,18 +264,11 @@ class Checkpoint:
         grid: Sequence[float] | FloatArray | None = None,
     ) -> tuple[FloatArray, FloatArray]:
         """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
-        intensity) of the real modes; each peak's area equals its stick intensity. The default grid runs from 0
-        to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
+        intensity) of the real modes of `sticks`; each peak's area equals its stick intensity. The default grid
+        runs from 0 to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
         from tesvarin.thermo import spectrum
 
-        frequencies = self._stored_vibration("frequencies")
-        sticks = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
-        if kind not in ("ir", "raman"):
-            raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
-        if frequencies is None or sticks is None:
-            raise ValueError(
-                f"{os.path.basename(self.path)} holds no {'IR intensities' if kind == 'ir' else 'Raman activities'}"
-            )
+        frequencies, sticks = self.sticks(kind)
         real = frequencies > 0
         return spectrum(frequencies[real], sticks[real], fwhm, shape, grid)
 
@@ -272,7 +290,7 @@ class Checkpoint:
     def to_iodata(self) -> IOData:
         """An `iodata.IOData` with what IOData's fchk loader would give for formchk's file of this checkpoint.
 
-        Needs IOData: ``pip install tesvarin[iodata]``.
+        Needs IOData: ``pip install ".[iodata]"`` in a clone (the error says what works where you are).
         """
         from tesvarin.export.iodata import to_iodata
 
@@ -349,8 +367,8 @@ class Checkpoint:
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).
 
-        An ``AtomicResult`` (schema_name "qcschema_output"), or for an optimisation with its stored
-        geometries an ``OptimizationResult`` whose trajectory holds one gradient result per geometry.
+        An ``AtomicResult`` (schema_name "qcschema_output"), or for an optimisation (FOpt, POpt, ...) an
+        ``OptimizationResult`` whose trajectory holds one gradient result per stored geometry.
         With `wavefunction`, the basis, orbitals and SCF densities in QCSchema's basis-function order.
         """
         from tesvarin.export.qcschema import to_qcschema

@@ -30,6 +30,13 @@ def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
     IsADirectoryError when the file cannot be opened, ValueError when it is not a valid checkpoint.
     Their text names the file and what is wrong; `.detail` holds the reader's full message.
     """
+    checkpoint = quiet_load(path, sections)
+    _further.warn_damage(checkpoint.reader.further, checkpoint.path, stacklevel=2)
+    return checkpoint
+
+
+def quiet_load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
+    """`load` without its warnings, for a caller that gives them itself (from another thread, say)."""
     if sections is None:
         return _from_reader(_errors.parse(path), path)
     wanted = set(sections)
@@ -83,7 +90,6 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     beta_coefficients = _arrays.matrix(mol.beta_mo_coefficients, len(beta_energies))
     orthonormal = mol.orthonormal_basis
     sp = mol.sp_contraction_coefficients
-    _further.warn_damage(reader.further, stacklevel=3)
     return Checkpoint(
         path=os.fsdecode(bytes(path) if isinstance(path, bytearray) else path),
         reader=reader,

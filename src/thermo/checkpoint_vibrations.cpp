@@ -73,7 +73,13 @@ const PhysicalConstants& checkpoint_constants(const Tesvarin& chk) {
 HarmonicAnalysis checkpoint_harmonic(const Tesvarin& chk, const std::vector<double>& masses) {
     const ChkParams::Mol& mol = chk.get_params().mol;
     if (mol.hessian.size() == 0) TESVARIN_THROW("The checkpoint holds no force constants (no frequency job)");
-    return harmonic_analysis(mol.hessian, atom_coordinates(mol), masses_or_own(chk, masses), checkpoint_constants(chk));
+    // The dipole derivatives give the IR intensities; without them (or damaged, or of another size) there are none.
+    const ElectricProperties* e = chk.get_further().electric.intact();
+    const auto nine_n = static_cast<size_t>(9 * std::max<int64_t>(mol.natoms, 0));
+    const std::vector<double> none;
+    const std::vector<double>& dipole = e && e->dipole_derivatives.size() == nine_n ? e->dipole_derivatives : none;
+    return harmonic_analysis(mol.hessian, atom_coordinates(mol), masses_or_own(chk, masses), checkpoint_constants(chk),
+                             dipole);
 }
 
 Thermochemistry checkpoint_thermochemistry(const Tesvarin& chk, const std::vector<double>& masses,

@@ -49,7 +49,8 @@ Eigen::MatrixXd external_motions(const std::vector<double>& coords, const std::v
 }  // namespace
 
 HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::vector<double>& coords,
-                                   const std::vector<double>& masses, const PhysicalConstants& c) {
+                                   const std::vector<double>& masses, const PhysicalConstants& c,
+                                   const std::vector<double>& dipole_derivatives) {
     const auto n = static_cast<int64_t>(masses.size());
     if (n == 0) TESVARIN_THROW("Harmonic analysis: no atoms");
     if (hessian.rows() != 3 * n || hessian.cols() != 3 * n) {
@@ -75,6 +76,10 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
         }
     }
     check_geometry(coords, masses, "Harmonic analysis");
+    if (!dipole_derivatives.empty() && static_cast<int64_t>(dipole_derivatives.size()) != 9 * n) {
+        TESVARIN_THROW("Harmonic analysis: expected " + std::to_string(9 * n) + " dipole derivatives for " +
+                       std::to_string(n) + " atoms, found " + std::to_string(dipole_derivatives.size()));
+    }
 
     HarmonicAnalysis out;
     out.natoms = n;
@@ -130,6 +135,17 @@ HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::ve
             if (!std::isfinite(v))
                 TESVARIN_THROW(std::string("Harmonic analysis: the ") + name +
                                " are beyond the range of a double (force constants too large or masses too small)");
+    if (!dipole_derivatives.empty()) {
+        // Row r of the derivatives is d mu / d x_r; a column of `cartesian` is d x / d Q of one mode
+        // (Q the mass-weighted normal coordinate, amu^1/2 Bohr), so their product is d mu / d Q.
+        const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, 3, Eigen::RowMajor>> dmu_dx(
+            dipole_derivatives.data(), dim, 3);
+        if (!dmu_dx.allFinite()) TESVARIN_THROW("Harmonic analysis: a dipole derivative is not finite");
+        const Eigen::MatrixXd dmu_dq = cartesian.transpose() * dmu_dx;  // nmodes x 3
+        out.ir_intensities.resize(m);
+        for (size_t k = 0; k < m; ++k)
+            out.ir_intensities[k] = dmu_dq.row(static_cast<Eigen::Index>(k)).squaredNorm() * c.ir_intensity_km_mol();
+    }
     return out;
 }
 

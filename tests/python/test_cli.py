@@ -119,7 +119,9 @@ def test_file_name_that_is_not_utf8_is_used_as_its_bytes(tmp_path):
     water().write(tmp_path / os.fsdecode(b"caf\xe9.chk"))
     done = subprocess.run([sys.executable, "-m", "tesvarin", "gjf", b"caf\xe9.chk"], capture_output=True, cwd=tmp_path)
     assert (done.returncode, done.stdout) == (0, b"caf\xe9.gjf\n")
-    assert (tmp_path / os.fsdecode(b"caf\xe9.gjf")).read_bytes().startswith(b"%chk=caf\xe9.chk\n")
+    assert (
+        (tmp_path / os.fsdecode(b"caf\xe9.gjf")).read_bytes().startswith(b"%oldchk=caf\xe9.chk\n%chk=caf\xe9-new.chk\n")
+    )
 
 
 @pytest.mark.parametrize("fault", [KeyboardInterrupt, RuntimeError])
@@ -210,7 +212,8 @@ def test_cli_converts_beside_the_input_and_reports_failures_on_one_line(tmp_path
     done = run_cli("fchk", "--basic", chk)  # the builder's water mixes version-09 layout and 801
     assert done.returncode == 0 and (tmp_path / "w.fchk").read_text().startswith("water test")
     assert run_cli("gjf", chk, "-o", str(tmp_path / "x.gjf")).returncode == 0
-    assert (tmp_path / "x.gjf").read_text().startswith(f"%chk={chk}\n")
+    # a job that starts from the input and writes a checkpoint of its own beside the gjf
+    assert (tmp_path / "x.gjf").read_text().startswith("%oldchk=w.chk\n%chk=x-new.chk\n#p HF/STO-3G\n\nwater test\n")
     summary = run_cli("summary", chk)
     assert "Total energy:    -74.9600000000 Hartree" in summary.stdout and "Atoms:           3 (H2O)" in summary.stdout
     failed = run_cli("fchk", str(tmp_path / "missing.chk"))

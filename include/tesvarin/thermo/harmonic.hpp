@@ -20,11 +20,16 @@ struct HarmonicAnalysis {
     std::vector<double> reduced_masses;   // amu
     std::vector<double> force_constants;  // mDyne/Angstrom, from |frequency| as the program prints them
     std::vector<double> modes;            // nmodes x natoms x 3 Cartesian displacements, each of unit length
+    // km/mol, |d mu / d Q|^2 of each mode; empty when no dipole derivatives were given.
+    std::vector<double> ir_intensities;
 };
 
 // `hessian`: 3N square, Hartree/Bohr^2; `coords`: at least 3N values, Bohr; `masses`: N values, amu,
-// each positive. Throws on sizes that disagree, non-finite input or a mass that is not positive.
+// each positive. `dipole_derivatives`: empty, or 9N values d mu_k / d x_r at [3r + k] (e), in the
+// frame of `coords`, which give the IR intensities. Throws on sizes that disagree, non-finite input
+// or a mass that is not positive.
 HarmonicAnalysis harmonic_analysis(const Eigen::MatrixXd& hessian, const std::vector<double>& coords,
-                                   const std::vector<double>& masses, const PhysicalConstants& constants = codata2010);
+                                   const std::vector<double>& masses, const PhysicalConstants& constants = codata2010,
+                                   const std::vector<double>& dipole_derivatives = {});
 
 }  // namespace tesvarin

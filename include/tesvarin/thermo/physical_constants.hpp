@@ -26,6 +26,12 @@ struct PhysicalConstants {
     constexpr double au_force_to_si() const { return hartree / (bohr * bohr * amu); }
     // 1 Hartree/Bohr^2 in mDyne/Angstrom (1 mDyne/A = 100 N/m).
     constexpr double hartree_bohr2_to_mdyne_angstrom() const { return hartree / (bohr * bohr) / 100.0; }
+    // An IR intensity N_A / (12 eps0 c^2) |d mu / d Q|^2 for |d mu / d Q| in e / sqrt(amu), as km/mol;
+    // e^2 / (4 pi eps0) is one Hartree Bohr.
+    constexpr double ir_intensity_km_mol() const {
+        const double c = light_speed_cm / 100.0;  // m/s
+        return avogadro * pi * hartree * bohr / (3.0 * c * c * amu) / 1000.0;
+    }
 };
 
 inline constexpr PhysicalConstants codata2006{6.62606896e-34,  1.3806504e-23,     6.02214179e23,

@@ -8,7 +8,7 @@ import numpy.typing
 from Tesvarin_ import ChkReader_
 
 def harmonic_analysis(reader: ChkReader_, masses: Sequence[float] = ...) -> dict[str, Any]:
-    """Harmonic analysis of the stored force constants with `masses` (amu, one per atom; the file's own when empty): frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes (nmodes, natoms, 3) of unit length, linear."""
+    """Harmonic analysis of the stored force constants with `masses` (amu, one per atom; the file's own when empty): frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes (nmodes, natoms, 3) of unit length, ir_intensities (km/mol, from the stored dipole derivatives; None without them), linear."""
 
 def thermochemistry(
     reader: ChkReader_,

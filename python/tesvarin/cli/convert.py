@@ -11,7 +11,7 @@ import warnings
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
 from tesvarin._errors import os_reason, reason
-from tesvarin.cli import cube
+from tesvarin.cli import cube, gjf
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, stdout_to_stderr
 
@@ -25,10 +25,21 @@ def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
 
 
 def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_gjf(os.fsencode(path))
+    with open(path, "w", encoding="utf-8", errors="surrogateescape") as out:
+        oldchk, newchk = args.checkpoints
+        out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
 WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube}
+
+
+def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
+    """The job's %oldchk (the input) and %chk; a %chk that is the input, or any checkpoint, is refused."""
+    args.checkpoints = gjf.checkpoint_names(path, out, args.chk)
+    folder = "." if out == STDOUT else os.path.dirname(out) or "."
+    new = os.path.join(folder, args.checkpoints[1])
+    if os.path.realpath(new) == os.path.realpath(path):
+        raise Failure(path, f"--chk {args.checkpoints[1]} is the input; the job would write into it")
 
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
@@ -36,6 +47,8 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     out = outputs.path_for(path, args.output, "." + args.command)
     if out != STDOUT:
         outputs.target(out)  # refused, or kept, before the parse
+    if args.command == "gjf":
+        _gjf_checkpoints(args, path, out)
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
     try:
@@ -45,6 +58,8 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         # A damaged section left out of the file: the file is written, the reason is said.
         for note in notes:
             print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
+    except BrokenPipeError:
+        raise  # the reader of standard output went away: the command ends quietly
     except OSError as error:
         raise Failure(out, os_reason(error)) from None
     except ChkFormatError as error:
@@ -54,6 +69,9 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
             # --strict refuses a damaged further section; the basic file does not need it.
             message += "; --basic writes the basic file"
         raise Failure(path, message) from None
+    except ValueError as error:
+        # What was asked of the checkpoint that it does not hold (a density, an orbital, memory for its grid).
+        raise Failure(path, reason(error, path)) from None
     except RuntimeError as error:
         message = reason(error, path)
         raise Failure(out, "could not be written" if message.startswith("Can not write file") else message) from None

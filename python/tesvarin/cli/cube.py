@@ -4,6 +4,8 @@ Gaussian cube file, or the potential at a list of points in cubegen's list layou
 from __future__ import annotations
 
 import argparse
+import math
+import os
 import sys
 import time
 from collections.abc import Callable
@@ -12,13 +14,69 @@ from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, potential, potential_comment
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment
 from tesvarin.grid.point_list import read_points, write_point_list
 
 __all__ = ["add_options", "write_cube"]
 
 # A progress line is shown on a terminal once the work has taken this long.
 PROGRESS_AFTER = 0.5
+VALUE_BYTES = 8  # one double per point and orbital
+
+
+def _memory() -> int | None:
+    """This machine's physical memory in bytes, when the system says."""
+    try:
+        return os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+    except (ValueError, OSError, AttributeError):
+        return None
+
+
+def too_large(points: int, values_per_point: int) -> str | None:
+    """Why a grid of `points` points with that many values each cannot be held, or None."""
+    need, have = points * values_per_point * VALUE_BYTES, _memory()
+    if have is None or need <= have:
+        return None
+    gib = 2**30
+    return (
+        f"{points:,} grid points need {need / gib:,.1f} GiB of values, more than this machine's {have / gib:,.1f} GiB"
+    )
+
+
+def grid_option(text: str) -> str | int:
+    """--grid: a named grid or a number of points per side that fits in memory."""
+    if text.lower() in GRIDS:
+        return text.lower()
+    try:
+        points = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"coarse, medium, fine or a number of points per side, not {text!r}") from None
+    if points < 2:
+        raise argparse.ArgumentTypeError(f"a grid needs at least 2 points per side, not {points}")
+    problem = too_large(points**3, 1)
+    if problem:
+        raise argparse.ArgumentTypeError(f"{points} per side: {problem}")
+    return points
+
+
+def margin_option(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not math.isfinite(value) or value < 0:
+        raise argparse.ArgumentTypeError(f"a finite number of Bohr, zero or more, not {text!r}")
+    return value
+
+
+def threads_option(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = -1
+    if value < 0:
+        raise argparse.ArgumentTypeError(f"0 (every core) or more, not {text!r}")
+    return value
 
 
 def add_options(parser: argparse.ArgumentParser) -> None:
@@ -60,6 +118,7 @@ def add_options(parser: argparse.ArgumentParser) -> None:
     )
     parser.add_argument(
         "--grid",
+        type=grid_option,
         default="medium",
         metavar="GRID",
         help=f"coarse, medium or fine ({', '.join(f'{p:g}' for p in GRIDS.values())} points per "
@@ -67,13 +126,13 @@ def add_options(parser: argparse.ArgumentParser) -> None:
     )
     parser.add_argument(
         "--margin",
-        type=float,
+        type=margin_option,
         default=DEFAULT_MARGIN,
         metavar="BOHR",
         help=f"space around the atoms on every side, Bohr (default: {DEFAULT_MARGIN:g})",
     )
     parser.add_argument(
-        "--threads", type=int, default=0, metavar="N", help="threads to evaluate on (default: every core)"
+        "--threads", type=threads_option, default=0, metavar="N", help="threads to evaluate on (default: every core)"
     )
 
 
@@ -106,22 +165,24 @@ def _progress(label: str) -> Callable[[float], None] | None:
 
 
 def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    """Evaluates what the options ask for and writes the cube file at `path`."""
-    grid: str | int = args.grid
-    if isinstance(grid, str) and grid.lower() not in GRIDS:
-        try:
-            grid = int(grid)
-        except ValueError:
-            raise RuntimeError(f"--grid {args.grid}: coarse, medium, fine or a number of points per side") from None
+    """Evaluates what the options ask for and writes the cube file at `path`. ValueError says what the
+    checkpoint lacks or what its grid would need."""
     if args.threads < 0:
-        raise RuntimeError("--threads must be 0 (every core) or more")
+        raise ValueError("--threads must be 0 (every core) or more")
     if args.points is not None:
         _write_point_list(reader, path, args)
         return
+    what = _what(args)
     try:
-        result = cube(reader, _what(args), grid, args.margin, threads=args.threads, progress=_progress("cube"))
+        points, per_point = grid_size(reader, what, args.grid, args.margin)
+        problem = too_large(points, per_point)
+        if problem:
+            raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
+        result = cube(reader, what, args.grid, args.margin, threads=args.threads, progress=_progress("cube"))
+    except MemoryError:
+        raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
-        raise RuntimeError(str(error)) from None
+        raise ValueError(_with_advice(str(error), args)) from None
     write_file(result, path)
 
 
@@ -155,3 +216,12 @@ def _write_point_list(reader: ChkReader_, path: str, args: argparse.Namespace) -
         points,
         values,
     )
+
+
+def _with_advice(message: str, args: argparse.Namespace) -> str:
+    """What the checkpoint lacks, with the option that asks for what it has instead."""
+    if args.spin is not None and "density" in message:
+        return f"{message}; --spin orbitals takes the spin density from the orbitals"
+    if args.density is not None and "density" in message:
+        return f"{message}; --density orbitals takes it from the occupied orbitals"
+    return message

@@ -42,7 +42,12 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         help="OUT.parquet, OUT.jsonl with --format qcschema, or DIR/ for a partitioned Parquet "
         "dataset (one file per chunk)",
     )
-    parser.add_argument("--format", choices=("parquet", "qcschema"), default="parquet")
+    parser.add_argument(
+        "--format",
+        choices=("parquet", "qcschema"),
+        default="parquet",
+        help="parquet: one row per file in a fixed schema (default); qcschema: one QCSchema record per line",
+    )
     parser.add_argument(
         "--columns",
         metavar="A,B,...",
@@ -71,7 +76,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         help="read N files at once, in N worker processes (default 1)",
     )
     engine = parser.add_mutually_exclusive_group()
-    engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (tesvarin[dask])")
+    engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (needs the dask extra)")
     engine.add_argument(
         "--scheduler",
         metavar="ADDRESS",
@@ -97,10 +102,22 @@ def _paths(args: argparse.Namespace) -> list[str]:
     return list(find_checkpoints(inputs))
 
 
-def _progress(total: int, rows: Iterator[Any]) -> Iterator[Any]:
+class _Notes:
+    """What the rows of a local export lack, said once at the end."""
+
+    def __init__(self) -> None:
+        self.without_thermochemistry = 0
+
+
+NOTES = _Notes()
+
+
+def _progress(total: int, rows: Iterator[Any], flag: str | None = None) -> Iterator[Any]:
     bar = _Progress(total, sys.stderr if sys.stderr.isatty() and total else None)
     for row in rows:
         bar.step()
+        if flag is not None and row.get(flag):
+            NOTES.without_thermochemistry += 1
         yield row
 
 
@@ -119,6 +136,7 @@ Deliver = Callable[[Callable[[str], None]], None]  # writes the output through a
 def run(args: argparse.Namespace) -> int:
     from tesvarin.cli._targets import STDOUT, Failure, Outputs, is_folder
 
+    NOTES.without_thermochemistry = 0
     try:
         paths = _paths(args)
         if is_folder(args.output):
@@ -145,6 +163,22 @@ def run(args: argparse.Namespace) -> int:
     closing = sys.stderr if args.output == STDOUT else sys.stdout
     if args.output != STDOUT:
         print(args.output)
+    if NOTES.without_thermochemistry:
+        n = NOTES.without_thermochemistry
+        print(
+            f"tesvarin export: {n} {'row lacks' if n == 1 else 'rows lack'} the thermochemistry columns: "
+            "the files hold force constants but no stored frequencies (Gaussian 09); --with hessian computes them",
+            file=sys.stderr,
+            flush=True,
+        )
+    if args.format == "parquet" and counts[1]:
+        # The QCSchema route says each failure as it comes; a table keeps them in a column.
+        files = "file" if counts[1] == 1 else "files"
+        print(
+            f'tesvarin export: {counts[1]} {files} failed; the column "error" of {args.output} says why',
+            file=sys.stderr,
+            flush=True,
+        )
     print(f"{counts[0]} written, {counts[1]} failed", file=closing, flush=True)
     return 1 if counts[1] else 0
 
@@ -176,7 +210,9 @@ def _tables(args: argparse.Namespace, paths: list[str], columns: list[Any]) -> I
         )
     if args.threads > 1:
         return _table_progress(len(paths), export.read_tables(paths, columns, processes=args.threads))
-    return export.batches(_progress(len(paths), export.read_rows(paths, columns)), columns)
+    from tesvarin.export.rows import NEEDS_HESSIAN
+
+    return export.batches(_progress(len(paths), export.read_rows(paths, columns), NEEDS_HESSIAN), columns)
 
 
 def _parquet(args: argparse.Namespace, paths: list[str], deliver: Deliver) -> Counts:

@@ -20,7 +20,7 @@ from pathlib import Path
 from typing import Any
 
 from tesvarin._errors import os_reason
-from tesvarin.cli import charges, cube, export, plot, summary, thermo
+from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
 from tesvarin.cli.convert import convert
@@ -30,6 +30,10 @@ __all__ = ["main"]
 EXIT_STATUS = (
     "exit status: 0 when every input succeeded (an output kept by --no-clobber counts as done), "
     "1 when any failed, 2 for a usage error, 130 when interrupted"
+)
+# The commands that write one file without --no-clobber.
+EXIT_STATUS_ONE_FILE = (
+    "exit status: 0 when every input succeeded, 1 when any failed, 2 for a usage error, 130 when interrupted"
 )
 INTERRUPTED = "tesvarin: interrupted"
 INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
@@ -115,12 +119,16 @@ def _parser() -> argparse.ArgumentParser:
         action="store_true",
         help="refuse a checkpoint with a damaged further section instead of leaving out its entries with a warning",
     )
-    _converter(commands, "gjf", "a Gaussian input file (.gjf)")
+    gjf.add_options(_converter(commands, "gjf", "a Gaussian input file (.gjf) of a job that starts from it"))
     cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
     charges.add_parser(commands, INPUTS, EXIT_STATUS)
-    plot.add_parser(commands, EXIT_STATUS)
-    export.add_parser(commands, EXIT_STATUS)
+    _output_options(
+        commands.choices["thermo"],
+        "write the results of all inputs to the file PATH; - (the default) is standard output",
+    )
+    plot.add_parser(commands, EXIT_STATUS_ONE_FILE)
+    export.add_parser(commands, EXIT_STATUS_ONE_FILE)
     parser.set_defaults(subparsers=commands.choices)
     return parser
 
@@ -169,9 +177,15 @@ def _run(args: argparse.Namespace) -> int:
         return export.run(args)
     # Subcommands without output options have neither --force nor --no-clobber.
     outputs = Outputs(args.inputs, getattr(args, "force", False), getattr(args, "no_clobber", False))
-    if args.command != "summary" or args.output in (None, STDOUT):
+    if args.command not in ("summary", "thermo") or args.output in (None, STDOUT):
+        if is_folder(getattr(args, "output", None)):
+            try:
+                os.makedirs(args.output, exist_ok=True)  # -o newdir/ asks for the folder
+            except OSError as error:
+                print(f"tesvarin: {args.output}: {os_reason(error)}", file=sys.stderr)
+                return 1
         return 0 if _each(args, outputs) else 1
-    # The summaries of all inputs go into one file, written once they are complete.
+    # The summaries (or thermochemistry) of all inputs go into one file, written once they are complete.
     text = io.StringIO()
     with contextlib.redirect_stdout(text):
         ok = _each(args, outputs)
@@ -197,7 +211,7 @@ def _usage_problem(args: argparse.Namespace) -> str | None:
         return None  # many inputs, one output: checked by the export itself
     if args.command == "charges" and output is not None and (not args.gesp or output == STDOUT):
         return "-o/--output names the ESP file (a path or DIR/), written with --gesp"
-    if args.command == "summary":
+    if args.command in ("summary", "thermo"):
         return "-o/--output names one file (or - for standard output)" if is_folder(output) else None
     if output == STDOUT and several:
         return "-o - takes one input only; a folder (-o DIR/) takes several"
@@ -210,7 +224,11 @@ def main(argv: list[str] | None = None) -> int:
     # A termination request unwinds like an interrupt, so a temporary file in progress is removed.
     previous = signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     try:
-        args = _parser().parse_args(argv)
+        parser = _parser()
+        args, unknown = parser.parse_known_args(argv)
+        if unknown:
+            # Said with the subcommand's usage, as every other usage error of a subcommand.
+            args.subparsers[args.command].error(f"unrecognized arguments: {' '.join(unknown)}")
         problem = _usage_problem(args)
         if problem:
             args.subparsers[args.command].error(problem)  # the subcommand's usage, exit status 2

@@ -1,6 +1,6 @@
 """``tesvarin plot ir|raman FILE.chk -o spectrum.png``: the broadened spectrum with its sticks.
 
-Needs matplotlib: ``pip install "tesvarin[plot]"``.
+Needs matplotlib, the plot extra (``pip install ".[plot]"`` in a clone).
 """
 
 from __future__ import annotations
@@ -10,6 +10,7 @@ import os
 from typing import Any
 
 from tesvarin._errors import os_reason
+from tesvarin._extras import missing
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import Failure, Outputs
 
@@ -27,8 +28,9 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         "plot",
         help="draw the IR or Raman spectrum of a checkpoint",
         epilog=epilog,
-        description="Draw the broadened IR or Raman spectrum stored in a checkpoint, with its sticks, into a PNG, "
-        'SVG or PDF file (needs matplotlib: pip install "tesvarin[plot]"). An existing file is kept '
+        description="Draw the broadened IR or Raman spectrum of a checkpoint, with its sticks, into a PNG, SVG or PDF "
+        "file (needs matplotlib, the plot extra). The intensities are those the job stored, or for IR those of "
+        "the stored force constants and dipole derivatives (the files of Gaussian 09). An existing file is kept "
         "unless --force is given; an input or any checkpoint is never replaced.",
     )
     p.add_argument("kind", choices=("ir", "raman"), help="which spectrum")
@@ -38,8 +40,16 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
     p.add_argument(
         "--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)"
     )
-    p.add_argument("--shape", choices=("lorentzian", "gaussian"), default="lorentzian", help="line shape")
-    p.add_argument("--range", type=float, nargs=2, metavar=("FROM", "TO"), help="wavenumbers shown, cm-1")
+    p.add_argument(
+        "--shape", choices=("lorentzian", "gaussian"), default="lorentzian", help="line shape (default lorentzian)"
+    )
+    p.add_argument(
+        "--range",
+        type=float,
+        nargs=2,
+        metavar=("FROM", "TO"),
+        help="wavenumbers shown, cm-1 (default: 0 to 10 widths past the highest mode)",
+    )
 
 
 def draw(
@@ -58,14 +68,13 @@ def draw(
     try:
         import matplotlib
     except ImportError:
-        raise RuntimeError('plotting needs matplotlib: pip install "tesvarin[plot]"') from None
+        raise RuntimeError(missing("plotting", "matplotlib", "plot")) from None
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
     import numpy as np
 
+    frequencies, sticks = cp.sticks(kind)
     x, y = cp.spectrum(kind, fwhm=fwhm, shape=shape)
-    frequencies = cp.frequencies
-    sticks = cp.ir_intensities if kind == "ir" else cp.raman_activities
     real = frequencies > 0
     stick_label, curve_label, title = UNITS[kind]
     fig, curve_axis = plt.subplots(figsize=(8, 4.5), layout="constrained")

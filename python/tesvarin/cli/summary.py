@@ -19,6 +19,20 @@ def texts(reader: ChkReader_) -> dict[str, str]:
     return {name: raw.decode("utf-8", "replace") for name, raw in reader.params.rawtexts.items()}
 
 
+# The molecule section's layout codes from this one on are the 16 program's; before, 09's.
+FIRST_16_LAYOUT = -12348
+
+
+def version(reader: ChkReader_) -> str:
+    """The version text the file stores (16 and later), else what the molecule section's layout tells."""
+    further = reader.further
+    if further.version is not None:
+        return str(reader.params.rawtexts["gauver"].decode("utf-8", "replace"))
+    layout = further.molecule_layout
+    program = "09" if layout > FIRST_16_LAYOUT else "16"
+    return f"{program} (no version section); molecule layout {layout}"
+
+
 def _finite(value: float) -> float | None:
     return value if math.isfinite(value) else None
 
@@ -32,7 +46,7 @@ def as_json(reader: ChkReader_, path: str) -> str:
         "method": text["method"],
         "basis": text["baset"],
         "jobtype": text["jobtype"],
-        "version": text["gauver"],
+        "version": version(reader),
         "charge": mol.totchg,
         "multiplicity": mol.multiplicity,
         "formula": formula(mol.names),
@@ -55,7 +69,7 @@ def as_text(reader: ChkReader_, path: str) -> str:
         ("Method", text["method"]),
         ("Basis set", text["baset"]),
         ("Job type", text["jobtype"]),
-        ("Version", text["gauver"]),
+        ("Version", version(reader)),
         ("Atoms", f"{mol.natoms} ({formula(mol.names)})"),
         ("Charge", str(mol.totchg)),
         ("Multiplicity", str(mol.multiplicity)),

@@ -79,7 +79,8 @@ def add_parser(
         action="append",
         default=[],
         metavar="ATOM=MASS",
-        help="mass in amu for atom ATOM (number from 1) or every atom of element ATOM; repeatable",
+        help="mass in amu for atom ATOM or every atom of element ATOM; repeatable. Atoms count from 1 here, as "
+        "in the log; Python's masses= counts them from 0",
     )
     p.add_argument("--symmetry-number", type=int, metavar="N", help="rotational symmetry number (default: detected)")
     p.add_argument(

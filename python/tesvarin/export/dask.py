@@ -2,7 +2,8 @@
 
 Every worker must see the files at the same paths (a shared file system). A task holds one
 chunk's rows at most; its result is an Arrow table in the export's schema, or with
-`write_dataset` one Parquet file that the worker writes itself. Needs ``pip install "tesvarin[dask]"``.
+`write_dataset` one Parquet file that the worker writes itself. Needs the dask extra
+(``pip install ".[dask]"`` in a clone).
 
     import tesvarin.dask
     frame = tesvarin.dask.read_checkpoints(paths, columns=["energy", "formula"])   # a dask.dataframe

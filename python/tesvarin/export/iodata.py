@@ -11,6 +11,8 @@ from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
+from tesvarin._extras import missing
+
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
@@ -95,7 +97,7 @@ def to_iodata(cp: Checkpoint) -> IOData:
         from iodata import IOData
         from iodata.utils import amu  # type: ignore[import-untyped]
     except ImportError as error:
-        raise ImportError("Checkpoint.to_iodata needs IOData: pip install tesvarin[iodata]") from error
+        raise ImportError(missing("Checkpoint.to_iodata", "iodata", "iodata")) from error
 
     title, words = _preamble(cp)
     result: dict[str, Any] = {

@@ -1,9 +1,10 @@
 """A Checkpoint as a QCSchema record: `AtomicResult` of one calculation, `OptimizationResult` of an optimisation.
 
 The record is plain JSON-ready Python (dicts, lists, floats), in QCSchema's units (Bohr, Hartree).
-The driver follows the job: "Freq" is a hessian, "Force" a gradient, an optimisation with its stored
-geometries an OptimizationResult whose trajectory holds a gradient result per geometry, anything else
-an energy; a job whose driver quantity is not stored falls back to the energy.
+The driver follows the job: "Freq" is a hessian, "Force" a gradient, an optimisation (full or partial,
+minimum or saddle point) an OptimizationResult whose trajectory holds a gradient result per stored
+geometry (the final point alone when the file keeps no geometries of all atoms), anything else an
+energy; a job whose driver quantity is not stored falls back to the energy.
 
 With the wavefunction, basis functions are in QCSchema's order: Cartesian shells in the CCA order
 (xx, xy, xz, yy, yz, zz, ...), spherical ones from m = -l to m = +l; s, p and sp shells are given as
@@ -153,9 +154,13 @@ def atomic_result(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
 def to_qcschema(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
     """The QCSchema record of `cp` (see the module's description)."""
     single = atomic_result(cp, wavefunction)
-    coordinates, gradients, energies = cp.trajectory_coordinates, cp.trajectory_gradients, cp.trajectory_energies
-    if cp.job_type not in _OPTIMISATIONS or coordinates is None or gradients is None or energies is None:
+    if cp.job_type not in _OPTIMISATIONS:
         return single
+    coordinates, gradients, energies = cp.trajectory_coordinates, cp.trajectory_gradients, cp.trajectory_energies
+    if coordinates is None or gradients is None or energies is None:
+        # An optimisation whose geometries are not kept in a layout of all atoms (a partial one
+        # keeps its active variables): the trajectory is the final point.
+        return _optimisation(cp, cp.coordinates, [_final_step(cp, single)], [float(cp.energy)])
     steps = [
         {
             "schema_name": "qcschema_output",
@@ -175,13 +180,25 @@ def to_qcschema(cp: Checkpoint, wavefunction: bool = False) -> dict[str, Any]:
         }
         for xyz, gradient, energy in zip(coordinates, gradients, energies, strict=False)
     ]
+    return _optimisation(cp, coordinates[0], steps, [float(e) for e in energies])
+
+
+def _final_step(cp: Checkpoint, single: dict[str, Any]) -> dict[str, Any]:
+    """The stored point as a step of a trajectory: a gradient result when the gradient is stored."""
+    step = {key: value for key, value in single.items() if key not in ("wavefunction", "extras")}
+    if cp.gradient is not None:
+        step["driver"], step["return_result"] = "gradient", cp.gradient.tolist()
+    return step
+
+
+def _optimisation(cp: Checkpoint, initial: Any, steps: list[dict[str, Any]], energies: list[float]) -> dict[str, Any]:
     return {
         "schema_name": "qcschema_optimization_output",
         "schema_version": 1,
-        "initial_molecule": _molecule(cp, coordinates[0]),
+        "initial_molecule": _molecule(cp, initial),
         "final_molecule": _molecule(cp, cp.coordinates),
         "trajectory": steps,
-        "energies": [float(e) for e in energies],
+        "energies": energies,
         "input_specification": {"driver": "gradient", "model": _model(cp), "keywords": {}},
         "keywords": {},
         "success": True,

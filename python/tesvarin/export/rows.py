@@ -20,6 +20,7 @@ from concurrent.futures import Future, ProcessPoolExecutor, ThreadPoolExecutor
 from typing import Any
 
 import numpy as np
+import Tesvarin_
 from Tesvarin_ import ChkError, ChkWarning
 
 from tesvarin._errors import first_line, os_reason
@@ -29,6 +30,8 @@ from tesvarin.loader import load
 
 pa = require("pyarrow", "export", "tesvarin's export")
 
+# A row's mark (not a column) that its thermochemistry columns wait for the force constants (--with hessian).
+NEEDS_HESSIAN = "_needs_hessian"
 ROW_GROUP_ROWS = 1024  # rows per row group at most ...
 ROW_GROUP_BYTES = 64 << 20  # ... and about this many bytes of array values at most
 
@@ -80,8 +83,13 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
                 row[column.name] = column.get(cp)
         # From the stored frequencies; a file with force constants only (the 09 program) runs the
         # analysis on them when the columns read them (--with hessian), since they can be most of a file.
-        if names & set(THERMOCHEMISTRY) and (cp.frequencies is not None or "hessian" in cp.sections):
-            row.update(_thermochemistry(cp))
+        if names & set(THERMOCHEMISTRY):
+            # An atom of a frequency job stores masses only: it has thermochemistry without modes.
+            atom = len(cp.symbols) == 1 and Tesvarin_.vibration_blocks(cp.reader) is not None
+            if cp.frequencies is not None or "hessian" in cp.sections or atom:
+                row.update(_thermochemistry(cp))
+            elif cp.job_type == "Freq" or "freq" in cp.route.lower():
+                row[NEEDS_HESSIAN] = True
     except (RuntimeError, OSError, ValueError, MemoryError) as error:
         kept = {"path", "size", "mtime_ns"}
         row = {key: value if key in kept else None for key, value in row.items()}

@@ -15,6 +15,7 @@ from typing import Any
 
 import numpy as np
 
+from tesvarin._extras import missing
 from tesvarin.checkpoint import Checkpoint, formula
 
 
@@ -23,7 +24,7 @@ def require(module: str, extra: str, what: str) -> ModuleType:
     try:
         return importlib.import_module(module)
     except ImportError as error:
-        raise ImportError(f'{what} needs {module.split(".")[0]}: pip install "tesvarin[{extra}]"') from error
+        raise ImportError(missing(what, module.split(".")[0], extra)) from error
 
 
 pa = require("pyarrow", "export", "tesvarin's export")
@@ -45,6 +46,18 @@ def _flat(values: Any) -> Any:
     if values is None or np.iscomplexobj(values):
         return None
     return np.ascontiguousarray(values, dtype=np.float64).ravel()
+
+
+def _modes(cp: Checkpoint) -> tuple[Any, Any]:
+    """Frequencies and IR intensities: stored, or from the force constants and dipole derivatives when those
+    were read (the files of Gaussian 09 store no harmonic analysis)."""
+    if "hessian" in cp.sections or cp.frequencies is not None:
+        try:
+            frequencies, intensities = cp.sticks("ir")
+            return _flat(frequencies), _flat(intensities)
+        except ValueError:
+            pass
+    return _flat(cp.frequencies), None
 
 
 def _density(cp: Checkpoint) -> Any:
@@ -113,8 +126,17 @@ COLUMNS: tuple[Column, ...] = (
         "frequencies",
         "list<f64>",
         "default",
-        "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,)",
-        lambda cp: _flat(cp.frequencies),
+        "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,) (stored, or from the force constants "
+        "with the hessian group)",
+        lambda cp: _modes(cp)[0],
+    ),
+    Column(
+        "ir_intensities",
+        "list<f64>",
+        "default",
+        "IR intensities, km/mol, (nmodes,) (stored, or from the force constants and dipole derivatives "
+        "with the hessian group)",
+        lambda cp: _modes(cp)[1],
     ),
     Column(
         "zero_point_energy",

@@ -254,6 +254,14 @@ def _potential_comment(density: _Density) -> str:
     if density.kind < 0:
         return f"Electrostatic potential from {part} density of the occupied orbitals"
     return f"Electrostatic potential from {part} {_arrays.DENSITY_KINDS[density.kind]} Density"
+def grid_size(reader: ChkReader_, what: str, grid: GridLike, margin: float) -> tuple[int, int]:
+    """The points that `cube` would evaluate `what` on and the values at each (orbitals, or 1 for a density),
+    before any evaluation; ValueError as `cube` for what the checkpoint lacks."""
+    natoms = max(reader.params.mol.natoms, 0)
+    coordinates = np.asarray(reader.params.mol.coordinates_bohr).reshape(-1, 3)[:natoms]
+    counts = _grid(coordinates, grid, margin)[2]
+    selection = _selection(reader, what)
+    return math.prod(counts), len(selection.refs) if isinstance(selection, _Orbitals) else 1
 
 
 def cube(

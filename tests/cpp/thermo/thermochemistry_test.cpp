@@ -165,6 +165,29 @@ TEST(Harmonic, DiatomicFollowsTheReducedMass) {
     EXPECT_NEAR(heavy.frequencies[0] / light.frequencies[0], std::sqrt(mu_light / mu_heavy), 1e-12);
 }
 
+// Charges +q and -q on the two atoms (each atom's polar tensor q times the identity): the
+// stretch's |d mu / d Q|^2 is q^2 / mu, and an intensity of 1 e^2/amu is 42.2561 km/mol per
+// (D/A)^2/amu times (4.80320 D/A)^2; rotations and translations carry no intensity.
+TEST(Harmonic, IrIntensityOfChargedDiatomicIsChargeSquaredOverReducedMass) {
+    const std::vector<double> xyz{0, 0, 0, 0, 0, 1.8};
+    const std::vector<double> masses{15.995, 1.008};
+    for (const double q : {0.0, 0.3, -0.7}) {
+        std::vector<double> dipole(18, 0.0);
+        for (int k = 0; k < 3; ++k) {
+            dipole[static_cast<size_t>(3 * k + k)] = q;       // atom 1: d mu_k / d x_k
+            dipole[static_cast<size_t>(9 + 3 * k + k)] = -q;  // atom 2
+        }
+        const HarmonicAnalysis h = harmonic_analysis(spring_hessian(xyz), xyz, masses, codata2010, dipole);
+        ASSERT_EQ(h.ir_intensities.size(), 1u);
+        const double mu = masses[0] * masses[1] / (masses[0] + masses[1]);
+        EXPECT_NEAR(h.ir_intensities[0], codata2010.ir_intensity_km_mol() * q * q / mu, 1e-9);
+    }
+    EXPECT_NEAR(codata2010.ir_intensity_km_mol(), 42.2561 * 4.80320471 * 4.80320471, 0.01);
+    EXPECT_TRUE(harmonic_analysis(spring_hessian(xyz), xyz, masses).ir_intensities.empty());
+    EXPECT_THROW(harmonic_analysis(spring_hessian(xyz), xyz, masses, codata2010, std::vector<double>(17, 0.0)),
+                 std::exception);
+}
+
 TEST(Thermochemistry, ArgonFollowsSackurTetrode) {
     ThermoInput argon{{18}, {0, 0, 0}, {39.9623831}, {}, 1, -527.0};
     ThermoOptions o;
