@@ -11,9 +11,9 @@ const tesvarin::AtomProperties* FchkEntryBuilder::atom_blocks() const {
     return use(f.atoms);
 }
 
-std::string FchkEntryBuilder::opt_point_label(const char* what) {
-    char label[64];
-    std::snprintf(label, sizeof label, "Opt point %7d %s", 1, what);
+std::string FchkEntryBuilder::point_label(const char* point, const char* what) {
+    char label[96];
+    std::snprintf(label, sizeof label, "%s %7d %s", point, 1, what);
     return std::string(label).substr(0, 40);
 }
 
@@ -27,7 +27,6 @@ void FchkEntryBuilder::atom_blocks_first(Entries& e) const {
     const auto* blocks = atom_blocks();
     if (blocks == nullptr) return;
     const auto& a = *blocks;
-    e.push_back(FchkEntry::int_view("Int Atom Types", a.int_atom_types));
     e.push_back(FchkEntry::real_view("MM charges", a.mm_charges));
     e.push_back(FchkEntry::int_view("Integer atomic weights", a.integer_weights));
     e.push_back(FchkEntry::real_view("Real atomic weights", a.real_weights));
@@ -35,6 +34,10 @@ void FchkEntryBuilder::atom_blocks_first(Entries& e) const {
     e.push_back(FchkEntry::int_view("Atom residue num", a.residue_numbers));
     e.push_back(FchkEntry::int_view("Nuclear spins", a.nuclear_spins));
     e.push_back(FchkEntry::real_view("Nuclear ZEff", a.zeff));
+}
+
+void FchkEntryBuilder::int_atom_types(Entries& e) const {
+    if (const auto* a = atom_blocks()) e.push_back(FchkEntry::int_view("Int Atom Types", a->int_atom_types));
 }
 
 void FchkEntryBuilder::znuc(Entries& e) const {
@@ -126,10 +129,46 @@ void FchkEntryBuilder::optimisation(Entries& e) const {
     // The first point only, as for every file formchk's output is known of (one point each).
     const auto first = static_cast<size_t>(o->geometries_count);
     const auto res = static_cast<size_t>(o->results_per_geometry), var = static_cast<size_t>(o->nvar);
-    e.push_back(FchkEntry::real_view(opt_point_label("Results for each geometry"), o->results.data(), res * first));
-    e.push_back(FchkEntry::real_view(opt_point_label("Geometries"), o->geometries.data(), var * first));
-    e.push_back(FchkEntry::real_view(opt_point_label("Gradient at each geometry"), o->gradients.data(), var * first));
+    e.push_back(
+        FchkEntry::real_view(point_label("Opt point", "Results for each geometry"), o->results.data(), res * first));
+    e.push_back(FchkEntry::real_view(point_label("Opt point", "Geometries"), o->geometries.data(), var * first));
+    e.push_back(
+        FchkEntry::real_view(point_label("Opt point", "Gradient at each geometry"), o->gradients.data(), var * first));
     e.push_back(FchkEntry::int_view("Optimization Number of geometries", o->geometries_per_point));
+}
+
+// 16 C.01's archive entries, for an optimisation or a trajectory: the counts with MaxJob and
+// the reference energy, then the first point's arrays with the energies relative to it.
+template <typename Archive>
+void FchkEntryBuilder::archive_c01(Entries& e, const Archive& a, const char* name, const char* point, const char* third,
+                                   const std::vector<double>& values, int64_t energy) const {
+    const std::string prefix = std::string(name) + " ";
+    e.push_back(FchkEntry::int_scalar(prefix + "MaxStp", a.max_steps));
+    e.push_back(FchkEntry::int_scalar(prefix + "MaxJob", static_cast<int64_t>(a.geometries_per_point.size())));
+    e.push_back(FchkEntry::int_scalar(prefix + "Job offset", a.job_offset));
+    e.push_back(FchkEntry::int_scalar(prefix + "Num results per geometry", a.results_per_geometry));
+    e.push_back(FchkEntry::int_scalar(prefix + "Num geometry variables", a.nvar));
+    e.push_back(FchkEntry::real_scalar(prefix + "Reference Energy", a.reference_energy));
+    const auto first = static_cast<size_t>(a.geometries_count);
+    const auto res = static_cast<size_t>(a.results_per_geometry), var = static_cast<size_t>(a.nvar);
+    std::vector<double> results(a.results.begin(), a.results.begin() + static_cast<std::ptrdiff_t>(res * first));
+    for (size_t k = static_cast<size_t>(energy); k < results.size(); k += res) results[k] -= a.reference_energy;
+    e.push_back(FchkEntry::real_values(point_label(point, "Results for each geometry"), std::move(results)));
+    e.push_back(FchkEntry::real_view(point_label(point, "Geometries"), a.geometries.data(), var * first));
+    e.push_back(FchkEntry::real_view(point_label(point, third), values.data(), var * first));
+    e.push_back(FchkEntry::int_view(prefix + "Number of geometries", a.geometries_per_point));
+}
+
+void FchkEntryBuilder::optimisation_c01(Entries& e) const {
+    if (const auto* o = use(f.optimisation))
+        archive_c01(e, *o, "Optimization", "Opt point", "Gradient at each geometry", o->gradients, 0);
+}
+
+void FchkEntryBuilder::trajectory(Entries& e) const {
+    if (const auto* t = use(f.trajectory)) {
+        archive_c01(e, *t, "Trajectory", "Traj num", "Momentum at each geometry", t->momenta,
+                    tesvarin::Trajectory::kPotentialEnergy);
+    }
 }
 
 void FchkEntryBuilder::oniom_first(Entries& e) const {
@@ -144,10 +183,14 @@ void FchkEntryBuilder::oniom_first(Entries& e) const {
 void FchkEntryBuilder::oniom_last(Entries& e) const {
     const auto* o = use(f.oniom);
     if (o == nullptr) return;
-    e.push_back(FchkEntry::int_view("Int Atom Modified Types", o->int_modified_types));
     e.push_back(FchkEntry::int_view("Link Atoms", o->link_atoms));
     e.push_back(FchkEntry::real_view("Atom Modified MM Charges", o->modified_mm_charges));
     e.push_back(FchkEntry::real_view("Link Distances", o->link_distances));
+}
+
+void FchkEntryBuilder::int_modified_types(Entries& e) const {
+    if (const auto* o = use(f.oniom))
+        e.push_back(FchkEntry::int_view("Int Atom Modified Types", o->int_modified_types));
 }
 
 void FchkEntryBuilder::gradient(Entries& e) const {
@@ -200,6 +243,31 @@ void FchkEntryBuilder::vibrations(Entries& e) const {
     e.push_back(FchkEntry::real_view("Vib-AtMass", v->masses));
     e.push_back(FchkEntry::real_view("Vib-E2", v->e2));
     e.push_back(FchkEntry::real_view("Vib-Modes", v->modes));
+}
+
+// 09's formchk writes neither LE2Fix nor the flags (which its files leave at LFlags = 0).
+void FchkEntryBuilder::vibrations_v09(Entries& e) const {
+    const auto* v = use(f.vibrations);
+    if (v == nullptr || v->nmodes == 0) return;
+    e.push_back(FchkEntry::int_scalar("Number of Normal Modes", v->nmodes));
+    e.push_back(FchkEntry::int_scalar("Vib-NDFDPol", v->ndfdpol));
+    e.push_back(FchkEntry::int_scalar("Vib-NumROA", 0));
+    e.push_back(FchkEntry::int_scalar("Vib-NDim", v->ndim));
+    e.push_back(FchkEntry::int_scalar("Vib-NDim0", v->ndim0));
+    e.push_back(FchkEntry::real_view("Vib-AtMass", v->masses));
+    e.push_back(FchkEntry::real_view("Vib-E2", v->e2));
+    e.push_back(FchkEntry::real_view("Vib-Modes", v->modes));
+}
+
+void FchkEntryBuilder::excited_states(Entries& e) const {
+    const auto* x = use(f.excited_states);
+    if (x == nullptr) return;
+    e.push_back(FchkEntry::int_scalar("ETran NETS", x->nets()));
+    e.push_back(FchkEntry::int_scalar("ETran NETV", x->netv()));
+    e.push_back(FchkEntry::int_view("ETran scalars", x->scalars));
+    e.push_back(FchkEntry::int_view("ETran spin", x->spin));
+    e.push_back(FchkEntry::int_view("ETran sym", x->symmetry));
+    e.push_back(FchkEntry::real_view("ETran state values", x->state_values));
 }
 
 void FchkEntryBuilder::classical(Entries& e) const {

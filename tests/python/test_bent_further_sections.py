@@ -3,6 +3,7 @@ own quantities and entries, with a warning naming the section, the rule and the 
 strict writing refuses it with that message.
 """
 
+import copy
 import dataclasses
 import re
 
@@ -17,6 +18,7 @@ from tests.python.chk_builder import (
     CONSTRAINT,
     EFIELD,
     ELECTRIC,
+    EXCITED,
     GRADIENT,
     INTERNAL_FORCES,
     MOL,
@@ -34,11 +36,13 @@ from tests.python.chk_builder import (
     charges_section,
     complete_water,
     electric_section,
+    excited_section,
     halves,
     internal_forces_section,
     ints,
     mol_section,
     opt_archive_section,
+    padded,
     reals,
     redundant_section,
     vibrations_section,
@@ -202,6 +206,19 @@ HOSTILE = [
         "Section 800 (classical parameters): MaxAn (word 1) = -1, expected 0 to 16",
     ),
     ("800 short", resized(CLPAR, -1), "= 16 + 2*2*1 + (1 + 1)*2 = 24 words, found 23"),
+    ("770 one word", replaced(EXCITED, halves(2, 16)), "Section 770 (excited states): length = 1, expected 10 to 1"),
+    (
+        "770 negative states",
+        replaced(EXCITED, excited_section([[0.0] * 16], nstates=-1)),
+        "Section 770 (excited states): NStates (word 0, high half) = -1, expected 0 to 28",
+    ),
+    (
+        "770 more states than stored",
+        replaced(EXCITED, excited_section([[0.0] * 16], nstates=2)),
+        "Section 770 (excited states): expected 10 + NStates*(2 + NValues) = 10 + 2*(2 + 16) = 46 words, found 28",
+    ),
+    ("770 short", resized(EXCITED, -1), "= 10 + 2*(2 + 16) = 46 words, found 45"),
+    ("770 long", resized(EXCITED, 1), "= 10 + 2*(2 + 16) = 46 words, found 47"),
     ("801 short", resized(VERSION, -1), "Section 801 (version): expected 6 words, found 5"),
     ("810 long", resized(NONADIABATIC, 1), "Section 810 (nonadiabatic coupling): expected 3*N = 3*3 = 9 words"),
 ]
@@ -233,6 +250,7 @@ FAMILY_ENTRIES = {
     698: ("Constraint Structure",),
     701: ("Optimization", "Opt point"),
     765: ("Number of Normal Modes", "Vib-", "NImag"),
+    770: ("ETran ",),
     800: ("ClPar",),
     801: ("Gaussian Version",),
     810: ("Nonadiabatic",),
@@ -245,10 +263,14 @@ FAMILY_FIELDS = {
     619: {"dipole_moment", "quadrupole_moment", "polarizability", "dipole_derivatives"},
     701: {"trajectory_coordinates", "trajectory_gradients", "trajectory_energies"},
     765: {"frequencies", "reduced_masses", "force_constants", "ir_intensities", "normal_modes"},
+    770: {"etran"},
 }
 
 
 def same(a, b):
+    if type(a).__module__.startswith("Tesvarin_") and type(a) is type(b):  # a record: property by property
+        names = [k for k, v in vars(type(a)).items() if isinstance(v, property)]
+        return all(same(getattr(a, k), getattr(b, k)) for k in names)
     if isinstance(a, np.ndarray) or isinstance(b, np.ndarray):
         return isinstance(a, np.ndarray) and isinstance(b, np.ndarray) and np.array_equal(a, b)
     return a == b or (isinstance(a, (tuple, dict)) and str(a) == str(b))
@@ -298,3 +320,48 @@ def test_bent_section_costs_only_itself(chk, tmp_path, bend, message, layout):
     }
     assert differ == {f for f in FAMILY_FIELDS.get(label, ()) if getattr(full, f) is not None}
     assert all(getattr(cp, f) is None for f in differ)
+
+
+def trajectory(**kw):
+    return opt_archive_section(
+        3, [[0.0] * 7, [0.1] * 7], [[0.2] * 9] * 2, [[0.3] * 9] * 2, momenta=[[0.4] * 9] * 2, **kw
+    )
+
+
+def c01_water():
+    return complete_water(-12349).replace(VERSION, padded("ES64L-G16RevC.01", 48, b"\0"))
+
+
+TRAJECTORY = c01_water().replace(OPT_ARCHIVE, trajectory())
+# (row id, bend, message): the archive section in its trajectory layout.
+BENT_TRAJECTORY = [
+    ("short", resized(OPT_ARCHIVE, -1), "expected 8 + NPt + MaxStp*(NRes + 3*NVar) = 8 + 1 + 3*(7 + 3*9) = 111"),
+    ("long", resized(OPT_ARCHIVE, 1), "= 8 + 1 + 3*(7 + 3*9) = 111 words, found 112"),
+    (
+        "the optimisation length",
+        replaced(OPT_ARCHIVE, trajectory()[:-72]),
+        "Section 701 (optimisation archive): expected 8 + NPt + MaxStp*(NRes + 3*NVar) = 8 + 1 + 3*(7 + 3*9) = 111 "
+        "words, found 102",
+    ),
+    ("more steps than room", replaced(OPT_ARCHIVE, trajectory(ngeom=4)), "number of geometries (word 8) = 4"),
+    ("negative NVar", replaced(OPT_ARCHIVE, trajectory(nvar=-9)), "NVar (word 4) = -9, expected 0 to"),
+]
+
+
+@pytest.mark.parametrize("bend, message", [r[1:] for r in BENT_TRAJECTORY], ids=[r[0] for r in BENT_TRAJECTORY])
+def test_bent_trajectory_costs_only_itself(chk, bend, message):
+    bent_chk, overrides = bend(copy.deepcopy(TRAJECTORY))
+    path = chk(bent_chk, **overrides)
+    bent, intact = tesvarin.ChkReader_(path), tesvarin.ChkReader_(chk(copy.deepcopy(TRAJECTORY)))
+    assert len(bent.further.damage) == 1 and message in bent.further.damage[0]
+    assert bent.further.trajectory is None and bent.further.optimisation is None
+    with pytest.raises(RuntimeError, match=re.escape(message)):
+        bent.fchk_entries(strict=True)
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        left = bent.fchk_entries()
+    whole = intact.fchk_entries(strict=True)
+    gone = set(whole) - set(left)
+    assert gone and set(left) <= set(whole) and all(k.startswith(("Traj", "Trajectory")) for k in gone), gone
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        cp = tesvarin.load(path)
+    assert cp.trajectory_coordinates is None and cp.trajectory_momenta is None

@@ -58,6 +58,7 @@ public:
 
     // The molecule section's header and per-atom blocks.
     void point_charges(Entries& e) const;
+    void int_atom_types(Entries& e) const;
     void atom_blocks_first(Entries& e) const;
     void znuc(Entries& e) const;
     void atom_blocks_last(Entries& e) const;
@@ -69,6 +70,7 @@ public:
     void bonds(Entries& e) const;
     // General-array values written only when set.
     void mp2_energy(Entries& e) const { add_nonzero(e, "MP2 Energy", 32); }
+    void cis_energy(Entries& e) const { add_nonzero(e, "CIS Energy", 24); }
     void post_scf_norm(Entries& e) const { add_nonzero(e, "Post-SCF wavefunction norm", 41); }
     void rms_force(Entries& e) const { add_nonzero(e, "RMS Force", 20); }
     void nimag(Entries& e) const;
@@ -77,7 +79,10 @@ public:
     void internal_forces(Entries& e) const;
     void charges(Entries& e) const;
     void optimisation(Entries& e) const;
+    void optimisation_c01(Entries& e) const;
+    void trajectory(Entries& e) const;
     void oniom_first(Entries& e) const;
+    void int_modified_types(Entries& e) const;
     void oniom_last(Entries& e) const;
     void gradient(Entries& e) const;
     void force_constants(Entries& e) const;
@@ -85,6 +90,8 @@ public:
     void electric(Entries& e) const;
     void qeq_rotated(Entries& e) const;
     void vibrations(Entries& e) const;
+    void vibrations_v09(Entries& e) const;
+    void excited_states(Entries& e) const;
     void classical(Entries& e) const;
     void version(Entries& e) const;
 
@@ -108,7 +115,12 @@ private:
         if (const auto* v = use(slot)) e.push_back(FchkEntry::real_view(label, *v));
     }
     // "Opt point       1 <what>", cut to the 40 columns of a label.
-    static std::string opt_point_label(const char* what);
+    static std::string point_label(const char* point, const char* what);
+    // The archive entries of 16 C.01's formchk; `values` the third array, `energy` the result
+    // written relative to the reference energy.
+    template <typename Archive>
+    void archive_c01(Entries& e, const Archive& a, const char* name, const char* point, const char* third,
+                     const std::vector<double>& values, int64_t energy) const;
     const Tesvarin& t;
     const ChkParams& p;
     const ChkParams::Mol& mol;

@@ -12,6 +12,7 @@ from .labels import (
     CONSTRAINT,
     EFIELD,
     ELECTRIC,
+    EXCITED,
     GRADIENT,
     INTERNAL_FORCES,
     MOL,
@@ -83,13 +84,17 @@ def opt_archive_section(
     nres: int | None = None,
     nvar: int | None = None,
     points: list[int] | None = None,
+    momenta: list[list[float]] | None = None,
 ) -> bytes:
+    """An optimisation archive (layout 11), or with `momenta` a trajectory (layout 15, the momenta
+    between the geometries and the gradients)."""
     nres = len(results[0]) if nres is None else nres
     nvar = len(geometries[0]) if nvar is None else nvar
     pad = lambda rows, width: [x for r in rows for x in r] + [0.0] * ((maxstp - len(rows)) * width)  # noqa: E731
     counts = points or [len(results) if ngeom is None else ngeom, *[0] * (npt - 1)]
-    return ints(11, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts) + reals(
-        *pad(results, nres), *pad(geometries, nvar), *pad(gradients, nvar)
+    layout, between = (11, []) if momenta is None else (15, pad(momenta, nvar))
+    return ints(layout, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts) + reals(
+        *pad(results, nres), *pad(geometries, nvar), *between, *pad(gradients, nvar)
     )
 
 
@@ -114,6 +119,25 @@ def vibrations_section(
         + reals(*masses)
         + ints(*[0] * (lflags * m))
         + reals(*e2, *modes)
+    )
+
+
+# Two excited states of 16 values: energy, transition dipole (3), velocity and magnetic forms, 6 more.
+EXCITED_STATES = [[-75.8, 0.0, 0.0, 0.5, *[0.01 * k for k in range(12)]], [-75.7, 0.3, 0.0, 0.0, *[0.02] * 12]]
+
+
+def excited_section(states: list[list[float]], *, root: int = 1, nstates: int | None = None) -> bytes:
+    """The excited-state header (NStates, NValues; 1, 10; the state followed), zero spin and symmetry
+    words, then each state's values."""
+    n = len(states) if nstates is None else nstates
+    width = len(states[0]) if states else 16
+    return (
+        halves(n, width)
+        + halves(1, 10)
+        + halves(root, 0)
+        + ints(*[0] * 7)
+        + ints(*[0] * (2 * len(states)))
+        + reals(*[x for s in states for x in s])
     )
 
 
@@ -178,6 +202,7 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     # A soft real mode (60) beside the imaginary one: NImag counts only negative frequencies.
     chk.add(VIBRATIONS, vibrations_section([15.99, 1.008, 1.008], [-100.0, 60.0, 3700.0], [0.1] * 27))
     chk.add(CLPAR, clpar_section())
+    chk.add(EXCITED, excited_section(EXCITED_STATES))
     chk.add(NONADIABATIC, reals(*[0.0] * (3 * n)))
     chk.sections.sort(key=lambda s: s[0])
     return chk
