@@ -24,7 +24,7 @@ from Tesvarin_ import (
 from tesvarin import _exceptions as _exceptions  # loaded by Tesvarin_ as it starts; bound here as its attribute
 from tesvarin.batch import load_many
 from tesvarin.checkpoint import Checkpoint, NotReadError
-from tesvarin.cube import Cube, read_cube
+from tesvarin.grid.evaluation import Cube, read_cube
 from tesvarin.loader import load
 
 try:

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import os
+from collections import Counter
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Literal
@@ -12,17 +13,24 @@ import Tesvarin_
 from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
-from tesvarin.cube import DEFAULT_MARGIN, DEFAULT_TOLERANCE
-from tesvarin.summary import formula
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
-    from tesvarin.cube import Cube, GridLike, Progress
+    from tesvarin.grid.evaluation import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
+
+
+def formula(names: list[str]) -> str:
+    """Hill order: C first, then H, then the rest alphabetically; counts of one are left out."""
+    counts = Counter(names)
+    order = [k for k in ("C", "H") if k in counts] if "C" in counts else []
+    order += sorted(k for k in counts if k not in order)
+    return "".join(k + (str(counts[k]) if counts[k] > 1 else "") for k in order)
 
 
 @dataclass(frozen=True, eq=False, repr=False)
@@ -267,7 +275,7 @@ class Checkpoint:
 
         Needs IOData: ``pip install tesvarin[iodata]``.
         """
-        from tesvarin._iodata import to_iodata
+        from tesvarin.export.iodata import to_iodata
 
         return to_iodata(self)
 
@@ -280,8 +288,8 @@ class Checkpoint:
         tolerance: float = DEFAULT_TOLERANCE,
         threads: int | None = None,
     ) -> FloatArray:
-        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.cube`."""
-        from tesvarin.cube import evaluate
+        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.grid.evaluation`."""
+        from tesvarin.grid.evaluation import evaluate
 
         self._needs("orbitals", "densities")
         return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
@@ -297,19 +305,19 @@ class Checkpoint:
         progress: Progress | None = None,
     ) -> Cube:
         """Orbitals or a density on a grid around the atoms (Bohr), with `write(path)` for a cube file."""
-        from tesvarin.cube import cube
+        from tesvarin.grid.evaluation import cube
 
         self._needs("orbitals", "densities")
         return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
 
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
-        """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.qcschema`).
+        """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).
 
         An ``AtomicResult`` (schema_name "qcschema_output"), or for an optimisation with its stored
         geometries an ``OptimizationResult`` whose trajectory holds one gradient result per geometry.
         With `wavefunction`, the basis, orbitals and SCF densities in QCSchema's basis-function order.
         """
-        from tesvarin.qcschema import to_qcschema
+        from tesvarin.export.qcschema import to_qcschema
 
         return to_qcschema(self, wavefunction)
 

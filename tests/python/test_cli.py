@@ -10,8 +10,8 @@ from importlib import metadata
 from pathlib import Path
 
 import pytest
+from tesvarin.checkpoint import formula
 from tesvarin.safe_write import write_replacing
-from tesvarin.summary import formula
 
 from tests.python.chk_builder import MOL, Atom, Shell, label_record, molecule
 from tests.python.chk_builder import (

@@ -248,7 +248,7 @@ def test_qcschema_records_validate_and_load_back_in_iodata(path, tmp_path):
 def test_qcschema_basis_order_is_cca(l, kind):
     fchk = pytest.importorskip("iodata.formats.fchk")
     from iodata.convert import CCA_CONVENTIONS
-    from tesvarin.qcschema import shell_order
+    from tesvarin.export.qcschema import shell_order
 
     if kind == "p" and l < 2:
         pytest.skip("s and p shells are Cartesian")

@@ -9,7 +9,11 @@ import argparse
 import os
 from typing import Any
 
-__all__ = ["add_parser", "draw"]
+from tesvarin._errors import os_reason
+from tesvarin.cli._inputs import check_input, said
+from tesvarin.cli._targets import Failure, Outputs
+
+__all__ = ["add_parser", "draw", "run"]
 
 UNITS = {
     "ir": ("IR intensity (km/mol)", "Molar absorption (km/mol per cm$^{-1}$)", "IR spectrum"),
@@ -82,3 +86,28 @@ def draw(
     stick_axis.legend(lines[0] + more[0], lines[1] + more[1], loc="upper left")
     fig.savefig(path, format=suffix[1:])
     plt.close(fig)
+
+
+def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
+    import tesvarin
+
+    check_input(path)
+    if os.path.splitext(args.output)[1].lower() not in FORMATS:
+        raise Failure(args.output, f"the picture's name must end in {', '.join(FORMATS)}")
+    outputs.target(args.output)  # refused, or kept, before the parse
+    try:
+        cp = tesvarin.load(path)
+    except (RuntimeError, ValueError, MemoryError) as error:
+        raise Failure(path, said(error, path)) from None
+    window = tuple(args.range) if args.range else None
+    try:
+        outputs.write(
+            path,
+            args.output,
+            lambda temporary: draw(cp, args.kind, temporary, args.fwhm, args.shape, window, args.output),
+        )
+    except OSError as error:
+        raise Failure(args.output, os_reason(error)) from None
+    except (RuntimeError, ValueError) as error:
+        raise Failure(path, said(error, path)) from None
+    print(args.output)

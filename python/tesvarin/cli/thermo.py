@@ -12,7 +12,7 @@ from typing import Any
 import numpy as np
 
 from tesvarin.thermo import QuasiHarmonic
-from tesvarin.thermo_report import record, table, text
+from tesvarin.thermo.report import record, table, text
 
 __all__ = ["add_parser", "run"]
 

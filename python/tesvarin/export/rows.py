@@ -19,7 +19,7 @@ from Tesvarin_ import ChkError, ChkWarning
 
 from tesvarin._errors import first_line, os_reason
 from tesvarin.checkpoint import Checkpoint
-from tesvarin.export_schema import THERMOCHEMISTRY, Column, arrow_type, require, schema, sections_for
+from tesvarin.export.schema import THERMOCHEMISTRY, Column, arrow_type, require, schema, sections_for
 from tesvarin.loader import load
 
 pa = require("pyarrow", "export", "tesvarin's export")

@@ -9,8 +9,8 @@ from collections.abc import Callable
 
 from Tesvarin_ import ChkReader_
 
-from tesvarin.cube import DEFAULT_MARGIN, GRIDS, cube
-from tesvarin.cube_file import write_file
+from tesvarin.grid.cube_file import write_file
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube
 
 __all__ = ["add_options", "write_cube"]
 

@@ -30,7 +30,7 @@ from Tesvarin_ import ChkReader_
 
 from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, frozen
-from tesvarin.cube_file import Cube, read_cube
+from tesvarin.grid.cube_file import Cube, read_cube
 
 __all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "read_cube"]
 

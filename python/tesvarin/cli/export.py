@@ -102,7 +102,7 @@ Deliver = Callable[[Callable[[str], None]], None]  # writes the output through a
 
 
 def run(args: argparse.Namespace) -> int:
-    from tesvarin._targets import STDOUT, Failure, Outputs, is_folder
+    from tesvarin.cli._targets import STDOUT, Failure, Outputs, is_folder
 
     try:
         paths = _paths(args)

@@ -9,8 +9,8 @@ Arrays are flattened row-major into list columns; each column's description give
 reshape to. Units are atomic (Bohr, Hartree, e) as in `tesvarin.Checkpoint`.
 """
 
-from tesvarin.export_parquet import Counts, exported, is_current, pc, pq, same_columns, write_parquet
-from tesvarin.export_rows import (
+from tesvarin.export.parquet import Counts, exported, is_current, pc, pq, same_columns, write_parquet
+from tesvarin.export.rows import (
     ROW_GROUP_BYTES,
     ROW_GROUP_ROWS,
     batches,
@@ -20,7 +20,7 @@ from tesvarin.export_rows import (
     read_rows,
     table,
 )
-from tesvarin.export_schema import (
+from tesvarin.export.schema import (
     BY_NAME,
     COLUMNS,
     GROUPS,

@@ -2,20 +2,16 @@
 
 from __future__ import annotations
 
+import argparse
 import json
 import math
-from collections import Counter
 from typing import Any
 
 from Tesvarin_ import ChkReader_
 
-
-def formula(names: list[str]) -> str:
-    """Hill order: C first, then H, then the rest alphabetically; counts of one are left out."""
-    counts = Counter(names)
-    order = [k for k in ("C", "H") if k in counts] if "C" in counts else []
-    order += sorted(k for k in counts if k not in order)
-    return "".join(k + (str(counts[k]) if counts[k] > 1 else "") for k in order)
+from tesvarin.checkpoint import formula
+from tesvarin.cli._inputs import check_input, parse
+from tesvarin.cli._targets import stdout_to_stderr
 
 
 def texts(reader: ChkReader_) -> dict[str, str]:
@@ -70,3 +66,15 @@ def as_text(reader: ChkReader_, path: str) -> str:
         ("Virial ratio", f"{params.viratio:.10f}"),
     ]
     return "\n".join(f"{label + ':':<17}{value}" for label, value in rows)
+
+
+def summarise(args: argparse.Namespace, path: str, separate: bool) -> None:
+    """Prints one checkpoint's summary; text summaries after the first are set apart by an empty line."""
+    check_input(path)
+    if args.json:
+        with stdout_to_stderr():
+            reader = parse(path)
+        print(as_json(reader, path), flush=True)
+    else:
+        reader = parse(path)
+        print(("\n" if separate else "") + as_text(reader, path), flush=True)

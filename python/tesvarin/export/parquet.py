@@ -7,8 +7,8 @@ from collections.abc import Iterable, Sequence
 from dataclasses import dataclass
 from typing import Any
 
-from tesvarin.export_rows import ROW_GROUP_ROWS
-from tesvarin.export_schema import Column, require, schema
+from tesvarin.export.rows import ROW_GROUP_ROWS
+from tesvarin.export.schema import Column, require, schema
 
 pa = require("pyarrow", "export", "tesvarin's export")
 pq = require("pyarrow.parquet", "export", "tesvarin's export")

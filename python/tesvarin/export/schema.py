@@ -15,8 +15,7 @@ from typing import Any
 
 import numpy as np
 
-from tesvarin.checkpoint import Checkpoint
-from tesvarin.summary import formula
+from tesvarin.checkpoint import Checkpoint, formula
 
 
 def require(module: str, extra: str, what: str) -> ModuleType:

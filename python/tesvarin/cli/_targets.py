@@ -17,8 +17,7 @@ import tempfile
 from collections.abc import Callable, Iterator
 from pathlib import Path
 
-from tesvarin._errors import os_reason
-from tesvarin.chk_length import length_problem
+from tesvarin._errors import length_problem, os_reason
 from tesvarin.safe_write import write_replacing
 
 STDOUT = "-"

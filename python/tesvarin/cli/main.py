@@ -15,18 +15,15 @@ import json
 import os
 import signal
 import sys
-import warnings
 from importlib import metadata
 from pathlib import Path
 from typing import Any
 
-from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
-
-from tesvarin import cube_command, export_cli, plot_cli, thermo_cli
-from tesvarin._errors import os_reason, reason
-from tesvarin._targets import STDOUT, Failure, Outputs, Skipped, is_folder, stdout_to_stderr
-from tesvarin.chk_length import length_problem
-from tesvarin.summary import as_json, as_text
+from tesvarin._errors import os_reason
+from tesvarin.cli import cube, export, plot, summary, thermo
+from tesvarin.cli._inputs import check_input, said
+from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
+from tesvarin.cli.convert import convert
 
 __all__ = ["main"]
 
@@ -36,110 +33,6 @@ EXIT_STATUS = (
 )
 INTERRUPTED = "tesvarin: interrupted"
 INPUTS: dict[str, Any] = dict(nargs="+", metavar="FILE.chk", help="checkpoint files to read; every one is an input")
-
-
-def check_input(path: str) -> None:
-    """Refuses, before any parse, an input that cannot be read or fails the checkpoint length test."""
-    try:
-        problem = length_problem(path)
-    except OSError as error:
-        raise Failure(path, os_reason(error)) from None
-    if problem:
-        raise Failure(path, problem)
-
-
-# Paths go to the module as bytes, so that a file name that is not UTF-8 reaches the file
-# system as the bytes it came in as (and the gjf's %chk line repeats them).
-def parse(path: str) -> ChkReader_:
-    try:
-        return ChkReader_(os.fsencode(path))
-    except (RuntimeError, ValueError, MemoryError) as error:
-        raise Failure(path, reason(error, path)) from None
-
-
-# One function per converting subcommand performs its write; options of that subcommand
-# arrive in `args`.
-def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_fchk(os.fsencode(path), complete=not args.basic, strict=args.strict)
-
-
-def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
-    reader.write_gjf(os.fsencode(path))
-
-
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube_command.write_cube}
-
-
-def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
-    check_input(path)
-    out = outputs.path_for(path, args.output, "." + args.command)
-    if out != STDOUT:
-        outputs.target(out)  # refused, or kept, before the parse
-    with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
-        reader = parse(path)
-    try:
-        with warnings.catch_warnings(record=True) as notes:
-            warnings.simplefilter("always", ChkWarning)
-            outputs.write(path, out, lambda temporary: WRITERS[args.command](reader, temporary, args))
-        # A damaged section left out of the file: the file is written, the reason is said.
-        for note in notes:
-            print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
-    except OSError as error:
-        raise Failure(out, os_reason(error)) from None
-    except ChkFormatError as error:
-        # What the checkpoint holds stopped the writer: the input is at fault, not the output.
-        message = reason(error, path)
-        if args.command == "fchk" and not args.basic:
-            # --strict refuses a damaged further section; the basic file does not need it.
-            message += "; --basic writes the basic file"
-        raise Failure(path, message) from None
-    except RuntimeError as error:
-        message = reason(error, path)
-        raise Failure(out, "could not be written" if message.startswith("Can not write file") else message) from None
-    if out != STDOUT:
-        print(out)
-
-
-def _said(error: BaseException, path: str) -> str:
-    """What went wrong with `path`, said once (the texts of tesvarin.load start with the path)."""
-    return reason(error, path).removeprefix(f"{path}: ")
-
-
-def plot(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
-    import tesvarin
-
-    check_input(path)
-    if os.path.splitext(args.output)[1].lower() not in plot_cli.FORMATS:
-        raise Failure(args.output, f"the picture's name must end in {', '.join(plot_cli.FORMATS)}")
-    outputs.target(args.output)  # refused, or kept, before the parse
-    try:
-        cp = tesvarin.load(path)
-    except (RuntimeError, ValueError, MemoryError) as error:
-        raise Failure(path, _said(error, path)) from None
-    window = tuple(args.range) if args.range else None
-    try:
-        outputs.write(
-            path,
-            args.output,
-            lambda temporary: plot_cli.draw(cp, args.kind, temporary, args.fwhm, args.shape, window, args.output),
-        )
-    except OSError as error:
-        raise Failure(args.output, os_reason(error)) from None
-    except (RuntimeError, ValueError) as error:
-        raise Failure(path, _said(error, path)) from None
-    print(args.output)
-
-
-def summarise(args: argparse.Namespace, path: str, separate: bool) -> None:
-    """Prints one checkpoint's summary; text summaries after the first are set apart by an empty line."""
-    check_input(path)
-    if args.json:
-        with stdout_to_stderr():
-            reader = parse(path)
-        print(as_json(reader, path), flush=True)
-    else:
-        reader = parse(path)
-        print(("\n" if separate else "") + as_text(reader, path), flush=True)
 
 
 def _version() -> str:
@@ -223,10 +116,10 @@ def _parser() -> argparse.ArgumentParser:
         help="refuse a checkpoint with a damaged further section instead of leaving out its entries with a warning",
     )
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
-    cube_command.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
-    thermo_cli.add_parser(commands, INPUTS, EXIT_STATUS)
-    plot_cli.add_parser(commands, EXIT_STATUS)
-    export_cli.add_parser(commands, EXIT_STATUS)
+    cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
+    thermo.add_parser(commands, INPUTS, EXIT_STATUS)
+    plot.add_parser(commands, EXIT_STATUS)
+    export.add_parser(commands, EXIT_STATUS)
     parser.set_defaults(subparsers=commands.choices)
     return parser
 
@@ -234,19 +127,19 @@ def _parser() -> argparse.ArgumentParser:
 def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
     """Runs the command on every input; True when all succeeded (or were kept by --no-clobber)."""
     failed, done = False, 0
-    printer = thermo_cli.Printer(args) if args.command == "thermo" else None
+    printer = thermo.Printer(args) if args.command == "thermo" else None
     for path in args.inputs:
         try:
             if printer is not None:
                 check_input(path)
                 try:
-                    thermo_cli.run(args, path, printer)
+                    thermo.run(args, path, printer)
                 except (RuntimeError, ValueError) as error:
-                    raise Failure(path, _said(error, path)) from None
+                    raise Failure(path, said(error, path)) from None
             elif args.command == "plot":
-                plot(args, path, outputs)
+                plot.run(args, path, outputs)
             elif args.command == "summary":
-                summarise(args, path, done > 0)
+                summary.summarise(args, path, done > 0)
             else:
                 convert(args, path, outputs)
             done += 1
@@ -268,7 +161,7 @@ def _write_text(path: str, text: str) -> None:
 
 def _run(args: argparse.Namespace) -> int:
     if args.command == "export":
-        return export_cli.run(args)
+        return export.run(args)
     # Subcommands without output options have neither --force nor --no-clobber.
     outputs = Outputs(args.inputs, getattr(args, "force", False), getattr(args, "no_clobber", False))
     if args.command != "summary" or args.output in (None, STDOUT):
