@@ -47,6 +47,11 @@ def _flat(values: Any) -> Any:
     return np.ascontiguousarray(values, dtype=np.float64).ravel()
 
 
+def _excited(cp: Checkpoint, name: str) -> Any:
+    states = cp.excited_states
+    return None if states is None else _flat(getattr(states, name))
+
+
 def _density(cp: Checkpoint) -> Any:
     return _flat(cp.total_densities.get("SCF"))
 
@@ -115,6 +120,20 @@ COLUMNS: tuple[Column, ...] = (
         "default",
         "Harmonic frequencies, cm^-1, imaginary negative, (nmodes,)",
         lambda cp: _flat(cp.frequencies),
+    ),
+    Column(
+        "excitation_energies_ev",
+        "list<f64>",
+        "default",
+        "Excitation energy of each excited state, eV, (nstates,); null for a ground-state job",
+        lambda cp: _excited(cp, "excitation_energies_ev"),
+    ),
+    Column(
+        "oscillator_strengths",
+        "list<f64>",
+        "default",
+        "Oscillator strength (length form) of each excited state, (nstates,); null for a ground-state job",
+        lambda cp: _excited(cp, "oscillator_strengths"),
     ),
     Column(
         "zero_point_energy",

@@ -10,6 +10,11 @@ What to evaluate is named by a short text:
   counted from 1 as the program prints them (``12``), ranges (``10-15``), each optionally
   prefixed ``a`` or ``b`` for the alpha or beta set (``a12``, ``b12``, ``bhomo``; alpha when
   omitted).
+- a difference density: ``"difference:ci"`` (any stored kind but SCF; CI when none is named), the
+  total density of that matrix minus the SCF one. In a CIS or TD job that followed a state
+  (``root``), "CI" holds the state's relaxed density (the one its gradient and dipole use) and
+  "CI Rho(1)" its unrelaxed one-particle density, both total (alpha plus beta); each integrates to
+  the electron count, and their difference densities to zero.
 
 Screening: a basis function is left out where it (and the derivatives asked for) is below
 `tolerance` (default 1e-12). An orbital's value then moves by at most tolerance times the sum of
@@ -48,6 +53,7 @@ GridLike = str | int | tuple[object, object, object]
 Progress = Callable[[float], object]
 
 _PARTS = ("density", "spin", "alpha", "beta")
+_SCF = 0  # the slot of the SCF density, the ground state a difference density starts from
 _ORBITAL = re.compile(r"([ab]?)(?:(homo|lumo)([+-]\d+)?|(\d+)(?:-([ab]?)(\d+))?)$")
 
 
@@ -56,6 +62,7 @@ class _Density:
     kind: int  # 0..8 a stored matrix, -1 the occupied orbitals
     part: str  # total, spin, alpha or beta
     label: str
+    minus: int | None = None  # a stored matrix whose density is subtracted (a difference density)
 
 
 @dataclass(frozen=True)
@@ -68,6 +75,17 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Orbitals:
     mol = reader.params.mol
     text = what.strip().lower()
     head, _, kind = text.partition(":")
+    if head == "difference":
+        bare = (kind or "ci").removesuffix(" density")
+        if bare not in DENSITY_KINDS or bare == "scf":
+            raise ValueError(
+                f"unknown density kind {kind!r} for a difference from SCF; one of {', '.join(DENSITY_KINDS[1:])}"
+            )
+        slot = DENSITY_KINDS.index(bare)
+        for k in (slot, _SCF):
+            if mol.total_density(k) is None:
+                raise ValueError(f"the checkpoint holds no {DENSITY_KINDS[k].upper()} density")
+        return _Density(slot, "total", f"{bare.upper()} density minus SCF density", _SCF)
     if head in _PARTS:
         if not kind:
             kind = "scf" if mol.total_density(0) is not None else "orbitals"
@@ -139,15 +157,16 @@ def evaluate(
             reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
         )
         return values
-    values = Tesvarin_.evaluate_density(
-        reader,
-        xyz,
-        selection.kind,
-        selection.part,
-        derivatives=derivatives,
-        tolerance=tolerance,
-        threads=_threads(threads),
-    )
+
+    def density(kind: int) -> FloatArray:
+        found: FloatArray = Tesvarin_.evaluate_density(
+            reader, xyz, kind, selection.part, derivatives=derivatives, tolerance=tolerance, threads=_threads(threads)
+        )
+        return found
+
+    values = density(selection.kind)
+    if selection.minus is not None:
+        values = values - density(selection.minus)
     return values[:, 0] if derivatives == 0 else values
 
 
@@ -214,8 +233,19 @@ def cube(
             selection.part,
             tolerance=tolerance,
             threads=_threads(threads),
-            progress=progress,
+            progress=progress if selection.minus is None or progress is None else lambda done: progress(done / 2),
         )
+        if selection.minus is not None:
+            ground = Tesvarin_.grid_density(
+                reader,
+                *lattice,
+                selection.minus,
+                selection.part,
+                tolerance=tolerance,
+                threads=_threads(threads),
+                progress=None if progress is None else lambda done: progress(0.5 + done / 2),
+            )
+            values = frozen(np.asarray(values) - np.asarray(ground), np.float64)
         comment, numbers = selection.label, None
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
     return Cube(
