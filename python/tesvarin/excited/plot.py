@@ -64,7 +64,8 @@ def draw(
         curve_axis.axhline(0.0, color="0.5", linewidth=0.6)
     followed = f", state {states.root} followed" if states.root else ""
     curve_axis.set_title(
-        f"{title}: {os.path.basename(cp.path)} ({cp.method}/{cp.basis_name}, {len(states)} states{followed})"
+        f"{title}: {os.path.basename(cp.path)}\n{cp.method}/{cp.basis_name}, {len(states)} states{followed}",
+        fontsize=10,
     )
     lines = curve_axis.get_legend_handles_labels()
     more = stick_axis.get_legend_handles_labels()
