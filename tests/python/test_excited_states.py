@@ -114,7 +114,9 @@ def test_difference_density_is_state_minus_ground():
     assert np.abs(difference).max() > 1e-3
     gradient = cp.evaluate(points, "difference:ci rho(1)", derivatives=1)
     assert gradient.shape == (3, 4)
-    cube = cp.cube("difference:ci", grid=4, margin=2.0)
+    done = []
+    cube = cp.cube("difference:ci", grid=4, margin=2.0, progress=done.append)
+    assert done == sorted(done) and done[-1] == pytest.approx(1.0) and done[0] <= 0.5  # two passes share it
     assert cube.comment == "CI density minus SCF density" and cube.values.shape == (4, 4, 4)
     grid = cube.origin + np.stack(np.meshgrid(*[np.arange(4)] * 3, indexing="ij"), axis=-1).reshape(-1, 3) @ cube.axes
     assert np.allclose(cube.values.ravel(), cp.evaluate(grid, "difference:ci"), atol=1e-12)

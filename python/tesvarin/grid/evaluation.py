@@ -201,6 +201,13 @@ def _grid(
     return low, np.diag(size / (points - 1)), (points, points, points)
 
 
+def _share(progress: Progress | None, k: int, n: int) -> Progress | None:
+    """The caller's progress for the k-th of n equal passes over the grid."""
+    if progress is None or n == 1:
+        return progress
+    return lambda done: progress((k + done) / n)
+
+
 def cube(
     reader: ChkReader_,
     what: str = "density",
@@ -226,26 +233,21 @@ def cube(
         )
         comment, numbers = "MO coefficients", tuple(selection.numbers)
     else:
-        values = Tesvarin_.grid_density(
-            reader,
-            *lattice,
-            selection.kind,
-            selection.part,
-            tolerance=tolerance,
-            threads=_threads(threads),
-            progress=progress if selection.minus is None or progress is None else lambda done: progress(done / 2),
-        )
-        if selection.minus is not None:
-            ground = Tesvarin_.grid_density(
+        kinds = [selection.kind] if selection.minus is None else [selection.kind, selection.minus]
+        parts = [
+            Tesvarin_.grid_density(
                 reader,
                 *lattice,
-                selection.minus,
+                kind,
                 selection.part,
                 tolerance=tolerance,
                 threads=_threads(threads),
-                progress=None if progress is None else lambda done: progress(0.5 + done / 2),
+                progress=_share(progress, k, len(kinds)),
             )
-            values = frozen(np.asarray(values) - np.asarray(ground), np.float64)
+            for k, kind in enumerate(kinds)
+        ]
+        # A difference density: the stored matrix's density minus the SCF one, point by point.
+        values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
     return Cube(
