@@ -20,6 +20,7 @@ if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]
 
     from tesvarin.charges import EspCharges
+    from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
@@ -185,6 +186,15 @@ class Checkpoint:
         angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
         return angstrom
 
+    @property
+    def excited_states(self) -> ExcitedStates | None:
+        """The states of a CIS or TD job, one row per state (`tesvarin.excited.ExcitedStates`: energies in
+        Hartree, eV and nm, oscillator and rotatory strengths, transition moments, the state followed);
+        None when the job computed no excited states."""
+        from tesvarin.excited import excited_states
+
+        return excited_states(self.reader)
+
     def _stored_vibration(self, name: str) -> FloatArray | None:
         blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
         value = None if blocks is None else blocks[name]
@@ -250,7 +260,7 @@ class Checkpoint:
         stored = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
         if frequencies is not None and stored is not None:
             return frequencies, stored
-        if len(self.symbols) == 1 and (frequencies is not None or Tesvarin_.vibration_blocks(self.reader) is not None):
+        if len(self.symbols) == 1 and (frequencies is not None or Tesvarin_.thermo.vibration_blocks(self.reader) is not None):
             return frozen(np.empty(0), np.float64), frozen(np.empty(0), np.float64)  # an atom's job: no modes
         if kind == "ir" and self.dipole_derivatives is not None:
             self._needs("hessian")
@@ -265,19 +275,39 @@ class Checkpoint:
 
     def spectrum(
         self,
-        kind: Literal["ir", "raman"] = "ir",
+        kind: Literal["ir", "raman", "uv-vis", "ecd"] = "ir",
         fwhm: float = 10.0,
-        shape: Literal["lorentzian", "gaussian"] = "lorentzian",
+        shape: Literal["lorentzian", "gaussian"] | None = None,
         grid: Sequence[float] | FloatArray | None = None,
+        *,
+        fwhm_ev: float | None = None,
+        unit: Literal["nm", "ev", "cm-1"] = "nm",
+        form: Literal["velocity", "length"] = "velocity",
     ) -> tuple[FloatArray, FloatArray]:
         """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
         intensity) of the real modes of `sticks`; each peak's area equals its stick intensity. The default grid
-        runs from 0 to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities."""
+        runs from 0 to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities.
+
+        "uv-vis" and "ecd": (grid in `unit`, molar absorptivity epsilon or Delta-epsilon in L mol^-1 cm^-1) of
+        the excited states, bands of full width `fwhm_ev` at half maximum (default 0.666 eV, the program's
+        sigma = 0.4 eV) and Gaussian unless `shape` says otherwise; each band's area over wavenumber is
+        2.3153e8 f (uv-vis) or v R / 22.96 (ecd, R of the velocity or length `form` in 1e-40 cgs), so that
+        with Gaussian bands epsilon(v) = 1.3062974e8 sum f_i / sigma exp(-((v - v_i) / sigma)^2) as in
+        Gaussian's white paper "UV/Visible and ECD spectra" (`tesvarin.excited.spectra`). Raises ValueError
+        naming the file when it holds no excited states."""
+        if kind in ("uv-vis", "ecd"):
+            from tesvarin.excited import DEFAULT_FWHM_EV, electronic_spectrum
+
+            states = self.excited_states
+            if states is None:
+                raise ValueError(f"{os.path.basename(self.path)} holds no excited states (not a CIS or TD job)")
+            width = DEFAULT_FWHM_EV if fwhm_ev is None else fwhm_ev
+            return electronic_spectrum(states, self.program_version, kind, width, shape or "gaussian", unit, grid, form)
         from tesvarin.thermo import spectrum
 
         frequencies, sticks = self.sticks(kind)
         real = frequencies > 0
-        return spectrum(frequencies[real], sticks[real], fwhm, shape, grid)
+        return spectrum(frequencies[real], sticks[real], fwhm, shape or "lorentzian", grid)
 
     def _masses(self, masses: Sequence[float] | Mapping[int, float] | None) -> list[float]:
         if masses is None:

@@ -89,3 +89,46 @@ def thermochemistry_section(path):
             found[f"{name} ln"] = (float(m[4]), _decimals(m[4]))
         i += 1
     return found
+
+
+_TENSOR = re.compile(r"\s*(Total R\(velocity\) tensor.*|\d+(\s+\d+)*|\d+(\s+-?\d\.\d+D[-+]\d+)+)\s*")
+
+
+def _rows(lines, start, width):
+    """The rows "state v1 ... v<width>" of the table whose header is at `start`, each value with its decimals."""
+    rows = {}
+    pattern = re.compile(rf"\s+(\d+)((?:\s+{NUMBER}){{{width}}})\s*$")
+    for line in lines[start + 1 :]:
+        if m := pattern.fullmatch(line):
+            rows[int(m[1])] = [(float(v), _decimals(v)) for v in m[2].split()]
+        elif not _TENSOR.fullmatch(line):  # the velocity form's tensors stand between its rows
+            break
+    return rows
+
+
+def excited_states(path):
+    """{table: {state: [(value, decimals), ...]}} of the excited-state part of a CIS or TD job's output:
+    "summary" (eV, nm, f, <S**2>), "electric" and "velocity" (X, Y, Z, Dip. S., Osc.), "magnetic" (X, Y, Z),
+    "R(velocity)" and "R(length)" (XX, YY, ZZ, R, and R(au) for the length form)."""
+    lines = Path(path).read_text(errors="replace").splitlines()
+    tables = {}
+    titles = {
+        "transition electric dipole": ("electric", 5),
+        "transition velocity dipole": ("velocity", 5),
+        "transition magnetic dipole": ("magnetic", 3),
+    }
+    for i, line in enumerate(lines):
+        for title, (name, width) in titles.items():
+            if title in line:
+                tables[name] = _rows(lines, i + 1, width)
+        if line.split()[-1:] == ["R(velocity)"]:
+            tables["R(velocity)"] = _rows(lines, i, 4)
+        if "R(length)" in line:
+            tables["R(length)"] = _rows(lines, i, 5)
+    summary = re.compile(
+        rf"\s*Excited State\s+(\d+):\s+\S+\s+({NUMBER}) eV\s+({NUMBER}) nm\s+f=({NUMBER})\s+<S\*\*2>=({NUMBER})"
+    )
+    tables["summary"] = {
+        int(m[1]): [(float(v), _decimals(v)) for v in m.groups()[1:]] for line in lines if (m := summary.match(line))
+    }
+    return tables

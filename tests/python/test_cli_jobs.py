@@ -285,7 +285,7 @@ def _frequency_jobs():
         except (RuntimeError, ValueError):
             continue
         freq = reader.params.jobtype == "Freq" or "freq" in reader.params.route.lower()
-        if freq and (reader.params.mol.hessian.size or Tesvarin_.vibration_blocks(reader) is not None):
+        if freq and (reader.params.mol.hessian.size or Tesvarin_.thermo.vibration_blocks(reader) is not None):
             found.append(path)
     return found
 

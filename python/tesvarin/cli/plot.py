@@ -1,4 +1,4 @@
-"""``tesvarin plot ir|raman FILE.chk -o spectrum.png``: the broadened spectrum with its sticks.
+"""``tesvarin plot ir|raman|uv|ecd FILE.chk -o spectrum.png``: the broadened spectrum with its sticks.
 
 Needs matplotlib, the plot extra (``pip install ".[plot]"`` in a clone).
 """
@@ -33,7 +33,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         "the stored force constants and dipole derivatives (the files of Gaussian 09). An existing file is kept "
         "unless --force is given; an input or any checkpoint is never replaced.",
     )
-    p.add_argument("kind", choices=("ir", "raman"), help="which spectrum")
+    p.add_argument("kind", choices=("ir", "raman", "uv", "ecd"), help="which spectrum (uv, ecd: of a CIS or TD job)")
     p.add_argument("inputs", nargs=1, metavar="FILE.chk", help="the checkpoint")
     p.add_argument("-o", "--output", required=True, metavar="PATH", help="the picture: .png, .svg or .pdf")
     p.add_argument("-f", "--force", action="store_true", help="replace an existing output")
@@ -41,15 +41,15 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         "--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)"
     )
     p.add_argument(
-        "--shape", choices=("lorentzian", "gaussian"), default="lorentzian", help="line shape (default lorentzian)"
+        "--shape", choices=("lorentzian", "gaussian"), help="line shape (default lorentzian; gaussian for uv, ecd)"
     )
     p.add_argument(
-        "--range",
-        type=float,
-        nargs=2,
-        metavar=("FROM", "TO"),
-        help="wavenumbers shown, cm-1 (default: 0 to 10 widths past the highest mode)",
+        "--range", type=float, nargs=2, metavar=("FROM", "TO"), help="wavenumbers shown, cm-1 (uv, ecd: in --unit)"
     )
+    p.add_argument(
+        "--fwhm-ev", type=float, metavar="EV", help="uv, ecd: full width at half maximum, eV (default 0.666)"
+    )
+    p.add_argument("--unit", choices=("nm", "ev", "cm-1"), default="nm", help="uv, ecd: the axis (default nm)")
 
 
 def draw(
@@ -109,14 +109,33 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None
     window = tuple(args.range) if args.range else None
+    electronic = _electronic(cp, args, window, path) if args.kind in ("uv", "ecd") else None
     try:
         outputs.write(
             path,
             args.output,
-            lambda temporary: draw(cp, args.kind, temporary, args.fwhm, args.shape, window, args.output),
+            electronic
+            or (
+                lambda temporary: draw(
+                    cp, args.kind, temporary, args.fwhm, args.shape or "lorentzian", window, args.output
+                )
+            ),
         )
     except OSError as error:
         raise Failure(args.output, os_reason(error)) from None
     except (RuntimeError, ValueError) as error:
         raise Failure(path, said(error, path)) from None
     print(args.output)
+
+
+def _electronic(cp: Any, args: argparse.Namespace, window: Any, path: str) -> Any:
+    """The drawing of a UV-Vis or ECD spectrum; a file without excited states fails here, before any output."""
+    from tesvarin.excited.plot import draw as draw_electronic
+    from tesvarin.excited.spectra import DEFAULT_FWHM_EV
+
+    if cp.excited_states is None:
+        raise Failure(path, "holds no excited states (not a CIS or TD job): no spectrum to draw")
+    fwhm = DEFAULT_FWHM_EV if args.fwhm_ev is None else args.fwhm_ev
+    shape = args.shape or "gaussian"
+    fmt = os.path.splitext(args.output)[1].lower()[1:]
+    return lambda temporary: draw_electronic(cp, args.kind, temporary, fwhm, shape, args.unit, window, fmt)

@@ -12,6 +12,7 @@ from Tesvarin_ import ChkReader_
 from tesvarin.checkpoint import formula
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import stdout_to_stderr
+from tesvarin.excited import excited_states
 
 
 def texts(reader: ChkReader_) -> dict[str, str]:
@@ -57,6 +58,8 @@ def as_json(reader: ChkReader_, path: str) -> str:
             "virial_ratio": _finite(params.viratio),
         },
     }
+    states = excited_states(reader)
+    record["excited_states"] = None if states is None else states.rows()  # null for a ground-state job
     return json.dumps(record, allow_nan=False)
 
 

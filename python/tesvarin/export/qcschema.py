@@ -89,6 +89,17 @@ def _extras(cp: Checkpoint) -> dict[str, Any]:
         value = getattr(cp, name)
         if value is not None:
             values[name] = value.tolist()
+    states = cp.excited_states
+    if states is not None:  # QCSchema's results have no excited-state fields: the states go with the extras
+        values["excited_states"] = {
+            "excitation_energies": states.excitation_energies_hartree.tolist(),
+            "excitation_energies_ev": states.excitation_energies_ev.tolist(),
+            "oscillator_strengths": states.oscillator_strengths.tolist(),
+            "total_energies": states.total_energies_hartree.tolist(),
+            "transition_dipoles": states.transition_dipoles_length_au.tolist(),
+            "rotatory_strengths_velocity_1e40_cgs": states.rotatory_strengths_velocity_1e40_cgs.tolist(),
+            "root": states.root,
+        }
     return {"tesvarin": values}
 
 

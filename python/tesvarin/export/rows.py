@@ -85,7 +85,7 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
         # analysis on them when the columns read them (--with hessian), since they can be most of a file.
         if names & set(THERMOCHEMISTRY):
             # An atom of a frequency job stores masses only: it has thermochemistry without modes.
-            atom = len(cp.symbols) == 1 and Tesvarin_.vibration_blocks(cp.reader) is not None
+            atom = len(cp.symbols) == 1 and Tesvarin_.thermo.vibration_blocks(cp.reader) is not None
             if cp.frequencies is not None or "hessian" in cp.sections or atom:
                 row.update(_thermochemistry(cp))
             elif cp.job_type == "Freq" or "freq" in cp.route.lower():

@@ -60,6 +60,11 @@ def _modes(cp: Checkpoint) -> tuple[Any, Any]:
     return _flat(cp.frequencies), None
 
 
+def _excited(cp: Checkpoint, name: str) -> Any:
+    states = cp.excited_states
+    return None if states is None else _flat(getattr(states, name))
+
+
 def _density(cp: Checkpoint) -> Any:
     return _flat(cp.total_densities.get("SCF"))
 
@@ -137,6 +142,20 @@ COLUMNS: tuple[Column, ...] = (
         "IR intensities, km/mol, (nmodes,) (stored, or from the force constants and dipole derivatives "
         "with the hessian group)",
         lambda cp: _modes(cp)[1],
+    ),
+    Column(
+        "excitation_energies_ev",
+        "list<f64>",
+        "default",
+        "Excitation energy of each excited state, eV, (nstates,); null for a ground-state job",
+        lambda cp: _excited(cp, "excitation_energies_ev"),
+    ),
+    Column(
+        "oscillator_strengths",
+        "list<f64>",
+        "default",
+        "Oscillator strength (length form) of each excited state, (nstates,); null for a ground-state job",
+        lambda cp: _excited(cp, "oscillator_strengths"),
     ),
     Column(
         "zero_point_energy",

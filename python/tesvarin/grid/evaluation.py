@@ -12,6 +12,11 @@ What to evaluate is named by a short text:
   counted from 1 as the program prints them (``12``), ranges (``10-15``), each optionally
   prefixed ``a`` or ``b`` for the alpha or beta set (``a12``, ``b12``, ``bhomo``; alpha when
   omitted).
+- a difference density: ``"difference:ci"`` (any stored kind but SCF; CI when none is named), the
+  total density of that matrix minus the SCF one. In a CIS or TD job that followed a state
+  (``root``), "CI" holds the state's relaxed density (the one its gradient and dipole use) and
+  "CI Rho(1)" its unrelaxed one-particle density, both total (alpha plus beta); each integrates to
+  the electron count, and their difference densities to zero.
 
 Screening: a basis function is left out where it (and the derivatives asked for) is below
 `tolerance` (default 1e-12). An orbital's value then moves by at most tolerance times the sum of
@@ -52,6 +57,7 @@ GridLike = str | int | tuple[object, object, object]
 Progress = Callable[[float], object]
 
 _PARTS = ("density", "spin", "alpha", "beta")
+_SCF = 0  # the slot of the SCF density, the ground state a difference density starts from
 _ORBITAL = re.compile(r"([ab]?)(?:(homo|lumo)([+-]\d+)?|(\d+)(?:-([ab]?)(\d+))?)$")
 
 
@@ -60,6 +66,7 @@ class _Density:
     kind: int  # 0..8 a stored matrix, -1 the occupied orbitals
     part: str  # total, spin, alpha or beta
     label: str
+    minus: int | None = None  # a stored matrix whose density is subtracted (a difference density)
 
 
 @dataclass(frozen=True)
@@ -79,6 +86,17 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
     head, _, kind = text.partition(":")
     if head == "potential":
         return _Potential(_density(reader, kind or "scf"))
+    if head == "difference":
+        bare = (kind or "ci").removesuffix(" density")
+        if bare not in DENSITY_KINDS or bare == "scf":
+            raise ValueError(
+                f"unknown density kind {kind!r} for a difference from SCF; one of {', '.join(DENSITY_KINDS[1:])}"
+            )
+        slot = DENSITY_KINDS.index(bare)
+        for k in (slot, _SCF):
+            if mol.total_density(k) is None:
+                raise ValueError(f"the checkpoint holds no {DENSITY_KINDS[k].upper()} density")
+        return _Density(slot, "total", f"{bare.upper()} density minus SCF density", _SCF)
     if head in _PARTS:
         if not kind:
             kind = "scf" if mol.total_density(0) is not None else "orbitals"
@@ -172,15 +190,16 @@ def evaluate(
             reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
         )
         return values
-    values = Tesvarin_.grid.evaluate_density(
-        reader,
-        xyz,
-        selection.kind,
-        selection.part,
-        derivatives=derivatives,
-        tolerance=tolerance,
-        threads=_threads(threads),
-    )
+
+    def density(kind: int) -> FloatArray:
+        found: FloatArray = Tesvarin_.grid.evaluate_density(
+            reader, xyz, kind, selection.part, derivatives=derivatives, tolerance=tolerance, threads=_threads(threads)
+        )
+        return found
+
+    values = density(selection.kind)
+    if selection.minus is not None:
+        values = values - density(selection.minus)
     return values[:, 0] if derivatives == 0 else values
 
 
@@ -254,6 +273,8 @@ def _potential_comment(density: _Density) -> str:
     if density.kind < 0:
         return f"Electrostatic potential from {part} density of the occupied orbitals"
     return f"Electrostatic potential from {part} {_arrays.DENSITY_KINDS[density.kind]} Density"
+
+
 def grid_size(reader: ChkReader_, what: str, grid: GridLike, margin: float) -> tuple[int, int]:
     """The points that `cube` would evaluate `what` on and the values at each (orbitals, or 1 for a density),
     before any evaluation; ValueError as `cube` for what the checkpoint lacks."""
@@ -262,6 +283,13 @@ def grid_size(reader: ChkReader_, what: str, grid: GridLike, margin: float) -> t
     counts = _grid(coordinates, grid, margin)[2]
     selection = _selection(reader, what)
     return math.prod(counts), len(selection.refs) if isinstance(selection, _Orbitals) else 1
+
+
+def _share(progress: Progress | None, k: int, n: int) -> Progress | None:
+    """The caller's progress for the k-th of n equal passes over the grid."""
+    if progress is None or n == 1:
+        return progress
+    return lambda done: progress((k + done) / n)
 
 
 def cube(
@@ -301,15 +329,21 @@ def cube(
         )
         comment, numbers = _potential_comment(chosen), None
     else:
-        values = Tesvarin_.grid.grid_density(
-            reader,
-            *lattice,
-            selection.kind,
-            selection.part,
-            tolerance=tolerance,
-            threads=_threads(threads),
-            progress=progress,
-        )
+        kinds = [selection.kind] if selection.minus is None else [selection.kind, selection.minus]
+        parts = [
+            Tesvarin_.grid.grid_density(
+                reader,
+                *lattice,
+                kind,
+                selection.part,
+                tolerance=tolerance,
+                threads=_threads(threads),
+                progress=_share(progress, k, len(kinds)),
+            )
+            for k, kind in enumerate(kinds)
+        ]
+        # A difference density: the stored matrix's density minus the SCF one, point by point.
+        values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
     return Cube(

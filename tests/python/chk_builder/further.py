@@ -126,9 +126,16 @@ def vibrations_section(
 EXCITED_STATES = [[-75.8, 0.0, 0.0, 0.5, *[0.01 * k for k in range(12)]], [-75.7, 0.3, 0.0, 0.0, *[0.02] * 12]]
 
 
-def excited_section(states: list[list[float]], *, root: int = 1, nstates: int | None = None) -> bytes:
-    """The excited-state header (NStates, NValues; 1, 10; the state followed), zero spin and symmetry
-    words, then each state's values."""
+def excited_section(
+    states: list[list[float]],
+    *,
+    root: int = 1,
+    nstates: int | None = None,
+    spin: list[int] | None = None,
+    symmetry: list[int] | None = None,
+) -> bytes:
+    """The excited-state header (NStates, NValues; 1, 10; the state followed), the spin and symmetry
+    words (zero unless given), then each state's values."""
     n = len(states) if nstates is None else nstates
     width = len(states[0]) if states else 16
     return (
@@ -136,7 +143,8 @@ def excited_section(states: list[list[float]], *, root: int = 1, nstates: int | 
         + halves(1, 10)
         + halves(root, 0)
         + ints(*[0] * 7)
-        + ints(*[0] * (2 * len(states)))
+        + ints(*(spin or [0] * len(states)))
+        + ints(*(symmetry or [0] * len(states)))
         + reals(*[x for s in states for x in s])
     )
 
