@@ -5,7 +5,10 @@
   iodata    export of --files checkpoints of 50 atoms (a Force job: orbitals, SCF density, gradient,
             charges), one thread, against IOData's load_one of the same files' fchk
             (IOData timed on a sample of 40 files, per file)
-  workers   the same export with two readers (-j 2: this process and a worker process) against one
+  workers   the same export with two readers (-j 2: this process and a worker process) against one;
+            beside it what two processes of plain arithmetic gain on the machine at that moment, and
+            2 / (the CPU time of the two readers over that of one): the figure on an idle machine if
+            the two stay busy
   dask      a local Dask cluster of two worker processes against one (cluster start not timed)
   memory    peak resident memory of the whole export of --files against ten times as many
             (hard links to the same files), each in a fresh interpreter
@@ -98,6 +101,50 @@ def export_time(paths: list[str], workers: int, out: Path) -> float:
 
     columns = export.select()
     return best(2, lambda: export.write_parquet(str(out), export.read_tables(paths, columns, workers), columns))
+
+
+def export_cpu(paths: list[str], workers: int, out: Path) -> float:
+    """CPU seconds of one export, of this process and its workers together (the workers are joined, so
+    counted, by the time it returns)."""
+    import resource
+
+    from tesvarin import export
+
+    def used() -> float:
+        return sum(
+            r.ru_utime + r.ru_stime for r in map(resource.getrusage, (resource.RUSAGE_SELF, resource.RUSAGE_CHILDREN))
+        )
+
+    columns = export.select()
+    before = used()
+    export.write_parquet(str(out), export.read_tables(paths, columns, workers), columns)
+    return used() - before
+
+
+def _spin(count: int) -> None:
+    total = 0
+    for k in range(count):
+        total += k
+
+
+def spinning_gain() -> float:
+    """What a second process gains here now: the same Python arithmetic twice in one process, then once
+    in each of two (a loaded machine, or one that gives each login its share, gains less than 2)."""
+    import multiprocessing
+    import time
+
+    count = 5_000_000
+    start = time.perf_counter()
+    _spin(2 * count)
+    one = time.perf_counter() - start
+    context = multiprocessing.get_context("fork")
+    start = time.perf_counter()
+    processes = [context.Process(target=_spin, args=(count,)) for _ in range(2)]
+    for p in processes:
+        p.start()
+    for p in processes:
+        p.join()
+    return one / (time.perf_counter() - start)
 
 
 def iodata_time(paths: list[str], folder: Path) -> float:
@@ -199,6 +246,9 @@ def main() -> None:
     figures["IOData load_one of the fchk, ms per file"] = 1e3 * iod
     figures["IOData / export (one thread)   target >= 30"] = iod / one
     figures["export: two workers / one      target >= 1.8"] = one / two
+    figures["  two spinning processes / one, now (the most there is)"] = spinning_gain()
+    cpu_one, cpu_two = (min(export_cpu(paths, n, out) for _ in range(3)) for n in (1, 2))
+    figures["  2 / (CPU time of two workers / of one) (idle bound)"] = 2 * cpu_one / cpu_two
     if not args.no_dask:
         d1, d2 = dask_time(paths, 1), dask_time(paths, 2)
         figures["Dask: two workers / one        target >= 1.6"] = d1 / d2

@@ -167,7 +167,7 @@ def test_resume_adds_only_new_and_changed_files(tmp_path):
     assert (tmp_path / "notes.txt").read_text() == "not a table"
 
 
-def test_worker_processes_give_the_same_rows_in_the_same_order(folder, tmp_path):
+def test_worker_processes_give_the_same_rows_in_the_same_order(folder, tmp_path, monkeypatch):
     one, three = tmp_path / "one.parquet", tmp_path / "three.parquet"
     assert run(folder, "-o", one, cwd=tmp_path)[1].splitlines()[-1] == "241 written, 3 failed"
     assert run(folder, "-o", three, "-j", "3", cwd=tmp_path)[1].splitlines()[-1] == "241 written, 3 failed"
@@ -175,9 +175,12 @@ def test_worker_processes_give_the_same_rows_in_the_same_order(folder, tmp_path)
     paths = list(export.find_checkpoints([str(folder)])) * 3  # more than a chunk per reader
     columns = export.select(["energy", "coordinates"], ["hessian"])
     alone = export.table(list(export.read_rows(paths, columns)), columns)
+    monkeypatch.setattr("tesvarin.export.rows.ROW_GROUP_ROWS", 100)
+    monkeypatch.setattr("tesvarin.export.rows.CHUNK_FILES", 16)  # six chunks fill a row group
     for processes in (1, 2, 4):
         parts = list(export.read_tables(iter(paths), columns, processes))  # of unknown length
-        assert pa.concat_tables(parts).equals(alone) and all(t.num_rows <= export.ROW_GROUP_ROWS for t in parts)
+        assert pa.concat_tables(parts).equals(alone)
+        assert max(t.num_rows for t in parts) == (100 if processes == 1 else 96)
 
 
 @pytest.mark.parametrize("jobs", ["1", "2"])

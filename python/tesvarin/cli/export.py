@@ -69,11 +69,13 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
     parser.add_argument("-f", "--force", action="store_true", help="replace an existing output")
     parser.add_argument(
         "-j",
+        "--jobs",
         "--threads",
+        dest="threads",
         type=int,
         default=1,
         metavar="N",
-        help="read N files at once, in N worker processes (default 1)",
+        help="read N files at once: this process and N - 1 worker processes (default 1)",
     )
     engine = parser.add_mutually_exclusive_group()
     engine.add_argument("--dask", action="store_true", help="run on a local Dask cluster (needs the dask extra)")

@@ -198,9 +198,10 @@ def _interrupts_held() -> Iterator[None]:
 
 
 def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int) -> Iterator[Any]:
-    """The tables of `paths` in their order, each at most ROW_GROUP_ROWS rows, read by `processes` readers:
-    this process and `processes` - 1 worker processes, in chunks of up to CHUNK_FILES files (fewer when a
-    list of paths would leave a reader idle), at most 4 `processes` chunks read ahead.
+    """The tables of `paths` in their order, each at most ROW_GROUP_ROWS rows and about ROW_GROUP_BYTES
+    bytes, read by `processes` readers: this process and `processes` - 1 worker processes, in chunks of
+    up to CHUNK_FILES files (fewer when a list of paths would leave a reader idle), at most 4 `processes`
+    chunks read ahead.
 
     Building a row is mostly Python, which holds the interpreter lock, so threads hardly overlap; worker
     processes do, and each sends back one Arrow table per chunk as an IPC stream. This process writes the
@@ -241,11 +242,13 @@ def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int)
             elif head == ahead:
                 break
             while head in ready:
-                held.append(ready.pop(head))
-                rows, size, head = rows + held[-1].num_rows, size + held[-1].get_total_buffer_size(), head + 1
-                if rows >= ROW_GROUP_ROWS or size >= ROW_GROUP_BYTES:
+                part, head = ready.pop(head), head + 1
+                more = part.get_total_buffer_size()
+                if held and (rows + part.num_rows > ROW_GROUP_ROWS or size + more > ROW_GROUP_BYTES):
                     yield pa.concat_tables(held)
                     held, rows, size = [], 0, 0
+                held.append(part)
+                rows, size = rows + part.num_rows, size + more
         if held:
             yield pa.concat_tables(held)
     finally:
