@@ -69,10 +69,10 @@ def add_parser(
 def text(path: str, fit: Any) -> str:
     """The report of one fit: what was fitted, then the log's lines, then RESP's parameters."""
     kind = "RESP" if fit.resp is not None else "ESP"
-    held = "total charge and dipole" if fit.dipole_constraint is not None else "total charge"
+    held = f"total charge {fit.total_charge:g}" + (" and dipole" if fit.dipole_constraint is not None else "")
     lines = [
-        f"{path}: {kind} charges of the {fit.density.upper()} density at {SCHEME_NAMES[fit.scheme]} points "
-        f"({fit.total_charge:g} e held as the {held})",
+        f"{path}: {kind} charges of the {fit.density.upper()} density at {SCHEME_NAMES[fit.scheme]} points, "
+        f"{held} held",
     ]
     if fit.grid_steps is not None:
         x, y, z = fit.grid_steps
