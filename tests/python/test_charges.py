@@ -197,6 +197,12 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
     assert 5 * len(exact.points) < len(denser.points) < 7 * len(exact.points)
 
 
+def test_dipole_along_a_linear_molecule_fixes_both_charges(chk):
+    cp = builder(chk, [(6, (0, 0, 0)), (8, (0, 0, 2.13))])
+    fit = esp_charges(cp, dipole=[0.0, 0.0, 0.2], potential=point_charges(cp, [0.3, -0.3]))
+    assert np.allclose(fit.charges, [-0.2 / 2.13, 0.2 / 2.13], atol=1e-12)  # the x and y rows say nothing
+
+
 @pytest.mark.parametrize(
     ("atoms", "kwargs", "message"),
     [
@@ -206,6 +212,11 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
         (methanol(), {"dipole": [1.0, 2.0]}, "dipole must be True, False or three finite numbers"),
         (methanol(), {"resp": True, "dipole": [0.0, 0.0, 0.0]}, "RESP holds the total charge only"),
         (methanol(), {"scheme": "chelpg", "point_density": 6.0}, "point_density sets the Merz-Kollman dots"),
+        (  # carbon monoxide along z: no charges on its atoms make a dipole across it
+            [(6, (0, 0, 0)), (8, (0, 0, 2.13))],
+            {"dipole": [0.1, 0.0, 0.0]},
+            "the charges cannot meet the total charge and dipole asked for with these atoms",
+        ),
     ],
 )
 def test_refusals_say_why(chk, atoms, kwargs, message):
