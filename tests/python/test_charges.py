@@ -182,7 +182,7 @@ def test_resp_makes_methyl_hydrogens_equal_and_holds_the_total(chk, scheme, tota
     assert fit.resp.as_dict()["restrained_atoms"] == [1, 2] and fit.resp.as_dict()["restraint_a"] == [0.0005, 0.001]
 
 
-def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
+def test_plain_fit_recovers_charges_and_holds_a_dipole(chk, tmp_path):
     cp = builder(chk, methanol())
     truth = np.array([-0.1, -0.6, 0.44, 0.05, 0.09, 0.12])
     xyz = np.asarray(cp.coordinates)
@@ -195,6 +195,12 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
     assert np.allclose(own.dipole, truth @ xyz, atol=1e-9)  # the dipole of the potential's own charges
     denser = esp_charges(cp, "mk", point_density=6.0, potential=point_charges(cp, truth))
     assert 5 * len(exact.points) < len(denser.points) < 7 * len(exact.points)
+    exact.write_gesp(tmp_path / "m.gesp")
+    with pytest.raises(FileExistsError):
+        denser.write_gesp(tmp_path / "m.gesp")
+    denser.write_gesp(tmp_path / "m.gesp", force=True)
+    text = (tmp_path / "m.gesp").read_text()
+    assert text == denser.gesp() and f"#POINTS ={len(denser.points):8d}\n" in text
 
 
 def test_dipole_along_a_linear_molecule_fixes_both_charges(chk):
