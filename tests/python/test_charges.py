@@ -182,6 +182,17 @@ def test_resp_makes_methyl_hydrogens_equal_and_holds_the_total(chk, scheme, tota
     assert fit.resp.as_dict()["restrained_atoms"] == [1, 2] and fit.resp.as_dict()["restraint_a"] == [0.0005, 0.001]
 
 
+def test_resp_shares_charges_of_alike_groups(chk):
+    """Ethane's two methyls are alike: one carbon charge and one hydrogen charge for both; the two
+    carbons share already in stage 1, the hydrogens only in stage 2."""
+    cp = builder(chk, ethane())
+    truth = [-0.3, -0.2, 0.05, 0.09, 0.12, 0.04, 0.1, 0.1]
+    fit = esp_charges(cp, "mk", resp=True, potential=point_charges(cp, truth))
+    assert fit.resp.stage1_equivalences == ((0, 1),) and fit.resp.equivalences == ((0, 1), (2, 3, 4, 5, 6, 7))
+    assert fit.charges[0] == fit.charges[1] and np.ptp(fit.charges[2:]) == 0.0
+    assert abs(fit.charges.sum()) < 1e-12 and np.ptp(fit.resp.stage1_charges[2:]) > 0.01
+
+
 def test_plain_fit_recovers_charges_and_holds_a_dipole(chk, tmp_path):
     cp = builder(chk, methanol())
     truth = np.array([-0.1, -0.6, 0.44, 0.05, 0.09, 0.12])

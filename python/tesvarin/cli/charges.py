@@ -84,11 +84,11 @@ def text(path: str, fit: Any) -> str:
             f" RESP: b={r.restraint_b:g}; stage 1 a={r.restraint_a[0]:g} on atoms {_atoms(r.restrained)} "
             f"(hydrogens free); stage 2 a={r.restraint_a[1]:g}"
         )
+        if r.stage1_equivalences:
+            lines.append(f" RESP stage 1 equivalences: {_runs(r.stage1_equivalences)}")
         if r.groups:
-            for carbon, hydrogens in r.groups:
-                lines.append(
-                    f" RESP stage 2 refits C{carbon + 1} with hydrogens {_atoms(hydrogens)} sharing one charge"
-                )
+            groups = "; ".join(f"C{c + 1} with H {_atoms(hs)}" for c, hs in r.groups)
+            lines.append(f" RESP stage 2 refits {groups}; equivalences: {_runs(r.equivalences)}")
         else:
             lines.append(" RESP stage 2: no methyl or methylene groups; the stage-1 charges stand")
     return "\n".join(lines)
@@ -96,6 +96,10 @@ def text(path: str, fit: Any) -> str:
 
 def _write(path: str, text: str) -> None:
     Path(path).write_text(text, encoding="ascii")
+
+
+def _runs(runs: tuple[tuple[int, ...], ...]) -> str:
+    return " ".join("(" + _atoms(run) + ")" for run in runs) or "none"
 
 
 def _atoms(atoms: tuple[int, ...]) -> str:
