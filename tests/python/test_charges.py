@@ -182,7 +182,18 @@ def test_resp_makes_methyl_hydrogens_equal_and_holds_the_total(chk, scheme, tota
     assert fit.resp.as_dict()["restrained_atoms"] == [1, 2] and fit.resp.as_dict()["restraint_a"] == [0.0005, 0.001]
 
 
-def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
+def test_resp_shares_charges_of_alike_groups(chk):
+    """Ethane's two methyls are alike: one carbon charge and one hydrogen charge for both; the two
+    carbons share already in stage 1, the hydrogens only in stage 2."""
+    cp = builder(chk, ethane())
+    truth = [-0.3, -0.2, 0.05, 0.09, 0.12, 0.04, 0.1, 0.1]
+    fit = esp_charges(cp, "mk", resp=True, potential=point_charges(cp, truth))
+    assert fit.resp.stage1_equivalences == ((0, 1),) and fit.resp.equivalences == ((0, 1), (2, 3, 4, 5, 6, 7))
+    assert fit.charges[0] == fit.charges[1] and np.ptp(fit.charges[2:]) == 0.0
+    assert abs(fit.charges.sum()) < 1e-12 and np.ptp(fit.resp.stage1_charges[2:]) > 0.01
+
+
+def test_plain_fit_recovers_charges_and_holds_a_dipole(chk, tmp_path):
     cp = builder(chk, methanol())
     truth = np.array([-0.1, -0.6, 0.44, 0.05, 0.09, 0.12])
     xyz = np.asarray(cp.coordinates)
@@ -195,6 +206,18 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
     assert np.allclose(own.dipole, truth @ xyz, atol=1e-9)  # the dipole of the potential's own charges
     denser = esp_charges(cp, "mk", point_density=6.0, potential=point_charges(cp, truth))
     assert 5 * len(exact.points) < len(denser.points) < 7 * len(exact.points)
+    exact.write_gesp(tmp_path / "m.gesp")
+    with pytest.raises(FileExistsError):
+        denser.write_gesp(tmp_path / "m.gesp")
+    denser.write_gesp(tmp_path / "m.gesp", force=True)
+    text = (tmp_path / "m.gesp").read_text()
+    assert text == denser.gesp() and f"#POINTS ={len(denser.points):8d}\n" in text
+
+
+def test_dipole_along_a_linear_molecule_fixes_both_charges(chk):
+    cp = builder(chk, [(6, (0, 0, 0)), (8, (0, 0, 2.13))])
+    fit = esp_charges(cp, dipole=[0.0, 0.0, 0.2], potential=point_charges(cp, [0.3, -0.3]))
+    assert np.allclose(fit.charges, [-0.2 / 2.13, 0.2 / 2.13], atol=1e-12)  # the x and y rows say nothing
 
 
 @pytest.mark.parametrize(
@@ -206,6 +229,11 @@ def test_plain_fit_recovers_charges_and_holds_a_dipole(chk):
         (methanol(), {"dipole": [1.0, 2.0]}, "dipole must be True, False or three finite numbers"),
         (methanol(), {"resp": True, "dipole": [0.0, 0.0, 0.0]}, "RESP holds the total charge only"),
         (methanol(), {"scheme": "chelpg", "point_density": 6.0}, "point_density sets the Merz-Kollman dots"),
+        (  # carbon monoxide along z: no charges on its atoms make a dipole across it
+            [(6, (0, 0, 0)), (8, (0, 0, 2.13))],
+            {"dipole": [0.1, 0.0, 0.0]},
+            "the charges cannot meet the total charge and dipole asked for with these atoms",
+        ),
     ],
 )
 def test_refusals_say_why(chk, atoms, kwargs, message):

@@ -66,13 +66,14 @@ class Resp:
     groups: tuple[tuple[int, tuple[int, ...]], ...]
     """The methyl and methylene groups refitted in stage 2: (carbon, its hydrogens), atoms from 0.
     Every other atom keeps its stage-1 charge; the carbons are restrained with the second weight."""
+    stage1_equivalences: tuple[tuple[int, ...], ...]
+    """Atoms that share one charge in stage 1: those alike by element and bonds, all the way out
+    (the two oxygens of a carboxylate), but the hydrogens of the groups, free until stage 2."""
+    equivalences: tuple[tuple[int, ...], ...]
+    """Atoms that share one charge in stage 2: the hydrogens of each group, and the carbons and the
+    hydrogens of groups alike by element and bonds (the two methyls of dimethyl ether)."""
     iterations: tuple[int, int]
     """Solves of the normal equations in each stage."""
-
-    @property
-    def equivalences(self) -> tuple[tuple[int, ...], ...]:
-        """Atoms that share one charge in stage 2: the hydrogens of each group."""
-        return tuple(hydrogens for _, hydrogens in self.groups)
 
     def as_dict(self) -> dict[str, Any]:
         """The parameters and atoms as JSON-ready values (atoms numbered from 1, as the log numbers them)."""
@@ -83,6 +84,7 @@ class Resp:
             "restrained_atoms": [a + 1 for a in self.restrained],
             "hydrogens_restrained": False,
             "stage2_groups": [{"carbon": c + 1, "hydrogens": [h + 1 for h in hs]} for c, hs in self.groups],
+            "stage1_equivalences": [[a + 1 for a in group] for group in self.stage1_equivalences],
             "equivalences": [[a + 1 for a in group] for group in self.equivalences],
             "iterations": list(self.iterations),
         }
@@ -213,14 +215,40 @@ def _radii(
     return out
 
 
+def _bonds(numbers: Sequence[int], coordinates: FloatArray) -> Any:
+    """Bonded pairs as a boolean (natoms, natoms) matrix, by covalent radii plus 0.45 Angstrom."""
+    xyz = np.asarray(coordinates, dtype=np.float64).reshape(-1, 3) * BOHR_TO_ANGSTROM
+    radius = np.array([COVALENT[n] if 0 < n < len(COVALENT) else 1.5 for n in numbers])
+    distance = np.linalg.norm(xyz[:, None, :] - xyz[None, :, :], axis=2)
+    return (distance < radius[:, None] + radius[None, :] + 0.45) & ~np.eye(len(numbers), dtype=bool)
+
+
+def _classes(numbers: Sequence[int], bonded: Any) -> list[int]:
+    """Atoms alike by element and bonds, all the way out: each atom's class is refined by its
+    neighbours' classes until no class splits (Morgan's refinement)."""
+    label = [int(z) for z in numbers]
+    while True:
+        keys = [(label[a], tuple(sorted(label[b] for b in np.flatnonzero(bonded[a])))) for a in range(len(label))]
+        names = {k: i for i, k in enumerate(sorted(set(keys)))}
+        refined = [names[k] for k in keys]
+        if len(set(refined)) == len(set(label)):
+            return refined
+        label = refined
+
+
+def _shared(classes: list[int], atoms: Sequence[int]) -> tuple[tuple[int, ...], ...]:
+    """The atoms among `atoms` that are alike, in runs of two or more, each run in atom order."""
+    runs: dict[int, list[int]] = {}
+    for a in atoms:
+        runs.setdefault(classes[a], []).append(a)
+    return tuple(tuple(run) for run in sorted(runs.values()) if len(run) > 1)
+
+
 def resp_groups(numbers: Sequence[int], coordinates: FloatArray) -> tuple[tuple[int, tuple[int, ...]], ...]:
     """The methyl and methylene groups: each carbon with four bonded atoms, two or more of them
     hydrogens bonded to it alone, with those hydrogens (atoms from 0). Bonds by covalent radii."""
-    xyz = np.asarray(coordinates, dtype=np.float64) * BOHR_TO_ANGSTROM
     z = [int(n) for n in numbers]
-    radius = np.array([COVALENT[n] if 0 < n < len(COVALENT) else 1.5 for n in z])
-    distance = np.linalg.norm(xyz[:, None, :] - xyz[None, :, :], axis=2)
-    bonded = (distance < radius[:, None] + radius[None, :] + 0.45) & ~np.eye(len(z), dtype=bool)
+    bonded = _bonds(z, coordinates)
     groups = []
     for c in range(len(z)):
         neighbours = np.flatnonzero(bonded[c])
@@ -239,28 +267,52 @@ def _points(
     return points, (int(steps[0]), int(steps[1]), int(steps[2]))
 
 
+def _share(natoms: int, equivalences: tuple[tuple[int, ...], ...], free: Sequence[int]) -> list[int]:
+    """Each atom's charge index: one per run of `equivalences`, one per other atom of `free`, -1 (held) else."""
+    share = [-1] * natoms
+    count = 0
+    for a in sorted(free):
+        if share[a] >= 0:
+            continue
+        run = next((r for r in equivalences if a in r), (a,))
+        for b in run:
+            share[b] = count
+        count += 1
+    return share
+
+
 def _resp(
     xyz: FloatArray, numbers: Sequence[int], points: FloatArray, v: FloatArray, total: float
 ) -> tuple[dict[str, Any], Resp]:
-    """AMBER's two stages: all charges free with the heavy atoms restrained by a = 0.0005; then
-    each methyl and methylene group refitted, its hydrogens sharing one charge and its carbon
-    restrained by a = 0.001, every other atom held at its stage-1 charge."""
+    """AMBER's two stages: the heavy atoms restrained by a = 0.0005, atoms alike by element and
+    bonds sharing a charge but the methyl and methylene hydrogens free; then those groups refitted,
+    alike hydrogens (and the carbons of alike groups) sharing one charge and the carbons restrained
+    by a = 0.001, every other atom held at its stage-1 charge."""
     natoms = len(numbers)
     heavy = [int(z) != 1 for z in numbers]
-    first = Tesvarin_.charges.fit(xyz, points, v, total, restraint_a=RESP_A[0], restraint_b=RESP_B, restrained=heavy)
     groups = resp_groups(numbers, xyz)
-    share = [-1] * natoms
-    for index, (carbon, hydrogens) in enumerate(groups):
-        share[carbon] = 2 * index
-        for h in hydrogens:
-            share[h] = 2 * index + 1
+    classes = _classes(numbers, _bonds(numbers, xyz))
+    in_groups = {h for _, hydrogens in groups for h in hydrogens}
+    first_shared = _shared(classes, [a for a in range(natoms) if a not in in_groups])
+    first = Tesvarin_.charges.fit(
+        xyz,
+        points,
+        v,
+        total,
+        share=_share(natoms, first_shared, range(natoms)),
+        restraint_a=RESP_A[0],
+        restraint_b=RESP_B,
+        restrained=heavy,
+    )
+    refitted = sorted({c for c, _ in groups} | in_groups)
+    second_shared = _shared(classes, refitted)
     if groups:
         second = Tesvarin_.charges.fit(
             xyz,
             points,
             v,
             total,
-            share=share,
+            share=_share(natoms, second_shared, refitted),
             fixed=list(first["charges"]),
             restraint_a=RESP_A[1],
             restraint_b=RESP_B,
@@ -274,6 +326,8 @@ def _resp(
         restraint_b=RESP_B,
         restrained=tuple(k for k in range(natoms) if heavy[k]),
         groups=groups,
+        stage1_equivalences=first_shared,
+        equivalences=second_shared,
         iterations=(int(first["iterations"]), int(second["iterations"])),
     )
     return second, info

@@ -69,10 +69,10 @@ def add_parser(
 def text(path: str, fit: Any) -> str:
     """The report of one fit: what was fitted, then the log's lines, then RESP's parameters."""
     kind = "RESP" if fit.resp is not None else "ESP"
-    held = "total charge and dipole" if fit.dipole_constraint is not None else "total charge"
+    held = f"total charge {fit.total_charge:g}" + (" and dipole" if fit.dipole_constraint is not None else "")
     lines = [
-        f"{path}: {kind} charges of the {fit.density.upper()} density at {SCHEME_NAMES[fit.scheme]} points "
-        f"({fit.total_charge:g} e held as the {held})",
+        f"{path}: {kind} charges of the {fit.density.upper()} density at {SCHEME_NAMES[fit.scheme]} points, "
+        f"{held} held",
     ]
     if fit.grid_steps is not None:
         x, y, z = fit.grid_steps
@@ -84,11 +84,11 @@ def text(path: str, fit: Any) -> str:
             f" RESP: b={r.restraint_b:g}; stage 1 a={r.restraint_a[0]:g} on atoms {_atoms(r.restrained)} "
             f"(hydrogens free); stage 2 a={r.restraint_a[1]:g}"
         )
+        if r.stage1_equivalences:
+            lines.append(f" RESP stage 1 equivalences: {_runs(r.stage1_equivalences)}")
         if r.groups:
-            for carbon, hydrogens in r.groups:
-                lines.append(
-                    f" RESP stage 2 refits C{carbon + 1} with hydrogens {_atoms(hydrogens)} sharing one charge"
-                )
+            groups = "; ".join(f"C{c + 1} with H {_atoms(hs)}" for c, hs in r.groups)
+            lines.append(f" RESP stage 2 refits {groups}; equivalences: {_runs(r.equivalences)}")
         else:
             lines.append(" RESP stage 2: no methyl or methylene groups; the stage-1 charges stand")
     return "\n".join(lines)
@@ -96,6 +96,10 @@ def text(path: str, fit: Any) -> str:
 
 def _write(path: str, text: str) -> None:
     Path(path).write_text(text, encoding="ascii")
+
+
+def _runs(runs: tuple[tuple[int, ...], ...]) -> str:
+    return " ".join("(" + _atoms(run) + ")" for run in runs) or "none"
 
 
 def _atoms(atoms: tuple[int, ...]) -> str:
