@@ -116,7 +116,11 @@ def _parser() -> argparse.ArgumentParser:
         help="refuse a checkpoint with a damaged further section instead of leaving out its entries with a warning",
     )
     _converter(commands, "gjf", "a Gaussian input file (.gjf)")
-    cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
+    cube.add_options(
+        _converter(
+            commands, "cube", "a Gaussian cube file (.cube) of a density, orbitals or the electrostatic potential"
+        )
+    )
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
     plot.add_parser(commands, EXIT_STATUS)
     export.add_parser(commands, EXIT_STATUS)
