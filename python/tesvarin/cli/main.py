@@ -120,7 +120,11 @@ def _parser() -> argparse.ArgumentParser:
         help="refuse a checkpoint with a damaged further section instead of leaving out its entries with a warning",
     )
     gjf.add_options(_converter(commands, "gjf", "a Gaussian input file (.gjf) of a job that starts from it"))
-    cube.add_options(_converter(commands, "cube", "a Gaussian cube file (.cube) of a density or orbitals"))
+    cube.add_options(
+        _converter(
+            commands, "cube", "a Gaussian cube file (.cube) of a density, orbitals or the electrostatic potential"
+        )
+    )
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
     charges.add_parser(commands, INPUTS, EXIT_STATUS)
     _output_options(
