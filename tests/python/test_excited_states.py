@@ -293,6 +293,8 @@ def test_summary_and_export_of_a_mixed_folder(tmp_path, capsys):
     assert [s["state"] for s in states] == [1, 2] and [s["multiplicity"] for s in states] == [1, 3]
     assert [s["followed"] for s in states] == [False, True] and states[1]["s_squared"] == 2.0
     assert states[0]["energy_ev"] == pytest.approx(0.2 * CODATA[2010].hartree_ev)
+    assert main(["summary", str(folder / "excited.chk")]) == 0
+    assert re.search(r"State 2:\s+9\.5240 eV 130\.18 nm f=0\.0303  \(followed\)", capsys.readouterr().out)
     table = tmp_path / "jobs.parquet"
     assert main(["export", str(folder), "-o", str(table)]) == 0
     rows = {r["path"]: r for r in pq.read_table(table).to_pylist()}
