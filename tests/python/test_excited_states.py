@@ -173,6 +173,19 @@ def test_each_stored_value_in_its_place(chk, name, builder, mult, s2, sym, root,
         x.oscillator_strengths[0] = 1.0
 
 
+@pytest.mark.parametrize("nstates", [1, 3])
+@pytest.mark.parametrize("width", [10, 16, 21])
+def test_each_value_in_its_row_and_column(chk, nstates, width):
+    """Value k of state s is 100 s + k (the energy a little above the ground state's -74.9)."""
+    rows = [[-74.0 + s if k == 0 else 100.0 * s + k for k in range(width)] for s in range(nstates)]
+    x = tesvarin.load(chk(with_states(rows))).excited_states
+    table = np.array(rows)
+    assert len(x) == nstates and x.total_energies_hartree.tolist() == table[:, 0].tolist()
+    moments = (x.transition_dipoles_length_au, x.transition_dipoles_velocity_au, x.magnetic_transition_dipoles_au)
+    assert np.hstack(moments).tolist() == table[:, 1:10].tolist()
+    assert x.further_values.tolist() == table[:, 10:].tolist()
+
+
 def test_few_values_per_state_leave_the_moments_nan(chk):
     x = tesvarin.load(chk(with_states([[-74.7], [-74.6]]))).excited_states
     assert np.allclose(x.excitation_energies_hartree, [0.2, 0.3])
@@ -293,6 +306,8 @@ def test_summary_and_export_of_a_mixed_folder(tmp_path, capsys):
     assert [s["state"] for s in states] == [1, 2] and [s["multiplicity"] for s in states] == [1, 3]
     assert [s["followed"] for s in states] == [False, True] and states[1]["s_squared"] == 2.0
     assert states[0]["energy_ev"] == pytest.approx(0.2 * CODATA[2010].hartree_ev)
+    assert main(["summary", str(folder / "excited.chk")]) == 0
+    assert re.search(r"State 2:\s+9\.5240 eV 130\.18 nm f=0\.0303  \(followed\)", capsys.readouterr().out)
     table = tmp_path / "jobs.parquet"
     assert main(["export", str(folder), "-o", str(table)]) == 0
     rows = {r["path"]: r for r in pq.read_table(table).to_pylist()}

@@ -82,6 +82,17 @@ def as_text(reader: ChkReader_, path: str) -> str:
         ("Total energy", f"{params.totene:.10f} Hartree"),
         ("Virial ratio", f"{params.viratio:.10f}"),
     ]
+    states = excited_states(reader)
+    if states is not None:
+        rows += [
+            (
+                f"State {k + 1}",
+                f"{e:.4f} eV {nm:.2f} nm f={f:.4f}" + ("  (followed)" if k + 1 == states.root else ""),
+            )
+            for k, (e, nm, f) in enumerate(
+                zip(states.excitation_energies_ev, states.wavelengths_nm, states.oscillator_strengths, strict=True)
+            )
+        ]
     return "\n".join(f"{label + ':':<17}{value}" for label, value in rows)
 
 

@@ -16,7 +16,9 @@ Derived by the textbook formulas, as the program's output prints them:
   R = K <0|del|n>.<0|r x del|n> / dE, with K = e a0 mu_B in units of 1e-40 erg esu cm / Gauss
   (the magnetic moment is -1/2 of r x p; the sign is the one the program prints);
 - spin multiplicity 2S+1 from the stored spin word S, and <S**2> = S(S+1), for a closed-shell
-  restricted reference only (an open-shell reference leaves both unknown: 0 and NaN).
+  restricted reference only (an open-shell reference leaves both unknown: 0 and NaN). Every known
+  file holds singlets and stores 0 there; that a triplet stores 1 is read from the word's meaning,
+  not yet seen in a file. The file keeps no <S**2> of its own.
 
 Constants: CODATA 2006 for files before Gaussian 16 (version text "Unknown"), 2010 after, as the
 program that wrote the file used them.
