@@ -168,7 +168,7 @@ void bind_cube(py::module_& m) {
         "Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals "
         "1-based, empty for a density");
 
-    py::module_ grid = m.def_submodule("grid", "Quantities of the wavefunction at points in space");
+    py::module_& grid = m;  // the potential beside the densities and orbitals
     grid.def(
         "evaluate_potential",
         [](const Tesvarin& t, const Points& points, int kind, const std::string& part, bool field, bool nuclei,

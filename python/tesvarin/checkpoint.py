@@ -260,7 +260,9 @@ class Checkpoint:
         stored = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
         if frequencies is not None and stored is not None:
             return frequencies, stored
-        if len(self.symbols) == 1 and (frequencies is not None or Tesvarin_.thermo.vibration_blocks(self.reader) is not None):
+        if len(self.symbols) == 1 and (
+            frequencies is not None or Tesvarin_.thermo.vibration_blocks(self.reader) is not None
+        ):
             return frozen(np.empty(0), np.float64), frozen(np.empty(0), np.float64)  # an atom's job: no modes
         if kind == "ir" and self.dipole_derivatives is not None:
             self._needs("hessian")

@@ -62,7 +62,9 @@ def ring(n):
 
 
 def density(path, kind=-1, part="total", points=((0.0, 0.0, 0.0),), **options):
-    return Tesvarin_.grid.evaluate_density(Tesvarin_.ChkReader_(path), np.array(points, dtype=float), kind, part, **options)
+    return Tesvarin_.grid.evaluate_density(
+        Tesvarin_.ChkReader_(path), np.array(points, dtype=float), kind, part, **options
+    )
 
 
 def thermo(path, **options):

@@ -259,7 +259,9 @@ def test_translational_entropy_is_sackur_tetrode(chk, temperature, pressure):
 
 def test_modes_below_900_kelvin_are_listed_by_their_vibrational_temperature(chk):
     """620 cm^-1 is 892 K and 700 cm^-1 is 1007 K: only the first is a low mode, whatever its wavenumber."""
-    t = Tesvarin_.thermo.thermochemistry(Tesvarin_.ChkReader_(chk(stored(WATER_ATOMS, [16.0, 1.0, 1.0], [620.0, 700.0]))))
+    t = Tesvarin_.thermo.thermochemistry(
+        Tesvarin_.ChkReader_(chk(stored(WATER_ATOMS, [16.0, 1.0, 1.0], [620.0, 700.0])))
+    )
     assert t["vibrational_temperatures"][0] < 900 < t["vibrational_temperatures"][1]
     assert list(t["low_modes"]) == [0] and len(t["low_mode_contributions"]) == 1
 

@@ -74,3 +74,32 @@ def write_cube(
     values: numpy.typing.ArrayLike,
 ) -> None:
     """Write a Gaussian cube file: values in C order over (nx, ny, nz[, orbital]); lengths in Bohr; orbitals 1-based, empty for a density"""
+
+def evaluate_potential(
+    reader: ChkReader_,
+    points: numpy.typing.ArrayLike,
+    kind: int,
+    part: str = "total",
+    *,
+    field: bool = False,
+    nuclei: bool = True,
+    electrons: bool = True,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
+) -> numpy.typing.NDArray[numpy.float64]:
+    """The electrostatic potential (Hartree/e) at (n, 3) points in Bohr of the nuclei and the density of `kind` (0..8 a stored matrix, -1 the occupied orbitals), part "total", "spin", "alpha" or "beta" (nuclei only with the total): a new (n, 1) array, (n, 4) with the field (Hartree/(e Bohr)) after the value. Distributions whose bounds add up to at most `tolerance` are left out (0: none)"""
+
+def grid_potential(
+    reader: ChkReader_,
+    origin: _Vector,
+    axes: list[list[float]],
+    counts: list[int],
+    kind: int,
+    part: str = "total",
+    *,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
+) -> numpy.typing.NDArray[numpy.float64]:
+    """The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array"""

@@ -15,7 +15,7 @@ from typing import Any
 
 import numpy as np
 
-from tesvarin._extras import missing
+from tesvarin._errors import missing
 from tesvarin.checkpoint import Checkpoint, formula
 
 
