@@ -307,6 +307,8 @@ class Checkpoint:
             return electronic_spectrum(states, self.program_version, kind, width, shape or "gaussian", unit, grid, form)
         from tesvarin.thermo import spectrum
 
+        if kind not in ("ir", "raman"):
+            raise ValueError(f'kind must be "ir", "raman", "uv-vis" or "ecd", got {kind!r}')
         frequencies, sticks = self.sticks(kind)
         real = frequencies > 0
         return spectrum(frequencies[real], sticks[real], fwhm, shape or "lorentzian", grid)

@@ -25,9 +25,9 @@ def breneman_points(
 def fit(
     atoms: numpy.typing.ArrayLike,
     points: numpy.typing.ArrayLike,
-    potential: Sequence[float],
+    potential: numpy.typing.ArrayLike,
     total_charge: float = 0.0,
-    dipole: tuple[float, float, float] | None = None,
+    dipole: Sequence[float] | None = None,
     share: Sequence[int] = ...,
     fixed: Sequence[float] = ...,
     restraint_a: float = 0.0,

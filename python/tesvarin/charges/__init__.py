@@ -17,7 +17,7 @@ from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.charges
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.charges.gesp import gesp_text

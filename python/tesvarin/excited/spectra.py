@@ -26,7 +26,7 @@ from collections.abc import Sequence
 from typing import Literal
 
 import numpy as np
-import Tesvarin_
+import Tesvarin_.thermo
 
 from tesvarin._arrays import FloatArray, frozen
 from tesvarin.excited.states import ExcitedStates, constants_of
