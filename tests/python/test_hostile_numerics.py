@@ -15,7 +15,7 @@ from pathlib import Path
 import numpy as np
 import pytest
 import Tesvarin_
-from tesvarin.cube_file import read_cube
+from tesvarin.grid.cube_file import read_cube
 
 from tests.python.chk_builder import (
     DENSITIES,
