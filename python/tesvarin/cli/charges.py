@@ -120,7 +120,8 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs, separate: bool) -
             cp = tesvarin.load(path)
         # A damaged section the fit does not need: the charges are fitted, the reason is said.
         for note in notes:
-            print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)
+            said_note = str(note.message).removeprefix(f"{path}: ")  # load's warnings name the file already
+            print(f"tesvarin: {path}: warning: {said_note}", file=sys.stderr, flush=True)
         fit = cp.esp_charges(
             args.scheme, args.density, args.charge, args.dipole, args.resp, point_density=args.point_density
         )

@@ -40,7 +40,9 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
         "--fwhm", type=float, default=10.0, metavar="CM1", help="full width at half maximum, cm-1 (default 10)"
     )
     p.add_argument(
-        "--shape", choices=("lorentzian", "gaussian"), help="line shape (default lorentzian; gaussian for uv, ecd)"
+        "--shape",
+        choices=("lorentzian", "gaussian"),
+        help="line shape: ir, raman (default lorentzian); uv, ecd (default gaussian)",
     )
     p.add_argument(
         "--range", type=float, nargs=2, metavar=("FROM", "TO"), help="wavenumbers shown, cm-1 (uv, ecd: in --unit)"
