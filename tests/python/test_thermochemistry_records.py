@@ -1,5 +1,6 @@
 """Thermochemistry from built checkpoints: which record it takes, and what a damaged or missing one costs."""
 
+import json
 import math
 
 import numpy as np
@@ -170,3 +171,37 @@ def test_the_layout_or_a_version_text_selects_codata_2010(chk, layout, version, 
         data.add(VERSION, padded("ES64L-G16RevA.03", 48, b"\0"))
         data.sections.sort(key=lambda s: s[0])
     assert Tesvarin_.thermochemistry(Tesvarin_.ChkReader_(chk(data)))["hartree_j"] == hartree
+
+
+@pytest.mark.parametrize(
+    "argv, masses, quasi_harmonic",
+    [
+        (["--isotope", "1=16.9991"], {0: 16.9991}, None),  # atoms count from 1 on the command line, from 0 in Python
+        (["--isotope", "H=2.014"], {1: 2.014, 2: 2.014}, None),
+        (["--conc", "1"], None, {"entropy_cutoff_cm1": None, "concentration_mol_l": 1.0}),  # alone: 1 M only
+        (["--qrrho", "100"], None, {"entropy_cutoff_cm1": 100.0}),
+    ],
+    ids=["atom-number", "element", "conc-alone", "qrrho"],
+)
+def test_command_line_options_reach_the_thermochemistry(chk, capsys, argv, masses, quasi_harmonic):
+    from tesvarin.cli import main
+    from tesvarin.thermo import QuasiHarmonic
+
+    path = chk(water())
+    assert main(["thermo", path, "--json", *argv]) == 0
+    row = json.loads(capsys.readouterr().out)
+    expected = tesvarin.load(path).thermochemistry(
+        masses=masses, quasi_harmonic=QuasiHarmonic(**quasi_harmonic) if quasi_harmonic else None
+    )
+    assert row["entropy_cal_mol_k"] == pytest.approx(expected.contributions["Total"].entropy_cal_mol_k, rel=1e-12)
+    assert row["sum_gibbs_hartree"] == pytest.approx(expected.sum_gibbs_hartree, rel=1e-12)
+    qh = expected.quasi_harmonic
+    assert row.get("qh_entropy_cal_mol_k") == (qh.entropy_cal_mol_k if qh else None)
+    if argv[0] == "--conc":  # from 1 atm of ideal gas, 24.465 L/mol at 298.15 K, to 1 mol/L
+        assert row["qh_entropy_cal_mol_k"] == pytest.approx(
+            row["entropy_cal_mol_k"] - 1.98720 * math.log(24.4654), abs=1e-3
+        )
+    if masses:  # and heavier hydrogens lower every frequency of the force constants
+        assert (
+            expected.frequencies_cm1.max() < tesvarin.load(path).thermochemistry(masses={0: 1.5}).frequencies_cm1.max()
+        )
