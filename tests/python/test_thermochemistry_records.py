@@ -106,6 +106,7 @@ def stored(atoms, masses, freqs=(1000.0,)):
 
 
 TETRAHEDRON = [(1.0, 1.0, 1.0), (1.0, -1.0, -1.0), (-1.0, 1.0, -1.0), (-1.0, -1.0, 1.0)]
+SQUARE = [(2.0, 0.0, 0.0), (-2.0, 0.0, 0.0), (0.0, 2.0, 0.0), (0.0, -2.0, 0.0)]
 H, D = 1.00783, 2.01410
 WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
@@ -117,11 +118,14 @@ WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0] + [H] * 4, 12),
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, H, D, D], 2),  # CH2D2
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, D, D, D], 3),  # CHD3
+        # a planar square: D4h, then D2h with two deuterons across it (the centre of mass stays put)
+        ([Atom(6)] + [Atom(1, v) for v in SQUARE], [12.0] + [H] * 4, 8),
+        ([Atom(6)] + [Atom(1, v) for v in SQUARE], [12.0, H, H, D, D], 4),
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 15.995], 2),  # CO2
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 17.999], 1),  # 16O-C-18O
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(16, (0, 0, 2.9))], [15.995, 12.0, 31.972], 1),  # OCS
     ],
-    ids=["CH4", "CH2D2", "CHD3", "CO2", "CO2-18O", "OCS"],
+    ids=["CH4", "CH2D2", "CHD3", "square-H4", "square-trans-D2", "CO2", "CO2-18O", "OCS"],
 )
 def test_symmetry_number_counts_rotations_that_keep_element_and_mass(chk, atoms, masses, sigma):
     t = tesvarin.load(chk(stored(atoms, masses))).thermochemistry()
