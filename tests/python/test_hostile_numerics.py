@@ -221,6 +221,14 @@ HOSTILE = [
         "moments of inertia are beyond the range of a double",
     ),
     (
+        "far-atom-harmonic",  # a finite centre of mass, moments past 1e400
+        lambda: with_frequencies([Atom(6), Atom(6, (0.0, 0.0, 1e200))], [1000.0]).add(
+            FORCE_CONST, reals(*[0.1 if r == c else 0.0 for r in range(6) for c in range(r + 1)])
+        ),
+        lambda p: harmonic(p, [12.0, 12.0]),
+        "moments of inertia are beyond the range of a double",
+    ),
+    (
         "exponent-1e300-l13",
         lambda: l13(1e300).add(DENSITIES, identity_density(105)),
         lambda p: density(p, kind=0),

@@ -213,6 +213,7 @@ def stored(atoms, masses, freqs=(1000.0,)):
 
 
 TETRAHEDRON = [(1.0, 1.0, 1.0), (1.0, -1.0, -1.0), (-1.0, 1.0, -1.0), (-1.0, -1.0, 1.0)]
+SQUARE = [(2.0, 0.0, 0.0), (-2.0, 0.0, 0.0), (0.0, 2.0, 0.0), (0.0, -2.0, 0.0)]
 H, D = 1.00783, 2.01410
 WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
@@ -224,11 +225,14 @@ WATER_ATOMS = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0] + [H] * 4, 12),
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, H, D, D], 2),  # CH2D2
         ([Atom(6)] + [Atom(1, tuple(1.19 * c for c in v)) for v in TETRAHEDRON], [12.0, H, D, D, D], 3),  # CHD3
+        # a planar square: D4h, then D2h with two deuterons across it (the centre of mass stays put)
+        ([Atom(6)] + [Atom(1, v) for v in SQUARE], [12.0] + [H] * 4, 8),
+        ([Atom(6)] + [Atom(1, v) for v in SQUARE], [12.0, H, H, D, D], 4),
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 15.995], 2),  # CO2
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(8, (0, 0, 2.2))], [15.995, 12.0, 17.999], 1),  # 16O-C-18O
         ([Atom(8, (0, 0, -2.2)), Atom(6), Atom(16, (0, 0, 2.9))], [15.995, 12.0, 31.972], 1),  # OCS
     ],
-    ids=["CH4", "CH2D2", "CHD3", "CO2", "CO2-18O", "OCS"],
+    ids=["CH4", "CH2D2", "CHD3", "square-H4", "square-trans-D2", "CO2", "CO2-18O", "OCS"],
 )
 def test_symmetry_number_counts_rotations_that_keep_element_and_mass(chk, atoms, masses, sigma):
     t = tesvarin.load(chk(stored(atoms, masses))).thermochemistry()
@@ -280,3 +284,37 @@ def test_the_layout_or_a_version_text_selects_codata_2010(chk, layout, version, 
         data.add(VERSION, padded("ES64L-G16RevA.03", 48, b"\0"))
         data.sections.sort(key=lambda s: s[0])
     assert Tesvarin_.thermo.thermochemistry(Tesvarin_.ChkReader_(chk(data)))["hartree_j"] == hartree
+
+
+@pytest.mark.parametrize(
+    "argv, masses, quasi_harmonic",
+    [
+        (["--isotope", "1=16.9991"], {0: 16.9991}, None),  # atoms count from 1 on the command line, from 0 in Python
+        (["--isotope", "H=2.014"], {1: 2.014, 2: 2.014}, None),
+        (["--conc", "1"], None, {"entropy_cutoff_cm1": None, "concentration_mol_l": 1.0}),  # alone: 1 M only
+        (["--qrrho", "100"], None, {"entropy_cutoff_cm1": 100.0}),
+    ],
+    ids=["atom-number", "element", "conc-alone", "qrrho"],
+)
+def test_command_line_options_reach_the_thermochemistry(chk, capsys, argv, masses, quasi_harmonic):
+    from tesvarin.cli import main
+    from tesvarin.thermo import QuasiHarmonic
+
+    path = chk(water())
+    assert main(["thermo", path, "--json", *argv]) == 0
+    row = json.loads(capsys.readouterr().out)
+    expected = tesvarin.load(path).thermochemistry(
+        masses=masses, quasi_harmonic=QuasiHarmonic(**quasi_harmonic) if quasi_harmonic else None
+    )
+    assert row["entropy_cal_mol_k"] == pytest.approx(expected.contributions["Total"].entropy_cal_mol_k, rel=1e-12)
+    assert row["sum_gibbs_hartree"] == pytest.approx(expected.sum_gibbs_hartree, rel=1e-12)
+    qh = expected.quasi_harmonic
+    assert row.get("qh_entropy_cal_mol_k") == (qh.entropy_cal_mol_k if qh else None)
+    if argv[0] == "--conc":  # from 1 atm of ideal gas, 24.465 L/mol at 298.15 K, to 1 mol/L
+        assert row["qh_entropy_cal_mol_k"] == pytest.approx(
+            row["entropy_cal_mol_k"] - 1.98720 * math.log(24.4654), abs=1e-3
+        )
+    if masses:  # and heavier hydrogens lower every frequency of the force constants
+        assert (
+            expected.frequencies_cm1.max() < tesvarin.load(path).thermochemistry(masses={0: 1.5}).frequencies_cm1.max()
+        )

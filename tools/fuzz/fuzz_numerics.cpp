@@ -8,10 +8,6 @@
 //
 // The choices that are not in the file (which orbitals, which temperature) come from a hash of
 // the input, so every mutation of the file also tries another combination.
-#include <sanitizer/allocator_interface.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.hpp"
 #include "tesvarin/grid/grid_eval.hpp"
 #include "tesvarin/parser.hpp"
 #include "tesvarin/thermo/checkpoint_vibrations.hpp"
@@ -33,21 +30,6 @@ namespace {
 // weights and values, which the file's coefficients bound; the reader four times the file.
 constexpr int64_t kBytesPerByte = 24;
 constexpr int64_t kSlack = int64_t{64} << 20;
-
-int input_fd = -1;
-std::string input_path;
-int64_t live_bytes = 0, peak_bytes = 0;
-bool tracking = false;
-
-void on_malloc(const volatile void*, size_t size) {
-    if (!tracking) return;
-    live_bytes += static_cast<int64_t>(size);
-    peak_bytes = std::max(peak_bytes, live_bytes);
-}
-void on_free(const volatile void* ptr) {
-    if (!tracking || ptr == nullptr) return;
-    live_bytes -= static_cast<int64_t>(__sanitizer_get_allocated_size(const_cast<void*>(ptr)));
-}
 
 [[noreturn]] void finding(const std::string& what) {
     std::fprintf(stderr, "==fuzz_numerics== %s\n", what.c_str());
@@ -178,28 +160,21 @@ void thermo_numerics(const Tesvarin& t, Knobs& k) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    input_fd = memfd_create("fuzz_chk", MFD_CLOEXEC);
-    if (input_fd < 0) {
-        std::perror("memfd_create");
-        std::abort();
-    }
-    input_path = "/proc/self/fd/" + std::to_string(input_fd);
-    __sanitizer_install_malloc_and_free_hooks(on_malloc, on_free);
-    std::freopen("/dev/null", "w", stdout);
+    fuzz_input::initialise();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (ftruncate(input_fd, 0) != 0 || pwrite(input_fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+    fuzz_input::write(data, size);
     Knobs k(data, size);
-    live_bytes = peak_bytes = 0;
-    tracking = true;
+    fuzz_input::live_bytes = fuzz_input::peak_bytes = 0;
+    fuzz_input::tracking = true;
     // Every partial read is parsed; the numerics run on the whole read and on one partial read.
     const int partial = static_cast<int>(k.next(7));
     for (int read = 7; read >= 0; --read) {
         std::unique_ptr<Tesvarin> t;
         try {
-            t = std::make_unique<Tesvarin>(input_path,
+            t = std::make_unique<Tesvarin>(fuzz_input::path,
                                            tesvarin::ReadOptions{(read & 1) != 0, (read & 2) != 0, (read & 4) != 0});
         } catch (const std::exception&) {
             if (read == 7) break;  // the reader's own harness covers refusals
@@ -209,10 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         grid_numerics(*t, k);
         thermo_numerics(*t, k);
     }
-    tracking = false;
+    fuzz_input::tracking = false;
     const int64_t limit = kBytesPerByte * static_cast<int64_t>(size) + kSlack;
-    if (peak_bytes > limit)
-        finding("the numerics of a " + std::to_string(size) + "-byte file held " + std::to_string(peak_bytes) +
-                " heap bytes, above the limit of " + std::to_string(limit));
+    if (fuzz_input::peak_bytes > limit)
+        finding("the numerics of a " + std::to_string(size) + "-byte file held " +
+                std::to_string(fuzz_input::peak_bytes) + " heap bytes, above the limit of " + std::to_string(limit));
     return 0;
 }

@@ -9,10 +9,6 @@
 // small slack, and reads a section's words in passing; the heap peak during the parse
 // is checked against that, and the peak during the writers (whose text is about twice
 // what it formats) against a looser bound.
-#include <sanitizer/allocator_interface.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz_input.hpp"
 #include "tesvarin/parser.hpp"
 
 namespace {
@@ -29,23 +26,7 @@ constexpr int64_t kParseSlack = int64_t{256} << 10;  // the reader's 32 KiB budg
 constexpr int64_t kWriteBytesPerByte = 16;
 constexpr int64_t kWriteSlack = int64_t{8} << 20;
 
-int input_fd = -1;
-std::string input_path;
-
-// Heap bytes allocated minus freed since the last reset, and their peak.
-int64_t live_bytes = 0;
-int64_t peak_bytes = 0;
-bool tracking = false;
-
-void on_malloc(const volatile void*, size_t size) {
-    if (!tracking) return;
-    live_bytes += static_cast<int64_t>(size);
-    peak_bytes = std::max(peak_bytes, live_bytes);
-}
-void on_free(const volatile void* ptr) {
-    if (!tracking || ptr == nullptr) return;
-    live_bytes -= static_cast<int64_t>(__sanitizer_get_allocated_size(const_cast<void*>(ptr)));
-}
+using fuzz_input::peak_bytes;
 
 void check_peak(const char* stage, int64_t limit, size_t size) {
     if (peak_bytes <= limit) return;
@@ -69,27 +50,18 @@ size_t python_views(const ChkParams& p) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A memory file keeps the disk out of the loop; its /proc name opens like any path.
-    input_fd = memfd_create("fuzz_chk", MFD_CLOEXEC);
-    if (input_fd < 0) {
-        std::perror("memfd_create");
-        std::abort();
-    }
-    input_path = "/proc/self/fd/" + std::to_string(input_fd);
-    __sanitizer_install_malloc_and_free_hooks(on_malloc, on_free);
-    // The reader says when it changes coordinates; the fuzzer needs none of that.
-    std::freopen("/dev/null", "w", stdout);
+    fuzz_input::initialise();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (ftruncate(input_fd, 0) != 0 || pwrite(input_fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+    fuzz_input::write(data, size);
     const auto file_bytes = static_cast<int64_t>(size);
-    live_bytes = peak_bytes = 0;
-    tracking = true;
+    fuzz_input::live_bytes = peak_bytes = 0;
+    fuzz_input::tracking = true;
     std::unique_ptr<Tesvarin> t;
     try {
-        t = std::make_unique<Tesvarin>(input_path);
+        t = std::make_unique<Tesvarin>(fuzz_input::path);
     } catch (const std::exception&) {
         // A clean refusal.
     }
@@ -116,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         t->write_fchk("/dev/null", true, 1, &skipped);
     }
     t.reset();
-    tracking = false;
+    fuzz_input::tracking = false;
     check_peak("the parse and the writers", kWriteBytesPerByte * file_bytes + kWriteSlack, size);
     return 0;
 }

@@ -8,7 +8,10 @@
 // in the order c0, c1, s1, c2, s2, ...; SP shells give the S function, then x, y, z.
 //
 // Work goes in blocks of at most kBlockPoints points, spread over threads; each thread holds
-// only its block's basis values, never a basis-by-grid matrix.
+// the values of a slab of at most 1024 basis functions (or one shell) at its block's points,
+// about 5 MiB with second derivatives whatever the basis, never a basis-by-grid matrix. The
+// header's electron counts and the orbitals asked for are held against the stored orbitals,
+// and a value that leaves the range of a double is refused, never returned.
 //
 // Screening (tolerance eps > 0): a primitive is left out at the points where it, and the
 // derivatives asked for, are below eps / nprim in every function of its shell, so each left
