@@ -546,6 +546,9 @@ class FurtherSections:
     def classical(self) -> ClassicalParameters | None:
         """ClassicalParameters, or None"""
     @property
+    def excited_states(self) -> Any:
+        """records.ExcitedStates of a CIS or TD job, or None"""
+    @property
     def external_field(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """External field (521), float64 (35,) or (105,), or None"""
     @property

@@ -194,6 +194,24 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         .array("int_params", &C::int_params, "Integer parameters, int64")
         .array("real_params", &C::real_params, "Real parameters, float64");
 
+    // The records added since the module's namespace became fixed live in a submodule.
+    py::module_ records = m.def_submodule("records", "Read-only records of the further sections");
+    const auto per_state = [](const ExcitedStates& x) { return x.values_per_state; };
+    Fields<ExcitedStates>(records, "ExcitedStates",
+                          "Excited states of a CIS or TD-DFT job (770), as formchk's ETran entries hold them")
+        .scalar("nstates", &ExcitedStates::nstates, "Number of excited states")
+        .scalar("values_per_state", &ExcitedStates::values_per_state, "Values stored per state (16)")
+        .array("scalars", &ExcitedStates::scalars,
+               "ETran scalars: the ten header words as twenty halves, high half first (nstates, values_per_state, "
+               "1, 10, the state followed, 0, ...), int64 (20,)")
+        .array("spin", &ExcitedStates::spin, "ETran spin, one per state, int64 (nstates,)")
+        .array("symmetry", &ExcitedStates::symmetry, "ETran sym, one per state, int64 (nstates,)")
+        .array("state_values", &ExcitedStates::state_values,
+               "ETran state values, one row per state: total energy (Hartree), transition dipole <0|r|n> (3, e Bohr), "
+               "velocity form <0|del|n> (3), magnetic form <0|r x del|n> (3), then further values as stored; "
+               "float64 (nstates, values_per_state)",
+               per_state);
+
     py::class_<FurtherSections> further(m, "FurtherSections",
                                         "The sections beyond the basic parse, each None when absent or damaged");
     using F = FurtherSections;
@@ -212,6 +230,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_record("optimisation", &F::optimisation, "OptimisationArchive, or None");
     add_record("vibrations", &F::vibrations, "Vibrations, or None");
     add_record("classical", &F::classical, "ClassicalParameters, or None");
+    add_record("excited_states", &F::excited_states, "records.ExcitedStates of a CIS or TD job, or None");
     const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::* slot, int64_t width,
                                       const char* doc) {
         further.def_property_readonly(

@@ -41,6 +41,7 @@ inline constexpr SectionLabel kQeq{695, "QEq"};
 inline constexpr SectionLabel kConstraintStructure{698, "constraint structure"};
 inline constexpr SectionLabel kOptimisationArchive{701, "optimisation archive"};
 inline constexpr SectionLabel kVibrations{765, "vibrations"};
+inline constexpr SectionLabel kExcitedStates{770, "excited states"};
 inline constexpr SectionLabel kClassical{800, "classical parameters"};
 inline constexpr SectionLabel kVersion{801, "version"};                     // program version text
 inline constexpr SectionLabel kNonadiabatic{810, "nonadiabatic coupling"};
@@ -53,21 +54,21 @@ inline constexpr SectionLabel kSwitches{998, "switches"};                   // X
 // Every section above, in label order.
 // clang-format off: one row per entry, aligned as a table
 inline constexpr SectionLabel kSectionLabels[] = {
-    section::kGeneral,          section::kLabel,
-    section::kBonds,            section::kInternalForces,
-    section::kExternalField,    section::kOrbitalEnergies,
-    section::kAlphaOrbitals,    section::kBetaOrbitals,
-    section::kRohfMarker,       section::kOrientation,
-    section::kGradient,         section::kForceConstants,
-    section::kDensities,        section::kCharges,
-    section::kElectric,         section::kRedundantInternals,
-    section::kBasis,            section::kOniom,
-    section::kOrthonormalBasis, section::kQeq,
-    section::kConstraintStructure, section::kOptimisationArchive,
-    section::kVibrations,       section::kClassical,
-    section::kVersion,          section::kNonadiabatic,
-    section::kInfo,             section::kMolecule,
-    section::kSwitches};
+    section::kGeneral,              section::kLabel,
+    section::kBonds,                section::kInternalForces,
+    section::kExternalField,        section::kOrbitalEnergies,
+    section::kAlphaOrbitals,        section::kBetaOrbitals,
+    section::kRohfMarker,           section::kOrientation,
+    section::kGradient,             section::kForceConstants,
+    section::kDensities,            section::kCharges,
+    section::kElectric,             section::kRedundantInternals,
+    section::kBasis,                section::kOniom,
+    section::kOrthonormalBasis,     section::kQeq,
+    section::kConstraintStructure,  section::kOptimisationArchive,
+    section::kVibrations,           section::kExcitedStates,
+    section::kClassical,            section::kVersion,
+    section::kNonadiabatic,         section::kInfo,
+    section::kMolecule,             section::kSwitches};
 // clang-format on
 
 inline constexpr size_t kSectionCount = sizeof(kSectionLabels) / sizeof(kSectionLabels[0]);

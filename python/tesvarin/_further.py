@@ -40,6 +40,7 @@ def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
         **_trajectory(further, natoms),
         "bonds": _bonds(further, natoms),
         "frozen_atoms": None if atoms is None else frozen(atoms.micopt == -2, np.bool_),  # -2: held fixed
+        "etran": further.excited_states,
     }
 
 

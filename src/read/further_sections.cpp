@@ -2,6 +2,7 @@
 // must not stop the parse: its message is kept, and costs only that section's
 // quantities (the complete writer leaves its entries out, or refuses when strict).
 #include <functional>
+#include <optional>
 
 #include "tesvarin/parser.hpp"
 #include "tesvarin/read/rotation.hpp"
@@ -67,8 +68,26 @@ void Tesvarin::read_further_sections() {
     find(kQeq, f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
     find(kConstraintStructure, f.constraint_structure,
          [n](const SectionView& s) { return read_constraint_structure(s, n); });
-    find(kOptimisationArchive, f.optimisation, read_optimisation_archive);
+    if (has_magic(kOptimisationArchive, index)) {  // one section, two layouts, a record each
+        std::string error;
+        std::optional<SectionView> archive;
+        try {
+            archive.emplace(section_view(index, kOptimisationArchive.name));
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        const auto view = [&archive, &error] {
+            if (!archive) throw SectionError(error);
+            return *archive;
+        };
+        if (archive && is_trajectory_archive(*archive)) {
+            load(f.trajectory, view, read_trajectory);
+        } else {
+            load(f.optimisation, view, read_optimisation_archive);
+        }
+    }
     find(kVibrations, f.vibrations, read_vibrations);
+    find(kExcitedStates, f.excited_states, read_excited_states);
     find(kClassical, f.classical, read_classical_parameters);
     find(kVersion, f.version, read_version_text);
     find(kNonadiabatic, f.nonadiabatic_coupling,
@@ -86,7 +105,8 @@ std::vector<std::string> FurtherSections::damage() const {
     };
     note(atoms), note(bonds), note(internal_forces), note(external_field), note(symmetry), note(gradient);
     note(charges), note(electric), note(redundant_internals), note(oniom), note(qeq_tensors);
-    note(constraint_structure), note(optimisation), note(vibrations), note(classical), note(version);
+    note(constraint_structure), note(optimisation), note(trajectory), note(vibrations), note(excited_states),
+        note(classical), note(version);
     note(nonadiabatic_coupling);
     return found;
 }
@@ -104,6 +124,8 @@ void turn_into_standard_orientation(FurtherSections& f, const std::array<double,
         e.quadrupole = turn.quadrupole(e.quadrupole);
     }
     if (auto* v = f.vibrations.intact()) v->modes = turn.vectors(v->modes);
+    // formchk turns the coupling too: its all-zero values keep the signs the products give.
+    if (auto* c = f.nonadiabatic_coupling.intact()) *c = turn.vectors(*c);
 }
 
 }  // namespace tesvarin

@@ -94,7 +94,12 @@ void FchkEntryBuilder::residue_counts(Entries& e) const {
 
 void FchkEntryBuilder::job_status(Entries& e) const {
     e.push_back(FchkEntry::int_scalar("Job Status", 1));
-    // 2 with force constants as in every file seen; below that the order of derivatives held.
-    const int64_t order = f.has_force_constants ? 2 : f.gradient.present ? 1 : 0;
+    // 2 with force constants; 1 with a gradient that holds a value other than zero (a single
+    // point stores an all-zero gradient, of either sign); else 0. Every file seen fits this. A
+    // damaged gradient counts as held, so that it costs only its own entry.
+    const auto* g = f.gradient.intact();
+    const bool gradient =
+        f.gradient.damaged() || (g != nullptr && std::any_of(g->begin(), g->end(), [](double x) { return x != 0; }));
+    const int64_t order = f.has_force_constants ? 2 : gradient ? 1 : 0;
     e.push_back(FchkEntry::int_scalar("Nuclear derivative order", order));
 }

@@ -27,7 +27,6 @@ void FchkEntryBuilder::atom_blocks_first(Entries& e) const {
     const auto* blocks = atom_blocks();
     if (blocks == nullptr) return;
     const auto& a = *blocks;
-    e.push_back(FchkEntry::int_view("Int Atom Types", a.int_atom_types));
     e.push_back(FchkEntry::real_view("MM charges", a.mm_charges));
     e.push_back(FchkEntry::int_view("Integer atomic weights", a.integer_weights));
     e.push_back(FchkEntry::real_view("Real atomic weights", a.real_weights));
@@ -35,6 +34,10 @@ void FchkEntryBuilder::atom_blocks_first(Entries& e) const {
     e.push_back(FchkEntry::int_view("Atom residue num", a.residue_numbers));
     e.push_back(FchkEntry::int_view("Nuclear spins", a.nuclear_spins));
     e.push_back(FchkEntry::real_view("Nuclear ZEff", a.zeff));
+}
+
+void FchkEntryBuilder::int_atom_types(Entries& e) const {
+    if (const auto* a = atom_blocks()) e.push_back(FchkEntry::int_view("Int Atom Types", a->int_atom_types));
 }
 
 void FchkEntryBuilder::znuc(Entries& e) const {
@@ -144,10 +147,14 @@ void FchkEntryBuilder::oniom_first(Entries& e) const {
 void FchkEntryBuilder::oniom_last(Entries& e) const {
     const auto* o = use(f.oniom);
     if (o == nullptr) return;
-    e.push_back(FchkEntry::int_view("Int Atom Modified Types", o->int_modified_types));
     e.push_back(FchkEntry::int_view("Link Atoms", o->link_atoms));
     e.push_back(FchkEntry::real_view("Atom Modified MM Charges", o->modified_mm_charges));
     e.push_back(FchkEntry::real_view("Link Distances", o->link_distances));
+}
+
+void FchkEntryBuilder::int_modified_types(Entries& e) const {
+    if (const auto* o = use(f.oniom))
+        e.push_back(FchkEntry::int_view("Int Atom Modified Types", o->int_modified_types));
 }
 
 void FchkEntryBuilder::gradient(Entries& e) const {
@@ -200,6 +207,31 @@ void FchkEntryBuilder::vibrations(Entries& e) const {
     e.push_back(FchkEntry::real_view("Vib-AtMass", v->masses));
     e.push_back(FchkEntry::real_view("Vib-E2", v->e2));
     e.push_back(FchkEntry::real_view("Vib-Modes", v->modes));
+}
+
+// 09's formchk writes neither LE2Fix nor the flags (which its files leave at LFlags = 0).
+void FchkEntryBuilder::vibrations_v09(Entries& e) const {
+    const auto* v = use(f.vibrations);
+    if (v == nullptr || v->nmodes == 0) return;
+    e.push_back(FchkEntry::int_scalar("Number of Normal Modes", v->nmodes));
+    e.push_back(FchkEntry::int_scalar("Vib-NDFDPol", v->ndfdpol));
+    e.push_back(FchkEntry::int_scalar("Vib-NumROA", 0));
+    e.push_back(FchkEntry::int_scalar("Vib-NDim", v->ndim));
+    e.push_back(FchkEntry::int_scalar("Vib-NDim0", v->ndim0));
+    e.push_back(FchkEntry::real_view("Vib-AtMass", v->masses));
+    e.push_back(FchkEntry::real_view("Vib-E2", v->e2));
+    e.push_back(FchkEntry::real_view("Vib-Modes", v->modes));
+}
+
+void FchkEntryBuilder::excited_states(Entries& e) const {
+    const auto* x = use(f.excited_states);
+    if (x == nullptr) return;
+    e.push_back(FchkEntry::int_scalar("ETran NETS", x->nets()));
+    e.push_back(FchkEntry::int_scalar("ETran NETV", x->netv()));
+    e.push_back(FchkEntry::int_view("ETran scalars", x->scalars));
+    e.push_back(FchkEntry::int_view("ETran spin", x->spin));
+    e.push_back(FchkEntry::int_view("ETran sym", x->symmetry));
+    e.push_back(FchkEntry::real_view("ETran state values", x->state_values));
 }
 
 void FchkEntryBuilder::classical(Entries& e) const {

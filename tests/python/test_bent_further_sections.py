@@ -17,6 +17,7 @@ from tests.python.chk_builder import (
     CONSTRAINT,
     EFIELD,
     ELECTRIC,
+    EXCITED,
     GRADIENT,
     INTERNAL_FORCES,
     MOL,
@@ -34,6 +35,7 @@ from tests.python.chk_builder import (
     charges_section,
     complete_water,
     electric_section,
+    excited_section,
     halves,
     internal_forces_section,
     ints,
@@ -202,6 +204,19 @@ HOSTILE = [
         "Section 800 (classical parameters): MaxAn (word 1) = -1, expected 0 to 16",
     ),
     ("800 short", resized(CLPAR, -1), "= 16 + 2*2*1 + (1 + 1)*2 = 24 words, found 23"),
+    ("770 one word", replaced(EXCITED, halves(2, 16)), "Section 770 (excited states): length = 1, expected 10 to 1"),
+    (
+        "770 negative states",
+        replaced(EXCITED, excited_section([[0.0] * 16], nstates=-1)),
+        "Section 770 (excited states): NStates (word 0, high half) = -1, expected 0 to 28",
+    ),
+    (
+        "770 more states than stored",
+        replaced(EXCITED, excited_section([[0.0] * 16], nstates=2)),
+        "Section 770 (excited states): expected 10 + NStates*(2 + NValues) = 10 + 2*(2 + 16) = 46 words, found 28",
+    ),
+    ("770 short", resized(EXCITED, -1), "= 10 + 2*(2 + 16) = 46 words, found 45"),
+    ("770 long", resized(EXCITED, 1), "= 10 + 2*(2 + 16) = 46 words, found 47"),
     ("801 short", resized(VERSION, -1), "Section 801 (version): expected 6 words, found 5"),
     ("810 long", resized(NONADIABATIC, 1), "Section 810 (nonadiabatic coupling): expected 3*N = 3*3 = 9 words"),
 ]
@@ -233,6 +248,7 @@ FAMILY_ENTRIES = {
     698: ("Constraint Structure",),
     701: ("Optimization", "Opt point"),
     765: ("Number of Normal Modes", "Vib-", "NImag"),
+    770: ("ETran ",),
     800: ("ClPar",),
     801: ("Gaussian Version",),
     810: ("Nonadiabatic",),
@@ -245,10 +261,14 @@ FAMILY_FIELDS = {
     619: {"dipole_moment", "quadrupole_moment", "polarizability", "dipole_derivatives"},
     701: {"trajectory_coordinates", "trajectory_gradients", "trajectory_energies"},
     765: {"frequencies", "reduced_masses", "force_constants", "ir_intensities", "normal_modes"},
+    770: {"etran"},
 }
 
 
 def same(a, b):
+    if type(a).__module__.startswith("Tesvarin_") and type(a) is type(b):  # a record: property by property
+        names = [k for k, v in vars(type(a)).items() if isinstance(v, property)]
+        return all(same(getattr(a, k), getattr(b, k)) for k in names)
     if isinstance(a, np.ndarray) or isinstance(b, np.ndarray):
         return isinstance(a, np.ndarray) and isinstance(b, np.ndarray) and np.array_equal(a, b)
     return a == b or (isinstance(a, (tuple, dict)) and str(a) == str(b))

@@ -110,11 +110,18 @@ STORED_SHAPES = [
         lambda cp: cp.gradient is None,
     ),
     (
+        "single point with an all-zero gradient",
+        GRADIENT,
+        reals(*[0.0] * 9, *[-0.0] * 9),
+        lambda e: e["Nuclear derivative order"] == 0,
+        lambda cp: cp.gradient.tolist() == [[0.0] * 3] * 3,
+    ),
+    (
         "single point with a gradient",
         GRADIENT,
-        reals(*[0.0] * 18),
+        reals(*[0.0] * 8, 1e-9, *[0.0] * 9),
         lambda e: e["Nuclear derivative order"] == 1,
-        lambda cp: cp.gradient.tolist() == [[0.0] * 3] * 3,
+        lambda cp: cp.gradient[2, 2] == 1e-9,
     ),
     (
         "521 of 105 words",
@@ -288,8 +295,8 @@ def test_each_version_has_its_own_order_and_blocks(read, layout, before, after):
     assert (e["MP2 Energy"], e["RMS Force"], e["IBond"].tolist()) == (-75.2, 1e-5, [2, 3, 1, 0, 1, 0])
     assert e["RBond"].tolist() == [1.0, 1.0, 1.0, 0.0, 1.0, 0.0]
     v16 = layout in (-12348, -12349)
-    present = ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-E2" in e)
-    assert present == (v16, v16, not v16, v16)
+    present = ("Full Title" in e, "Nuclear ZNuc" in e, "Constraint Structure" in e, "Vib-LE2Fix" in e, "Vib-E2" in e)
+    assert present == (v16, v16, not v16, v16, True)
     assert e["Real atomic weights"].tolist() == [1.5] * N and e["Integer atomic weights"].tolist() == [2] * N
     assert e["Nuclear spins"].tolist() == [1] * N and e["Nuclear ZEff"].tolist() == [-1.0] * N
     assert e["Nuclear GFac"].tolist() == [0.5] * N and e["MicOpt"].tolist() == [-1] * N

@@ -4,7 +4,7 @@
 // few arrays formchk copies as they are. Each family is a record of its own,
 // filled by a free function from a bounded view of its section. Values are as
 // stored, except those formchk turns into the standard orientation (gradient,
-// electric properties, normal modes): the parser turns them once, after reading,
+// nonadiabatic coupling, electric properties, normal modes): the parser turns them once, after reading,
 // whenever it turns the coordinates (see orientation.hpp), so every consumer sees
 // them in the frame of the coordinates.
 #pragma once
@@ -72,18 +72,54 @@ struct Oniom {  // 674
     std::vector<double> modified_mm_charges, link_distances;
 };
 
-struct OptimisationArchive {  // 701, every point, one after the other
+struct OptimisationArchive {  // 701 with layout 11, every point, one after the other
     int64_t max_steps = 0, job_offset = 0, results_per_geometry = 0, nvar = 0;
-    int64_t geometries_count = 0;  // of the first point (word 8)
-    std::vector<int64_t> geometries_per_point;
+    int64_t geometries_count = 0;               // of the first point (word 8)
+    std::vector<int64_t> geometries_per_point;  // one per point: NPt, "MaxJob" to 16 C.01's formchk
     // NRes, NVar and NVar values per geometry, for the geometries of all points in order.
     std::vector<double> results, geometries, gradients;
+    // 16 C.01's formchk writes the energies (result 0) less this: the first one's integer part.
+    double reference_energy = 0;
+};
+
+// 701 with layout 15: the trajectory of an ADMP or BOMD job. Per step a row of NRes results
+// (time in fs first, the potential energy at kPotentialEnergy, the total energy at 6), then
+// the geometry (Bohr), the mass-weighted velocities formchk calls momenta (sqrt(amu) Bohr/fs)
+// and the gradient (Hartree/Bohr), each NVar = 3N values, as stored (input orientation).
+// Length identity: 8 + NPt + MaxStp*(NRes + 3*NVar).
+inline constexpr int64_t kTrajectoryLayout = 15;
+struct Trajectory {
+    static constexpr int64_t kPotentialEnergy = 4;  // the result formchk writes relative to the reference
+    int64_t max_steps = 0, job_offset = 0, results_per_geometry = 0, nvar = 0;
+    int64_t geometries_count = 0;                                 // of the first point (word 8)
+    std::vector<int64_t> geometries_per_point;                    // one per point ("MaxJob" of them)
+    std::vector<double> results, geometries, momenta, gradients;  // the steps of all points in order
+    double reference_energy = 0;                                  // the first potential energy's integer part, Hartree
 };
 
 struct Vibrations {  // 765
     int64_t nmodes = 0, le2fix = 0, ndfdpol = 0, ndim = 0, ndim0 = 0, lflags = 0;
     std::vector<int64_t> iflags;
     std::vector<double> masses, e2, modes;  // e2: LE2Fix blocks of NModes values, frequencies (cm-1) first
+};
+
+// Excited states of a CIS or TD-DFT job (770), as formchk's "ETran ..." entries hold them.
+// Length identity: 10 + NStates*(2 + NValues) words.
+struct ExcitedStates {
+    static constexpr int64_t kHeaderWords = 10;
+    int64_t nstates = 0;           // NStates, word 0 high half
+    int64_t values_per_state = 0;  // NValues, word 0 low half (16 in every file known)
+    // "ETran scalars": the ten header words as twenty 32-bit halves, each word's high half first:
+    // NStates, NValues, then (1, 10), then the state the job followed (IRoot) and 0, then zeros.
+    std::vector<int64_t> scalars;
+    std::vector<int64_t> spin, symmetry;  // "ETran spin", "ETran sym": one per state
+    // "ETran state values", NStates rows of NValues: the state's total energy (Hartree), its
+    // transition dipole from the ground state <0|r|n> (3, e Bohr), the velocity form <0|del|n>
+    // (3), the magnetic form <0|r x del|n> (3), then further values as stored.
+    std::vector<double> state_values;
+    // "ETran NETS" and "ETran NETV": the lengths of scalars and state_values.
+    int64_t nets() const { return static_cast<int64_t>(scalars.size()); }
+    int64_t netv() const { return static_cast<int64_t>(state_values.size()); }
 };
 
 struct ClassicalParameters {  // 800
@@ -123,10 +159,12 @@ struct FurtherSections {
     Loaded<std::vector<double>> qeq_tensors;           // 695, 6 per atom, as stored (turned only by the v16 writer)
     Loaded<std::vector<double>> constraint_structure;  // 698, 3N reals
     Loaded<OptimisationArchive> optimisation;
+    Loaded<Trajectory> trajectory;  // the archive section in its trajectory layout instead
     Loaded<Vibrations> vibrations;
+    Loaded<ExcitedStates> excited_states;
     Loaded<ClassicalParameters> classical;
     Loaded<std::string> version;                        // 801, the text up to its first NUL without trailing blanks
-    Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals
+    Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals, turned as the gradient
     bool has_force_constants = false;                   // 585
     int64_t molecule_layout = 0;                        // 997 word 0, the layout code
 
@@ -148,7 +186,10 @@ Charges read_charges(const SectionView& s, int64_t natoms);
 ElectricProperties read_electric_properties(const SectionView& s, int64_t natoms);
 Oniom read_oniom(const SectionView& s, int64_t natoms);
 OptimisationArchive read_optimisation_archive(const SectionView& s);
+bool is_trajectory_archive(const SectionView& s);  // 701 word 0 is 15
+Trajectory read_trajectory(const SectionView& s);
 Vibrations read_vibrations(const SectionView& s);
+ExcitedStates read_excited_states(const SectionView& s);
 ClassicalParameters read_classical_parameters(const SectionView& s);
 std::string read_version_text(const SectionView& s);
 // The sections that are plain runs of reals, N the atom count.

@@ -58,6 +58,7 @@ public:
 
     // The molecule section's header and per-atom blocks.
     void point_charges(Entries& e) const;
+    void int_atom_types(Entries& e) const;
     void atom_blocks_first(Entries& e) const;
     void znuc(Entries& e) const;
     void atom_blocks_last(Entries& e) const;
@@ -69,6 +70,7 @@ public:
     void bonds(Entries& e) const;
     // General-array values written only when set.
     void mp2_energy(Entries& e) const { add_nonzero(e, "MP2 Energy", 32); }
+    void cis_energy(Entries& e) const { add_nonzero(e, "CIS Energy", 24); }
     void post_scf_norm(Entries& e) const { add_nonzero(e, "Post-SCF wavefunction norm", 41); }
     void rms_force(Entries& e) const { add_nonzero(e, "RMS Force", 20); }
     void nimag(Entries& e) const;
@@ -78,6 +80,7 @@ public:
     void charges(Entries& e) const;
     void optimisation(Entries& e) const;
     void oniom_first(Entries& e) const;
+    void int_modified_types(Entries& e) const;
     void oniom_last(Entries& e) const;
     void gradient(Entries& e) const;
     void force_constants(Entries& e) const;
@@ -85,6 +88,8 @@ public:
     void electric(Entries& e) const;
     void qeq_rotated(Entries& e) const;
     void vibrations(Entries& e) const;
+    void vibrations_v09(Entries& e) const;
+    void excited_states(Entries& e) const;
     void classical(Entries& e) const;
     void version(Entries& e) const;
 

@@ -12,6 +12,7 @@ from .labels import (
     CONSTRAINT,
     EFIELD,
     ELECTRIC,
+    EXCITED,
     GRADIENT,
     INTERNAL_FORCES,
     MOL,
@@ -117,6 +118,25 @@ def vibrations_section(
     )
 
 
+# Two excited states of 16 values: energy, transition dipole (3), velocity and magnetic forms, 6 more.
+EXCITED_STATES = [[-75.8, 0.0, 0.0, 0.5, *[0.01 * k for k in range(12)]], [-75.7, 0.3, 0.0, 0.0, *[0.02] * 12]]
+
+
+def excited_section(states: list[list[float]], *, root: int = 1, nstates: int | None = None) -> bytes:
+    """The excited-state header (NStates, NValues; 1, 10; the state followed), zero spin and symmetry
+    words, then each state's values."""
+    n = len(states) if nstates is None else nstates
+    width = len(states[0]) if states else 16
+    return (
+        halves(n, width)
+        + halves(1, 10)
+        + halves(root, 0)
+        + ints(*[0] * 7)
+        + ints(*[0] * (2 * len(states)))
+        + reals(*[x for s in states for x in s])
+    )
+
+
 def clpar_section(maxan: int = 2, nint: int = 1, nreal: int = 1, lbv: int = 1) -> bytes:
     return (
         ints(1234, maxan, nint, nreal, 30, lbv, *[0] * 10)
@@ -178,6 +198,7 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     # A soft real mode (60) beside the imaginary one: NImag counts only negative frequencies.
     chk.add(VIBRATIONS, vibrations_section([15.99, 1.008, 1.008], [-100.0, 60.0, 3700.0], [0.1] * 27))
     chk.add(CLPAR, clpar_section())
+    chk.add(EXCITED, excited_section(EXCITED_STATES))
     chk.add(NONADIABATIC, reals(*[0.0] * (3 * n)))
     chk.sections.sort(key=lambda s: s[0])
     return chk
