@@ -3,6 +3,40 @@
 import numpy
 import numpy.typing
 
+class Trajectory:
+    """The archive section (701) in its trajectory layout, of an ADMP or BOMD job: every step of every point in order, as stored (input orientation)"""
+
+    @property
+    def max_steps(self) -> int:
+        """Room for this many steps (MaxStp)"""
+    @property
+    def job_offset(self) -> int:
+        """The job offset"""
+    @property
+    def results_per_geometry(self) -> int:
+        """Results stored per step (NRes)"""
+    @property
+    def nvar(self) -> int:
+        """Values per geometry, momentum and gradient (NVar, 3 natoms)"""
+    @property
+    def reference_energy(self) -> float:
+        """The first potential energy's integer part, Hartree: formchk writes the potential energies less it"""
+    @property
+    def geometries_per_point(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Steps of each point, int64 (npoints,)"""
+    @property
+    def results(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Results of each step: time (fs) first, the potential energy at 4 and the total energy at 6 (Hartree), float64 (nsteps, NRes)"""
+    @property
+    def geometries(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Geometries, Bohr, float64 (nsteps, NVar)"""
+    @property
+    def momenta(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Mass-weighted velocities, sqrt(amu) Bohr/fs, float64 (nsteps, NVar)"""
+    @property
+    def gradients(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Gradients, Hartree/Bohr, float64 (nsteps, NVar)"""
+
 class ExcitedStates:
     """Excited states of a CIS or TD-DFT job (770), as formchk's ETran entries hold them"""
 

@@ -212,6 +212,26 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "float64 (nstates, values_per_state)",
                per_state);
 
+    using T = Trajectory;
+    const auto per_step = [](const T& t) { return t.nvar; };
+    Fields<T>(records, "Trajectory",
+              "The archive section (701) in its trajectory layout, of an ADMP or BOMD job: every step of every point "
+              "in order, as stored (input orientation)")
+        .scalar("max_steps", &T::max_steps, "Room for this many steps (MaxStp)")
+        .scalar("job_offset", &T::job_offset, "The job offset")
+        .scalar("results_per_geometry", &T::results_per_geometry, "Results stored per step (NRes)")
+        .scalar("nvar", &T::nvar, "Values per geometry, momentum and gradient (NVar, 3 natoms)")
+        .scalar("reference_energy", &T::reference_energy,
+                "The first potential energy's integer part, Hartree: formchk writes the potential energies less it")
+        .array("geometries_per_point", &T::geometries_per_point, "Steps of each point, int64 (npoints,)")
+        .array("results", &T::results,
+               "Results of each step: time (fs) first, the potential energy at 4 and the total energy at 6 "
+               "(Hartree), float64 (nsteps, NRes)",
+               [](const T& t) { return t.results_per_geometry; })
+        .array("geometries", &T::geometries, "Geometries, Bohr, float64 (nsteps, NVar)", per_step)
+        .array("momenta", &T::momenta, "Mass-weighted velocities, sqrt(amu) Bohr/fs, float64 (nsteps, NVar)", per_step)
+        .array("gradients", &T::gradients, "Gradients, Hartree/Bohr, float64 (nsteps, NVar)", per_step);
+
     py::class_<FurtherSections> further(m, "FurtherSections",
                                         "The sections beyond the basic parse, each None when absent or damaged");
     using F = FurtherSections;
@@ -230,6 +250,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_record("optimisation", &F::optimisation, "OptimisationArchive, or None");
     add_record("vibrations", &F::vibrations, "Vibrations, or None");
     add_record("classical", &F::classical, "ClassicalParameters, or None");
+    add_record("trajectory", &F::trajectory, "records.Trajectory of an ADMP or BOMD job, or None");
     add_record("excited_states", &F::excited_states, "records.ExcitedStates of a CIS or TD job, or None");
     const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::* slot, int64_t width,
                                       const char* doc) {

@@ -58,15 +58,23 @@ def _vibrations(further: FurtherSections) -> dict[str, Any]:
     return found
 
 
+# The result that is the energy at each geometry: an optimisation's first, a trajectory's potential energy.
+_ENERGY_RESULT = {"optimisation": 0, "trajectory": 4}
+
+
 def _trajectory(further: FurtherSections, natoms: int) -> dict[str, Any]:
-    """Every geometry of every point of an optimisation, in order."""
-    names = ("trajectory_coordinates", "trajectory_gradients", "trajectory_energies")
-    o = further.optimisation
-    if o is None or natoms == 0 or o.nvar != 3 * natoms or o.results_per_geometry < 1 or len(o.geometries) == 0:
+    """Every geometry of every point of an optimisation or a molecular-dynamics trajectory, in order."""
+    names = ("trajectory_coordinates", "trajectory_gradients", "trajectory_energies", "trajectory_momenta")
+    kind = "trajectory" if further.trajectory is not None else "optimisation"
+    o = getattr(further, kind)
+    column = _ENERGY_RESULT[kind]
+    if o is None or natoms == 0 or o.nvar != 3 * natoms or o.results_per_geometry <= column or len(o.geometries) == 0:
         return dict.fromkeys(names)
     shape = (len(o.geometries), natoms, 3)
-    energies = o.results.reshape(-1, o.results_per_geometry)[:, 0]
-    return dict(zip(names, (o.geometries.reshape(shape), o.gradients.reshape(shape), energies), strict=True))
+    energies = o.results.reshape(-1, o.results_per_geometry)[:, column]
+    momenta = o.momenta.reshape(shape) if kind == "trajectory" else None
+    found = (o.geometries.reshape(shape), o.gradients.reshape(shape), energies, momenta)
+    return dict(zip(names, found, strict=True))
 
 
 def _bonds(further: FurtherSections, natoms: int) -> Any:

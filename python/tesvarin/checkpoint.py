@@ -156,11 +156,15 @@ class Checkpoint:
     normal_modes: FloatArray | None
     """Cartesian displacements of each mode, float64 (nmodes, natoms, 3)."""
     trajectory_coordinates: FloatArray | None
-    """Geometries of an optimisation, Bohr, float64 (ngeom, natoms, 3)."""
+    """Geometries of an optimisation, or the steps of a molecular-dynamics (ADMP, BOMD) trajectory
+    in the input orientation, Bohr, float64 (ngeom, natoms, 3)."""
     trajectory_gradients: FloatArray | None
     """Gradients at those geometries, Hartree/Bohr, float64 (ngeom, natoms, 3)."""
     trajectory_energies: FloatArray | None
-    """Energies at those geometries, Hartree, float64 (ngeom,)."""
+    """Energies at those geometries (of a trajectory: the potential energy), Hartree, float64 (ngeom,)."""
+    trajectory_momenta: FloatArray | None
+    """Mass-weighted velocities at the steps of a trajectory, sqrt(amu) Bohr/fs, float64 (ngeom,
+    natoms, 3); None for an optimisation."""
     bonds: IntArray | None
     """Bonds as rows (atom i, atom j, order), 0-based with i < j, int64 (nbond, 3)."""
     frozen_atoms: np.ndarray[Any, np.dtype[np.bool_]] | None

@@ -11,9 +11,9 @@ const tesvarin::AtomProperties* FchkEntryBuilder::atom_blocks() const {
     return use(f.atoms);
 }
 
-std::string FchkEntryBuilder::opt_point_label(const char* what) {
-    char label[64];
-    std::snprintf(label, sizeof label, "Opt point %7d %s", 1, what);
+std::string FchkEntryBuilder::point_label(const char* point, const char* what) {
+    char label[96];
+    std::snprintf(label, sizeof label, "%s %7d %s", point, 1, what);
     return std::string(label).substr(0, 40);
 }
 
@@ -129,10 +129,46 @@ void FchkEntryBuilder::optimisation(Entries& e) const {
     // The first point only, as for every file formchk's output is known of (one point each).
     const auto first = static_cast<size_t>(o->geometries_count);
     const auto res = static_cast<size_t>(o->results_per_geometry), var = static_cast<size_t>(o->nvar);
-    e.push_back(FchkEntry::real_view(opt_point_label("Results for each geometry"), o->results.data(), res * first));
-    e.push_back(FchkEntry::real_view(opt_point_label("Geometries"), o->geometries.data(), var * first));
-    e.push_back(FchkEntry::real_view(opt_point_label("Gradient at each geometry"), o->gradients.data(), var * first));
+    e.push_back(
+        FchkEntry::real_view(point_label("Opt point", "Results for each geometry"), o->results.data(), res * first));
+    e.push_back(FchkEntry::real_view(point_label("Opt point", "Geometries"), o->geometries.data(), var * first));
+    e.push_back(
+        FchkEntry::real_view(point_label("Opt point", "Gradient at each geometry"), o->gradients.data(), var * first));
     e.push_back(FchkEntry::int_view("Optimization Number of geometries", o->geometries_per_point));
+}
+
+// 16 C.01's archive entries, for an optimisation or a trajectory: the counts with MaxJob and
+// the reference energy, then the first point's arrays with the energies relative to it.
+template <typename Archive>
+void FchkEntryBuilder::archive_c01(Entries& e, const Archive& a, const char* name, const char* point, const char* third,
+                                   const std::vector<double>& values, int64_t energy) const {
+    const std::string prefix = std::string(name) + " ";
+    e.push_back(FchkEntry::int_scalar(prefix + "MaxStp", a.max_steps));
+    e.push_back(FchkEntry::int_scalar(prefix + "MaxJob", static_cast<int64_t>(a.geometries_per_point.size())));
+    e.push_back(FchkEntry::int_scalar(prefix + "Job offset", a.job_offset));
+    e.push_back(FchkEntry::int_scalar(prefix + "Num results per geometry", a.results_per_geometry));
+    e.push_back(FchkEntry::int_scalar(prefix + "Num geometry variables", a.nvar));
+    e.push_back(FchkEntry::real_scalar(prefix + "Reference Energy", a.reference_energy));
+    const auto first = static_cast<size_t>(a.geometries_count);
+    const auto res = static_cast<size_t>(a.results_per_geometry), var = static_cast<size_t>(a.nvar);
+    std::vector<double> results(a.results.begin(), a.results.begin() + static_cast<std::ptrdiff_t>(res * first));
+    for (size_t k = static_cast<size_t>(energy); k < results.size(); k += res) results[k] -= a.reference_energy;
+    e.push_back(FchkEntry::real_values(point_label(point, "Results for each geometry"), std::move(results)));
+    e.push_back(FchkEntry::real_view(point_label(point, "Geometries"), a.geometries.data(), var * first));
+    e.push_back(FchkEntry::real_view(point_label(point, third), values.data(), var * first));
+    e.push_back(FchkEntry::int_view(prefix + "Number of geometries", a.geometries_per_point));
+}
+
+void FchkEntryBuilder::optimisation_c01(Entries& e) const {
+    if (const auto* o = use(f.optimisation))
+        archive_c01(e, *o, "Optimization", "Opt point", "Gradient at each geometry", o->gradients, 0);
+}
+
+void FchkEntryBuilder::trajectory(Entries& e) const {
+    if (const auto* t = use(f.trajectory)) {
+        archive_c01(e, *t, "Trajectory", "Traj num", "Momentum at each geometry", t->momenta,
+                    tesvarin::Trajectory::kPotentialEnergy);
+    }
 }
 
 void FchkEntryBuilder::oniom_first(Entries& e) const {

@@ -3,6 +3,7 @@ own quantities and entries, with a warning naming the section, the rule and the 
 strict writing refuses it with that message.
 """
 
+import copy
 import dataclasses
 import re
 
@@ -41,6 +42,7 @@ from tests.python.chk_builder import (
     ints,
     mol_section,
     opt_archive_section,
+    padded,
     reals,
     redundant_section,
     vibrations_section,
@@ -318,3 +320,48 @@ def test_bent_section_costs_only_itself(chk, tmp_path, bend, message, layout):
     }
     assert differ == {f for f in FAMILY_FIELDS.get(label, ()) if getattr(full, f) is not None}
     assert all(getattr(cp, f) is None for f in differ)
+
+
+def trajectory(**kw):
+    return opt_archive_section(
+        3, [[0.0] * 7, [0.1] * 7], [[0.2] * 9] * 2, [[0.3] * 9] * 2, momenta=[[0.4] * 9] * 2, **kw
+    )
+
+
+def c01_water():
+    return complete_water(-12349).replace(VERSION, padded("ES64L-G16RevC.01", 48, b"\0"))
+
+
+TRAJECTORY = c01_water().replace(OPT_ARCHIVE, trajectory())
+# (row id, bend, message): the archive section in its trajectory layout.
+BENT_TRAJECTORY = [
+    ("short", resized(OPT_ARCHIVE, -1), "expected 8 + NPt + MaxStp*(NRes + 3*NVar) = 8 + 1 + 3*(7 + 3*9) = 111"),
+    ("long", resized(OPT_ARCHIVE, 1), "= 8 + 1 + 3*(7 + 3*9) = 111 words, found 112"),
+    (
+        "the optimisation length",
+        replaced(OPT_ARCHIVE, trajectory()[:-72]),
+        "Section 701 (optimisation archive): expected 8 + NPt + MaxStp*(NRes + 3*NVar) = 8 + 1 + 3*(7 + 3*9) = 111 "
+        "words, found 102",
+    ),
+    ("more steps than room", replaced(OPT_ARCHIVE, trajectory(ngeom=4)), "number of geometries (word 8) = 4"),
+    ("negative NVar", replaced(OPT_ARCHIVE, trajectory(nvar=-9)), "NVar (word 4) = -9, expected 0 to"),
+]
+
+
+@pytest.mark.parametrize("bend, message", [r[1:] for r in BENT_TRAJECTORY], ids=[r[0] for r in BENT_TRAJECTORY])
+def test_bent_trajectory_costs_only_itself(chk, bend, message):
+    bent_chk, overrides = bend(copy.deepcopy(TRAJECTORY))
+    path = chk(bent_chk, **overrides)
+    bent, intact = tesvarin.ChkReader_(path), tesvarin.ChkReader_(chk(copy.deepcopy(TRAJECTORY)))
+    assert len(bent.further.damage) == 1 and message in bent.further.damage[0]
+    assert bent.further.trajectory is None and bent.further.optimisation is None
+    with pytest.raises(RuntimeError, match=re.escape(message)):
+        bent.fchk_entries(strict=True)
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        left = bent.fchk_entries()
+    whole = intact.fchk_entries(strict=True)
+    gone = set(whole) - set(left)
+    assert gone and set(left) <= set(whole) and all(k.startswith(("Traj", "Trajectory")) for k in gone), gone
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        cp = tesvarin.load(path)
+    assert cp.trajectory_coordinates is None and cp.trajectory_momenta is None

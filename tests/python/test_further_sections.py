@@ -182,6 +182,96 @@ def test_versions_without_a_column_are_written_as_16_a03(chk, read, tmp_path):
     assert without.fchk_entries(strict=True).keys() == left.keys()
 
 
+def c01(chk):
+    return chk.replace(VERSION, padded("ES64L-G16RevC.01", 48, b"\0"))
+
+
+# (row id, archive section, version 16 C.01's archive entries in file order, loaded trajectory fields)
+C01_ARCHIVES = [
+    (
+        "optimisation",
+        opt_archive_section(3, [[-76.25, 0.1], [-76.5, 0.0]], [geometry(0), geometry(1)], [geometry(-1)] * 2),
+        {
+            "Optimization MaxStp": 3,
+            "Optimization MaxJob": 1,
+            "Optimization Job offset": 0,
+            "Optimization Num results per geometry": 2,
+            "Optimization Num geometry variables": 9,
+            "Optimization Reference Energy": -76.0,
+            "Opt point       1 Results for each geome": [-0.25, 0.1, -0.5, 0.0],
+            "Opt point       1 Geometries": geometry(0) + geometry(1),
+            "Opt point       1 Gradient at each geome": geometry(-1) * 2,
+            "Optimization Number of geometries": [2],
+        },
+        ([-76.25, -76.5], None),
+    ),
+    (
+        "trajectory",
+        opt_archive_section(
+            4,
+            [[0.0, 0.0, 0.1, 0.0, -75.75, 0.0, -75.65], [0.1, 0.0, 0.09, 0.01, -75.5, 0.0, -75.4]],
+            [geometry(0), geometry(1)],
+            [geometry(-1)] * 2,
+            momenta=[geometry(2), geometry(3)],
+        ),
+        {
+            "Trajectory MaxStp": 4,
+            "Trajectory MaxJob": 1,
+            "Trajectory Job offset": 0,
+            "Trajectory Num results per geometry": 7,
+            "Trajectory Num geometry variables": 9,
+            "Trajectory Reference Energy": -75.0,
+            "Traj num       1 Results for each geomet": [0.0, 0.0, 0.1, 0.0, -0.75, 0.0, -75.65]
+            + [0.1, 0.0, 0.09, 0.01, -0.5, 0.0, -75.4],
+            "Traj num       1 Geometries": geometry(0) + geometry(1),
+            "Traj num       1 Momentum at each geomet": geometry(2) + geometry(3),
+            "Trajectory Number of geometries": [2],
+        },
+        ([-75.75, -75.5], [geometry(2), geometry(3)]),
+    ),
+]
+
+
+@pytest.mark.parametrize("archive, entries, loaded", [r[1:] for r in C01_ARCHIVES], ids=[r[0] for r in C01_ARCHIVES])
+def test_16_c01_archive_entries_and_order(read, chk, archive, entries, loaded):
+    """16 C.01's own column: its two moved entries, and the archive with MaxJob and the reference energy."""
+    e = read(c01(complete_water()).replace(OPT_ARCHIVE, archive)).fchk_entries(strict=True)
+    labels = list(e)
+    for before, after in (
+        ("Number of symbols in /Mol/", "Int Atom Types"),
+        ("Atom Modifiers", "Int Atom Modified Types"),
+    ):
+        assert labels.index(after) == labels.index(before) + 1
+    first = labels.index(next(iter(entries)))
+    assert labels[first : first + len(entries)] == list(entries)
+    assert labels[first - 1] == "NPA Charges" and labels[first + len(entries)] == "ONIOM Charges"
+    for label, value in entries.items():
+        assert np.asarray(e[label]).tolist() == value, label
+    cp = tesvarin.load(chk(c01(complete_water()).replace(OPT_ARCHIVE, archive)))
+    energies, momenta = loaded
+    assert cp.trajectory_energies.tolist() == energies
+    assert cp.trajectory_coordinates.reshape(2, -1).tolist() == [geometry(0), geometry(1)]
+    assert cp.trajectory_gradients.reshape(2, -1).tolist() == [geometry(-1)] * 2
+    assert (
+        momenta is None if cp.trajectory_momenta is None else cp.trajectory_momenta.reshape(2, -1).tolist() == momenta
+    )
+
+
+@pytest.mark.parametrize(
+    "version, written_as", [("ES64L-G16RevC.02", "C.01"), ("ES64L-GDVRevJ.30", "A.03"), ("ES64L-G16RevB.01", None)]
+)
+def test_versions_without_a_column_are_written_in_the_nearest(read, version, written_as):
+    """A revision with no column of its own: the nearest known one, with a note naming it; B.01 is A.03's."""
+    r = read(complete_water().replace(VERSION, padded(version, 48, b"\0")))
+    if written_as is None:
+        assert list(r.fchk_entries(strict=True)) == list(read(complete_water()).fchk_entries())
+        return
+    with pytest.warns(tesvarin.ChkWarning, match=f"written as 16 {written_as}'s formchk writes it"):
+        left = r.fchk_entries()
+    nearest = c01(complete_water()) if written_as == "C.01" else complete_water()
+    assert list(left) == list(read(nearest).fchk_entries())
+
+
 def turn(angle=0.7, axis=(1.0, 2.0, 3.0)):
     """A general rotation matrix M and the orientation record's column-by-column words."""
     k = np.array(axis) / np.linalg.norm(axis)

@@ -79,6 +79,8 @@ public:
     void internal_forces(Entries& e) const;
     void charges(Entries& e) const;
     void optimisation(Entries& e) const;
+    void optimisation_c01(Entries& e) const;
+    void trajectory(Entries& e) const;
     void oniom_first(Entries& e) const;
     void int_modified_types(Entries& e) const;
     void oniom_last(Entries& e) const;
@@ -113,7 +115,12 @@ private:
         if (const auto* v = use(slot)) e.push_back(FchkEntry::real_view(label, *v));
     }
     // "Opt point       1 <what>", cut to the 40 columns of a label.
-    static std::string opt_point_label(const char* what);
+    static std::string point_label(const char* point, const char* what);
+    // The archive entries of 16 C.01's formchk; `values` the third array, `energy` the result
+    // written relative to the reference energy.
+    template <typename Archive>
+    void archive_c01(Entries& e, const Archive& a, const char* name, const char* point, const char* third,
+                     const std::vector<double>& values, int64_t energy) const;
     const Tesvarin& t;
     const ChkParams& p;
     const ChkParams::Mol& mol;

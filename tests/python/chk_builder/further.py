@@ -84,13 +84,17 @@ def opt_archive_section(
     nres: int | None = None,
     nvar: int | None = None,
     points: list[int] | None = None,
+    momenta: list[list[float]] | None = None,
 ) -> bytes:
+    """An optimisation archive (layout 11), or with `momenta` a trajectory (layout 15, the momenta
+    between the geometries and the gradients)."""
     nres = len(results[0]) if nres is None else nres
     nvar = len(geometries[0]) if nvar is None else nvar
     pad = lambda rows, width: [x for r in rows for x in r] + [0.0] * ((maxstp - len(rows)) * width)  # noqa: E731
     counts = points or [len(results) if ngeom is None else ngeom, *[0] * (npt - 1)]
-    return ints(11, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts) + reals(
-        *pad(results, nres), *pad(geometries, nvar), *pad(gradients, nvar)
+    layout, between = (11, []) if momenta is None else (15, pad(momenta, nvar))
+    return ints(layout, maxstp, len(counts) if points else npt, nres, nvar, 0, 0, 0, *counts) + reals(
+        *pad(results, nres), *pad(geometries, nvar), *between, *pad(gradients, nvar)
     )
 
 
