@@ -546,6 +546,9 @@ class FurtherSections:
     def classical(self) -> ClassicalParameters | None:
         """ClassicalParameters, or None"""
     @property
+    def core_potentials(self) -> Any:
+        """records.CorePotentials, or None"""
+    @property
     def trajectory(self) -> Any:
         """records.Trajectory of an ADMP or BOMD job, or None"""
     @property

@@ -3,6 +3,25 @@
 import numpy
 import numpy.typing
 
+class CorePotentials:
+    """Effective core potentials (512), as formchk's ECP entries hold them; the terms' coefficients are not in the checkpoint"""
+
+    @property
+    def kfirst(self) -> numpy.typing.NDArray[numpy.int64]:
+        """First coefficient of each term, 1-based (0: none), int64 (natoms, 10)"""
+    @property
+    def klast(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Last coefficient of each term, int64 (natoms, 10)"""
+    @property
+    def lmax(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Highest angular momentum of each atom's potential, int64 (natoms,)"""
+    @property
+    def lpskip(self) -> numpy.typing.NDArray[numpy.int64]:
+        """1 for an atom without a potential, int64 (natoms,)"""
+    @property
+    def frozen(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Core electrons each atom's potential replaces (RNFroz), float64 (natoms,)"""
+
 class Trajectory:
     """The archive section (701) in its trajectory layout, of an ADMP or BOMD job: every step of every point in order, as stored (input orientation)"""
 

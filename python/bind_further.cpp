@@ -212,6 +212,17 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "float64 (nstates, values_per_state)",
                per_state);
 
+    using E = CorePotentials;
+    const auto per_atom_terms = fixed<E>(E::kShellsPerAtom);
+    Fields<E>(records, "CorePotentials",
+              "Effective core potentials (512), as formchk's ECP entries hold them; the terms' coefficients are not "
+              "in the checkpoint")
+        .array("kfirst", &E::kfirst, "First coefficient of each term, 1-based (0: none), int64 (natoms, 10)",
+               per_atom_terms)
+        .array("klast", &E::klast, "Last coefficient of each term, int64 (natoms, 10)", per_atom_terms)
+        .array("lmax", &E::lmax, "Highest angular momentum of each atom's potential, int64 (natoms,)")
+        .array("lpskip", &E::lpskip, "1 for an atom without a potential, int64 (natoms,)")
+        .array("frozen", &E::frozen, "Core electrons each atom's potential replaces (RNFroz), float64 (natoms,)");
     using T = Trajectory;
     const auto per_step = [](const T& t) { return t.nvar; };
     Fields<T>(records, "Trajectory",
@@ -250,6 +261,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_record("optimisation", &F::optimisation, "OptimisationArchive, or None");
     add_record("vibrations", &F::vibrations, "Vibrations, or None");
     add_record("classical", &F::classical, "ClassicalParameters, or None");
+    add_record("core_potentials", &F::core_potentials, "records.CorePotentials, or None");
     add_record("trajectory", &F::trajectory, "records.Trajectory of an ADMP or BOMD job, or None");
     add_record("excited_states", &F::excited_states, "records.ExcitedStates of a CIS or TD job, or None");
     const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::* slot, int64_t width,

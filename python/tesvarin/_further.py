@@ -41,7 +41,16 @@ def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
         "bonds": _bonds(further, natoms),
         "frozen_atoms": None if atoms is None else frozen(atoms.micopt == -2, np.bool_),  # -2: held fixed
         "etran": further.excited_states,
+        "ecp_core_electrons": _core_electrons(further, natoms),
     }
+
+
+def _core_electrons(further: FurtherSections, natoms: int) -> Any:
+    """Core electrons each atom's potential replaces: 0 without one (or without the section)."""
+    if further.core_potentials is None:
+        damaged = any(m.startswith("Section 512 ") for m in further.damage)
+        return None if damaged else frozen(np.zeros(natoms, np.int64), np.int64)
+    return frozen(np.rint(further.core_potentials.frozen).astype(np.int64), np.int64)
 
 
 def _symmetric(packed: Any, layout: tuple[tuple[int, ...], ...]) -> Any:
