@@ -355,13 +355,16 @@ class Charges:
 
     @property
     def mask(self) -> int:
-        """Which charge sets are stored (bit 0 Mulliken, bit 2 NPA)"""
+        """Which charge sets are stored (bit 0 Mulliken, bit 3 NPA, bit 4 APT)"""
     @property
     def mulliken(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """Mulliken charges, e, float64 (natoms,); None when not stored"""
     @property
     def npa(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """NPA charges, e, float64 (natoms,); None when not stored"""
+    @property
+    def apt(self) -> numpy.typing.NDArray[numpy.float64] | None:
+        """APT charges, e, float64 (natoms,); None when not stored"""
 
 class ElectricProperties:
     """Electric properties (619) in the frame of the coordinates, atomic units; each None when the mask says it is not valid"""
@@ -578,6 +581,9 @@ class FurtherSections:
     @property
     def molecule_layout(self) -> int:
         """The molecule section's layout code"""
+    @property
+    def notes(self) -> list[str]:
+        """One message per intact section that left something unread (a charge set of a mask bit the reader does not know)"""
     @property
     def damage(self) -> list[str]:
         """One message per damaged further section: "Section L (name): what was expected and what was found"; its record is None"""

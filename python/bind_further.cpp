@@ -112,10 +112,11 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "Rotation to the input orientation (transposed, row by row) then the negated translation, "
                "float64 (12,)");
     Fields<Charges>(m, "Charges", "Atomic charges (605)")
-        .scalar("mask", &Charges::mask, "Which charge sets are stored (bit 0 Mulliken, bit 2 NPA)")
+        .scalar("mask", &Charges::mask, "Which charge sets are stored (bit 0 Mulliken, bit 3 NPA, bit 4 APT)")
         .array("mulliken", &Charges::mulliken, "Mulliken charges, e, float64 (natoms,); None when not stored", nullptr,
                true)
-        .array("npa", &Charges::npa, "NPA charges, e, float64 (natoms,); None when not stored", nullptr, true);
+        .array("npa", &Charges::npa, "NPA charges, e, float64 (natoms,); None when not stored", nullptr, true)
+        .array("apt", &Charges::apt, "APT charges, e, float64 (natoms,); None when not stored", nullptr, true);
     Fields<ElectricProperties>(m, "ElectricProperties",
                                "Electric properties (619) in the frame of the coordinates, atomic units; "
                                "each None when the mask says it is not valid")
@@ -296,6 +297,9 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         "Whether the file holds Cartesian force constants (585)");
     further.def_property_readonly(
         "molecule_layout", [](const F& f) { return f.molecule_layout; }, "The molecule section's layout code");
+    further.def_property_readonly("notes", &F::notes,
+                                  "One message per intact section that left something unread (a charge set of a "
+                                  "mask bit the reader does not know)");
     further.def_property_readonly("damage", &F::damage,
                                   "One message per damaged further section: \"Section L (name): what was expected "
                                   "and what was found\"; its record is None");

@@ -21,6 +21,8 @@ def warn_damage(further: FurtherSections, stacklevel: int) -> None:
     """One ChkWarning per damaged section: its quantities are None, the rest is read."""
     for message in further.damage:
         warnings.warn(f"{message}: its quantities are left None", ChkWarning, stacklevel=stacklevel + 1)
+    for message in further.notes:
+        warnings.warn(message, ChkWarning, stacklevel=stacklevel + 1)
 
 
 def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
@@ -32,6 +34,7 @@ def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
         "masses": None if atoms is None else atoms.real_weights,
         "mulliken_charges": None if charges is None else charges.mulliken,
         "npa_charges": None if charges is None else charges.npa,
+        "apt_charges": None if charges is None else charges.apt,
         "dipole_moment": None if electric is None else electric.dipole,
         "quadrupole_moment": None if electric is None else _symmetric(electric.quadrupole, _QUADRUPOLE),
         "polarizability": None if electric is None else _symmetric(electric.polarizability, _POLARIZABILITY),

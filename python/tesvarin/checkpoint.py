@@ -137,6 +137,8 @@ class Checkpoint:
     """Mulliken charges, e, float64 (natoms,)."""
     npa_charges: FloatArray | None
     """Natural population analysis charges, e, float64 (natoms,)."""
+    apt_charges: FloatArray | None
+    """Atomic polar tensor charges of a frequency job (development versions), e, float64 (natoms,)."""
     dipole_moment: FloatArray | None
     """Dipole moment, e Bohr, float64 (3,)."""
     quadrupole_moment: FloatArray | None

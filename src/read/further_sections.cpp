@@ -114,6 +114,12 @@ std::vector<std::string> FurtherSections::damage() const {
     return found;
 }
 
+std::vector<std::string> FurtherSections::notes() const {
+    std::vector<std::string> found;
+    if (const auto* c = charges.intact(); c != nullptr && !c->note.empty()) found.push_back(c->note);
+    return found;
+}
+
 void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r) {
     const Rotation turn(r);
     if (auto* g = f.gradient.intact()) *g = turn.vectors(*g);

@@ -165,6 +165,8 @@ void FchkEntryBuilder::charges(Entries& e) const {
     if (c == nullptr) return;
     if (!c->mulliken.empty()) e.push_back(FchkEntry::real_view("Mulliken Charges", c->mulliken));
     if (!c->npa.empty()) e.push_back(FchkEntry::real_view("NPA Charges", c->npa));
+    // The APT charges have no entry in any formchk output known; an unknown set is noted.
+    if (!c->note.empty()) skip(c->note);
 }
 
 void FchkEntryBuilder::optimisation(Entries& e) const {

@@ -142,9 +142,9 @@ HOSTILE = [
     ("584 short", resized(GRADIENT, -1), "Section 584 (gradient): expected 6*N = 6*3 = 18 words, found 17"),
     ("584 outside the file", moved_out(GRADIENT), "Section 584 (gradient): words 1000000 to 1000018 lie outside"),
     (
-        "605 unknown bit",
-        replaced(CHARGES, charges_section(1 | 16, [0.0] * 3, [0.0] * 3)),
-        "Section 605 (charges): charge mask (word 0, high half) 17 has bits other than 0-3",
+        "605 negative mask",
+        replaced(CHARGES, halves(-1, 0)),
+        "Section 605 (charges): charge mask (word 0, high half) -1 is negative",
     ),
     (
         "605 sets",
@@ -298,7 +298,7 @@ FAMILY_FIELDS = {
     997: {"masses", "frozen_atoms"},
     503: {"bonds"},
     584: {"gradient"},
-    605: {"mulliken_charges", "npa_charges"},
+    605: {"mulliken_charges", "npa_charges", "apt_charges"},
     619: {"dipole_moment", "quadrupole_moment", "polarizability", "dipole_derivatives"},
     701: {"trajectory_coordinates", "trajectory_gradients", "trajectory_energies"},
     765: {"frequencies", "reduced_masses", "force_constants", "ir_intensities", "normal_modes"},

@@ -77,6 +77,13 @@ STORED_SHAPES = [
         lambda cp: cp.npa_charges.tolist() == Q[3],
     ),
     (
+        "605 APT charges (bit 4)",
+        CHARGES,
+        charges_section(1 | 16, Q[0], Q[1]),
+        lambda e: e["Mulliken Charges"].tolist() == Q[0] and "NPA Charges" not in e,
+        lambda cp: cp.mulliken_charges.tolist() == Q[0] and cp.apt_charges.tolist() == Q[1],
+    ),
+    (
         "periodic",
         MOL,
         mol_section(
@@ -342,6 +349,29 @@ def test_a_real_core_potential_costs_only_its_block(read, chk):
     assert set(whole) - set(left) == {f"ECP-{k}" for k in ECP_LABELS} and set(left) <= set(whole)
     assert r.further.core_potentials.klast[0, :4].tolist() == [1, 2, 3, 0]
     assert tesvarin.load(chk(bent)).ecp_core_electrons.tolist() == [10, 0, 0]
+
+
+@pytest.mark.parametrize(
+    "mask, mulliken, npa, apt",
+    [(1 | 32, True, False, False), (1 | 8 | 64, True, True, False), (32 | 16, False, False, True)],
+)
+def test_an_unknown_charge_bit_costs_its_set_and_those_after_it(read, chk, mask, mulliken, npa, apt):
+    sets = [Q[k % 4] for k in range(bin(mask).count("1"))]
+    path = chk(complete_water().replace(CHARGES, charges_section(mask, *sets)))
+    bit = (mask & ~0x1F).bit_length() - 1
+    message = f"Section 605 (charges): charge mask {mask} has bit {bit}, a set this reader does not know"
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        cp = tesvarin.load(path)
+    assert (cp.mulliken_charges is not None, cp.npa_charges is not None, cp.apt_charges is not None) == (
+        mulliken,
+        npa,
+        apt,
+    )
+    with pytest.raises(RuntimeError, match=re.escape(message)):
+        tesvarin.ChkReader_(path).fchk_entries(strict=True)
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        e = tesvarin.ChkReader_(path).fchk_entries()
+    assert ("Mulliken Charges" in e, "NPA Charges" in e) == (mulliken, npa)
 
 
 def turn(angle=0.7, axis=(1.0, 2.0, 3.0)):

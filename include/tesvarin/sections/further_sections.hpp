@@ -59,7 +59,8 @@ struct SymmetryWords {            // 551 as stored
 
 struct Charges {  // 605
     int64_t mask = 0;
-    std::vector<double> mulliken, npa;  // empty when the mask lacks their bit
+    std::vector<double> mulliken, npa, apt;  // empty when the mask lacks their bit
+    std::string note;                        // a mask bit the reader does not know: what was left out
 };
 
 struct ElectricProperties {  // 619, in the frame of the coordinates
@@ -201,6 +202,8 @@ struct FurtherSections {
 
     // "Section L (name): what was wrong" for each damaged section, in file label order.
     std::vector<std::string> damage() const;
+    // What an intact section left unread (a charge set of an unknown mask bit).
+    std::vector<std::string> notes() const;
 };
 
 // Turns the values formchk writes in the standard orientation (see the struct
