@@ -81,8 +81,9 @@ tesvarin::DensityBasis Tesvarin::read_density_basis(const tesvarin::SectionView&
         ChkParams::Mol& mol;
         ~Restore() { kept.swap(mol); }
     } restore{orbital, mol};
-    mol.bparams = {}, mol.concoeff = {}, mol.spconcoeff = {}, mol.cshell = {};
-    s.expect_count("length", s.size(), kBasisHeaderWords, s.size());
+    if (s.size() < kBasisHeaderWords) {  // the header is read whole (as the orbital basis' is): it must be here
+        s.fail("expected the 32 header words at least, found " + std::to_string(s.size()));
+    }
     if (!read_basis_header(s)) s.fail("the basis header's counts and flags are garbage");
     const tesvarin::Checked shells(mol.NShell), prims(mol.NPrim), prims_df(mol.NPrimD);
     s.expect_length(kBasisHeaderWords + 3 * prims + 2 * prims_df + 13 * shells, "32 + 3*NPrim + 2*NPrimD + 13*NShell",

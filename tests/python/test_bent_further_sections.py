@@ -209,7 +209,11 @@ HOSTILE = [
         "Section 800 (classical parameters): MaxAn (word 1) = -1, expected 0 to 16",
     ),
     ("800 short", resized(CLPAR, -1), "= 16 + 2*2*1 + (1 + 1)*2 = 24 words, found 23"),
-    ("770 one word", replaced(EXCITED, halves(2, 16)), "Section 770 (excited states): length = 1, expected 10 to 1"),
+    (
+        "770 one word",
+        replaced(EXCITED, halves(2, 16)),
+        "Section 770 (excited states): NStates (word 0, high half) = 2, expected 0 to 1",
+    ),
     (
         "770 negative states",
         replaced(EXCITED, excited_section([[0.0] * 16], nstates=-1)),
@@ -222,7 +226,11 @@ HOSTILE = [
     ),
     ("770 short", resized(EXCITED, -1), "= 10 + 2*(2 + 16) = 46 words, found 45"),
     ("770 long", resized(EXCITED, 1), "= 10 + 2*(2 + 16) = 46 words, found 47"),
-    ("724 one word", replaced(DENSITY_BASIS, ints(5)), "Section 724 (density basis): length = 1, expected 32 to 1"),
+    (
+        "724 one word",
+        replaced(DENSITY_BASIS, ints(5)),
+        "Section 724 (density basis): expected the 32 header words at least, found 1",
+    ),
     (
         "724 garbage header",
         replaced(DENSITY_BASIS, density_basis_section(header={4: 7})),
