@@ -26,6 +26,18 @@ struct BasisMembers {
     }
 };
 
+// The shells and primitives the split makes: shells may share primitives, so the copies are
+// counted (overflow-safe) before anything is sized.
+std::pair<tesvarin::Checked, tesvarin::Checked> split_sizes(const ChkParams::Mol::Bparams& b) {
+    tesvarin::Checked shells(0), prims(0);
+    for (size_t k = 0; k < b.shelltypes.size(); ++k) {
+        const int64_t T = b.shelltypes[k], parts = T >= 2 && b.shellcons[k] == 0 ? T : 1;
+        shells = shells + parts;
+        prims = prims + tesvarin::Checked(parts) * b.shellnprim[k];
+    }
+    return {shells, prims};
+}
+
 // Splits each combined shell (type T >= 2 with constraint 0: all of L = 0..T) into an SP shell
 // and one shell per L from 2 to T, each with its own copy of the primitives.
 void split_combined_shells(ChkParams::Mol& mol) {
@@ -50,8 +62,8 @@ void split_combined_shells(ChkParams::Mol& mol) {
     };
     for (size_t k = 0; k < b.shelltypes.size(); ++k) {
         const int64_t T = b.shelltypes[k], C = b.shellcons[k], n = b.shellnprim[k];
-        const auto p = static_cast<size_t>(b.primstart[k] - 1),
-                   d = static_cast<size_t>(std::max<int64_t>(b.dfstart[k] - 1, 0));
+        // primstart is at least 1 (read_basis_arrays); dfstart only for shells with D or higher.
+        const auto p = static_cast<size_t>(b.primstart[k] - 1), d = static_cast<size_t>(T >= 2 ? b.dfstart[k] - 1 : 0);
         const bool combined = T >= 2 && C == 0;
         for (int64_t L = combined ? 1 : T; L <= T; ++L) {
             add_shell(k, L, combined ? (L == 1 ? 0 : L) : C);
@@ -91,6 +103,11 @@ tesvarin::DensityBasis Tesvarin::read_density_basis(const tesvarin::SectionView&
     read_basis_words(s);
     try {
         read_basis_arrays();
+        const auto [shells_out, prims_out] = split_sizes(mol.bparams);
+        const tesvarin::Checked shell_words = shells_out * 13, prim_words = prims_out * 5;  // the arrays made
+        if (!shell_words.ok() || !prim_words.ok()) s.fail("the split shells' sizes overflow");
+        claim_words("density basis split shells", shell_words.value());
+        claim_words("density basis split primitives", prim_words.value());
         split_combined_shells(mol);
         // Fitting functions are stored with another normalisation; formchk writes normalised contractions.
         convert_cc(0, 0, 1, 0);

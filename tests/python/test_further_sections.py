@@ -30,6 +30,7 @@ from tests.python.chk_builder import (
     charges_section,
     complete_water,
     core_potentials_section,
+    density_basis_section,
     electric_section,
     gen,
     internal_forces_section,
@@ -309,6 +310,15 @@ def test_density_basis_is_split_and_normalised_as_formchk_writes_it(read):
         e["Shell types"].tolist()
         == read(complete_water().without(DENSITY_BASIS)).fchk_entries()["Shell types"].tolist()
     )
+
+
+def test_density_basis_ignores_the_df_start_of_s_and_p_shells(read):
+    """Only shells with D or higher read their D/F start: a wild one elsewhere changes nothing (a
+    fuzzing find: the split once subtracted 1 from it first)."""
+    wild = density_basis_section(dfstart=[-(2**63), 1, 2, 2**62, 0])
+    e = read(complete_water().replace(DENSITY_BASIS, wild)).fchk_entries(strict=True)
+    whole = read(complete_water()).fchk_entries(strict=True)
+    assert all(np.array_equal(e[k], whole[k]) for k in whole if k.startswith("Density "))
 
 
 def test_core_potentials_without_terms_are_written_whole(read, chk):
