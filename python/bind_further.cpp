@@ -112,10 +112,11 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "Rotation to the input orientation (transposed, row by row) then the negated translation, "
                "float64 (12,)");
     Fields<Charges>(m, "Charges", "Atomic charges (605)")
-        .scalar("mask", &Charges::mask, "Which charge sets are stored (bit 0 Mulliken, bit 2 NPA)")
+        .scalar("mask", &Charges::mask, "Which charge sets are stored (bit 0 Mulliken, bit 3 NPA, bit 4 APT)")
         .array("mulliken", &Charges::mulliken, "Mulliken charges, e, float64 (natoms,); None when not stored", nullptr,
                true)
-        .array("npa", &Charges::npa, "NPA charges, e, float64 (natoms,); None when not stored", nullptr, true);
+        .array("npa", &Charges::npa, "NPA charges, e, float64 (natoms,); None when not stored", nullptr, true)
+        .array("apt", &Charges::apt, "APT charges, e, float64 (natoms,); None when not stored", nullptr, true);
     Fields<ElectricProperties>(m, "ElectricProperties",
                                "Electric properties (619) in the frame of the coordinates, atomic units; "
                                "each None when the mask says it is not valid")
@@ -210,6 +211,17 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "float64 (nstates, values_per_state)",
                per_state);
 
+    using E = CorePotentials;
+    const auto per_atom_terms = fixed<E>(E::kShellsPerAtom);
+    Fields<E>(m, "CorePotentials",
+              "Effective core potentials (512), as formchk's ECP entries hold them; the terms' coefficients are not "
+              "in the checkpoint")
+        .array("kfirst", &E::kfirst, "First coefficient of each term, 1-based (0: none), int64 (natoms, 10)",
+               per_atom_terms)
+        .array("klast", &E::klast, "Last coefficient of each term, int64 (natoms, 10)", per_atom_terms)
+        .array("lmax", &E::lmax, "Highest angular momentum of each atom's potential, int64 (natoms,)")
+        .array("lpskip", &E::lpskip, "1 for an atom without a potential, int64 (natoms,)")
+        .array("frozen", &E::frozen, "Core electrons each atom's potential replaces (RNFroz), float64 (natoms,)");
     using T = Trajectory;
     const auto per_step = [](const T& t) { return t.nvar; };
     Fields<T>(m, "Trajectory",
@@ -248,6 +260,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_record("optimisation", &F::optimisation, "OptimisationArchive, or None");
     add_record("vibrations", &F::vibrations, "Vibrations, or None");
     add_record("classical", &F::classical, "ClassicalParameters, or None");
+    add_record("core_potentials", &F::core_potentials, "records.CorePotentials, or None");
     add_record("trajectory", &F::trajectory, "records.Trajectory of an ADMP or BOMD job, or None");
     add_record("excited_states", &F::excited_states, "records.ExcitedStates of a CIS or TD job, or None");
     const auto add_reals = [&further](const char* name, Loaded<std::vector<double>> F::* slot, int64_t width,
@@ -282,6 +295,9 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         "Whether the file holds Cartesian force constants (585)");
     further.def_property_readonly(
         "molecule_layout", [](const F& f) { return f.molecule_layout; }, "The molecule section's layout code");
+    further.def_property_readonly("notes", &F::notes,
+                                  "One message per intact section that left something unread (a charge set of a "
+                                  "mask bit the reader does not know)");
     further.def_property_readonly("damage", &F::damage,
                                   "One message per damaged further section: \"Section L (name): what was expected "
                                   "and what was found\"; its record is None");

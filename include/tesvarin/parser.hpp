@@ -80,6 +80,8 @@ private:
     void fix_basis();
     void read_densities();
     void read_further_sections();
+    // The density-fitting basis section (724) through the orbital basis' steps, which it leaves as they were.
+    tesvarin::DensityBasis read_density_basis(const tesvarin::SectionView& s);
     // A bounded view of directory entry `index`; throws SectionError when it lies outside the file.
     tesvarin::SectionView section_view(int index, const char* name) const;
 

@@ -22,6 +22,7 @@ inline constexpr SectionLabel kGeneral{501, "general array"};               // 1
 inline constexpr SectionLabel kLabel{502, "label"};                         // title, route, orbital-label tokens
 inline constexpr SectionLabel kBonds{503, "bonds"};
 inline constexpr SectionLabel kInternalForces{511, "internal forces"};
+inline constexpr SectionLabel kCorePotentials{512, "core potentials"};     // ECP terms per atom
 inline constexpr SectionLabel kExternalField{521, "external field"};
 inline constexpr SectionLabel kOrbitalEnergies{522, "orbital energies"};    // alpha then beta
 inline constexpr SectionLabel kAlphaOrbitals{524, "alpha MO coefficients"};
@@ -40,6 +41,7 @@ inline constexpr SectionLabel kOrthonormalBasis{685, "orthonormal basis"};
 inline constexpr SectionLabel kQeq{695, "QEq"};
 inline constexpr SectionLabel kConstraintStructure{698, "constraint structure"};
 inline constexpr SectionLabel kOptimisationArchive{701, "optimisation archive"};
+inline constexpr SectionLabel kDensityBasis{724, "density basis"};          // fitting basis, laid out as 670
 inline constexpr SectionLabel kVibrations{765, "vibrations"};
 inline constexpr SectionLabel kExcitedStates{770, "excited states"};
 inline constexpr SectionLabel kClassical{800, "classical parameters"};
@@ -56,15 +58,16 @@ inline constexpr SectionLabel kSwitches{998, "switches"};                   // X
 inline constexpr SectionLabel kSectionLabels[] = {
     section::kGeneral,              section::kLabel,
     section::kBonds,                section::kInternalForces,
-    section::kExternalField,        section::kOrbitalEnergies,
-    section::kAlphaOrbitals,        section::kBetaOrbitals,
-    section::kRohfMarker,           section::kOrientation,
-    section::kGradient,             section::kForceConstants,
-    section::kDensities,            section::kCharges,
-    section::kElectric,             section::kRedundantInternals,
-    section::kBasis,                section::kOniom,
-    section::kOrthonormalBasis,     section::kQeq,
-    section::kConstraintStructure,  section::kOptimisationArchive,
+    section::kCorePotentials,       section::kExternalField,
+    section::kOrbitalEnergies,      section::kAlphaOrbitals,
+    section::kBetaOrbitals,         section::kRohfMarker,
+    section::kOrientation,          section::kGradient,
+    section::kForceConstants,       section::kDensities,
+    section::kCharges,              section::kElectric,
+    section::kRedundantInternals,   section::kBasis,
+    section::kOniom,                section::kOrthonormalBasis,
+    section::kQeq,                  section::kConstraintStructure,
+    section::kOptimisationArchive,  section::kDensityBasis,
     section::kVibrations,           section::kExcitedStates,
     section::kClassical,            section::kVersion,
     section::kNonadiabatic,         section::kInfo,

@@ -22,6 +22,8 @@ def warn_damage(further: FurtherSections, path: str, stacklevel: int) -> None:
     """One ChkWarning per damaged section of the checkpoint at `path`: its quantities are None, the rest is read."""
     for message in further.damage:
         warnings.warn(f"{path}: {message}: its quantities are left None", ChkWarning, stacklevel=stacklevel + 1)
+    for message in further.notes:
+        warnings.warn(f"{path}: {message}", ChkWarning, stacklevel=stacklevel + 1)
 
 
 def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
@@ -33,6 +35,7 @@ def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
         "masses": None if atoms is None else atoms.real_weights,
         "mulliken_charges": None if charges is None else charges.mulliken,
         "npa_charges": None if charges is None else charges.npa,
+        "apt_charges": None if charges is None else charges.apt,
         "dipole_moment": None if electric is None else electric.dipole,
         "quadrupole_moment": None if electric is None else _symmetric(electric.quadrupole, _QUADRUPOLE),
         "polarizability": None if electric is None else _symmetric(electric.polarizability, _POLARIZABILITY),
@@ -42,7 +45,16 @@ def quantities(further: FurtherSections, natoms: int) -> dict[str, Any]:
         "bonds": _bonds(further, natoms),
         "frozen_atoms": None if atoms is None else frozen(atoms.micopt == -2, np.bool_),  # -2: held fixed
         "etran": further.excited_states,
+        "ecp_core_electrons": _core_electrons(further, natoms),
     }
+
+
+def _core_electrons(further: FurtherSections, natoms: int) -> Any:
+    """Core electrons each atom's potential replaces: 0 without one (or without the section)."""
+    if further.core_potentials is None:
+        damaged = any(m.startswith("Section 512 ") for m in further.damage)
+        return None if damaged else frozen(np.zeros(natoms, np.int64), np.int64)
+    return frozen(np.rint(further.core_potentials.frozen).astype(np.int64), np.int64)
 
 
 def _symmetric(packed: Any, layout: tuple[tuple[int, ...], ...]) -> Any:

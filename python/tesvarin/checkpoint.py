@@ -139,6 +139,8 @@ class Checkpoint:
     """Mulliken charges, e, float64 (natoms,)."""
     npa_charges: FloatArray | None
     """Natural population analysis charges, e, float64 (natoms,)."""
+    apt_charges: FloatArray | None
+    """Atomic polar tensor charges of a frequency job (development versions), e, float64 (natoms,)."""
     dipole_moment: FloatArray | None
     """Dipole moment, e Bohr, float64 (3,)."""
     quadrupole_moment: FloatArray | None
@@ -171,6 +173,9 @@ class Checkpoint:
     """Bonds as rows (atom i, atom j, order), 0-based with i < j, int64 (nbond, 3)."""
     frozen_atoms: np.ndarray[Any, np.dtype[np.bool_]] | None
     """True for the atoms held fixed in an optimisation, bool (natoms,)."""
+    ecp_core_electrons: IntArray | None
+    """Core electrons each atom's effective core potential replaces, 0 for an atom without one,
+    int64 (natoms,); None when the potentials' section is damaged."""
     etran: Any
     """The excited-state record of a CIS or TD job (`Tesvarin_.records.ExcitedStates`: the ETran
     arrays as stored, state energies in Hartree, transition moments in atomic units), or None."""

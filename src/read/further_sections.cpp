@@ -58,6 +58,7 @@ void Tesvarin::read_further_sections() {
     });
     find(kBonds, f.bonds, [n](const SectionView& s) { return read_bonds(s, n); });
     find(kInternalForces, f.internal_forces, read_internal_forces);
+    find(kCorePotentials, f.core_potentials, [n](const SectionView& s) { return read_core_potentials(s, n); });
     find(kExternalField, f.external_field, read_external_field);
     find(kOrientation, f.symmetry, read_symmetry_words);
     find(kGradient, f.gradient, [n](const SectionView& s) { return read_gradient(s, n); });
@@ -88,6 +89,7 @@ void Tesvarin::read_further_sections() {
     }
     find(kVibrations, f.vibrations, read_vibrations);
     find(kExcitedStates, f.excited_states, read_excited_states);
+    find(kDensityBasis, f.density_basis, [this](const SectionView& s) { return read_density_basis(s); });
     find(kClassical, f.classical, read_classical_parameters);
     find(kVersion, f.version, read_version_text);
     find(kNonadiabatic, f.nonadiabatic_coupling,
@@ -103,11 +105,18 @@ std::vector<std::string> FurtherSections::damage() const {
     const auto note = [&found](const auto& slot) {
         if (slot.damaged()) found.push_back(slot.error);
     };
-    note(atoms), note(bonds), note(internal_forces), note(external_field), note(symmetry), note(gradient);
+    note(atoms), note(bonds), note(core_potentials), note(internal_forces), note(external_field), note(symmetry),
+        note(gradient);
     note(charges), note(electric), note(redundant_internals), note(oniom), note(qeq_tensors);
     note(constraint_structure), note(optimisation), note(trajectory), note(vibrations), note(excited_states),
-        note(classical), note(version);
+        note(density_basis), note(classical), note(version);
     note(nonadiabatic_coupling);
+    return found;
+}
+
+std::vector<std::string> FurtherSections::notes() const {
+    std::vector<std::string> found;
+    if (const auto* c = charges.intact(); c != nullptr && !c->note.empty()) found.push_back(c->note);
     return found;
 }
 

@@ -9,7 +9,6 @@ namespace tesvarin {
 
 ExcitedStates read_excited_states(const SectionView& s) {
     ExcitedStates x;
-    s.expect_count("length", s.size(), ExcitedStates::kHeaderWords, s.size());
     x.nstates = s.high_half(0);
     x.values_per_state = s.low_half(0);
     s.expect_count("NStates (word 0, high half)", x.nstates, 0, s.size());

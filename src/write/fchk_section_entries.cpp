@@ -84,6 +84,54 @@ void FchkEntryBuilder::shell_kinds(Entries& e) const {
         FchkEntry::int_scalar("Largest degree of contraction", n.empty() ? 0 : *std::max_element(n.begin(), n.end())));
 }
 
+void FchkEntryBuilder::density_basis(Entries& e) const {
+    const auto* d = use(f.density_basis);
+    if (d == nullptr) return;
+    const auto shells = static_cast<int64_t>(d->shell_types.size());
+    e.push_back(FchkEntry::int_scalar("Density Number of contracted shells", shells));
+    e.push_back(FchkEntry::int_scalar("Density Number of primitive shells", static_cast<int64_t>(d->exponents.size())));
+    e.push_back(FchkEntry::int_scalar("Density Pure/Cartesian d shells", d->cart_d));
+    e.push_back(FchkEntry::int_scalar("Density Pure/Cartesian f shells", d->cart_f));
+    e.push_back(FchkEntry::int_scalar("Density Highest angular momentum", d->max_type));
+    e.push_back(FchkEntry::int_scalar("Density Largest degree of contraction", d->largest_contraction()));
+    e.push_back(FchkEntry::int_view("Density Shell types", d->shell_types));
+    e.push_back(FchkEntry::int_view("Density Number of primitives per shell", d->primitives_per_shell));
+    e.push_back(FchkEntry::int_view("Density Shell to atom map", d->shell_to_atom));
+    e.push_back(FchkEntry::real_view("Density Primitive exponents", d->exponents));
+    e.push_back(FchkEntry::real_view("Density Contraction coefficients", d->coefficients));
+    if (!d->sp_coefficients.empty()) {
+        e.push_back(FchkEntry::real_view("Density P(S=P) Contraction coefficients", d->sp_coefficients));
+    }
+    e.push_back(FchkEntry::real_view("Density Coordinates of each shell", d->shell_coordinates));
+}
+
+// formchk's ECP block: its array bounds as constants, then the section's arrays. The
+// coefficients of a real potential are kept where no known section holds them: then the
+// block is left out (or refused), never written with made-up values.
+void FchkEntryBuilder::core_potentials(Entries& e) const {
+    const auto* c = use(f.core_potentials);
+    if (c == nullptr) return;
+    if (c->len_ncz() != 0) {
+        return skip("Section 512 (core potentials): the coefficients NLP, CLP1, CLP2 and ZLP of its " +
+                    std::to_string(c->len_ncz()) +
+                    " core-potential terms lie in no section this reader knows; the ECP block is left out");
+    }
+    constexpr int64_t kMxAtEC = 250000;  // formchk's bounds, the same in every file
+    e.push_back(FchkEntry::int_scalar("ECP-MxAtEC", kMxAtEC));
+    e.push_back(FchkEntry::int_scalar("ECP-MaxLECP", tesvarin::CorePotentials::kShellsPerAtom));
+    e.push_back(FchkEntry::int_scalar("ECP-MaxAtL", 9 * kMxAtEC));
+    e.push_back(FchkEntry::int_scalar("ECP-MxTECP", 45 * kMxAtEC));
+    e.push_back(FchkEntry::int_scalar("ECP-LenNCZ", 0));
+    e.push_back(FchkEntry::int_view("ECP-KFirst", c->kfirst));
+    e.push_back(FchkEntry::int_view("ECP-KLast", c->klast));
+    e.push_back(FchkEntry::int_view("ECP-LMax", c->lmax));
+    e.push_back(FchkEntry::int_view("ECP-LPSkip", c->lpskip));
+    e.push_back(FchkEntry::real_view("ECP-RNFroz", c->frozen));
+    // No terms: the coefficient arrays are zero scalars.
+    e.push_back(FchkEntry::int_scalar("ECP-NLP", 0));
+    for (const char* label : {"ECP-CLP1", "ECP-CLP2", "ECP-ZLP"}) e.push_back(FchkEntry::real_scalar(label, 0.0));
+}
+
 void FchkEntryBuilder::bonds(Entries& e) const {
     const auto* b = use(f.bonds);
     if (b == nullptr) return;
@@ -117,6 +165,8 @@ void FchkEntryBuilder::charges(Entries& e) const {
     if (c == nullptr) return;
     if (!c->mulliken.empty()) e.push_back(FchkEntry::real_view("Mulliken Charges", c->mulliken));
     if (!c->npa.empty()) e.push_back(FchkEntry::real_view("NPA Charges", c->npa));
+    // The APT charges have no entry in any formchk output known; an unknown set is noted.
+    if (!c->note.empty()) skip(c->note);
 }
 
 void FchkEntryBuilder::optimisation(Entries& e) const {

@@ -16,6 +16,8 @@ from tests.python.chk_builder import (
     CHARGES,
     CLPAR,
     CONSTRAINT,
+    CORE_POTENTIALS,
+    DENSITY_BASIS,
     EFIELD,
     ELECTRIC,
     EXCITED,
@@ -35,6 +37,7 @@ from tests.python.chk_builder import (
     bonds_section,
     charges_section,
     complete_water,
+    density_basis_section,
     electric_section,
     excited_section,
     halves,
@@ -139,9 +142,9 @@ HOSTILE = [
     ("584 short", resized(GRADIENT, -1), "Section 584 (gradient): expected 6*N = 6*3 = 18 words, found 17"),
     ("584 outside the file", moved_out(GRADIENT), "Section 584 (gradient): words 1000000 to 1000018 lie outside"),
     (
-        "605 unknown bit",
-        replaced(CHARGES, charges_section(1 | 16, [0.0] * 3, [0.0] * 3)),
-        "Section 605 (charges): charge mask (word 0, high half) 17 has bits other than 0-3",
+        "605 negative mask",
+        replaced(CHARGES, halves(-1, 0)),
+        "Section 605 (charges): charge mask (word 0, high half) -1 is negative",
     ),
     (
         "605 sets",
@@ -206,7 +209,11 @@ HOSTILE = [
         "Section 800 (classical parameters): MaxAn (word 1) = -1, expected 0 to 16",
     ),
     ("800 short", resized(CLPAR, -1), "= 16 + 2*2*1 + (1 + 1)*2 = 24 words, found 23"),
-    ("770 one word", replaced(EXCITED, halves(2, 16)), "Section 770 (excited states): length = 1, expected 10 to 1"),
+    (
+        "770 one word",
+        replaced(EXCITED, halves(2, 16)),
+        "Section 770 (excited states): NStates (word 0, high half) = 2, expected 0 to 1",
+    ),
     (
         "770 negative states",
         replaced(EXCITED, excited_section([[0.0] * 16], nstates=-1)),
@@ -219,6 +226,44 @@ HOSTILE = [
     ),
     ("770 short", resized(EXCITED, -1), "= 10 + 2*(2 + 16) = 46 words, found 45"),
     ("770 long", resized(EXCITED, 1), "= 10 + 2*(2 + 16) = 46 words, found 47"),
+    (
+        "724 one word",
+        replaced(DENSITY_BASIS, ints(5)),
+        "Section 724 (density basis): expected the 32 header words at least, found 1",
+    ),
+    (
+        "724 garbage header",
+        replaced(DENSITY_BASIS, density_basis_section(header={4: 7})),
+        "Section 724 (density basis): the basis header's counts and flags are garbage",
+    ),
+    (
+        "724 more primitives than stored",
+        replaced(DENSITY_BASIS, density_basis_section(header={2: 9})),
+        "Section 724 (density basis): expected 32 + 3*NPrim + 2*NPrimD + 13*NShell = 32 + 3*9 + 2*2 + 13*5 = 128 "
+        "words, found 119",
+    ),
+    ("724 short", resized(DENSITY_BASIS, -1), "= 32 + 3*6 + 2*2 + 13*5 = 119 words, found 118"),
+    ("724 long", resized(DENSITY_BASIS, 2), "= 32 + 3*6 + 2*2 + 13*5 = 119 words, found 121"),
+    (
+        "724 primitives past NPrim",
+        replaced(DENSITY_BASIS, density_basis_section(primstart=[1, 3, 4, 5, 9])),
+        "Section 724 (density basis): Bad basis in .chk: shell 5 has 1 primitives from position 9",
+    ),
+    (
+        "512 short",
+        resized(CORE_POTENTIALS, -1),
+        "Section 512 (core potentials): expected 23*N = 23*3 = 69 words, found 68",
+    ),
+    (
+        "512 long",
+        resized(CORE_POTENTIALS, 23),
+        "Section 512 (core potentials): expected 23*N = 23*3 = 69 words, found 92",
+    ),
+    (
+        "512 negative KLast",
+        replaced(CORE_POTENTIALS, ints(*[0] * 30, -1, *[0] * 29) + ints(0, 0, 0, 1, 1, 1) + reals(0.0, 0.0, 0.0)),
+        "Section 512 (core potentials): KLast = -1, expected 0 to",
+    ),
     ("801 short", resized(VERSION, -1), "Section 801 (version): expected 6 words, found 5"),
     ("810 long", resized(NONADIABATIC, 1), "Section 810 (nonadiabatic coupling): expected 3*N = 3*3 = 9 words"),
 ]
@@ -251,6 +296,8 @@ FAMILY_ENTRIES = {
     701: ("Optimization", "Opt point"),
     765: ("Number of Normal Modes", "Vib-", "NImag"),
     770: ("ETran ",),
+    512: ("ECP-",),
+    724: ("Density ",),
     800: ("ClPar",),
     801: ("Gaussian Version",),
     810: ("Nonadiabatic",),
@@ -259,11 +306,12 @@ FAMILY_FIELDS = {
     997: {"masses", "frozen_atoms"},
     503: {"bonds"},
     584: {"gradient"},
-    605: {"mulliken_charges", "npa_charges"},
+    605: {"mulliken_charges", "npa_charges", "apt_charges"},
     619: {"dipole_moment", "quadrupole_moment", "polarizability", "dipole_derivatives"},
     701: {"trajectory_coordinates", "trajectory_gradients", "trajectory_energies"},
     765: {"frequencies", "reduced_masses", "force_constants", "ir_intensities", "normal_modes"},
     770: {"etran"},
+    512: {"ecp_core_electrons"},
 }
 
 

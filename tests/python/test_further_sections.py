@@ -11,6 +11,8 @@ import tesvarin
 
 from tests.python.chk_builder import (
     CHARGES,
+    CORE_POTENTIALS,
+    DENSITY_BASIS,
     EFIELD,
     ELECTRIC,
     GEN,
@@ -27,6 +29,8 @@ from tests.python.chk_builder import (
     atom_blocks,
     charges_section,
     complete_water,
+    core_potentials_section,
+    density_basis_section,
     electric_section,
     gen,
     internal_forces_section,
@@ -72,6 +76,13 @@ STORED_SHAPES = [
         charges_section(4 | 8, Q[2], Q[3]),
         lambda e: "Mulliken Charges" not in e and e["NPA Charges"].tolist() == Q[3],
         lambda cp: cp.npa_charges.tolist() == Q[3],
+    ),
+    (
+        "605 APT charges (bit 4)",
+        CHARGES,
+        charges_section(1 | 16, Q[0], Q[1]),
+        lambda e: e["Mulliken Charges"].tolist() == Q[0] and "NPA Charges" not in e,
+        lambda cp: cp.mulliken_charges.tolist() == Q[0] and cp.apt_charges.tolist() == Q[1],
     ),
     (
         "periodic",
@@ -272,6 +283,107 @@ def test_versions_without_a_column_are_written_in_the_nearest(read, version, wri
     assert list(left) == list(read(nearest).fchk_entries())
 
 
+def test_density_basis_is_split_and_normalised_as_formchk_writes_it(read):
+    """The fitting basis' combined SPD shell becomes an SP and a D shell with the same exponent, its
+    F-only shell stays one shell; every contraction is normalised over normalised primitives."""
+    e = read(complete_water()).fchk_entries(strict=True)
+    labels = list(e)
+    first = labels.index("Density Number of contracted shells")
+    assert labels[first - 1] == "Coordinates of each shell" and labels[first + 13] == "Num ILSW"
+    counts = [e[f"Density {k}"] for k in ("Number of contracted shells", "Number of primitive shells")]
+    kinds = [e[f"Density {k}"] for k in ("Pure/Cartesian d shells", "Pure/Cartesian f shells")]
+    assert counts == [6, 7] and kinds == [0, 0]
+    assert (e["Density Highest angular momentum"], e["Density Largest degree of contraction"]) == (3, 2)
+    assert e["Density Shell types"].tolist() == [0, -1, -2, -3, 0, 0]
+    assert e["Density Number of primitives per shell"].tolist() == [2, 1, 1, 1, 1, 1]
+    assert e["Density Shell to atom map"].tolist() == [1, 1, 1, 1, 2, 3]
+    assert e["Density Primitive exponents"].tolist() == [8.0, 2.0, 1.5, 1.5, 0.8, 1.0, 1.0]
+    np.testing.assert_allclose(e["Density P(S=P) Contraction coefficients"], [0, 0, 1, 0, 0, 0, 0], rtol=1e-14)
+    c = e["Density Contraction coefficients"]
+    np.testing.assert_allclose(c[2:], 1.0, rtol=1e-14)
+    overlap = (2 * np.sqrt(8.0 * 2.0) / 10.0) ** 1.5  # of the two normalised s primitives
+    assert c[0] / c[1] == pytest.approx(3.0 * (2.0 / 8.0) ** 0.75, rel=1e-12)  # raw ratio 3:1, normalised
+    assert c[0] ** 2 + c[1] ** 2 + 2 * c[0] * c[1] * overlap == pytest.approx(1.0, rel=1e-12)
+    assert e["Density Coordinates of each shell"].reshape(-1, 3)[-1].tolist() == [0.0, -1.4, -0.9]
+    # The orbital basis is left as it was.
+    assert (
+        e["Shell types"].tolist()
+        == read(complete_water().without(DENSITY_BASIS)).fchk_entries()["Shell types"].tolist()
+    )
+
+
+def test_density_basis_ignores_the_df_start_of_s_and_p_shells(read):
+    """Only shells with D or higher read their D/F start: a wild one elsewhere changes nothing (a
+    fuzzing find: the split once subtracted 1 from it first)."""
+    wild = density_basis_section(dfstart=[-(2**63), 1, 2, 2**62, 0])
+    e = read(complete_water().replace(DENSITY_BASIS, wild)).fchk_entries(strict=True)
+    whole = read(complete_water()).fchk_entries(strict=True)
+    assert all(np.array_equal(e[k], whole[k]) for k in whole if k.startswith("Density "))
+
+
+def test_core_potentials_without_terms_are_written_whole(read, chk):
+    """A def2 basis stores the section with no potential: formchk's whole block, zero scalars last."""
+    e = read(complete_water()).fchk_entries(strict=True)
+    labels = list(e)
+    start = labels.index("ECP-MxAtEC")
+    block = labels[start : labels.index("MxBond")]
+    assert labels[start - 1] in ("ILSW", "RLSW")
+    assert block == [f"ECP-{k}" for k in ECP_LABELS]
+    assert [e[f"ECP-{k}"] for k in ("MxAtEC", "MaxLECP", "MaxAtL", "MxTECP", "LenNCZ")] == [
+        250000,
+        10,
+        2250000,
+        11250000,
+        0,
+    ]
+    assert e["ECP-LPSkip"].tolist() == [1, 1, 1] and e["ECP-KFirst"].tolist() == [0] * 30
+    assert (e["ECP-NLP"], e["ECP-CLP1"], e["ECP-CLP2"], e["ECP-ZLP"]) == (0, 0.0, 0.0, 0.0)
+    assert tesvarin.load(chk(complete_water())).ecp_core_electrons.tolist() == [0, 0, 0]
+    assert tesvarin.load(chk(complete_water().without(CORE_POTENTIALS))).ecp_core_electrons.tolist() == [0, 0, 0]
+
+
+ECP_LABELS = ("MxAtEC", "MaxLECP", "MaxAtL", "MxTECP", "LenNCZ", "KFirst", "KLast", "LMax", "LPSkip", "RNFroz")
+ECP_LABELS += ("NLP", "CLP1", "CLP2", "ZLP")
+
+
+def test_a_real_core_potential_costs_only_its_block(read, chk):
+    """Its coefficients lie in no known section: the block is left out with a warning naming 512."""
+    bent = complete_water().replace(CORE_POTENTIALS, core_potentials_section(3, [10.0, 0.0, 0.0], terms=3))
+    r = read(bent)
+    message = "Section 512 (core potentials): the coefficients NLP, CLP1, CLP2 and ZLP of its 3 core-potential terms"
+    with pytest.raises(RuntimeError, match=re.escape(message)):
+        r.fchk_entries(strict=True)
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        left = r.fchk_entries()
+    whole = read(complete_water()).fchk_entries()
+    assert set(whole) - set(left) == {f"ECP-{k}" for k in ECP_LABELS} and set(left) <= set(whole)
+    assert r.further.core_potentials.klast[0, :4].tolist() == [1, 2, 3, 0]
+    assert tesvarin.load(chk(bent)).ecp_core_electrons.tolist() == [10, 0, 0]
+
+
+@pytest.mark.parametrize(
+    "mask, mulliken, npa, apt",
+    [(1 | 32, True, False, False), (1 | 8 | 64, True, True, False), (32 | 16, False, False, True)],
+)
+def test_an_unknown_charge_bit_costs_its_set_and_those_after_it(read, chk, mask, mulliken, npa, apt):
+    sets = [Q[k % 4] for k in range(bin(mask).count("1"))]
+    path = chk(complete_water().replace(CHARGES, charges_section(mask, *sets)))
+    bit = (mask & ~0x1F).bit_length() - 1
+    message = f"Section 605 (charges): charge mask {mask} has bit {bit}, a set this reader does not know"
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        cp = tesvarin.load(path)
+    assert (cp.mulliken_charges is not None, cp.npa_charges is not None, cp.apt_charges is not None) == (
+        mulliken,
+        npa,
+        apt,
+    )
+    with pytest.raises(RuntimeError, match=re.escape(message)):
+        tesvarin.ChkReader_(path).fchk_entries(strict=True)
+    with pytest.warns(tesvarin.ChkWarning, match=re.escape(message)):
+        e = tesvarin.ChkReader_(path).fchk_entries()
+    assert ("Mulliken Charges" in e, "NPA Charges" in e) == (mulliken, npa)
+
+
 def turn(angle=0.7, axis=(1.0, 2.0, 3.0)):
     """A general rotation matrix M and the orientation record's column-by-column words."""
     k = np.array(axis) / np.linalg.norm(axis)
@@ -359,7 +471,7 @@ def test_rotated_entries_follow_the_orientation_matrix(read):
 @pytest.mark.parametrize(
     "layout, before, after",
     [
-        (-12346, ("Coordinates of each shell", "Constraint Structure"), ("IROHF", "QEq coupling tensors")),
+        (-12346, ("Density Coordinates of each shell", "Constraint Structure"), ("IROHF", "QEq coupling tensors")),
         (-12347, ("Nuclear ZEff", "Nuclear QMom"), ("QEq coupling tensors", "Mulliken Charges")),
         (-12348, ("Nuclear ZEff", "Nuclear ZNuc"), ("Quadrupole Moment", "QEq coupling tensors")),
         (-12349, ("Info1-9", "Full Title"), ("ClPar Real Params", "Gaussian Version")),

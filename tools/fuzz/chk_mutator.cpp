@@ -24,7 +24,9 @@ using tesvarin::kSectionLabels;
 namespace label = tesvarin::section;
 
 // The codes that select a layout or a kind (the labels come from the reader's table).
-constexpr int64_t kCodes[] = {-12345, -12346, -12347, -12348, -12349, -12350, 0, 1, 2, 3, 6, 10, 11, 14, 18, 22};
+// 11 and 15: the archive section's optimisation and trajectory layouts; 16: values per excited state.
+constexpr int64_t kCodes[] = {-12345, -12346, -12347, -12348, -12349, -12350, 0,  1,  2,
+                              3,      6,      10,     11,     14,     15,     16, 18, 22};
 constexpr int64_t kBoundaries[] = {0,
                                    1,
                                    -1,
@@ -193,11 +195,12 @@ private:
                 break;
             }
             case 10:
-            case 11: {  // one element of a per-shell integer array of the basis, found through its header
+            case 11: {  // one element of a per-shell integer array of a basis (orbital or fitting), through its header
                 for (int64_t i = 0; i < n; ++i) {
                     const Entry e = c.entry(i);
                     const int64_t len = section_length(e);
-                    if (e.label != label::kBasis.number || len < 32) continue;
+                    const bool basis = e.label == label::kBasis.number || e.label == label::kDensityBasis.number;
+                    if (!basis || len < 32) continue;
                     const int64_t* h = &c.words[static_cast<size_t>(e.start)];
                     const int64_t nshell = h[0], nprim = h[2], nprimd = h[3];
                     if (nshell <= 0 || nprim < 0 || nprimd < 0 || nshell > len || nprim > len || nprimd > len) break;

@@ -143,6 +143,18 @@ def seeds():
         yield f"further_sections_{-layout}", cb.complete_water(layout).without(cb.LABEL)
     yield "further_sections_oriented", cb.complete_water(orient=cb.QUARTER_Z).without(cb.LABEL)
     yield "further_sections_with_label", cb.complete_water()
+    # 16 C.01 with a trajectory in the archive section, and a core potential with terms.
+    c01 = cb.complete_water(-12349).without(cb.LABEL).replace(cb.VERSION, cb.padded("ES64L-G16RevC.01", 48, b"\0"))
+    steps = ([[0.0] * 7, [0.1] * 7], [[0.2] * 9] * 2, [[0.3] * 9] * 2)
+    yield (
+        "further_sections_trajectory",
+        c01.replace(cb.OPT_ARCHIVE, cb.opt_archive_section(3, *steps, momenta=steps[1])),
+    )
+    potential = cb.core_potentials_section(3, [2.0, 0.0, 0.0], terms=2)
+    yield (
+        "further_sections_core_potential",
+        cb.complete_water().without(cb.LABEL).replace(cb.CORE_POTENTIALS, potential),
+    )
 
 
 def main():

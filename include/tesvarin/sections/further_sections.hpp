@@ -9,6 +9,7 @@
 // them in the frame of the coordinates.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -58,7 +59,8 @@ struct SymmetryWords {            // 551 as stored
 
 struct Charges {  // 605
     int64_t mask = 0;
-    std::vector<double> mulliken, npa;  // empty when the mask lacks their bit
+    std::vector<double> mulliken, npa, apt;  // empty when the mask lacks their bit
+    std::string note;                        // a mask bit the reader does not know: what was left out
 };
 
 struct ElectricProperties {  // 619, in the frame of the coordinates
@@ -122,6 +124,34 @@ struct ExcitedStates {
     int64_t netv() const { return static_cast<int64_t>(state_values.size()); }
 };
 
+// The density-fitting basis (724) of a DFT job with a pure functional or fitting, in the
+// fchk's form: the combined SPD/SPDF shells the section stores split as formchk splits them
+// ("Density Shell types" and the rest). The section has the basis section's layout, length
+// 32 + 3*NPrim + 2*NPrimD + 13*NShell words with the counts of its header.
+struct DensityBasis {
+    int64_t max_type = 0, cart_d = 0, cart_f = 0;  // header words 1, 4 and 5
+    std::vector<int64_t> shell_types, primitives_per_shell, shell_to_atom;
+    std::vector<double> exponents, coefficients, sp_coefficients, shell_coordinates;  // sp_ empty without SP
+    int64_t largest_contraction() const {
+        return primitives_per_shell.empty()
+                   ? 0
+                   : *std::max_element(primitives_per_shell.begin(), primitives_per_shell.end());
+    }
+};
+
+// Effective core potentials (512), as formchk's "ECP-..." entries hold them: per atom ten
+// KFirst and ten KLast (the first and last coefficient of each term, 1-based; 0 for none),
+// LMax, LPSkip (1: no potential) and RNFroz, the core electrons the potential replaces.
+// Length identity: 23*N words. The coefficients (NLP, CLP1, CLP2, ZLP, LenNCZ of each) lie
+// in no section known: only a section without a potential (LenNCZ = 0) is written whole.
+struct CorePotentials {
+    static constexpr int64_t kShellsPerAtom = 10;
+    std::vector<int64_t> kfirst, klast, lmax, lpskip;
+    std::vector<double> frozen;
+    // LenNCZ: the number of coefficients, the largest KLast.
+    int64_t len_ncz() const;
+};
+
 struct ClassicalParameters {  // 800
     int64_t max_an = 0, nintpar = 0, nrealpar = 0, nbits = 0, lenbitvec = 0;
     std::vector<int64_t> read_bitmap, default_bitmap, int_params;
@@ -147,6 +177,7 @@ struct Loaded {
 
 struct FurtherSections {
     Loaded<AtomProperties> atoms;
+    Loaded<CorePotentials> core_potentials;
     Loaded<Bonds> bonds;
     Loaded<InternalForces> internal_forces;
     Loaded<RedundantInternals> redundant_internals;
@@ -162,6 +193,7 @@ struct FurtherSections {
     Loaded<Trajectory> trajectory;  // the archive section in its trajectory layout instead
     Loaded<Vibrations> vibrations;
     Loaded<ExcitedStates> excited_states;
+    Loaded<DensityBasis> density_basis;
     Loaded<ClassicalParameters> classical;
     Loaded<std::string> version;                        // 801, the text up to its first NUL without trailing blanks
     Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals, turned as the gradient
@@ -170,6 +202,8 @@ struct FurtherSections {
 
     // "Section L (name): what was wrong" for each damaged section, in file label order.
     std::vector<std::string> damage() const;
+    // What an intact section left unread (a charge set of an unknown mask bit).
+    std::vector<std::string> notes() const;
 };
 
 // Turns the values formchk writes in the standard orientation (see the struct
@@ -179,6 +213,7 @@ void turn_into_standard_orientation(FurtherSections& f, const std::array<double,
 // The family readers. `natoms` is N of the molecule header.
 AtomProperties read_atom_properties(const SectionView& s, int64_t natoms);
 Bonds read_bonds(const SectionView& s, int64_t natoms);
+CorePotentials read_core_potentials(const SectionView& s, int64_t natoms);
 InternalForces read_internal_forces(const SectionView& s);
 RedundantInternals read_redundant_internals(const SectionView& s);
 SymmetryWords read_symmetry_words(const SectionView& s);

@@ -67,6 +67,8 @@ public:
     void symmetry(Entries& e) const;
     void shell_kinds(Entries& e) const;
     void constraint_structure(Entries& e) const { add_reals(e, "Constraint Structure", f.constraint_structure); }
+    void density_basis(Entries& e) const;
+    void core_potentials(Entries& e) const;
     void bonds(Entries& e) const;
     // General-array values written only when set.
     void mp2_energy(Entries& e) const { add_nonzero(e, "MP2 Energy", 32); }

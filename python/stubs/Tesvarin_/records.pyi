@@ -127,13 +127,16 @@ class Charges:
 
     @property
     def mask(self) -> int:
-        """Which charge sets are stored (bit 0 Mulliken, bit 2 NPA)"""
+        """Which charge sets are stored (bit 0 Mulliken, bit 3 NPA, bit 4 APT)"""
     @property
     def mulliken(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """Mulliken charges, e, float64 (natoms,); None when not stored"""
     @property
     def npa(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """NPA charges, e, float64 (natoms,); None when not stored"""
+    @property
+    def apt(self) -> numpy.typing.NDArray[numpy.float64] | None:
+        """APT charges, e, float64 (natoms,); None when not stored"""
 
 class ElectricProperties:
     """Electric properties (619) in the frame of the coordinates, atomic units; each None when the mask says it is not valid"""
@@ -318,6 +321,9 @@ class FurtherSections:
     def classical(self) -> ClassicalParameters | None:
         """ClassicalParameters, or None"""
     @property
+    def core_potentials(self) -> CorePotentials | None:
+        """records.CorePotentials, or None"""
+    @property
     def trajectory(self) -> Trajectory | None:
         """records.Trajectory of an ADMP or BOMD job, or None"""
     @property
@@ -348,8 +354,30 @@ class FurtherSections:
     def molecule_layout(self) -> int:
         """The molecule section's layout code"""
     @property
+    def notes(self) -> list[str]:
+        """One message per intact section that left something unread (a charge set of a mask bit the reader does not know)"""
+    @property
     def damage(self) -> list[str]:
         """One message per damaged further section: "Section L (name): what was expected and what was found"; its record is None"""
+
+class CorePotentials:
+    """Effective core potentials (512), as formchk's ECP entries hold them; the terms' coefficients are not in the checkpoint"""
+
+    @property
+    def kfirst(self) -> numpy.typing.NDArray[numpy.int64]:
+        """First coefficient of each term, 1-based (0: none), int64 (natoms, 10)"""
+    @property
+    def klast(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Last coefficient of each term, int64 (natoms, 10)"""
+    @property
+    def lmax(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Highest angular momentum of each atom's potential, int64 (natoms,)"""
+    @property
+    def lpskip(self) -> numpy.typing.NDArray[numpy.int64]:
+        """1 for an atom without a potential, int64 (natoms,)"""
+    @property
+    def frozen(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Core electrons each atom's potential replaces (RNFroz), float64 (natoms,)"""
 
 class Trajectory:
     """The archive section (701) in its trajectory layout, of an ADMP or BOMD job: every step of every point in order, as stored (input orientation)"""

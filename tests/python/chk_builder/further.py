@@ -10,6 +10,8 @@ from .labels import (
     CHARGES,
     CLPAR,
     CONSTRAINT,
+    CORE_POTENTIALS,
+    DENSITY_BASIS,
     EFIELD,
     ELECTRIC,
     EXCITED,
@@ -25,7 +27,7 @@ from .labels import (
     VERSION,
     VIBRATIONS,
 )
-from .molecule import Atom, mol_section, water
+from .molecule import Atom, Shell, basis_section, mol_section, water
 from .records import orient_record
 
 
@@ -120,6 +122,34 @@ def vibrations_section(
         + ints(*[0] * (lflags * m))
         + reals(*e2, *modes)
     )
+
+
+def core_potentials_section(natoms: int, frozen: list[float] | None = None, terms: int = 0) -> bytes:
+    """KFirst, KLast (10 per atom), LMax, LPSkip, RNFroz; `terms` > 0 gives every atom with a frozen
+    core a potential of that many terms in its first slots (the coefficients are stored elsewhere)."""
+    frozen = frozen or [0.0] * natoms
+    first, last, next_term = [], [], 1
+    for core in frozen:
+        row = [(next_term + k, next_term + k) for k in range(terms)] if core else []
+        next_term += len(row)
+        first += [a for a, _ in row] + [0] * (10 - len(row))
+        last += [b for _, b in row] + [0] * (10 - len(row))
+    lmax = [terms - 1 if core and terms else 0 for core in frozen]
+    return ints(*first, *last, *lmax, *[0 if core and terms else 1 for core in frozen]) + reals(*frozen)
+
+
+def density_basis_section(**kw) -> bytes:
+    """A fitting basis as the section stores it: on O an S shell of two primitives, a combined SPD
+    shell and an F shell of one each, on each H one S shell; pure d and f."""
+    o, h1, h2 = (0.0, 0.0, 0.2), (0.0, 1.4, -0.9), (0.0, -1.4, -0.9)
+    shells = [
+        Shell(0, 1, [8.0, 2.0], coefs=[3.0, 1.0], centre=o),
+        Shell(2, 1, [1.5], coefs=[0.3], coefp=[0.4], coefd=[0.5], cons=0, centre=o),
+        Shell(3, 1, [0.8], coefd=[0.6], cons=2, centre=o),
+        Shell(0, 2, [1.0], coefs=[2.0], centre=h1),
+        Shell(0, 3, [1.0], coefs=[2.0], centre=h2),
+    ]
+    return basis_section(shells, cartd=0, cartf=0, **kw)
 
 
 # Two excited states of 16 values: energy, transition dipole (3), velocity and magnetic forms, 6 more.
