@@ -241,6 +241,8 @@ def complete_water(layout: int = -12348, *, orient: list[float] | None = None) -
     chk.add(VIBRATIONS, vibrations_section([15.99, 1.008, 1.008], [-100.0, 60.0, 3700.0], [0.1] * 27))
     chk.add(CLPAR, clpar_section())
     chk.add(EXCITED, excited_section(EXCITED_STATES))
+    chk.add(DENSITY_BASIS, density_basis_section())
+    chk.add(CORE_POTENTIALS, core_potentials_section(n))
     chk.add(NONADIABATIC, reals(*[0.0] * (3 * n)))
     chk.sections.sort(key=lambda s: s[0])
     return chk
