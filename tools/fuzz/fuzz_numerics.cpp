@@ -83,7 +83,9 @@ void grid_numerics(const Tesvarin& t, Knobs& k) {
     options.threads = 1 + k.next(2);
 
     // Orbitals: one that is there, and an index the file decides or an extreme one.
-    const int64_t indices[] = {0, mol.nae - 1, mol.nbe, INT64_MAX, INT64_MIN, -1};
+    // The header's counts are not checked by the reader: any int64, INT64_MIN included.
+    const int64_t last_alpha = mol.nae == INT64_MIN ? INT64_MIN : mol.nae - 1;
+    const int64_t indices[] = {0, last_alpha, mol.nbe, INT64_MAX, INT64_MIN, -1};
     std::vector<tesvarin::OrbitalRef> orbitals = {{k.next(2) == 1, indices[k.next(6)]}, {false, 0}};
     refused_or([&] {
         std::vector<double> out(static_cast<size_t>(npoints) * orbitals.size());
