@@ -300,7 +300,7 @@ class Checkpoint:
         sigma = 0.4 eV) and Gaussian unless `shape` says otherwise; each band's area over wavenumber is
         2.3153e8 f (uv-vis) or v R / 22.96 (ecd, R of the velocity or length `form` in 1e-40 cgs), so that
         with Gaussian bands epsilon(v) = 1.3062974e8 sum f_i / sigma exp(-((v - v_i) / sigma)^2) as in
-        Gaussian's white paper "UV/Visible and ECD spectra" (`tesvarin.excited.spectra`). Raises ValueError
+        Gaussian's white paper "UV/Visible and ECD spectra" (`tesvarin.excited.bands`). Raises ValueError
         naming the file when it holds no excited states."""
         if kind in ("uv-vis", "ecd"):
             from tesvarin.excited import DEFAULT_FWHM_EV, electronic_spectrum

@@ -8,7 +8,7 @@ from __future__ import annotations
 import os
 from typing import Any
 
-from tesvarin.excited.spectra import DEFAULT_FWHM_EV
+from tesvarin.excited.bands import DEFAULT_FWHM_EV
 
 __all__ = ["AXES", "draw"]
 
