@@ -47,6 +47,18 @@ print(before, status("VmHWM:"), c.values.nbytes)
 SPIN = "sum(range(30_000_000))"
 
 
+def extra_memory_mib(chk: str, what: str, n: int, threads: int) -> float:
+    """Peak resident memory, beyond the result, of one n^3 cube of `what` in a fresh interpreter."""
+    probe = subprocess.run(
+        [sys.executable, "-c", MEMORY_PROBE, chk, what, str(n), str(threads)],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
+    before, after, nbytes = (int(v) for v in probe.stdout.split())
+    return (after - before) / 1024 - nbytes / 2**20
+
+
 def machine_parallelism() -> float:
     """How many times the work of one busy process two of them get done at once on this machine
     now (2.0 when both cores are free): the ceiling of any two-thread speed-up measured with it."""
@@ -169,14 +181,7 @@ def main() -> int:
             f"(scaled from {len(points)} points)"
         )
 
-    probe = subprocess.run(
-        [sys.executable, "-c", MEMORY_PROBE, args.chk, "density", str(n), str(args.threads)],
-        capture_output=True,
-        text=True,
-        check=True,
-    )
-    before, after, nbytes = (int(v) for v in probe.stdout.split())
-    extra_mib = (after - before) / 1024 - nbytes / 2**20
+    extra_mib = extra_memory_mib(args.chk, "density", n, args.threads)
 
     parallelism = machine_parallelism()
     print("\nfigure (ratio in one run)                           value    target")

@@ -20,13 +20,12 @@ from __future__ import annotations
 
 import argparse
 import os
-import subprocess
 import sys
 import time
 
 import numpy as np
 
-from bench.cube_bench import DEFAULT, MEMORY_PROBE, machine_parallelism, pyscf_molecule
+from bench.cube_bench import DEFAULT, extra_memory_mib, machine_parallelism, pyscf_molecule
 
 
 def pyscf_order(shell_types) -> np.ndarray:
@@ -132,14 +131,7 @@ def main() -> int:
             f"largest difference {np.abs(theirs - ours_slab[: len(part)]).max():.1e}"
         )
 
-    probe = subprocess.run(
-        [sys.executable, "-c", MEMORY_PROBE, args.chk, "potential", str(n), str(args.threads)],
-        capture_output=True,
-        text=True,
-        check=True,
-    )
-    before, after, nbytes = (int(v) for v in probe.stdout.split())
-    extra_mib = (after - before) / 1024 - nbytes / 2**20
+    extra_mib = extra_memory_mib(args.chk, "potential", n, args.threads)
 
     parallelism = machine_parallelism()
     print("\nfigure (ratio in one run)                           value    target")

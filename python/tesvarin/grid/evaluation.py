@@ -275,12 +275,17 @@ def _potential_comment(density: _Density) -> str:
     return f"Electrostatic potential from {part} {_arrays.DENSITY_KINDS[density.kind]} Density"
 
 
+def _atom_coordinates(reader: ChkReader_) -> FloatArray:
+    """The nuclei in Bohr, (natoms, 3)."""
+    natoms = max(reader.params.mol.natoms, 0)
+    coordinates: FloatArray = np.asarray(reader.params.mol.coordinates_bohr).reshape(-1, 3)[:natoms]
+    return coordinates
+
+
 def grid_size(reader: ChkReader_, what: str, grid: GridLike, margin: float) -> tuple[int, int]:
     """The points that `cube` would evaluate `what` on and the values at each (orbitals, or 1 for a density),
     before any evaluation; ValueError as `cube` for what the checkpoint lacks."""
-    natoms = max(reader.params.mol.natoms, 0)
-    coordinates = np.asarray(reader.params.mol.coordinates_bohr).reshape(-1, 3)[:natoms]
-    counts = _grid(coordinates, grid, margin)[2]
+    counts = _grid(_atom_coordinates(reader), grid, margin)[2]
     selection = _selection(reader, what)
     return math.prod(counts), len(selection.refs) if isinstance(selection, _Orbitals) else 1
 
@@ -307,7 +312,7 @@ def cube(
     reaches `margin` Bohr beyond the outermost nuclei."""
     mol = reader.params.mol
     natoms = max(mol.natoms, 0)
-    coordinates = np.asarray(mol.coordinates_bohr).reshape(-1, 3)[:natoms]
+    coordinates = _atom_coordinates(reader)
     origin, axes, counts = _grid(coordinates, grid, margin)
     selection = _selection(reader, what)
     lattice = (origin.tolist(), axes.tolist(), list(counts))
