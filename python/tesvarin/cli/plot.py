@@ -131,8 +131,8 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
 
 def _electronic(cp: Any, args: argparse.Namespace, window: Any, path: str) -> Any:
     """The drawing of a UV-Vis or ECD spectrum; a file without excited states fails here, before any output."""
-    from tesvarin.excited.plot import draw as draw_electronic
     from tesvarin.excited.bands import DEFAULT_FWHM_EV
+    from tesvarin.excited.plot import draw as draw_electronic
 
     if cp.excited_states is None:
         raise Failure(path, "holds no excited states (not a CIS or TD job): no spectrum to draw")
