@@ -52,7 +52,9 @@ def write_parquet(
     """Writes the tables to `target` (a new file) as they come, first the rows of `keep_from` (an earlier
     output in the same schema) whose path is not in `drop`. Returns the counts of the new rows."""
     counts = Counts()
-    with pq.ParquetWriter(target, schema(columns), compression="zstd") as writer:
+    # Dictionary pages only for text: on the float arrays they cost four times the encoding and grow the file.
+    text = [c.name for c in columns if c.kind in ("str", "list<str>")]
+    with pq.ParquetWriter(target, schema(columns), compression="zstd", use_dictionary=text) as writer:
         if keep_from is not None:
             earlier = pq.ParquetFile(keep_from)
             for batch in earlier.iter_batches(batch_size=ROW_GROUP_ROWS):

@@ -180,6 +180,7 @@ def _chunk_stream(paths: list[str], names: list[str]) -> Any:
 
 
 CHUNK_FILES = 64  # files per task of a worker process at most: each task costs the parent about a millisecond
+MIN_CHUNK_FILES = 4  # ... and at least, unless the list ends
 
 
 @contextlib.contextmanager
@@ -200,8 +201,8 @@ def _interrupts_held() -> Iterator[None]:
 def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int) -> Iterator[Any]:
     """The tables of `paths` in their order, each at most ROW_GROUP_ROWS rows and about ROW_GROUP_BYTES
     bytes, read by `processes` readers: this process and `processes` - 1 worker processes, in chunks of
-    up to CHUNK_FILES files (fewer when a list of paths would leave a reader idle), at most 4 `processes`
-    chunks read ahead.
+    up to CHUNK_FILES files (fewer towards the end of a list of paths), at most 4 `processes` chunks read
+    ahead.
 
     Building a row is mostly Python, which holds the interpreter lock, so threads hardly overlap; worker
     processes do, and each sends back one Arrow table per chunk as an IPC stream. This process writes the
@@ -212,11 +213,20 @@ def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int)
         yield from batches(read_rows(paths, columns), columns)
         return
     names = [c.name for c in columns]
-    per_chunk = CHUNK_FILES
-    if isinstance(paths, Sized):
-        per_chunk = max(1, min(per_chunk, math.ceil(len(paths) / (4 * processes))))
     source = iter(paths)
-    parts = enumerate(iter(lambda: list(itertools.islice(source, per_chunk)), []))
+    left = len(paths) if isinstance(paths, Sized) else None
+
+    def next_chunk() -> list[str]:
+        # Chunks shrink as the list runs out (a quarter of each reader's share of what is left), so
+        # that no reader is left with a long chunk while the others wait at the end.
+        nonlocal left
+        if left is None:
+            return list(itertools.islice(source, CHUNK_FILES))
+        chunk = list(itertools.islice(source, min(CHUNK_FILES, max(MIN_CHUNK_FILES, math.ceil(left / (4 * processes))))))
+        left -= len(chunk)
+        return chunk
+
+    parts = enumerate(iter(next_chunk, []))
     method = "fork" if "fork" in multiprocessing.get_all_start_methods() else "spawn"
     pool = ProcessPoolExecutor(max_workers=processes - 1, mp_context=multiprocessing.get_context(method))
     waiting: dict[int, list[str]] = {}  # chunks read ahead, by their place in the order
