@@ -162,6 +162,27 @@ def test_screening_stays_within_its_bound(real, tmp_path):
         assert np.all(error <= bound + 1e-14)
 
 
+@pytest.mark.parametrize("derivatives", [0, 1])
+def test_screening_bound_holds_per_primitive_and_for_derivatives(chk, derivatives):
+    """An s function of eight nearly equal tight primitives and one diffuse one. Past the tight ones'
+    radius all eight are left out together, each below eps / 9, and their gradient (2 a r times their
+    value) has radii of its own: the function moves by at most eps, the density and its gradient by
+    the bound of the evaluator's header (with D = [[1]]: 2 eps (|chi| + |d chi|) + eps^2)."""
+    eps = 1e-9
+    exponents = [4.0 + 0.005 * k for k in range(8)] + [0.1]
+    data = molecule([Atom(1)], [Shell(0, 1, exponents, [1.0] * 9)], nbasis=1, charge=-1)
+    cp = tesvarin.load(chk(data.add(ORBENE, reals(0.0)).add(ALPHA_MO, reals(1.0)).add(DENSITIES, densities(1, 1.0))))
+    pts = np.outer(np.linspace(1.5, 3.5, 4001), [1 / 3, 2 / 3, 2 / 3])
+    chi = cp.evaluate(pts, "1", tolerance=0).ravel()
+    assert np.all(np.abs(cp.evaluate(pts, "1", tolerance=eps).ravel() - chi) <= eps)
+    exact = cp.evaluate(pts, "density:scf", derivatives=derivatives, tolerance=0).reshape(len(pts), -1)
+    error = np.abs(cp.evaluate(pts, "density:scf", derivatives=derivatives, tolerance=eps).reshape(exact.shape) - exact)
+    d_chi = np.abs(exact[:, 1:] / (2 * chi[:, None]))  # rho = chi^2
+    assert np.all(error[:, 0] <= 2 * eps * chi + eps**2 + 1e-15 * exact[:, 0])
+    assert np.all(error[:, 1:] <= 2 * eps * (d_chi + chi[:, None]) + eps**2 + 1e-15 * np.abs(exact[:, 1:]))
+    assert error.max() > 0  # the tight primitives were left out somewhere
+
+
 def test_scf_density_is_the_sum_of_occupied_orbitals(real):
     cp = real
     if "SCF" not in cp.total_densities:

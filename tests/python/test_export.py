@@ -108,6 +108,7 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
         with pytest.raises(tesvarin.ChkError) as info:
             tesvarin.load(path)
         assert str(info.value) == f"{path}: {by_path[path]['error']}" and by_path[path]["energy"] is None
+        assert (by_path[path]["size"], by_path[path]["mtime_ns"]) == (os.stat(path).st_size, os.stat(path).st_mtime_ns)
     assert "Section 605" in by_name["damaged_section.chk"]["warnings"][0]
     with pytest.warns(tesvarin.ChkWarning):
         assert by_name["damaged_section.chk"]["mulliken_charges"] is None
@@ -165,6 +166,10 @@ def test_resume_adds_only_new_and_changed_files(tmp_path):
     status, _, err = run(tmp_path, "--resume", "-o", tmp_path / "notes.txt", cwd=tmp_path)
     assert status == 2 and "is no table of this export's columns" in err
     assert (tmp_path / "notes.txt").read_text() == "not a table"
+    # With the records on standard output, the closing line goes to standard error.
+    status, stdout, err = run(tmp_path, "--format", "qcschema", "-o", "-", cwd=tmp_path)
+    assert status == 0 and len([json.loads(line) for line in stdout.splitlines()]) == 8
+    assert err.splitlines()[-1] == "8 written, 0 failed"
 
 
 def test_worker_processes_give_the_same_rows_in_the_same_order(folder, tmp_path, monkeypatch):
@@ -312,12 +317,24 @@ def test_on_a_dask_cluster_of_two_processes(folder, tmp_path):
     )
 
 
-@pytest.mark.parametrize("sections", [[], ["orbitals"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]])
+# What each large section holds, as load documents it (the package's own table must say the same).
+UNREAD = {
+    "orbitals": ["alpha_orbital_energies", "beta_orbital_energies", "alpha_mo_coefficients", "beta_mo_coefficients"]
+    + ["alpha_occupations", "beta_occupations", "orthonormal_basis"],
+    "hessian": ["hessian"],
+    "densities": ["total_densities", "spin_densities"],
+}
+
+
+@pytest.mark.parametrize(
+    "sections", [[], ["orbitals"], ["hessian"], ["densities"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]]
+)
 def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
     path = complete_water().write(tmp_path / "w.chk")
     whole, part = tesvarin.load(path), tesvarin.load(path, sections=sections)
     assert part.sections == set(sections) and part.energy == whole.energy and part.method == whole.method
-    for section, names in SECTIONS.items():
+    assert {section: list(names) for section, names in SECTIONS.items()} == UNREAD
+    for section, names in UNREAD.items():
         for name in names:
             if section in sections:
                 assert repr(getattr(part, name)) == repr(getattr(whole, name))
@@ -325,10 +342,15 @@ def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
                 with pytest.raises(tesvarin.NotReadError, match=f"{name} was not read.*add '{section}'"):
                     getattr(part, name)
     assert pickle.loads(pickle.dumps(part)).sections == part.sections
-    computations = {"hessian": lambda: part.harmonic_analysis(), "orbitals": lambda: part.evaluate([[0.0, 0, 0]])}
-    for section, compute in computations.items():
-        if section not in sections:
-            with pytest.raises(tesvarin.NotReadError, match=f"add '{section}'"):
+    computations = [
+        ({"hessian"}, lambda: part.harmonic_analysis()),
+        ({"hessian"}, lambda: part.thermochemistry(masses={0: 18.0})),  # new masses: the force constants again
+        ({"orbitals", "densities"}, lambda: part.evaluate([[0.0, 0, 0]])),
+        ({"orbitals", "densities"}, lambda: part.cube("density", grid="coarse")),
+    ]
+    for needed, compute in computations:
+        if not needed <= set(sections):
+            with pytest.raises(tesvarin.NotReadError, match=f"add '({'|'.join(needed - set(sections))})'"):
                 compute()
     if len(sections) < 3:
         with pytest.raises(ValueError, match="read it whole to write an fchk"):
