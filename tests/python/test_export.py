@@ -16,7 +16,17 @@ import pytest
 import tesvarin
 from tesvarin.checkpoint import SECTIONS
 
-from tests.python.chk_builder import CHARGES, LABEL, complete_water, label_record, reals, water
+from tests.python.chk_builder import (
+    CHARGES,
+    DENSITIES,
+    FORCE_CONST,
+    LABEL,
+    complete_water,
+    densities,
+    label_record,
+    reals,
+    water,
+)
 from tests.python.real_files import CHKS, REAL, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
@@ -327,10 +337,12 @@ UNREAD = {
 
 
 @pytest.mark.parametrize(
-    "sections", [[], ["orbitals"], ["hessian"], ["densities"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]]
+    "sections",
+    [[], ["orbitals"], ["hessian"], ["densities"], ["hessian", "densities"], ["orbitals", "hessian", "densities"]],
 )
 def test_load_reads_only_the_sections_asked_for(tmp_path, sections):
-    path = complete_water().write(tmp_path / "w.chk")
+    chk = complete_water().add(DENSITIES, densities(1, *np.linspace(0.1, 0.6, 6)))
+    path = chk.add(FORCE_CONST, reals(*np.linspace(-1.0, 1.0, 45))).write(tmp_path / "w.chk")
     whole, part = tesvarin.load(path), tesvarin.load(path, sections=sections)
     assert part.sections == set(sections) and part.energy == whole.energy and part.method == whole.method
     assert {section: list(names) for section, names in SECTIONS.items()} == UNREAD
