@@ -222,7 +222,8 @@ def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int)
         nonlocal left
         if left is None:
             return list(itertools.islice(source, CHUNK_FILES))
-        chunk = list(itertools.islice(source, min(CHUNK_FILES, max(MIN_CHUNK_FILES, math.ceil(left / (4 * processes))))))
+        size = min(CHUNK_FILES, max(MIN_CHUNK_FILES, math.ceil(left / (4 * processes))))
+        chunk = list(itertools.islice(source, size))
         left -= len(chunk)
         return chunk
 
