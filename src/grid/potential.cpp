@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tesvarin/checked.hpp"
 #include "tesvarin/grid/boys.hpp"
 #include "tesvarin/grid/combinations.hpp"
 #include "tesvarin/grid/grid_basis.hpp"
@@ -149,6 +150,39 @@ struct CentreHash {
     }
 };
 
+// A file of a few shells can still ask for more than any machine holds: each pair of primitives
+// is a distribution of hermite_count(la + lb) coefficients, each set up from every pair of the
+// two shells' Cartesian components. Both are counted (with overflow checked) before anything is
+// built, and a basis past the limits is refused in words. The limits lie far beyond a molecule's
+// basis: the 200-function def2-TZVPP checkpoint needs 7e4 coefficients and 1e6 steps.
+constexpr int64_t kMaxCoefficients = int64_t{1} << 28;  // 2 GiB of doubles
+constexpr int64_t kMaxSetupSteps = int64_t{1} << 36;
+
+int64_t cartesian_count(int l) { return (l + 1) * (l + 2) / 2; }
+
+void check_setup_size(const std::vector<GridShell>& shells) {
+    Checked coefficients = 0, steps = 0;
+    const auto within = [&] {
+        return coefficients.ok() && steps.ok() && coefficients.value() <= kMaxCoefficients &&
+               steps.value() <= kMaxSetupSteps;
+    };
+    for (size_t a = 0; a < shells.size() && within(); ++a) {
+        for (size_t b = a; b < shells.size() && within(); ++b) {
+            const GridShell& sa = shells[a];
+            const GridShell& sb = shells[b];
+            const Checked per_pair =
+                Checked(sa.prim_end - sa.prim_begin) * (sb.prim_end - sb.prim_begin) * hermite_count(sa.l + sb.l);
+            coefficients = coefficients + per_pair;
+            steps = steps + per_pair * cartesian_count(sa.l) * cartesian_count(sb.l);
+        }
+    }
+    if (!within())
+        refuse_evaluation("the potential of this basis needs more than " + std::to_string(kMaxCoefficients) +
+                          " Hermite coefficients or " + std::to_string(kMaxSetupSteps) +
+                          " steps to set up (shells of far higher angular momentum, or far more primitives, than a "
+                          "molecule's basis)");
+}
+
 // Every distribution of the density, merged by (p, P), with their coefficients.
 class Distributions {
 public:
@@ -187,7 +221,12 @@ public:
                         if (t == 0.0) continue;
                         for (size_t c = 0; c < nb; ++c) dc[ca * nb + c] += t * tmp[static_cast<size_t>(f) * nb + c];
                     }
-                for (double v : dc) dmax = std::max(dmax, std::fabs(v));
+                for (double v : dc) {
+                    if (!std::isfinite(v))  // NaN would also pass the zero test below and drop the pair
+                        refuse_evaluation("the density over shells " + std::to_string(a + 1) + " and " +
+                                          std::to_string(b + 1) + " is beyond the range of a double");
+                    dmax = std::max(dmax, std::fabs(v));
+                }
                 if (dmax == 0.0) continue;
                 const double factor = a == b ? 1.0 : 2.0;
                 const bool same_centre = sa.centre == sb.centre;
@@ -306,6 +345,12 @@ struct Nucleus {
     std::array<double, 3> r;
 };
 
+// Beyond 1e100 Bohr from a point, a nucleus is left out (its potential is below 1e-100 Z) and a
+// distribution counts as its charge alone: its other multipoles are smaller by (extent / r)^n,
+// 1e-97 for the most diffuse primitive of a molecule's basis. So no square of a distance leaves
+// the range of a double, and a point far out gets 0 (or the charge over r), not Inf times 0.
+constexpr double kFarDistance2 = 1e200;
+
 class PotentialEvaluator {
 public:
     PotentialEvaluator(const Distributions& dist, std::vector<Nucleus> nuclei, bool field)
@@ -316,18 +361,28 @@ public:
     void block(const Block& blk, double* out) const {
         double acc[4][kBlockPoints];
         const int nc = field_ ? 4 : 1;
+        bool on_nucleus[kBlockPoints] = {};
         for (int c = 0; c < nc; ++c) std::fill_n(acc[c], blk.size, 0.0);
-        for (const Nucleus& nu : nuclei_) nucleus(nu, blk, acc);
+        for (const Nucleus& nu : nuclei_) nucleus(nu, blk, acc, on_nucleus);
         for (const Distribution& d : dist_.list) distribution(d, blk, acc);
         for (int64_t p = 0; p < blk.size; ++p)
-            for (int c = 0; c < nc; ++c) out[blk.row[p] * nc + c] = acc[c][p];
+            for (int c = 0; c < nc; ++c) {
+                // Off the nuclei, finite data can still sum past the range of a double (huge
+                // coefficients or exponents): refused, never handed on.
+                if (!on_nucleus[p] && !std::isfinite(acc[c][p]))
+                    refuse_evaluation("the potential at point " + std::to_string(blk.row[p] + 1) +
+                                      " is beyond the range of a double (coefficients or exponents too large)");
+                out[blk.row[p] * nc + c] = acc[c][p];
+            }
     }
 
 private:
-    void nucleus(const Nucleus& nu, const Block& blk, double (*acc)[kBlockPoints]) const {
+    void nucleus(const Nucleus& nu, const Block& blk, double (*acc)[kBlockPoints], bool* on_nucleus) const {
         for (int64_t p = 0; p < blk.size; ++p) {
             const double dx = blk.x[p] - nu.r[0], dy = blk.y[p] - nu.r[1], dz = blk.z[p] - nu.r[2];
             const double r2 = dx * dx + dy * dy + dz * dz;
+            if (!(r2 <= kFarDistance2)) continue;  // Z / r below 1e-100 Z
+            on_nucleus[p] = on_nucleus[p] || r2 == 0.0;
             const double inv = 1.0 / std::sqrt(r2);  // +inf at the nucleus
             acc[0][p] += nu.z * inv;
             if (field_) {
@@ -358,7 +413,9 @@ private:
                 X[0][l] = d.centre[0] - blk.x[p];
                 X[1][l] = d.centre[1] - blk.y[p];
                 X[2][l] = d.centre[2] - blk.z[p];
-                T[l] = d.p * (X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l]);
+                const double r2 = X[0][l] * X[0][l] + X[1][l] * X[1][l] + X[2][l] * X[2][l];
+                T[l] = d.p * r2;
+                if (!(r2 <= kFarDistance2)) X[0][l] = X[1][l] = X[2][l] = 0.0;  // its charge alone, as far away
             }
             boys_lanes(degree, T, F);
             if (degree <= 2 && !field_) {
@@ -472,6 +529,7 @@ void evaluate_potential(const ChkParams::Mol& mol, const PotentialRef& ref, cons
     Distributions dist;
     if (ref.electrons) {
         const GridBasis basis(mol);
+        check_setup_size(basis.shells);  // before the density matrix, which the basis sizes too
         dist = Distributions(basis, density_matrix(mol, ref.kind, ref.part), basis.nbasis);
         dist.screen(options.tolerance, ref.field);
     }

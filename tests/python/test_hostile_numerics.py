@@ -18,9 +18,11 @@ import Tesvarin_
 from tesvarin.grid.cube_file import read_cube
 
 from tests.python.chk_builder import (
+    ALPHA_MO,
     DENSITIES,
     FORCE_CONST,
     MOL,
+    ORBENE,
     VIBRATIONS,
     Atom,
     Shell,
@@ -44,9 +46,11 @@ def with_frequencies(atoms, freqs, masses=None):
     return chk.add(VIBRATIONS, vibrations_section(masses, freqs, [0.0] * (3 * len(atoms) * len(freqs))))
 
 
-def l13(exponent=1.0, count=1, **mol):
-    """`count` one-primitive Cartesian L = 13 shells (105 functions each) on one hydrogen."""
-    shells = [Shell(13, 1, [exponent], coefd=[1.0], centre=(0.0, 0.0, 0.1 * i)) for i in range(count)]
+def l13(exponents=(1.0,), count=1, **mol):
+    """`count` Cartesian L = 13 shells (105 functions each) of the given primitives on one hydrogen."""
+    shells = [
+        Shell(13, 1, list(exponents), coefd=[1.0] * len(exponents), centre=(0.0, 0.0, 0.1 * i)) for i in range(count)
+    ]
     return molecule([Atom(1)], shells, nbasis=105 * count, **mol)
 
 
@@ -64,6 +68,25 @@ def ring(n):
 def density(path, kind=-1, part="total", points=((0.0, 0.0, 0.0),), **options):
     return Tesvarin_.grid.evaluate_density(
         Tesvarin_.ChkReader_(path), np.array(points, dtype=float), kind, part, **options
+    )
+
+
+def one_orbital(chk, nbasis, coefficient=1e-3):
+    return chk.add(ORBENE, reals(-0.5)).add(ALPHA_MO, reals(*np.full(nbasis, coefficient)))
+
+
+def potential(path, kind=0, points=((0.1, 0.2, 0.3), (0.0, 0.0, -1e300), (1e101, 0.0, 0.0), (-1.7e308, 0.0, 0.0))):
+    """The potential and field of a stored density (or, kind -1, of the occupied orbitals) near and far."""
+    reader = Tesvarin_.ChkReader_(path)
+    return Tesvarin_.grid.evaluate_potential(reader, np.array(points, dtype=float), kind, field=True)
+
+
+def potential_in_child(path):
+    """The potential of the occupied orbitals' density at one point, in a child (the setup it refuses would
+    take hours, or more memory than the machine has)."""
+    child_error(
+        f"import Tesvarin_, numpy as np\n"
+        f"Tesvarin_.grid.evaluate_potential(Tesvarin_.ChkReader_({str(path)!r}), np.array([[0.5, 0.5, 0.5]]), -1)"
     )
 
 
@@ -230,12 +253,36 @@ HOSTILE = [
     ),
     (
         "exponent-1e300-l13",
-        lambda: l13(1e300).add(DENSITIES, identity_density(105)),
+        lambda: l13([1e300]).add(DENSITIES, identity_density(105)),
         lambda p: density(p, kind=0),
         "(exponent 1e+300, l 13) has a normalisation beyond the range of a double",
     ),
     ("points-1e24-out-beside-near-ones", lambda: l13().add(DENSITIES, identity_density(105)), far_and_near, None),
     ("cube-fields-apart", None, cube_round_trip, None),
+    (  # squares of distances past the range of a double: 0 or the charge over r, not Inf times 0
+        "potential-points-1e300-out",
+        lambda: l13().add(DENSITIES, identity_density(105)),
+        potential,
+        None,
+    ),
+    (
+        "potential-coefficients-1e200",
+        lambda: one_orbital(l13(nbsuse=1, nae=1, nbe=0), 105, 1e200),
+        lambda p: potential(p, kind=-1),
+        "the density over shells 1 and 1 is beyond the range of a double",
+    ),
+    (  # 1.8e9 Hermite coefficients (14 GiB) from a 146 KB file
+        "potential-1000-l13-shells",
+        lambda: one_orbital(l13(count=1000, nbsuse=1, nae=1, nbe=0), 105_000),
+        potential_in_child,
+        "needs more than 268435456 Hermite coefficients",
+    ),
+    (  # few coefficients, but 2e12 steps to set them up
+        "potential-30-l13-shells-of-ten-primitives",
+        lambda: one_orbital(l13([1.0 + 0.1 * k for k in range(10)], count=30, nbsuse=1, nae=1, nbe=0), 3150),
+        potential_in_child,
+        "or 68719476736 steps to set up",
+    ),
 ]
 
 

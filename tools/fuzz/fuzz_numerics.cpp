@@ -1,8 +1,9 @@
 // libFuzzer entry point for the numerics over the records: the input becomes a file and is parsed
 // (whole and with every partial read); whatever the reader accepts then goes through the grid
 // evaluator (orbitals, densities of every kind and part, derivatives 0-2, screening on and off,
-// one and two threads, points far out among them), the cube writer, the harmonic analysis and
-// the thermochemistry (odd masses, temperatures), the stored vibrations and their broadening.
+// one and two threads, points far out among them), the cube writer, the electrostatic potential,
+// the harmonic analysis and the thermochemistry (odd masses, temperatures), the stored vibrations
+// and their broadening.
 // A clean refusal (a standard exception) is the right answer; a crash, a sanitizer report, a
 // hang, memory out of proportion to the file or a non-finite number handed back is a finding.
 //
@@ -21,6 +22,7 @@
 
 #include "fuzz_input.hpp"
 #include "tesvarin/grid/grid_eval.hpp"
+#include "tesvarin/grid/potential.hpp"
 #include "tesvarin/parser.hpp"
 #include "tesvarin/thermo/checkpoint_vibrations.hpp"
 #include "tesvarin/write/cube_file.hpp"
@@ -123,6 +125,31 @@ void grid_numerics(const Tesvarin& t, Knobs& k) {
             values.resize(values.size() * 3, kOddReals[k.next(12)]);
         }
         tesvarin::write_cube("/dev/null", h, values.data(), 1 + k.next(2));
+    });
+
+    // The potential (and field) of a drawn density at the list's points: infinite only on a
+    // nucleus (a squared distance of 0 in doubles), by the Coulomb law; finite or refused elsewhere.
+    refused_or([&] {
+        const bool field = k.next(2) == 1;
+        const tesvarin::PotentialRef ref{static_cast<int>(k.next(10)) - 1, parts[k.next(4)], field};
+        const int64_t width = tesvarin::potential_width(field);
+        std::vector<double> out(static_cast<size_t>(npoints * width));
+        tesvarin::evaluate_potential(mol, ref, list, options, out.data());
+        const auto natoms = std::min<size_t>(mol.nucchg.size(), mol.coords.size() / 3);
+        for (int64_t p = 0; p < npoints; ++p) {
+            bool on_nucleus = false;
+            for (size_t a = 0; a < natoms && !on_nucleus; ++a) {
+                double r2 = 0.0;
+                for (size_t i = 0; i < 3; ++i) {
+                    const double d = points[static_cast<size_t>(3 * p) + i] - mol.coords[3 * a + i];
+                    r2 += d * d;
+                }
+                on_nucleus = r2 == 0.0;
+            }
+            for (int64_t c = 0; c < width && !on_nucleus; ++c)
+                if (!std::isfinite(out[static_cast<size_t>(p * width + c)]))
+                    finding("evaluate_potential handed back a value that is not finite off the nuclei");
+        }
     });
 }
 

@@ -18,7 +18,11 @@
 // Hartree/e anywhere. With eps = 0 every distribution is kept.
 //
 // The nuclear part is exact. At a nucleus the potential is infinite (and the field not a
-// number): the values there are +inf and NaN, as the Coulomb law gives them.
+// number): the values there are +inf and NaN, as the Coulomb law gives them. Anywhere else a
+// value past the range of a double is refused, never handed on; beyond 1e100 Bohr a nucleus is
+// left out and a distribution counts as its charge alone. A basis whose distributions would hold
+// more than 2^28 coefficients, or take more than 2^36 steps to set up, is refused before any is
+// built (a molecule's basis needs some 1e5 and 1e6).
 #pragma once
 
 #include <cstdint>
