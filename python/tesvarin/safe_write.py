@@ -10,9 +10,10 @@ import contextlib
 import errno
 import os
 import resource
+import signal
 import stat
 import tempfile
-from collections.abc import Callable
+from collections.abc import Callable, Iterator
 
 
 def write_replacing(target: str, write: Callable[[str], None], *, replace: bool) -> None:
@@ -23,9 +24,12 @@ def write_replacing(target: str, write: Callable[[str], None], *, replace: bool)
     interrupt, the temporary file is removed and the target is as it was.
     """
     folder, name = os.path.split(target)
-    fd, temporary = tempfile.mkstemp(dir=folder or ".", prefix=f".{name}.", suffix=".tmp")
-    os.close(fd)
+    temporary = ""
     try:
+        # An interrupt waits until the temporary file's name is kept, so that the finally below removes it.
+        with interrupts_held():
+            fd, temporary = tempfile.mkstemp(dir=folder or ".", prefix=f".{name}.", suffix=".tmp")
+            os.close(fd)
         try:
             write(temporary)
         except Exception as error:
@@ -42,8 +46,22 @@ def write_replacing(target: str, write: Callable[[str], None], *, replace: bool)
         else:
             _link_unless_exists(temporary, target)
     finally:
-        with contextlib.suppress(FileNotFoundError):
-            os.unlink(temporary)
+        if temporary:
+            with contextlib.suppress(FileNotFoundError):
+                os.unlink(temporary)
+
+
+@contextlib.contextmanager
+def interrupts_held() -> Iterator[None]:
+    """SIGINT held back for the duration, delivered as soon as it ends."""
+    if not hasattr(signal, "pthread_sigmask"):
+        yield
+        return
+    previous = signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 def _link_unless_exists(source: str, target: str) -> None:

@@ -6,13 +6,11 @@ stops for one file).
 
 from __future__ import annotations
 
-import contextlib
 import hashlib
 import itertools
 import math
 import multiprocessing
 import os
-import signal
 import warnings
 from collections import deque
 from collections.abc import Iterable, Iterator, Sequence, Sized
@@ -27,6 +25,7 @@ from tesvarin._errors import first_line, os_reason
 from tesvarin.checkpoint import Checkpoint
 from tesvarin.export.schema import BY_NAME, THERMOCHEMISTRY, Column, arrow_type, require, schema, sections_for
 from tesvarin.loader import load
+from tesvarin.safe_write import interrupts_held
 
 pa = require("pyarrow", "export", "tesvarin's export")
 
@@ -183,21 +182,6 @@ CHUNK_FILES = 64  # files per task of a worker process at most: each task costs 
 MIN_CHUNK_FILES = 4  # ... and at least, unless the list ends
 
 
-@contextlib.contextmanager
-def _interrupts_held() -> Iterator[None]:
-    """SIGINT held back for the duration: an interrupt during a fork would be lost in a fork handler of
-    the standard library; held, it comes right after. The workers forked meanwhile keep it held, so a
-    Ctrl-C reaches this process alone, which stops them."""
-    if not hasattr(signal, "pthread_sigmask"):
-        yield
-        return
-    previous = signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
-    try:
-        yield
-    finally:
-        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
-
-
 def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int) -> Iterator[Any]:
     """The tables of `paths` in their order, each at most ROW_GROUP_ROWS rows and about ROW_GROUP_BYTES
     bytes, read by `processes` readers: this process and `processes` - 1 worker processes, in chunks of
@@ -243,7 +227,10 @@ def read_tables(paths: Iterable[str], columns: Sequence[Column], processes: int)
                 ahead += 1
             while waiting and len(sent) < 2 * (processes - 1):  # each worker busy, one more chunk queued
                 k = min(waiting)
-                with _interrupts_held():  # the first submit forks the workers
+                # The first submit forks the workers. An interrupt during a fork would be lost in a fork
+                # handler of the standard library; held, it comes right after. The workers forked
+                # meanwhile keep it held, so a Ctrl-C reaches this process alone, which stops them.
+                with interrupts_held():
                     sent[k] = pool.submit(_chunk_stream, waiting.pop(k), names)
             if head in sent and (sent[head].done() or not waiting):
                 ready[head] = pa.ipc.open_stream(sent.pop(head).result()).read_all()
