@@ -356,17 +356,18 @@ def test_command_line_writes_cubes_and_keeps_existing_files(chk, tmp_path):
     assert sorted(p.name for p in tmp_path.iterdir()) == ["h2.cube", Path(path).name]
 
 
-def test_progress_is_reported_and_an_exception_in_it_stops_the_work(chk):
+@pytest.mark.parametrize(("what", "points"), [("density", 40), ("potential", 30)])
+def test_progress_is_reported_and_an_exception_in_it_stops_the_work(chk, what, points):
     cp = water_with_orbitals(chk)
     seen = []
-    cp.cube("density", grid=40, progress=seen.append)
+    cp.cube(what, grid=points, progress=seen.append)
     assert seen and seen[-1] == 1.0 and seen == sorted(seen)
 
     def interrupt(fraction):
         raise KeyboardInterrupt
 
     with pytest.raises(KeyboardInterrupt):
-        cp.cube("density", grid=40, progress=interrupt)
+        cp.cube(what, grid=points, progress=interrupt)
 
 
 def open_shell_water(chk):

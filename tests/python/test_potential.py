@@ -118,19 +118,6 @@ def test_what_cannot_be_evaluated_says_why(chk):
     assert cp.potential(np.array([[0.0, 0.0, 0.2]]))[0] == np.inf  # on the oxygen nucleus
 
 
-def test_progress_is_reported_and_an_interrupt_stops_the_work(chk):
-    cp = water_with_orbitals(chk)
-    seen = []
-    cp.cube("potential", grid=30, progress=seen.append)
-    assert seen and seen[-1] == 1.0 and seen == sorted(seen)
-
-    def interrupt(fraction):
-        raise KeyboardInterrupt
-
-    with pytest.raises(KeyboardInterrupt):
-        cp.cube("potential", grid=30, progress=interrupt)
-
-
 def test_potential_cube_holds_the_potential_at_its_points(chk, tmp_path):
     cp = water_with_orbitals(chk)
     cube = cp.cube("potential", grid=6)
