@@ -1,9 +1,11 @@
 """The package's import graph, read from the sources: no circle, imports inside functions included."""
 
 import ast
+import pickle
 from pathlib import Path
 
 import pytest
+import tesvarin
 
 PACKAGE = Path(__file__).resolve().parents[2] / "python" / "tesvarin"
 
@@ -75,6 +77,13 @@ def test_the_record_imports_none_of_its_consumers_at_module_level():
     tree = ast.parse((PACKAGE / "checkpoint.py").read_text())
     imported = {n.module for n in tree.body if isinstance(n, ast.ImportFrom) and n.module.startswith("tesvarin")}
     assert imported <= {"tesvarin._arrays", "tesvarin.unread"}
+
+
+def test_a_pickle_that_names_the_old_home_of_load_still_loads():
+    # Pickles made when `load` lived in tesvarin.checkpoint name it there (protocol 0: GLOBAL, then REDUCE).
+    example = Path(__file__).resolve().parents[2] / "examples" / "water.chk"
+    old = f"ctesvarin.checkpoint\nload\n(V{example}\nNtR.".encode()
+    assert pickle.loads(old).energy == tesvarin.load(example).energy
 
 
 # Small packages, each a {file: source}, and whether their imports close a circle.

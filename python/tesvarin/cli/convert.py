@@ -58,8 +58,8 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         _gjf_checkpoints(args, path, out)
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
-    source = from_reader(reader, path) if args.command == "cube" else reader
     try:
+        source = from_reader(reader, path) if args.command == "cube" else reader
         with warnings.catch_warnings(record=True) as notes:
             warnings.simplefilter("always", ChkWarning)
             outputs.write(path, out, lambda temporary: WRITERS[args.command](source, temporary, args))
