@@ -182,5 +182,6 @@ def _by_path(checkpoint: Checkpoint) -> tuple[Any, ...]:
     return (load, (checkpoint.path, None if unread == "" else sorted(checkpoint.sections)))
 
 
-# Said here rather than as Checkpoint.__reduce__: the loader builds Checkpoints, the record does not know it.
+# How a Checkpoint pickles is said here, not by a __reduce__ of its own: the record does not import the
+# loader that builds it.
 copyreg.pickle(Checkpoint, _by_path)

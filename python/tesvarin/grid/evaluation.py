@@ -221,8 +221,8 @@ def potential(
     cp: Checkpoint,
     points: object,
     density: str = "scf",
-    *,
     field: bool = False,
+    *,
     tolerance: float = DEFAULT_TOLERANCE,
     threads: int | None = None,
 ) -> FloatArray:

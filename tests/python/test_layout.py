@@ -1,6 +1,8 @@
-"""The package's import graph, read from the sources: no circle, imports inside functions included."""
+"""How the package is laid out: its import graph, read from the sources, has no circle (imports inside
+functions included); Checkpoint's methods are its areas' functions, which take the calls they took."""
 
 import ast
+import inspect
 import pickle
 from pathlib import Path
 
@@ -84,6 +86,36 @@ def test_a_pickle_that_names_the_old_home_of_load_still_loads():
     example = Path(__file__).resolve().parents[2] / "examples" / "water.chk"
     old = f"ctesvarin.checkpoint\nload\n(V{example}\nNtR.".encode()
     assert pickle.loads(old).energy == tesvarin.load(example).energy
+
+
+# Each method of Checkpoint: the area function it calls, and the arguments it takes after the checkpoint,
+# positional (or keyword) then keyword-only.
+METHODS = {
+    "evaluate": ("tesvarin.grid.evaluate", "points what", "derivatives tolerance threads"),
+    "potential": ("tesvarin.grid.potential", "points density field", "tolerance threads"),
+    "cube": ("tesvarin.grid.cube", "what grid margin", "tolerance threads progress"),
+    "harmonic_analysis": ("tesvarin.thermo.harmonic_analysis", "masses", ""),
+    "thermochemistry": (
+        "tesvarin.thermo.thermochemistry",
+        "temperature pressure scale masses symmetry_number quasi_harmonic",
+        "",
+    ),
+    "sticks": ("tesvarin.thermo.sticks", "kind", ""),
+    "spectrum": ("tesvarin.spectra.spectrum", "kind fwhm shape grid", "fwhm_ev unit form"),
+    "esp_charges": ("tesvarin.charges.esp_charges", "scheme density total_charge dipole resp", "radii point_density"),
+    "to_qcschema": ("tesvarin.export.qcschema.to_qcschema", "wavefunction", ""),
+}
+
+
+@pytest.mark.parametrize(("method", "area", "positional", "keywords"), [(k, *v) for k, v in METHODS.items()])
+def test_each_method_is_an_area_function_that_takes_the_calls_it_took(method, area, positional, keywords):
+    module, _, name = area.rpartition(".")
+    function = getattr(__import__(module, fromlist=[name]), name)
+    assert f"`{area}`" in getattr(tesvarin.Checkpoint, method).__doc__
+    first, *rest = inspect.signature(function).parameters.values()
+    assert first.name == "cp"
+    assert [p.name for p in rest if p.kind == p.POSITIONAL_OR_KEYWORD] == positional.split()
+    assert set(keywords.split()) <= {p.name for p in rest if p.kind == p.KEYWORD_ONLY}
 
 
 # Small packages, each a {file: source}, and whether their imports close a circle.
