@@ -67,6 +67,7 @@ void Tesvarin::read_further_sections() {
     find(kRedundantInternals, f.redundant_internals, read_redundant_internals);
     find(kOniom, f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
     find(kQeq, f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
+    find(kQeq, f.spin_spin, [n](const SectionView& s) { return read_spin_spin(s, n); });
     find(kConstraintStructure, f.constraint_structure,
          [n](const SectionView& s) { return read_constraint_structure(s, n); });
     if (has_magic(kOptimisationArchive, index)) {  // one section, two layouts, a record each

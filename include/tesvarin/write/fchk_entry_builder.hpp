@@ -47,6 +47,9 @@ public:
     void rms_density(Entries& e) const { e.push_back(FchkEntry::real_scalar("RMS Density", p.genarr[22])); }
     void scf_codes(Entries& e) const;
     void orbitals_densities(Entries& e) const;
+    // A job without basis functions (molecular mechanics): empty orbital entries, so that
+    // readers that need orbitals load the file.
+    void no_orbitals(Entries& e) const;
 
     // Constants formchk writes with no place in the checkpoint.
     void symbol_count(Entries& e) const { e.push_back(FchkEntry::int_scalar("Number of symbols in /Mol/", 0)); }
