@@ -279,6 +279,13 @@ void FchkEntryBuilder::qeq_rotated(Entries& e) const {
     e.push_back(FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q)));
 }
 
+void FchkEntryBuilder::qeq_rotated_e01(Entries& e) const {
+    const auto* q = use(f.qeq_tensors);
+    if (q == nullptr) return;
+    if (!t.rotated) return e.push_back(FchkEntry::real_view("QEq coupling tensors", *q));
+    e.push_back(FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q, true)));
+}
+
 void FchkEntryBuilder::vibrations(Entries& e) const {
     const auto* v = use(f.vibrations);
     if (v == nullptr || v->nmodes == 0) return;  // a single atom stores masses only

@@ -94,6 +94,7 @@ public:
     void nonadiabatic(Entries& e) const { add_reals(e, "Nonadiabatic coupling", f.nonadiabatic_coupling); }
     void electric(Entries& e) const;
     void qeq_rotated(Entries& e) const;
+    void qeq_rotated_e01(Entries& e) const;  // 09 E.01's formchk turns with another grouping
     void vibrations(Entries& e) const;
     void vibrations_v09(Entries& e) const;
     void excited_states(Entries& e) const;
