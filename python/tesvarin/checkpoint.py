@@ -22,6 +22,7 @@ if TYPE_CHECKING:
     from tesvarin.charges import EspCharges
     from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
+    from tesvarin.nmr import SpinSpinCouplings
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
@@ -199,6 +200,15 @@ class Checkpoint:
         from tesvarin.excited import excited_states
 
         return excited_states(self.reader)
+
+    @property
+    def spin_spin_couplings(self) -> SpinSpinCouplings | None:
+        """The nuclear spin-spin couplings of an NMR=SpinSpin job (`tesvarin.nmr.SpinSpinCouplings`): the
+        reduced couplings K by contribution and in total, in the unit the program prints them in, and J in Hz
+        from each pair's isotopes, as symmetric (natoms, natoms) arrays; None when the job computed none."""
+        from tesvarin.nmr import spin_spin_couplings
+
+        return spin_spin_couplings(self)
 
     def _stored_vibration(self, name: str) -> FloatArray | None:
         blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
