@@ -151,15 +151,18 @@ class Checkpoint:
     dipole_derivatives: FloatArray | None
     """Dipole derivatives d mu_k / d x_(3a+q), e, float64 (3 natoms, 3)."""
     frequencies: FloatArray | None
-    """Harmonic vibrational frequencies, cm^-1 (imaginary ones negative), float64 (nmodes,)."""
+    """Harmonic vibrational frequencies, cm^-1 (imaginary ones negative), float64 (nmodes,). Those the job
+    stored (the 16 program), else, for a frequency job that stored only its force constants (the 09 program),
+    those of `harmonic_analysis` when the force constants were read; None for any other job."""
     reduced_masses: FloatArray | None
-    """Reduced mass of each mode, amu, float64 (nmodes,)."""
+    """Reduced mass of each mode, amu, float64 (nmodes,); stored or computed as `frequencies`."""
     force_constants: FloatArray | None
-    """Force constant of each mode, mDyne/Angstrom, float64 (nmodes,)."""
+    """Force constant of each mode, mDyne/Angstrom, float64 (nmodes,); stored or computed as `frequencies`."""
     ir_intensities: FloatArray | None
-    """IR intensity of each mode, km/mol, float64 (nmodes,)."""
+    """IR intensity of each mode, km/mol, float64 (nmodes,); stored or computed as `frequencies` (computed
+    from the dipole derivatives; None without them)."""
     normal_modes: FloatArray | None
-    """Cartesian displacements of each mode, float64 (nmodes, natoms, 3)."""
+    """Cartesian displacements of each mode, float64 (nmodes, natoms, 3); stored or computed as `frequencies`."""
     trajectory_coordinates: FloatArray | None
     """Geometries of an optimisation, or the steps of a molecular-dynamics (ADMP, BOMD) trajectory
     in the input orientation, Bohr, float64 (ngeom, natoms, 3)."""
@@ -258,7 +261,8 @@ class Checkpoint:
         corrections (`tesvarin.thermo.QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
         from tesvarin.thermo import thermochemistry
 
-        if self.frequencies is None or masses is not None:  # the analysis runs on the force constants
+        # The analysis runs on the force constants; an atom has no modes and needs none.
+        if (self.frequencies is None and len(self.symbols) > 1) or masses is not None:
             self._needs("hessian")
         return thermochemistry(
             self.reader, temperature, pressure, scale, self._masses(masses) or None, symmetry_number, quasi_harmonic

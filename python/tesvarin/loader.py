@@ -6,9 +6,10 @@ import os
 import re
 from collections.abc import Iterable
 from types import MappingProxyType
-from typing import Union
+from typing import Any, Union
 
 import numpy as np
+import Tesvarin_.thermo
 from Tesvarin_ import ChkReader_, Mol
 
 from tesvarin import _arrays, _errors, _further
@@ -78,6 +79,22 @@ def _occupations(count: int, nmo: int) -> FloatArray:
     return occupations
 
 
+def _computed_vibrations(reader: ChkReader_, texts: dict[str, str], natoms: int) -> dict[str, Any]:
+    """The harmonic analysis of the stored force constants of a frequency job that stored none of its own
+    (the 09 program keeps the force constants and dipole derivatives only); {} for any other file. Force
+    constants of another kind of job (an optimiser's estimate, calcfc at its first step) do not count."""
+    frequency_job = texts["jobtype"] == "Freq" or "freq" in texts["route"].lower()
+    if not frequency_job or natoms < 2 or reader.further.vibrations is not None or reader.params.mol.hessian.size == 0:
+        return {}
+    try:
+        analysis = Tesvarin_.thermo.harmonic_analysis(reader, [])
+    except (RuntimeError, ValueError):  # no masses: the quantities stay None
+        return {}
+    found = {name: analysis[name] for name in ("frequencies", "reduced_masses", "force_constants", "ir_intensities")}
+    found["normal_modes"] = analysis["modes"]
+    return {name: None if value is None else frozen(value, np.float64) for name, value in found.items()}
+
+
 def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     params = reader.params
     mol = params.mol
@@ -133,5 +150,5 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         total_densities=MappingProxyType(_arrays.densities(mol, spin=False)),
         spin_densities=MappingProxyType(_arrays.densities(mol, spin=True)),
         hessian=_arrays.hessian(mol),
-        **_further.quantities(reader.further, natoms),
+        **{**_further.quantities(reader.further, natoms), **_computed_vibrations(reader, texts, natoms)},
     )
