@@ -116,7 +116,9 @@ class Checkpoint:
     beta_orbital_energies: FloatArray | None
     """Beta orbital energies, Hartree, float64 (nmo,); None for a restricted wavefunction."""
     alpha_mo_coefficients: FloatArray | None
-    """Alpha (or restricted) MO coefficients, one orbital per row, float64 (nmo, nbasis)."""
+    """Alpha (or restricted) MO coefficients, one orbital per row, float64 (nmo, nbasis). Of a semi-empirical
+    job (PM3, AM1, ...; basis_name "ZDO") they are coefficients of valence functions the method takes as
+    orthonormal (C C^T = 1), not of the overlapping Gaussian functions the basis fields describe."""
     beta_mo_coefficients: FloatArray | None
     """Beta MO coefficients, float64 (nmo, nbasis); None for a restricted wavefunction."""
     alpha_occupations: FloatArray | None
@@ -127,7 +129,9 @@ class Checkpoint:
     """The orthonormal basis as stored, float64 (rows, nbasis)."""
     total_densities: Mapping[str, FloatArray]
     """Total density matrices by kind ("SCF", "Psi(1)", "MP2", "MP3", "MP4", "CI Rho(1)", "CI", "CC",
-    "2nd Order"), each float64 (nbasis, nbasis), for the kinds present with real one-component values."""
+    "2nd Order"), each float64 (nbasis, nbasis), for the kinds present with real one-component values. Of a
+    semi-empirical (ZDO) job in the orthonormal functions of its orbitals: the trace is the valence electron
+    count."""
     spin_densities: Mapping[str, FloatArray]
     """Spin (alpha minus beta) density matrices by kind, as `total_densities`; empty when closed-shell."""
     hessian: FloatArray | None
@@ -365,7 +369,8 @@ class Checkpoint:
         tolerance: float = DEFAULT_TOLERANCE,
         threads: int | None = None,
     ) -> FloatArray:
-        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.grid.evaluation`."""
+        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.grid.evaluation`.
+        Raises ValueError for a semi-empirical (ZDO) job, whose coefficients belong to no functions with values."""
         from tesvarin.grid.evaluation import evaluate
 
         self._needs("orbitals", "densities")
@@ -381,7 +386,8 @@ class Checkpoint:
         threads: int | None = None,
     ) -> FloatArray:
         """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr: (n,),
-        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`."""
+        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`.
+        Raises ValueError for a semi-empirical (ZDO) job, as `evaluate`."""
         from tesvarin.grid.evaluation import potential
 
         self._needs("orbitals", "densities")
@@ -398,7 +404,7 @@ class Checkpoint:
         progress: Progress | None = None,
     ) -> Cube:
         """Orbitals, a density or the potential on a grid around the atoms (Bohr), with `write(path)` for a
-        cube file."""
+        cube file; refused (ValueError) for a semi-empirical (ZDO) job, as `evaluate`."""
         from tesvarin.grid.evaluation import cube
 
         self._needs("orbitals", "densities")

@@ -104,3 +104,24 @@ def test_molecular_mechanics_records_equal_the_input(tmp_path):
     assert labels.count("Alpha Orbital Energies") == 1 and labels.count("MM charges") == 1
     data = iodata.load_one(str(path))
     assert data.atnums.tolist() == cp.atomic_numbers.tolist() and data.mo.norba == 0
+
+
+PM3 = REAL5 / "g16a03-pm3-semiempirical/isop_conf001_pm3_opt.chk"
+
+
+@pytest.mark.skipif(not PM3.is_file(), reason=f"the semi-empirical checkpoint of {REAL5} is absent")
+def test_semi_empirical_orbitals_are_orthonormal_in_the_unit_metric_and_refused_on_points():
+    cp = tesvarin.load(PM3)
+    c, p = cp.alpha_mo_coefficients, cp.total_densities["SCF"]
+    assert cp.basis_name == "ZDO" and np.allclose(c @ c.T, np.eye(len(c)), atol=1e-12)
+    assert np.trace(p) == pytest.approx(58, abs=1e-9)  # the valence electrons, in the unit metric
+    points = cp.coordinates[:2] + 0.5
+    for call in (
+        lambda: cp.evaluate(points),
+        lambda: cp.evaluate(points, "orbitals:homo"),
+        lambda: cp.potential(points),
+        lambda: cp.cube("density", grid=4),
+        lambda: cp.esp_charges(),
+    ):
+        with pytest.raises(ValueError, match=r"semi-empirical \(ZDO\) method"):
+            call()

@@ -80,7 +80,20 @@ class _Orbitals:
     numbers: list[int]  # as written in a cube: alpha i is i, beta i is nmo + i (1-based)
 
 
+def _refuse_zdo(reader: ChkReader_) -> None:
+    """A semi-empirical job (basis "ZDO": PM3, AM1, ...) stores orbitals and densities orthonormal in the unit
+    metric, as coefficients of functions the method takes as orthonormal; the Gaussian functions its basis
+    section names overlap, so values on points from them would be neither its orbitals nor its density."""
+    if reader.params.baset.strip().upper() == "ZDO":
+        raise ValueError(
+            "the checkpoint is of a semi-empirical (ZDO) method: its orbitals and densities are coefficients of "
+            "functions the method takes as orthonormal, not of the overlapping functions its basis section names, "
+            "so they have no values on points"
+        )
+
+
 def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbitals:
+    _refuse_zdo(reader)
     mol = reader.params.mol
     text = what.strip().lower()
     head, _, kind = text.partition(":")
@@ -143,6 +156,7 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
 def _density(reader: ChkReader_, density: str) -> _Density:
     """A density named by its kind ("scf", "mp2", "orbitals"), its part ("spin") or both ("spin:mp2").
     The SCF density of a file without a stored SCF matrix is that of its occupied orbitals."""
+    _refuse_zdo(reader)
     text = density.strip().lower()
     head, colon, kind = text.partition(":")
     if not colon:
