@@ -85,7 +85,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         .array("qmom", &AtomProperties::qmom, "Nuclear quadrupole moments, float64 (natoms,)")
         .array("gfac", &AtomProperties::gfac, "Nuclear g factors, float64 (natoms,)")
         .array("micopt", &AtomProperties::micopt, "Optimisation flag of each atom (-2 frozen), int64 (natoms,)")
-        .scalar("symbols", &AtomProperties::symbols, "Atom-type symbols a molecular-mechanics input defined, list of str")
+        .scalar("symbols", &AtomProperties::symbols,
+                "Atom-type symbols a molecular-mechanics input defined, list of str")
         .scalar("atom_names", &AtomProperties::atom_names,
                 "PDB name of each atom of a molecular-mechanics input, list of str; empty without residues")
         .array("atom_residues", &AtomProperties::atom_residues,
@@ -93,8 +94,8 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
         .scalar("residue_names", &AtomProperties::residue_names, "PDB residue names, list of str")
         .array("residue_codes", &AtomProperties::residue_codes,
                "PDB number of each residue, packed: number << 12 | chain, bit 31 set, int64 (nresidues,)")
-        .array("structures", &AtomProperties::structures,
-               "Secondary structures as stored, int64 (nstructures, 9)", fixed<AtomProperties>(9));
+        .array("structures", &AtomProperties::structures, "Secondary structures as stored, int64 (nstructures, 9)",
+               fixed<AtomProperties>(9));
     const auto per_atom_bonds = [](const Bonds& b) { return b.max_bonds; };
     Fields<Bonds>(m, "Bonds", "Bonds (503): partners and orders of each atom")
         .scalar("max_bonds", &Bonds::max_bonds, "Most bonds of any atom (MxBond)")

@@ -72,9 +72,8 @@ def spin_spin_couplings(cp: Checkpoint) -> SpinSpinCouplings | None:
     isotopes = np.zeros(n, dtype=np.int64)
     g = np.full(n, np.nan)
     for a, number in enumerate(cp.atomic_numbers.tolist()):
-        twice_spin = atoms.nuclear_spins[a] if atoms is not None else 0
-        if twice_spin > 0:  # the job's own isotope: its moment and twice its spin as stored
-            isotopes[a], g[a] = atoms.integer_weights[a], 2.0 * atoms.gfac[a] / twice_spin
+        if atoms is not None and atoms.nuclear_spins[a] > 0:  # the job's own isotope: moment, twice the spin
+            isotopes[a], g[a] = atoms.integer_weights[a], 2.0 * atoms.gfac[a] / atoms.nuclear_spins[a]
         elif number in MAGNETIC_ISOTOPES:
             mass, moment, spin = MAGNETIC_ISOTOPES[number]
             isotopes[a], g[a] = mass, moment / spin

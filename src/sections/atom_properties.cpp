@@ -23,7 +23,7 @@ constexpr int64_t kResidueCountWord = 13;    // PDB residues
 constexpr int64_t kStructureCountWord = 14;  // secondary structures
 constexpr int64_t kSymbolWords = 2;
 constexpr int64_t kStructureWords = 9;
-constexpr int64_t kSymbolsAfterBlock = 15;  // the symbols follow this block
+constexpr int64_t kSymbolsAfterBlock = 15;   // the symbols follow this block
 constexpr int64_t kResiduesAfterBlock = 16;  // the residue records follow this block
 constexpr int kAtomNamesBlock = 9, kAtomResiduesBlock = 11;
 
@@ -140,9 +140,9 @@ AtomProperties read_atom_properties(const SectionView& s, int64_t natoms) {
         }
     }
     if (records != Checked(0)) {
-        a.symbols = word_texts(s.ints(block_at(kSymbolsAfterBlock + 1) - kSymbolWords * Checked(nsym),
-                                      kSymbolWords * Checked(nsym)),
-                               kSymbolWords);
+        a.symbols = word_texts(
+            s.ints(block_at(kSymbolsAfterBlock + 1) - kSymbolWords * Checked(nsym), kSymbolWords * Checked(nsym)),
+            kSymbolWords);
         const Checked residues = block_at(kResiduesAfterBlock) + per_block;
         a.residue_names = word_texts(s.ints(residues, nres), 1);
         a.residue_codes = s.ints(residues + nres, nres);

@@ -107,7 +107,9 @@ def test_every_real_checkpoint_a_text_and_an_empty_file_are_a_row_each(tmp_path)
         pytest.skip(f"no real checkpoint folders under {SHARED}")
     (tmp_path / "notes.chk").write_text("not a checkpoint at all\n")
     (tmp_path / "empty.chk").write_bytes(b"")
-    status, out, err = run(*folders, tmp_path / "notes.chk", tmp_path / "empty.chk", "-o", tmp_path / "a.parquet", cwd=tmp_path)
+    status, out, err = run(
+        *folders, tmp_path / "notes.chk", tmp_path / "empty.chk", "-o", tmp_path / "a.parquet", cwd=tmp_path
+    )
     rows = pq.read_table(tmp_path / "a.parquet").to_pylist()
     assert len(rows) == len([p for f in folders for p in f.rglob("*.chk")]) + 2, err
     failed = {Path(r["path"]) for r in rows if r["error"] is not None}

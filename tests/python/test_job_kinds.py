@@ -69,8 +69,8 @@ def test_spin_spin_couplings_equal_the_logs_matrices():
 def test_built_couplings_are_read_beside_the_qeq_tensors(chk):
     """Four triangles after the tensors: K per contribution and summed, J = K g_A g_B (g = 2 GFac / (2I))."""
     tensors = [0.1, 0.0, 0.2, 0.0, 0.0, 0.3] * 3
-    triangles = [[float(10 * c + k) for k in range(6)] for c in range(4)]
-    cp = tesvarin.load(chk(complete_water().replace(QEQ, qeq_section(tensors, sum(triangles, [])))))
+    triangles = [float(10 * c + k) for c in range(4) for k in range(6)]
+    cp = tesvarin.load(chk(complete_water().replace(QEQ, qeq_section(tensors, triangles))))
     s = cp.spin_spin_couplings
     assert cp.reader.further.qeq_tensors.ravel().tolist() == tensors
     fc = s.reduced["fermi_contact"]

@@ -15,12 +15,9 @@ import pytest
 import tesvarin
 
 from tests.python.real_files import (
-    GOOD,
-    NEWER,
-    NEWEST,
+    EVERY,
     REAL,
     REAL2,
-    EVERY,
     WITH_FCHK,
     e16,
     fmt,

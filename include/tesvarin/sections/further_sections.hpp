@@ -193,7 +193,7 @@ struct FurtherSections {
     Loaded<Charges> charges;
     Loaded<ElectricProperties> electric;
     Loaded<Oniom> oniom;
-    Loaded<std::vector<double>> qeq_tensors;           // 695, 6 per atom, as stored (turned only by the v16 writer)
+    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned only by the v16 writer)
     // 695 of an NMR=SpinSpin job: the FC, SD, PSO and DSO contributions to K, N(N+1)/2 each;
     // empty when the section holds none. Its damage is the QEq tensors'.
     Loaded<std::vector<double>> spin_spin;
@@ -240,7 +240,7 @@ std::string read_version_text(const SectionView& s);
 std::vector<double> read_external_field(const SectionView& s);            // 521: 35 or 105 reals
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms);  // 584: first 3N of 6N
 std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms);
-std::vector<double> read_spin_spin(const SectionView& s, int64_t natoms);  // 695 past the QEq layout
+std::vector<double> read_spin_spin(const SectionView& s, int64_t natoms);              // 695 past the QEq layout
 std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);   // 698: first 3N of 6N
 std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms);  // 810: 3N
 
