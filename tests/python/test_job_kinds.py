@@ -98,6 +98,8 @@ def test_molecular_mechanics_records_equal_the_input(tmp_path):
     pdb = [(code & 0x7FFFFFFF) >> 12 for code in atoms.residue_codes.tolist()]
     assert [pdb[i - 1] for i in atoms.atom_residues] == [int(n) for n in numbers]
     assert atoms.symbols == ["CD"]  # "Define CD 1" in the log: the type that reads as cadmium
+    # the blocks after the records: MicOpt (-1: free) and ZNuc (the nuclear charges)
+    assert atoms.micopt.tolist() == [-1] * 46 and atoms.znuc.tolist() == cp.atomic_numbers.tolist()
     path = tmp_path / "mm.fchk"
     cp.reader.write_fchk(str(path), complete=True)
     labels = [line[:40].strip() for line in path.read_text().splitlines()[2:] if line[:1].isalpha()]
