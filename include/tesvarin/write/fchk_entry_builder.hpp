@@ -93,8 +93,8 @@ public:
     void force_constants(Entries& e) const;
     void nonadiabatic(Entries& e) const { add_reals(e, "Nonadiabatic coupling", f.nonadiabatic_coupling); }
     void electric(Entries& e) const;
-    void qeq_rotated(Entries& e) const;
-    void qeq_rotated_e01(Entries& e) const;  // 09 E.01's formchk turns with another grouping
+    void qeq_rotated(Entries& e) const { qeq_turned(e, false); }
+    void qeq_rotated_e01(Entries& e) const { qeq_turned(e, true); }  // 09 E.01's formchk groups otherwise
     void vibrations(Entries& e) const;
     void vibrations_v09(Entries& e) const;
     void excited_states(Entries& e) const;
@@ -102,6 +102,7 @@ public:
     void version(Entries& e) const;
 
 private:
+    void qeq_turned(Entries& e, bool right_first) const;  // the QEq tensors in the standard orientation
     // The section's record, nullptr when it is absent or (not strict) damaged.
     template <typename T>
     const T* use(const tesvarin::Loaded<T>& slot) const {
