@@ -66,8 +66,11 @@ void Tesvarin::read_further_sections() {
     find(kElectric, f.electric, [n](const SectionView& s) { return read_electric_properties(s, n); });
     find(kRedundantInternals, f.redundant_internals, read_redundant_internals);
     find(kOniom, f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
-    find(kQeq, f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
-    find(kQeq, f.spin_spin, [n](const SectionView& s) { return read_spin_spin(s, n); });
+    find(kQeq, f.qeq_tensors, [n, &f](const SectionView& s) {  // one view, counted once: the couplings too
+        f.spin_spin.present = true;
+        f.spin_spin.data = read_spin_spin(s, n);
+        return read_qeq_tensors(s, n);
+    });
     find(kConstraintStructure, f.constraint_structure,
          [n](const SectionView& s) { return read_constraint_structure(s, n); });
     if (has_magic(kOptimisationArchive, index)) {  // one section, two layouts, a record each

@@ -127,3 +127,29 @@ def test_semi_empirical_orbitals_are_orthonormal_in_the_unit_metric_and_refused_
     ):
         with pytest.raises(ValueError, match=r"semi-empirical \(ZDO\) method"):
             call()
+
+
+@pytest.mark.parametrize("command", ["summary", "export"])
+def test_any_failure_of_one_file_is_its_message_and_the_rest_go_on(chk, tmp_path, monkeypatch, capsys, command):
+    """An exception of no expected kind in one file's summary or export row ends neither."""
+    from tesvarin.cli import summary
+    from tesvarin.cli.main import main
+    from tesvarin.export import rows
+
+    good, bad = chk(complete_water()), chk(complete_water())
+
+    def boom(_):
+        raise KeyError("unexpected")
+
+    if command == "summary":
+        original = summary.as_text
+        monkeypatch.setattr(summary, "as_text", lambda r, p: boom(r) if p == bad else original(r, p))
+        assert main(["summary", good, bad]) == 1
+        captured = capsys.readouterr()
+        assert good in captured.out and f"{bad}: 'unexpected'" in captured.err
+        return
+    pq = pytest.importorskip("pyarrow.parquet")
+    original = rows.load
+    monkeypatch.setattr(rows, "load", lambda p, sections=None: boom(p) if p == bad else original(p, sections))
+    assert main(["export", good, bad, "-o", str(tmp_path / "t.parquet")]) == 1
+    assert [r["error"] for r in pq.read_table(tmp_path / "t.parquet").to_pylist()] == [None, "'unexpected'"]
