@@ -10,12 +10,13 @@ import numpy as np
 import pytest
 import tesvarin
 
-from tests.python.chk_builder import QEQ, complete_water, qeq_section
+from tests.python.chk_builder import MOL, QEQ, Atom, complete_water, ints, mol_section, qeq_section, reals
 from tests.python.real_files import SHARED
 
 REAL5 = SHARED / "realchk5"
 NMR = REAL5 / "g09d01-es64l-nmr-giao-spinspin/ethanol_b3lyp_nmr_giao_spinspin.chk"
 MM = REAL5 / "g09d01-em64m-amber-mm-only/pcnsr_amber_mm_sp.chk"
+WATER = [Atom(8, (0.0, 0.0, 0.2)), Atom(1, (0.0, 1.4, -0.9)), Atom(1, (0.0, -1.4, -0.9))]
 
 
 def log_triangles(log: str, natoms: int) -> dict[str, tuple[np.ndarray, np.ndarray]]:
@@ -79,6 +80,24 @@ def test_built_couplings_are_read_beside_the_qeq_tensors(chk):
     assert s.g_factors.tolist() == [1.0] * 3 and s.isotopes.tolist() == [2] * 3  # the builder's spins and GFac
     assert s.couplings["total"].tolist() == s.reduced["total"].tolist()
     assert tesvarin.load(chk(complete_water())).spin_spin_couplings is None
+
+
+def test_built_mm_records_shift_the_blocks_after_them(chk):
+    """A version-09 molecule section with one symbol, one residue and one structure: the records between the
+    blocks are read, and the blocks after them (MicOpt, ZNuc) from their shifted places."""
+    n, per = 3, 6  # atoms, words per block
+    blocks = {9: b"O1      H1      H2      ", 11: ints(1, 1, 1), 16: ints(-1, -1, -1), 17: reals(8.0, 1.0, 1.0)}
+    words = mol_section(WATER, nbasis=3, layout=-12347, nblocks=18, blocks=blocks)
+    words = words[: 8 * 12] + ints(1, 1, 1) + words[8 * 15 :]
+    at = 8 * (20 + 17 * per)  # after block 16
+    words = words[:at] + b"WAT     " + ints(0x80000000 | 7 << 12 | 1) + ints(*range(9)) + words[at:]
+    at = 8 * (20 + 16 * per)  # after block 15
+    words = words[:at] + b"CD      " + b" " * 8 + words[at:]
+    atoms = tesvarin.load(chk(complete_water(-12347).replace(MOL, words))).reader.further.atoms
+    assert (atoms.symbols, atoms.atom_names, atoms.residue_names) == (["CD"], ["O1", "H1", "H2"], ["WAT"])
+    assert atoms.atom_residues.tolist() == [1, 1, 1] and (int(atoms.residue_codes[0]) & 0x7FFFFFFF) >> 12 == 7
+    assert atoms.structures.tolist() == [list(range(9))]
+    assert atoms.micopt.tolist() == [-1] * n and atoms.znuc.tolist() == [8.0, 1.0, 1.0]
 
 
 @pytest.mark.skipif(not MM.is_file(), reason=f"the molecular-mechanics checkpoint of {REAL5} is absent")
