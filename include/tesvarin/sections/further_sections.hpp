@@ -193,7 +193,7 @@ struct FurtherSections {
     Loaded<Charges> charges;
     Loaded<ElectricProperties> electric;
     Loaded<Oniom> oniom;
-    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned only by the v16 writer)
+    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned by the 16 and 09 E.01 writers)
     // 695 of an NMR=SpinSpin job: the FC, SD, PSO and DSO contributions to K, N(N+1)/2 each;
     // empty when the section holds none. Its damage is the QEq tensors'.
     Loaded<std::vector<double>> spin_spin;
