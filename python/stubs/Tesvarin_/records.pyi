@@ -11,6 +11,16 @@ class AtomProperties:
     Per-atom arrays of the molecule section (997), one value per atom
     """
     @property
+    def atom_names(self) -> list[str]:
+        """
+        PDB name of each atom of a molecular-mechanics input, list of str; empty without residues
+        """
+    @property
+    def atom_residues(self) -> numpy.typing.NDArray[numpy.int64]:
+        """
+        Residue of each atom, 1-based into residue_names, int64 (natoms,); empty without residues
+        """
+    @property
     def blocks(self) -> int:
         """
         Number of per-atom blocks
@@ -71,9 +81,29 @@ class AtomProperties:
         Atomic masses, amu, float64 (natoms,)
         """
     @property
+    def residue_codes(self) -> numpy.typing.NDArray[numpy.int64]:
+        """
+        PDB number of each residue, packed: number << 12 | chain, bit 31 set, int64 (nresidues,)
+        """
+    @property
+    def residue_names(self) -> list[str]:
+        """
+        PDB residue names, list of str
+        """
+    @property
     def residue_numbers(self) -> numpy.typing.NDArray[numpy.int64]:
         """
         Residue of each atom, int64 (natoms,)
+        """
+    @property
+    def structures(self) -> numpy.typing.NDArray[numpy.int64]:
+        """
+        Secondary structures as stored, int64 (nstructures, 9)
+        """
+    @property
+    def symbols(self) -> list[str]:
+        """
+        Atom-type symbols a molecular-mechanics input defined, list of str
         """
     @property
     def zeff(self) -> numpy.typing.NDArray[numpy.float64]:
@@ -665,6 +695,11 @@ class FurtherSections:
     def redundant_internals(self) -> RedundantInternals | None:
         """
         RedundantInternals, or None
+        """
+    @property
+    def spin_spin(self) -> numpy.typing.NDArray[numpy.float64] | None:
+        """
+        The Fermi-contact, spin-dipolar, paramagnetic and diamagnetic spin-orbit contributions to the reduced spin-spin couplings K of an NMR=SpinSpin job (695), each a lower triangle row by row, float64 (4, natoms (natoms + 1) / 2), or None
         """
     @property
     def symmetry(self) -> SymmetryWords | None:
