@@ -36,7 +36,9 @@ def annotated_attributes(text, module):
         annotations = inspect.get_annotations(cls) if isinstance(cls, type) else {}
         if not annotations:
             continue
-        start = next(i for i, line in enumerate(lines) if line.startswith((f"class {name}(", f"class {name}:")))
+        start = next((i for i, line in enumerate(lines) if line.startswith((f"class {name}(", f"class {name}:"))), None)
+        if start is None:
+            continue
         end = next((i for i in range(start + 1, len(lines)) if not lines[i].startswith((" ", "\n"))), len(lines))
         body = lines[start + 1 : end]
         # The docstring: its opening line, then up to the line that closes it.
