@@ -41,6 +41,7 @@ struct PotentialRef {
     bool field = false;
     bool nuclei = true;
     bool electrons = true;
+    double accuracy = 0.0;  // Hartree/e the far field may move the potential by; 0: every sum exact
 };
 
 // Values per point: 1, or 4 with the field (V, Ex, Ey, Ez).
