@@ -13,7 +13,7 @@ import Tesvarin_.thermo
 from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, DEFAULT_TOLERANCE
+from tesvarin.grid.evaluation import DEFAULT_ACCURACY, DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 
 if TYPE_CHECKING:
@@ -364,14 +364,18 @@ class Checkpoint:
         field: bool = False,
         *,
         tolerance: float = DEFAULT_TOLERANCE,
+        accuracy: float = DEFAULT_ACCURACY,
         threads: int | None = None,
     ) -> FloatArray:
         """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr: (n,),
-        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`."""
+        or (n, 4) with `field` (-grad V after the value); `density` and `accuracy` (what the far field may move
+        a value by, 0: every sum exact) as in `tesvarin.grid.evaluation.potential`."""
         from tesvarin.grid.evaluation import potential
 
         self._needs("orbitals", "densities")
-        return potential(self.reader, points, density, field=field, tolerance=tolerance, threads=threads)
+        return potential(
+            self.reader, points, density, field=field, tolerance=tolerance, accuracy=accuracy, threads=threads
+        )
 
     def cube(
         self,
@@ -380,15 +384,25 @@ class Checkpoint:
         margin: float = DEFAULT_MARGIN,
         *,
         tolerance: float = DEFAULT_TOLERANCE,
+        accuracy: float = DEFAULT_ACCURACY,
         threads: int | None = None,
         progress: Progress | None = None,
     ) -> Cube:
         """Orbitals, a density or the potential on a grid around the atoms (Bohr), with `write(path)` for a
-        cube file."""
+        cube file; `accuracy` as for `potential`."""
         from tesvarin.grid.evaluation import cube
 
         self._needs("orbitals", "densities")
-        return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
+        return cube(
+            self.reader,
+            what,
+            grid,
+            margin,
+            tolerance=tolerance,
+            accuracy=accuracy,
+            threads=threads,
+            progress=progress,
+        )
 
     def esp_charges(
         self,
@@ -400,15 +414,26 @@ class Checkpoint:
         *,
         radii: Mapping[Any, float] | None = None,
         point_density: float = 1.0,
+        accuracy: float = DEFAULT_ACCURACY,
     ) -> EspCharges:
         """Atomic charges fitted to the potential of `density` at the program's Merz-Kollman ("mk") or
         CHELPG points, with the total charge (default: the molecule's) and, if asked, the dipole held;
         `resp` fits them in AMBER's two RESP stages; `radii` (Angstrom, by element) and `point_density` (MK dots
-        per Angstrom^2) change the points. See `tesvarin.charges.esp_charges`."""
+        per Angstrom^2) change the points; `accuracy` as for `potential`. See `tesvarin.charges.esp_charges`."""
         from tesvarin.charges import esp_charges
 
         self._needs("orbitals", "densities")
-        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii, point_density=point_density)
+        return esp_charges(
+            self,
+            scheme,
+            density,
+            total_charge,
+            dipole,
+            resp,
+            radii=radii,
+            point_density=point_density,
+            accuracy=accuracy,
+        )
 
     def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
         """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).

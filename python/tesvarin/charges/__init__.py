@@ -21,6 +21,7 @@ import Tesvarin_.charges
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.charges.gesp import gesp_text
+from tesvarin.grid.evaluation import DEFAULT_ACCURACY
 
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
@@ -344,6 +345,7 @@ def esp_charges(
     radii: Mapping[Any, float] | None = None,
     point_density: float = MK_DENSITY,
     potential: Potential | None = None,
+    accuracy: float = DEFAULT_ACCURACY,
 ) -> EspCharges:
     """Charges fitted to the potential of `density` at the program's MK or CHELPG points.
 
@@ -353,7 +355,8 @@ def esp_charges(
     instead of the plain one. `radii` (Angstrom, by element symbol or atomic number) replaces or adds
     to the scheme's radii. `point_density` is the Merz-Kollman dots per Angstrom^2 (IOp(6/42); 1 by
     default, 6 in AMBER's protocol). `potential` computes the potential (Hartree/e) at (n, 3) points
-    in Bohr; by default the checkpoint's own.
+    in Bohr; by default the checkpoint's own, whose far field moves each value by at most `accuracy`
+    Hartree/e (0: every sum exact; see `tesvarin.grid.evaluation`).
     """
     scheme = scheme.lower()
     if scheme not in SCHEMES:
@@ -370,7 +373,7 @@ def esp_charges(
         raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
     if resp and not (isinstance(dipole, (bool, np.bool_)) and not dipole):
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
-    at = potential if potential is not None else (lambda points: cp.potential(points, density=density))
+    at = potential if potential is not None else (lambda p: cp.potential(p, density=density, accuracy=accuracy))
     target = _dipole_target(at, dipole)
     points, steps = _points(scheme, xyz, atom_radii, point_density)
     v = _values(at, points)
