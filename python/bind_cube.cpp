@@ -179,7 +179,8 @@ void bind_cube(py::module_& m) {
         [](const Tesvarin& t, const Points& points, int kind, const std::string& part, bool field, bool nuclei,
            bool electrons, double tolerance, double accuracy, unsigned threads, const Progress& progress) {
             const tesvarin::PointSet set = point_set(points);
-            const tesvarin::PotentialRef ref{kind, density_part(part), field, nuclei, electrons, far_accuracy(accuracy)};
+            const tesvarin::PotentialRef ref{kind,   density_part(part), field,
+                                             nuclei, electrons,          far_accuracy(accuracy)};
             py::array_t<double> out(shape_of({set.count, tesvarin::potential_width(field)}));
             double* dst = out.mutable_data();
             const auto o = options(tolerance, threads, progress);

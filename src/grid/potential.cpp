@@ -348,9 +348,9 @@ public:
 // distance from which its share of the bound stays below its share of the accuracy.
 
 constexpr int kFarOrders[] = {6, 9, 12, 16};  // orders an atom's expansion is tried at
-constexpr double kFarStep = 0.25;                        // Bohr: radii are rounded up to whole steps
+constexpr double kFarStep = 0.25;             // Bohr: radii are rounded up to whole steps
 constexpr double kNever = std::numeric_limits<double>::infinity();
-constexpr double kLongestRadius = 1e6;                 // Bohr: a distribution not far by then never is
+constexpr double kLongestRadius = 1e6;                // Bohr: a distribution not far by then never is
 constexpr int64_t kMaxFarMoments = int64_t{1} << 22;  // 32 MiB of gathered moments at most
 
 // What the bound knows of a distribution about its atom: the offset d = |P - O|, the weights W_n of
@@ -377,7 +377,8 @@ double penetration_bound(const Distribution& d, const double* h, double distance
         cur[0] = std::pow(2 * d.p, m) * et * g;
         for (int i = 1; i < hermite_count(n - m); ++i) {
             const int m2 = hi.minus2[static_cast<size_t>(i)];
-            cur[i] = distance * prev[hi.minus1[static_cast<size_t>(i)]] + (m2 < 0 ? 0.0 : hi.mult[static_cast<size_t>(i)] * prev[m2]);
+            cur[i] = distance * prev[hi.minus1[static_cast<size_t>(i)]] +
+                     (m2 < 0 ? 0.0 : hi.mult[static_cast<size_t>(i)] * prev[m2]);
         }
         std::swap(prev, cur);
     }
@@ -419,8 +420,8 @@ FarSize far_size(const Distribution& d, const double* h, const std::array<double
             std::sqrt(std::pow(2.0, n) * std::tgamma(c[0] + 1.0) * std::tgamma(c[1] + 1.0) * std::tgamma(c[2] + 1.0)) *
             std::tgamma((n + 1) / 2.0) * std::pow(2.0, (n + 1) / 2.0) / std::sqrt(M_PI);
     }
-    s.penetration = radius_within([&](double r) { return penetration_bound(d, h, r); },
-                                  std::sqrt((d.degree + 1) / d.p), budget / 2);
+    s.penetration = radius_within([&](double r) { return penetration_bound(d, h, r); }, std::sqrt((d.degree + 1) / d.p),
+                                  budget / 2);
     return s;
 }
 
@@ -500,9 +501,7 @@ struct FarCentre {
 };
 
 // Work per point, in multiply-adds, of a distribution summed exactly and of an expansion of order l.
-double exact_work(int degree) {
-    return hermite_count(degree) * (degree + 4) / 4.0 + hermite_count(degree) + 20;
-}
+double exact_work(int degree) { return hermite_count(degree) * (degree + 4) / 4.0 + hermite_count(degree) + 20; }
 double far_work(int l) { return hermite_count(l) * (l + 4) / 4.0 + hermite_count(l); }
 constexpr double kSetupWork = 4000;  // of a distribution's radius for one order
 
@@ -641,8 +640,10 @@ public:
         for (const FarCentre& c : far_.centres) {
             // The bins whose radius the whole block lies beyond go through the moments.
             const double d2 = distance2_to_box(c.origin, blk);
-            const size_t k = static_cast<size_t>(std::upper_bound(c.edges2.begin(), c.edges2.end(), d2) - c.edges2.begin());
-            if (k > 0) expansion(c, c.moments.data() + (k - 1) * static_cast<size_t>(hermite_count(c.order)), blk, acc[0]);
+            const size_t k =
+                static_cast<size_t>(std::upper_bound(c.edges2.begin(), c.edges2.end(), d2) - c.edges2.begin());
+            if (k > 0)
+                expansion(c, c.moments.data() + (k - 1) * static_cast<size_t>(hermite_count(c.order)), blk, acc[0]);
             for (size_t i = c.first[k]; i < c.first.back(); ++i) distribution(dist_.list[i], blk, acc);
         }
         for (int64_t p = 0; p < blk.size; ++p)
@@ -836,11 +837,13 @@ double spread(const PointSet& points) {
             std::array<double, 3> r = g.origin;
             for (size_t a = 0; a < 3; ++a)
                 if (corner & (1 << a))
-                    for (size_t i = 0; i < 3; ++i) r[i] += g.axes[a][i] * static_cast<double>(std::max<int64_t>(g.counts[a] - 1, 0));
+                    for (size_t i = 0; i < 3; ++i)
+                        r[i] += g.axes[a][i] * static_cast<double>(std::max<int64_t>(g.counts[a] - 1, 0));
             take(r[0], r[1], r[2]);
         }
     } else {
-        for (int64_t p = 0; p < points.count; ++p) take(points.points[3 * p], points.points[3 * p + 1], points.points[3 * p + 2]);
+        for (int64_t p = 0; p < points.count; ++p)
+            take(points.points[3 * p], points.points[3 * p + 1], points.points[3 * p + 2]);
     }
     double volume = 1.0;
     for (size_t i = 0; i < 3; ++i) volume *= std::max(hi[i] - lo[i], 1.0);

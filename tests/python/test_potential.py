@@ -246,3 +246,19 @@ def test_far_field_stays_within_the_accuracy_asked(chk, cart, top):
         assert np.all(difference <= accuracy + rounding), accuracy
         moved.append(difference.max())
     assert moved[0] > 0.0
+
+
+def test_accuracy_reaches_the_cube_and_the_commands_and_is_refused_below_zero(chk, tmp_path):
+    rng = np.random.default_rng(7)
+    cp = random_molecule(chk, rng, False, 4)
+    loose, exact = (cp.cube("potential", grid=24, accuracy=a).values for a in (1e-3, 0))
+    assert 0 < np.abs(np.asarray(loose) - np.asarray(exact)).max() <= 1e-3
+    for a in (-1e-9, float("nan")):
+        with pytest.raises(ValueError, match="accuracy must be zero or positive"):
+            cp.potential(np.zeros((1, 3)), accuracy=a)
+    for command in (["cube", cp.path, "--potential", "-o", tmp_path / "v.cube"], ["charges", cp.path]):
+        refused = subprocess.run(
+            [sys.executable, "-m", "tesvarin", *command, "--accuracy", "-1"], capture_output=True, text=True
+        )
+        assert refused.returncode == 2 and "--accuracy: a finite number of Hartree/e, zero or more" in refused.stderr
+        assert subprocess.run([sys.executable, "-m", "tesvarin", *command, "--accuracy", "0"]).returncode == 0

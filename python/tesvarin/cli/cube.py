@@ -14,7 +14,15 @@ from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_ACCURACY, DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment
+from tesvarin.grid.evaluation import (
+    DEFAULT_ACCURACY,
+    DEFAULT_MARGIN,
+    GRIDS,
+    cube,
+    grid_size,
+    potential,
+    potential_comment,
+)
 from tesvarin.grid.point_list import read_points, write_point_list
 
 __all__ = ["add_options", "write_cube"]

@@ -47,7 +47,17 @@ from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, frozen
 from tesvarin.grid.cube_file import Cube, read_cube
 
-__all__ = ["DEFAULT_ACCURACY", "DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "potential", "read_cube"]
+__all__ = [
+    "DEFAULT_ACCURACY",
+    "DEFAULT_MARGIN",
+    "DEFAULT_TOLERANCE",
+    "GRIDS",
+    "Cube",
+    "cube",
+    "evaluate",
+    "potential",
+    "read_cube",
+]
 
 DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
 GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
