@@ -347,7 +347,7 @@ public:
 // and a distribution joins the atom's multipole expansion at the points beyond its radius, the
 // distance from which its share of the bound stays below its share of the accuracy.
 
-constexpr int kFarOrders[] = {6, 9, 12, 16};  // orders an atom's expansion is tried at
+constexpr int kFarOrders[] = {6, 9, 12, 16, 20};  // orders an atom's expansion is tried at
 constexpr double kFarStep = 0.25;             // Bohr: radii are rounded up to whole steps
 constexpr double kNever = std::numeric_limits<double>::infinity();
 constexpr double kLongestRadius = 1e6;                // Bohr: a distribution not far by then never is
@@ -490,6 +490,67 @@ void add_moments(const Distribution& d, const double* h, const std::array<double
     }
 }
 
+// Rewrites moments w (order l) for Hobson's theorem: sum_abc w_abc T_abc(X) = sum_n (-1)^n (2n - 1)!!
+// h_n(X) / r^(2n+1), h_n the harmonic part of the degree-n polynomial p_n = sum w_abc x^a y^b z^c,
+// h_n = sum_k (-1)^k (2n - 2k - 1)!! / ((2n - 1)!! (2k)!!) r^2k Laplacian^k p_n (the rest of p_n
+// holds a factor r^2, whose Laplacian takes 1/r to 0 away from O). Each w_abc becomes the coefficient
+// of x^a y^b z^c / r^(2n+1) = u^abc / r.
+void to_hobson(int l, double* w) {
+    const HermiteIndex& hi = hermite();
+    const auto n_of = [&](int i) {
+        const auto& t = hi.tuv[static_cast<size_t>(i)];
+        return t[0] + t[1] + t[2];
+    };
+    const int nh = hermite_count(l);
+    std::vector<double> out(static_cast<size_t>(nh), 0.0), q(out.size()), next(out.size()), term(out.size());
+    for (int n = 0; n <= l; ++n) {
+        std::fill(q.begin(), q.end(), 0.0);
+        for (int i = hermite_count(n - 1); i < hermite_count(n); ++i) q[static_cast<size_t>(i)] = w[i];
+        double odd = 1.0;  // (2n - 1)!!
+        for (int j = 2 * n - 1; j > 1; j -= 2) odd *= j;
+        double coefficient = 1.0;
+        for (int k = 0; 2 * k <= n; ++k) {
+            if (k > 0) {  // q = Laplacian q; the coefficient's ratio to the one before
+                std::fill(next.begin(), next.end(), 0.0);
+                for (int i = 0; i < nh; ++i) {
+                    const double v = q[static_cast<size_t>(i)];
+                    if (v == 0.0) continue;
+                    const auto& t = hi.tuv[static_cast<size_t>(i)];
+                    for (int e = 0; e < 3; ++e)
+                        if (t[static_cast<size_t>(e)] >= 2) {
+                            auto d = t;
+                            d[static_cast<size_t>(e)] -= 2;
+                            next[static_cast<size_t>(hi.index(d[0], d[1], d[2]))] +=
+                                t[static_cast<size_t>(e)] * (t[static_cast<size_t>(e)] - 1) * v;
+                        }
+                }
+                q.swap(next);
+                coefficient *= -1.0 / ((2 * n - 2 * k + 1) * (2.0 * k));
+            }
+            term = q;  // times r^2k
+            for (int j = 0; j < k; ++j) {
+                std::fill(next.begin(), next.end(), 0.0);
+                for (int i = 0; i < nh; ++i) {
+                    const double v = term[static_cast<size_t>(i)];
+                    if (v == 0.0) continue;
+                    const auto& t = hi.tuv[static_cast<size_t>(i)];
+                    for (int e = 0; e < 3; ++e) {
+                        auto d = t;
+                        d[static_cast<size_t>(e)] += 2;
+                        if (d[0] + d[1] + d[2] <= l) next[static_cast<size_t>(hi.index(d[0], d[1], d[2]))] += v;
+                    }
+                }
+                term.swap(next);
+            }
+            for (int i = 0; i < nh; ++i)
+                if (n_of(i) == n) out[static_cast<size_t>(i)] += coefficient * term[static_cast<size_t>(i)];
+        }
+        const double scale = (n % 2 == 0 ? 1.0 : -1.0) * odd;
+        for (int i = hermite_count(n - 1); i < hermite_count(n); ++i) out[static_cast<size_t>(i)] *= scale;
+    }
+    std::copy(out.begin(), out.end(), w);
+}
+
 // One atom's far field: bin k holds the distributions whose radius rounds up to sqrt(edges2[k]),
 // the last bin those never summed through moments; row k of `moments` holds bins 0..k together.
 struct FarCentre {
@@ -502,7 +563,7 @@ struct FarCentre {
 
 // Work per point, in multiply-adds, of a distribution summed exactly and of an expansion of order l.
 double exact_work(int degree) { return hermite_count(degree) * (degree + 4) / 4.0 + hermite_count(degree) + 20; }
-double far_work(int l) { return hermite_count(l) * (l + 4) / 4.0 + hermite_count(l); }
+double far_work(int l) { return 2.0 * hermite_count(l) + 10; }
 constexpr double kSetupWork = 4000;  // of a distribution's radius for one order
 
 class FarField {
@@ -554,6 +615,7 @@ public:
                 }
             for (size_t k = 1; k < fc.edges2.size(); ++k)
                 for (size_t i = 0; i < nh; ++i) fc.moments[k * nh + i] += fc.moments[(k - 1) * nh + i];
+            for (size_t k = 0; k < fc.edges2.size(); ++k) to_hobson(fc.order, fc.moments.data() + k * nh);
             const size_t start = ordered.size();
             for (size_t i : members[c]) ordered.push_back(dist.list[i]);
             for (size_t& f : fc.first) f += start;
@@ -730,41 +792,40 @@ private:
         }
     }
 
-    // The potential of an atom's gathered moments w (order l): sum_abc w_abc T_abc(O - C), T the
-    // derivatives of 1 / r, built by the distributions' recursion from R^n_000 = (-1)^n (2n - 1)!! / r^(2n+1).
-    TESVARIN_HOT void expansion(const FarCentre& c, const double* w, const Block& blk, double* acc) const {
-        const int l = c.order;
-        const int nh = hermite_count(l);
-        alignas(64) double X[3][kLanes];
-        alignas(64) double F[(kMaxHermite + 1) * kLanes];
+    // The potential of an atom's expansion (order l) in Hobson's form: sum_abc g_abc u^abc / r with
+    // u = (O - C) / r^2, built monomial by monomial along the Hermite order.
+    TESVARIN_HOT void expansion(const FarCentre& c, const double* g, const Block& blk, double* acc) const {
+        const HermiteIndex& hi = hermite();
+        const int nh = hermite_count(c.order);
+        alignas(64) double u[3][kLanes];
         std::vector<double>& buf = buffer();
-        if (buf.size() < static_cast<size_t>(2 * nh * kLanes)) buf.resize(static_cast<size_t>(2 * nh * kLanes));
+        if (buf.size() < static_cast<size_t>(nh * kLanes)) buf.resize(static_cast<size_t>(nh * kLanes));
+        double* m = buf.data();
         for (int64_t p0 = 0; p0 < blk.size; p0 += kLanes) {
             const int lanes = static_cast<int>(std::min<int64_t>(kLanes, blk.size - p0));
+            double v[kLanes];
             for (int i = 0; i < kLanes; ++i) {
                 const int64_t p = p0 + std::min(i, lanes - 1);
-                X[0][i] = c.origin[0] - blk.x[p];
-                X[1][i] = c.origin[1] - blk.y[p];
-                X[2][i] = c.origin[2] - blk.z[p];
-                const double r2 = X[0][i] * X[0][i] + X[1][i] * X[1][i] + X[2][i] * X[2][i];
-                const double inv = 1.0 / std::sqrt(r2), inv2 = inv * inv;
-                if (!(r2 <= kFarDistance2)) X[0][i] = X[1][i] = X[2][i] = 0.0;  // the charge alone, as far away
-                F[i] = inv;
-                for (int n = 1; n <= l; ++n) F[n * kLanes + i] = -(2 * n - 1) * F[(n - 1) * kLanes + i] * inv2;
+                const double x = c.origin[0] - blk.x[p], y = c.origin[1] - blk.y[p], z = c.origin[2] - blk.z[p];
+                const double r2 = x * x + y * y + z * z;
+                const double inv = 1.0 / std::sqrt(r2);
+                // Beyond 1e100 Bohr the charge alone, as for a distribution.
+                const double s = r2 <= kFarDistance2 ? inv * inv : 0.0;
+                u[0][i] = x * s, u[1][i] = y * s, u[2][i] = z * s;
+                m[i] = inv;
+                v[i] = g[0] * inv;
             }
-            double* prev = buf.data();
-            double* cur = prev + nh * kLanes;
-            for (int n = l; n >= 0; --n) {
-                recursion_step(1.0, F + n * kLanes, X, prev, cur, hermite_count(l - n));
-                std::swap(prev, cur);
+            for (int k = 1; k < nh; ++k) {
+                const double* __restrict ud = u[hi.dir[static_cast<size_t>(k)]];
+                const double* __restrict from = m + hi.minus1[static_cast<size_t>(k)] * kLanes;
+                double* __restrict to = m + k * kLanes;
+                const double a = g[k];
+                for (int i = 0; i < kLanes; ++i) {
+                    to[i] = ud[i] * from[i];
+                    v[i] += a * to[i];
+                }
             }
-            double v[kLanes] = {};
-            for (int i = 0; i < nh; ++i) {
-                const double a = w[i];
-                const double* r = prev + i * kLanes;
-                for (int j = 0; j < kLanes; ++j) v[j] += a * r[j];
-            }
-            for (int j = 0; j < lanes; ++j) acc[p0 + j] += v[j];
+            for (int i = 0; i < lanes; ++i) acc[p0 + i] += v[i];
         }
     }
 

@@ -230,12 +230,14 @@ def random_molecule(chk, rng, cart, top):
 @pytest.mark.parametrize("top", [2, 5, 9])
 def test_far_field_stays_within_the_accuracy_asked(chk, cart, top):
     """On random files, at points from on the atoms out to 60 Bohr: every value within the accuracy of the
-    exact sums, and the far field in use (the loosest accuracy moves some value)."""
+    exact sums, and the far field in use (the loosest accuracy moves some value past rounding)."""
     rng = np.random.default_rng(top + 10 * cart)
     cp = random_molecule(chk, rng, cart, top)
-    directions = rng.normal(size=(3000, 3))
-    far = directions / np.linalg.norm(directions, axis=1)[:, None] * rng.uniform(2.0, 60.0, (3000, 1))
-    pts = np.concatenate([points_near(cp.coordinates, 3000, 1.0), far, cp.coordinates + 1e-3])
+    directions = rng.normal(size=(10000, 3))
+    far = directions / np.linalg.norm(directions, axis=1)[:, None] * rng.uniform(2.0, 60.0, (10000, 1))
+    pts = np.concatenate([points_near(cp.coordinates, 10000, 1.0), far, cp.coordinates + 1e-3])
+    # In runs of 128 a list's points share a box: in spatial order, most boxes lie off the atoms.
+    pts = pts[np.lexsort((pts[:, 2], np.floor(pts[:, 1]), np.floor(pts[:, 0])))]
     exact = cp.potential(pts, accuracy=0)
     # What summing in another order may move a value by: rounding of the nuclei's and electrons' sums.
     parts = [Tesvarin_.grid.evaluate_potential(cp.reader, pts, 0, nuclei=n, electrons=not n)[:, 0] for n in (0, 1)]
@@ -244,8 +246,9 @@ def test_far_field_stays_within_the_accuracy_asked(chk, cart, top):
     for accuracy in (1e-3, 1e-6, 1e-9):
         difference = np.abs(cp.potential(pts, accuracy=accuracy) - exact)
         assert np.all(difference <= accuracy + rounding), accuracy
-        moved.append(difference.max())
-    assert moved[0] > 0.0
+        moved.append(np.max(difference / rounding))
+    # With L = 9 shells of exponent 1e4 the values near the atoms reach 1e10, whose rounding hides the far field.
+    assert moved[0] > 100 or top == 9
 
 
 def test_accuracy_reaches_the_cube_and_the_commands_and_is_refused_below_zero(chk, tmp_path):
