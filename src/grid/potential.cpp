@@ -1,6 +1,7 @@
 // The electrostatic potential: the density matrix, contracted with each pair of primitives
 // into Hermite expansion coefficients once, then summed at every point through the
-// McMurchie-Davidson R integrals (see the header for the formulas and the screening bound).
+// McMurchie-Davidson R integrals, or far from a point through its atom's multipole moments (see the
+// header for the formulas, the screening bound and the far field's bound).
 #include "tesvarin/grid/potential.hpp"
 
 #include <algorithm>
@@ -348,7 +349,7 @@ public:
 // distance from which its share of the bound stays below its share of the accuracy.
 
 constexpr int kFarOrders[] = {6, 9, 12, 16, 20};  // orders an atom's expansion is tried at
-constexpr double kFarStep = 0.25;             // Bohr: radii are rounded up to whole steps
+constexpr double kFarStep = 0.25;                 // Bohr: radii are rounded up to whole steps
 constexpr double kNever = std::numeric_limits<double>::infinity();
 constexpr double kLongestRadius = 1e6;                // Bohr: a distribution not far by then never is
 constexpr int64_t kMaxFarMoments = int64_t{1} << 22;  // 32 MiB of gathered moments at most

@@ -23,8 +23,11 @@
 // d^tuv/dP^tuv exp(-p |r - P|^2), c = h p / (2 pi), has the Cartesian moments over a! b! c! about O
 //   W_abc = sum_tuv c_tuv mu_(a-t)(Px - Ox) mu_(b-u)(Py - Oy) mu_(c-v)(Pz - Oz),
 //   mu_j(x) = sqrt(pi / p) sum_m x^(j-2m) / ((j - 2m)! m! (4p)^m),
-// and at a point C the atom's expansion of order L gives sum_(a+b+c <= L) W_abc T_abc(O - C), with
-// T_abc = d^abc 1/|X| from the recursion above started at R^n_000 = (-1)^n (2n - 1)!! / |X|^(2n+1).
+// and at a point C the atom's expansion of order L gives sum_(a+b+c <= L) W_abc T_abc(O - C),
+// T_abc = d^abc 1/|X|. By Hobson's theorem the degree-n part is (-1)^n (2n - 1)!! h_n(X) / r^(2n+1),
+// h_n the harmonic part of p_n = sum W_abc x^a y^b z^c (the rest of p_n holds a factor r^2, whose
+// Laplacian takes 1/r to 0), so each point costs two operations a coefficient: monomials of
+// u = X / r^2, over r.
 // The error bound: a distribution's exact potential is that of its point multipoles at P,
 // w_tuv d^tuv 1/|P - C| (w = h sqrt(pi / p) / 2), less a penetration; the moments' terms that carry
 // the width (m > 0) are Laplacians of 1/r and vanish, so the expansion is the point multipoles' own
@@ -45,8 +48,9 @@
 // falling side and rounded up to quarter Bohrs). A block of points whose box lies beyond a
 // distribution's radius takes it through the moments; every other block sums it exactly. At any
 // point the far field thus moves the potential by at most the shares of the distributions it
-// took, at most a. Each atom's L is the one of 6, 9, 12, 16 (or none) of least estimated work for
-// points spread over their box; the moments of the distributions that join at each radius are kept
+// took, at most a (besides the rounding of sums taken in another order). Each atom's L is the one of 6, 9, 12, 16, 20
+// (or none) of least estimated work for points spread over their box (a list's points go in runs of 128 as given: in
+// spatial order most runs' boxes lie off the atoms); the moments of the distributions that join at each radius are kept
 // summed (at most 2^22 numbers: coarser radii beyond). Where the exact sums cost less than ten
 // times this set-up (a few thousand points), every sum stays exact.
 //
