@@ -21,7 +21,7 @@ import Tesvarin_.charges
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.charges.gesp import gesp_text
-from tesvarin.grid.evaluation import DEFAULT_ACCURACY
+from tesvarin.grid import evaluation
 
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
@@ -345,7 +345,7 @@ def esp_charges(
     radii: Mapping[Any, float] | None = None,
     point_density: float = MK_DENSITY,
     potential: Potential | None = None,
-    accuracy: float = DEFAULT_ACCURACY,
+    accuracy: float = evaluation.DEFAULT_ACCURACY,
 ) -> EspCharges:
     """Charges fitted to the potential of `density` at the program's MK or CHELPG points.
 
@@ -358,6 +358,8 @@ def esp_charges(
     in Bohr; by default the checkpoint's own, whose far field moves each value by at most `accuracy`
     Hartree/e (0: every sum exact; see `tesvarin.grid.evaluation`).
     """
+    if potential is None:
+        cp._needs("orbitals", "densities")
     scheme = scheme.lower()
     if scheme not in SCHEMES:
         raise ValueError(f'scheme must be "mk" or "chelpg", got {scheme!r}')
@@ -373,7 +375,7 @@ def esp_charges(
         raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
     if resp and not (isinstance(dipole, (bool, np.bool_)) and not dipole):
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
-    at = potential if potential is not None else (lambda p: cp.potential(p, density=density, accuracy=accuracy))
+    at = potential if potential is not None else (lambda p: evaluation.potential(cp, p, density, accuracy=accuracy))
     target = _dipole_target(at, dipole)
     points, steps = _points(scheme, xyz, atom_radii, point_density)
     v = _values(at, points)
