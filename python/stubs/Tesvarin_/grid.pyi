@@ -85,10 +85,11 @@ def evaluate_potential(
     nuclei: bool = True,
     electrons: bool = True,
     tolerance: float = 0.0,
+    accuracy: float = 0.0,
     threads: int = 0,
     progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
-    """The electrostatic potential (Hartree/e) at (n, 3) points in Bohr of the nuclei and the density of `kind` (0..8 a stored matrix, -1 the occupied orbitals), part "total", "spin", "alpha" or "beta" (nuclei only with the total): a new (n, 1) array, (n, 4) with the field (Hartree/(e Bohr)) after the value. Distributions whose bounds add up to at most `tolerance` are left out (0: none)"""
+    """The electrostatic potential (Hartree/e) at (n, 3) points in Bohr of the nuclei and the density of `kind` (0..8 a stored matrix, -1 the occupied orbitals), part "total", "spin", "alpha" or "beta" (nuclei only with the total): a new (n, 1) array, (n, 4) with the field (Hartree/(e Bohr)) after the value. Distributions whose bounds add up to at most `tolerance` are left out (0: none); `accuracy` > 0 sums distributions far from a point through their atom's multipole moments, moving the potential by at most that (0: every sum exact; the field is always exact)"""
 
 def grid_potential(
     reader: ChkReader_,
@@ -99,7 +100,8 @@ def grid_potential(
     part: str = "total",
     *,
     tolerance: float = 0.0,
+    accuracy: float = 0.0,
     threads: int = 0,
     progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
-    """The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array"""
+    """The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array; `tolerance` and `accuracy` as for evaluate_potential"""

@@ -13,7 +13,16 @@ from typing import TYPE_CHECKING
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment, title
+from tesvarin.grid.evaluation import (
+    DEFAULT_ACCURACY,
+    DEFAULT_MARGIN,
+    GRIDS,
+    cube,
+    grid_size,
+    potential,
+    potential_comment,
+    title,
+)
 from tesvarin.grid.point_list import read_points, write_point_list
 
 if TYPE_CHECKING:
@@ -68,6 +77,16 @@ def margin_option(text: str) -> float:
         value = math.nan
     if not math.isfinite(value) or value < 0:
         raise argparse.ArgumentTypeError(f"a finite number of Bohr, zero or more, not {text!r}")
+    return value
+
+
+def accuracy_option(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not math.isfinite(value) or value < 0:
+        raise argparse.ArgumentTypeError(f"a finite number of Hartree/e, zero or more, not {text!r}")
     return value
 
 
@@ -134,6 +153,14 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         help=f"space around the atoms on every side, Bohr (default: {DEFAULT_MARGIN:g})",
     )
     parser.add_argument(
+        "--accuracy",
+        type=accuracy_option,
+        default=DEFAULT_ACCURACY,
+        metavar="HARTREE",
+        help=f"with --potential: what the far field may move a value by, Hartree/e (default {DEFAULT_ACCURACY:g}; "
+        "0 sums every charge distribution exactly)",
+    )
+    parser.add_argument(
         "--threads", type=threads_option, default=0, metavar="N", help="threads to evaluate on (default: every core)"
     )
 
@@ -180,7 +207,9 @@ def write_cube(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
         problem = too_large(points, per_point)
         if problem:
             raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
-        result = cube(cp, what, args.grid, args.margin, threads=args.threads, progress=_progress("cube"))
+        result = cube(
+            cp, what, args.grid, args.margin, accuracy=args.accuracy, threads=args.threads, progress=_progress("cube")
+        )
     except MemoryError:
         raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
@@ -201,7 +230,7 @@ def _write_point_list(cp: Checkpoint, path: str, args: argparse.Namespace) -> No
     to_bohr = 1.0 / BOHR_TO_ANGSTROM if args.points_unit == "angstrom" else 1.0
     kind = args.potential or "scf"
     try:
-        values = potential(cp, points * to_bohr, kind, threads=args.threads)
+        values = potential(cp, points * to_bohr, kind, accuracy=args.accuracy, threads=args.threads)
         comment = potential_comment(cp, kind)
     except ValueError as error:
         raise RuntimeError(str(error)) from None
