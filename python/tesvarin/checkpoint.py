@@ -22,6 +22,7 @@ if TYPE_CHECKING:
     from tesvarin.charges import EspCharges
     from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
+    from tesvarin.orbitals import NaturalOrbitals
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
@@ -341,6 +342,29 @@ class Checkpoint:
         from tesvarin.export.iodata import to_iodata
 
         return to_iodata(self)
+
+    def to_pyscf(self, xc: str | None = None) -> tuple[Any, Any]:
+        """(a `pyscf.gto.Mole`, an SCF object of the job's kind) holding its basis, orbitals and energy; `xc`
+        names PySCF's functional instead of the one mapped from the method (`tesvarin.export.pyscf`)."""
+        from tesvarin.export.pyscf import to_pyscf
+
+        self._needs("orbitals")
+        return to_pyscf(self, xc)
+
+    def overlap(self) -> FloatArray:
+        """The overlap of the basis functions in their stored order, float64 (nbasis, nbasis)."""
+        from tesvarin.orbitals import overlap
+
+        return overlap(self)
+
+    def natural_orbitals(self, density: str = "scf", spin: str = "total") -> NaturalOrbitals:
+        """Occupations (descending) and orbitals (rows) of a stored density, "scf", "mp2", "cc", "ci", ...
+        (`tesvarin.orbitals.DENSITIES`), its "total", "alpha" or "beta" part. Raises ValueError, naming the file
+        and the densities it holds, when it holds no such density."""
+        from tesvarin.orbitals import natural_orbitals
+
+        self._needs("densities")
+        return natural_orbitals(self, density, spin)
 
     def evaluate(
         self,

@@ -103,3 +103,6 @@ def grid_potential(
     progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array"""
+
+def overlap(reader: ChkReader_) -> numpy.typing.NDArray[numpy.float64]:
+    """The overlap <m|n> of the basis functions in the fchk's order: a new (nbasis, nbasis) array"""
