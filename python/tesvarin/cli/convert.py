@@ -1,4 +1,4 @@
-"""``tesvarin fchk``, ``gjf`` and ``cube``: one file written from each checkpoint, beside it or where -o says."""
+"""``tesvarin fchk``, ``gjf``, ``cube`` and ``convert``: one file written from each checkpoint, beside it or where -o says."""
 
 from __future__ import annotations
 
@@ -30,7 +30,14 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
         out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube}
+def write_other(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+    from tesvarin.export.formats import write_format
+    from tesvarin.loader import _from_reader
+
+    write_format(_from_reader(reader, args.source), path, args.to, args.natural_orbitals)
+
+
+WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube, "convert": write_other}
 
 
 def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
@@ -44,11 +51,12 @@ def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     check_input(path)
-    out = outputs.path_for(path, args.output, "." + args.command)
+    out = outputs.path_for(path, args.output, "." + (args.to if args.command == "convert" else args.command))
     if out != STDOUT:
         outputs.target(out)  # refused, or kept, before the parse
     if args.command == "gjf":
         _gjf_checkpoints(args, path, out)
+    args.source = path  # the input, for writers that name it
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
     try:

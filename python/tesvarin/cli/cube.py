@@ -14,7 +14,15 @@ from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment
+from tesvarin.grid.evaluation import (
+    DEFAULT_MARGIN,
+    GRIDS,
+    coefficient_cube,
+    cube,
+    grid_size,
+    potential,
+    potential_comment,
+)
 from tesvarin.grid.point_list import read_points, write_point_list
 
 __all__ = ["add_options", "write_cube"]
@@ -79,6 +87,16 @@ def threads_option(text: str) -> int:
     return value
 
 
+def _positive(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"a number from 1, not {text!r}")
+    return value
+
+
 def add_options(parser: argparse.ArgumentParser) -> None:
     """The cube subcommand's own options."""
     what = parser.add_mutually_exclusive_group()
@@ -103,6 +121,13 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         metavar="KIND",
         help="the electrostatic potential (Hartree/e) of the nuclei and the total density of KIND, as for "
         "--density (default: scf)",
+    )
+    parser.add_argument(
+        "--natural-orbital",
+        type=_positive,
+        metavar="N",
+        help="the N-th natural orbital (from 1, largest occupation first) of the total density that --density "
+        "names (default: scf)",
     )
     parser.add_argument(
         "--points",
@@ -172,6 +197,9 @@ def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     if args.points is not None:
         _write_point_list(reader, path, args)
         return
+    if args.natural_orbital is not None:
+        _write_natural_orbital(reader, path, args)
+        return
     what = _what(args)
     try:
         points, per_point = grid_size(reader, what, args.grid, args.margin)
@@ -183,6 +211,35 @@ def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
         raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
         raise ValueError(_with_advice(str(error), args)) from None
+    write_file(result, path)
+
+
+def _write_natural_orbital(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+    """The natural orbital of --natural-orbital of the density of --density."""
+    from tesvarin.loader import _from_reader
+    from tesvarin.orbitals import natural_orbitals
+
+    if args.mo is not None or args.spin is not None or args.potential is not None:
+        raise ValueError("--natural-orbital takes the density from --density, not --mo, --spin or --potential")
+    kind = args.density or "scf"
+    found = natural_orbitals(_from_reader(reader, args.source), kind)
+    n = args.natural_orbital
+    if n > len(found.occupations):
+        raise ValueError(f"--natural-orbital {n}: the {kind.upper()} density has {len(found.occupations)}")
+    problem = too_large(grid_size(reader, "density", args.grid, args.margin)[0], 1)
+    if problem:
+        raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
+    comment = f"Natural orbital {n} of the {kind.upper()} density, occupation {found.occupations[n - 1]:.6f}"
+    result = coefficient_cube(
+        reader,
+        found.coefficients[n - 1 : n],
+        (n,),
+        comment,
+        args.grid,
+        args.margin,
+        threads=args.threads,
+        progress=_progress("cube"),
+    )
     write_file(result, path)
 
 

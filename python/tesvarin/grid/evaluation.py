@@ -41,7 +41,17 @@ from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, frozen
 from tesvarin.grid.cube_file import Cube, read_cube
 
-__all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "potential", "read_cube"]
+__all__ = [
+    "DEFAULT_MARGIN",
+    "DEFAULT_TOLERANCE",
+    "GRIDS",
+    "Cube",
+    "coefficient_cube",
+    "cube",
+    "evaluate",
+    "potential",
+    "read_cube",
+]
 
 DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
 GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
@@ -310,10 +320,7 @@ def cube(
     """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
     per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
     reaches `margin` Bohr beyond the outermost nuclei."""
-    mol = reader.params.mol
-    natoms = max(mol.natoms, 0)
-    coordinates = _atom_coordinates(reader)
-    origin, axes, counts = _grid(coordinates, grid, margin)
+    origin, axes, counts = _grid(_atom_coordinates(reader), grid, margin)
     selection = _selection(reader, what)
     lattice = (origin.tolist(), axes.tolist(), list(counts))
     if isinstance(selection, _Orbitals):
@@ -350,6 +357,47 @@ def cube(
         # A difference density: the stored matrix's density minus the SCF one, point by point.
         values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
+    return _cube(reader, origin, axes, values, numbers, comment)
+
+
+def coefficient_cube(
+    reader: ChkReader_,
+    coefficients: FloatArray,
+    numbers: tuple[int, ...],
+    comment: str,
+    grid: GridLike = "medium",
+    margin: float = DEFAULT_MARGIN,
+    *,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+    progress: Progress | None = None,
+) -> Cube:
+    """Orbitals given by their coefficients over the basis functions, (k, nbasis) as the stored ones (natural
+    orbitals, say), on a grid as for `cube`; listed in the file with `numbers`."""
+    origin, axes, counts = _grid(_atom_coordinates(reader), grid, margin)
+    values = Tesvarin_.grid.grid_coefficients(
+        reader,
+        origin.tolist(),
+        axes.tolist(),
+        list(counts),
+        np.ascontiguousarray(coefficients, dtype=np.float64),
+        tolerance=tolerance,
+        threads=_threads(threads),
+        progress=progress,
+    )
+    return _cube(reader, origin, axes, values, numbers, comment)
+
+
+def _cube(
+    reader: ChkReader_,
+    origin: FloatArray,
+    axes: FloatArray,
+    values: FloatArray,
+    numbers: tuple[int, ...] | None,
+    comment: str,
+) -> Cube:
+    mol = reader.params.mol
+    natoms = max(mol.natoms, 0)
     title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
     return Cube(
         origin=frozen(origin, np.float64),
@@ -357,7 +405,7 @@ def cube(
         values=values,
         atomic_numbers=frozen(np.asarray(mol.atomic_numbers)[:natoms], np.int64),
         nuclear_charges=frozen(np.asarray(mol.nuclear_charges)[:natoms], np.float64),
-        coordinates=frozen(coordinates, np.float64),
+        coordinates=frozen(_atom_coordinates(reader), np.float64),
         orbitals=numbers,
         title=title,
         comment=comment,
