@@ -60,7 +60,25 @@ def write_format(cp: Checkpoint, path: str, fmt: str, natural: str | None = None
         raise ValueError(f"{cp.path}: holds no orbitals for a {fmt} file")
     if fmt in ("wfn", "wfx"):
         _cartesian(data)
+    if fmt == "molden":
+        _by_angular_momentum(data)
     iodata.dump_one(data, path, fmt=fmt, allow_changes=True)
+
+
+def _by_angular_momentum(data: Any) -> None:
+    """SP shells split, then each atom's shells in order of angular momentum, the orbitals with them:
+    PySCF's Molden reader orders them so and takes the orbitals' rows as they come."""
+    from iodata.basis import MolecularBasis
+    from iodata.convert import convert_to_segmented  # type: ignore[import-untyped]
+
+    split = convert_to_segmented(data.obasis)  # an SP shell's S, then its P: the functions keep their order
+    starts = np.cumsum([0] + [shell.nbasis for shell in split.shells])
+    order = sorted(range(len(split.shells)), key=lambda i: (split.shells[i].icenter, split.shells[i].angmoms[0], i))
+    rows = np.concatenate([np.arange(starts[i], starts[i + 1]) for i in order])
+    data.obasis = MolecularBasis([split.shells[i] for i in order], split.conventions, split.primitive_normalization)
+    if data.mo is not None:
+        data.mo.coeffs = data.mo.coeffs[rows]
+    data.one_rdms = {key: matrix[np.ix_(rows, rows)] for key, matrix in data.one_rdms.items()}
 
 
 def _cartesian(data: Any) -> None:

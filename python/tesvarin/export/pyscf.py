@@ -10,6 +10,8 @@ functions:
   zz..z first) becomes PySCF's (x^l first, then alphabetical). Each of the program's functions has
   unit norm; PySCF's of one shell share x^l's radial factor, so that for l >= 2 only some have unit
   norm: a coefficient is divided by the norm of PySCF's function, taken from PySCF's own overlap.
+- PySCF normalises every contracted function; the file's are normalised too (as the program
+  leaves them), and any that is not is taken with its norm from the file's own overlap.
 - a basis that holds pure shells of one angular momentum and Cartesian ones of another (6-31G(d)
   with f functions: Cartesian d, pure f) becomes Cartesian throughout: a pure function is an exact
   combination of Cartesian ones, so the orbitals and the energy are unchanged (only the number of
@@ -269,7 +271,8 @@ def to_pyscf(cp: Checkpoint, xc: str | None = None) -> tuple[Any, Any]:
             stacklevel=3,
         )
     mol, shells, cartesian = _mole(cp, pyscf)
-    t = _transform(mol, shells, cartesian)
+    # A function of the file whose contraction is not normalised is its norm times PySCF's normalised one.
+    t = _transform(mol, shells, cartesian) * np.sqrt(np.diag(cp.overlap()))
     prefix, _ = _method(cp)
     name = xc if xc is not None else functional(cp)
     assert cp.alpha_mo_coefficients is not None and cp.alpha_orbital_energies is not None
