@@ -343,13 +343,14 @@ class Checkpoint:
 
         return to_iodata(self)
 
-    def to_pyscf(self, xc: str | None = None) -> tuple[Any, Any]:
+    def to_pyscf(self, xc: str | None = None, natural: str | None = None) -> tuple[Any, Any]:
         """(a `pyscf.gto.Mole`, an SCF object of the job's kind) holding its basis, orbitals and energy; `xc`
-        names PySCF's functional instead of the one mapped from the method (`tesvarin.export.pyscf`)."""
+        names PySCF's functional instead of the one mapped from the method; `natural` puts the natural orbitals
+        of that stored density ("mp2", ...) and their occupations in place of the orbitals (`tesvarin.export.pyscf`)."""
         from tesvarin.export.pyscf import to_pyscf
 
         self._needs("orbitals")
-        return to_pyscf(self, xc)
+        return to_pyscf(self, xc, natural)
 
     def overlap(self) -> FloatArray:
         """The overlap of the basis functions in their stored order, float64 (nbasis, nbasis)."""

@@ -315,8 +315,8 @@ void evaluate_coefficients(const ChkParams::Mol& mol, const std::vector<double>&
     const GridBasis basis(mol);
     const Checked size = Checked(k) * basis.nbasis;
     if (k < 0 || !size.ok() || static_cast<int64_t>(rows.size()) != size.value())
-        refuse_evaluation(std::to_string(rows.size()) + " coefficients for " + std::to_string(k) +
-                          " combinations of " + std::to_string(basis.nbasis) + " basis functions");
+        refuse_evaluation(std::to_string(rows.size()) + " coefficients for " + std::to_string(k) + " combinations of " +
+                          std::to_string(basis.nbasis) + " basis functions");
     Combinations comb;
     comb.k = k;
     comb.w.resize(rows.size());

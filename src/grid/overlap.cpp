@@ -40,8 +40,8 @@ void monomial_overlaps(const GridBasis& basis, const GridShell& sa, const GridSh
             const auto e0 = [&](size_t i, int x, int y) { return e[i][static_cast<size_t>((x * (sb.l + 1) + y) * w)]; };
             for (size_t ca = 0; ca < na; ++ca)
                 for (size_t cb = 0; cb < nb; ++cb)
-                    m[ca * nb + cb] += scale * e0(0, ma[ca][0], mb[cb][0]) * e0(1, ma[ca][1], mb[cb][1]) *
-                                       e0(2, ma[ca][2], mb[cb][2]);
+                    m[ca * nb + cb] +=
+                        scale * e0(0, ma[ca][0], mb[cb][0]) * e0(1, ma[ca][1], mb[cb][1]) * e0(2, ma[ca][2], mb[cb][2]);
         }
     }
 }

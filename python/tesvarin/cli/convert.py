@@ -1,4 +1,5 @@
-"""``tesvarin fchk``, ``gjf``, ``cube`` and ``convert``: one file written from each checkpoint, beside it or where -o says."""
+"""``tesvarin fchk``, ``gjf``, ``cube`` and ``convert``: one file written from each checkpoint, beside it or
+where -o says."""
 
 from __future__ import annotations
 

@@ -68,7 +68,7 @@ def write_format(cp: Checkpoint, path: str, fmt: str, natural: str | None = None
 def _by_angular_momentum(data: Any) -> None:
     """SP shells split, then each atom's shells in order of angular momentum, the orbitals with them:
     PySCF's Molden reader orders them so and takes the orbitals' rows as they come."""
-    from iodata.basis import MolecularBasis
+    from iodata.basis import MolecularBasis  # type: ignore[import-untyped]
     from iodata.convert import convert_to_segmented  # type: ignore[import-untyped]
 
     split = convert_to_segmented(data.obasis)  # an SP shell's S, then its P: the functions keep their order
@@ -85,7 +85,7 @@ def _cartesian(data: Any) -> None:
     """Makes every pure shell of `data` Cartesian, in place, the orbitals and densities with it: a pure
     function is an exact combination of the Cartesian ones of its shell (IOData's own table of them)."""
     from iodata.basis import MolecularBasis, Shell
-    from iodata.convert import HORTON2_CONVENTIONS, convert_conventions  # type: ignore[import-untyped]
+    from iodata.convert import HORTON2_CONVENTIONS, convert_conventions
     from iodata.overlap_cartpure import tfs  # type: ignore[import-untyped]
 
     if all(kind == "c" for shell in data.obasis.shells for kind in shell.kinds):

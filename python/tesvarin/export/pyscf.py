@@ -68,8 +68,24 @@ functional. Functionals with a dispersion correction (wB97X-D, B97-D, ...) are n
 gives their energy without it."""
 
 # Methods whose energy is not that of a Hartree-Fock or Kohn-Sham determinant over the basis.
-_NOT_SCF = {"AM1", "PM3", "PM6", "PM7", "PDDG", "MNDO", "MINDO3", "ZINDO", "INDO", "CNDO", "DFTB", "DFTBA", "AMBER",
-            "UFF", "DREIDING", "ONIOM"}
+_NOT_SCF = {
+    "AM1",
+    "PM3",
+    "PM6",
+    "PM7",
+    "PDDG",
+    "MNDO",
+    "MINDO3",
+    "ZINDO",
+    "INDO",
+    "CNDO",
+    "DFTB",
+    "DFTBA",
+    "AMBER",
+    "UFF",
+    "DREIDING",
+    "ONIOM",
+}
 # Wavefunction methods whose orbitals are those of Hartree-Fock.
 _WAVEFUNCTION = re.compile(r"(HF|MP\d|CCS?D|CCSD\(T\)|QCISD|QCISD\(T\)|CIS|CID|CISD|CASSCF|CAS|BD|EOM|G\d|CBS)")
 
@@ -258,7 +274,7 @@ def _occupations(occupations: Any, n: int) -> Any:
     return np.asarray(occupations, dtype=float) if occupations is not None else np.zeros(n)
 
 
-def to_pyscf(cp: Checkpoint, xc: str | None = None) -> tuple[Any, Any]:
+def to_pyscf(cp: Checkpoint, xc: str | None = None, natural: str | None = None) -> tuple[Any, Any]:
     pyscf = _import_pyscf()
     refused = _refusal(cp)
     if refused:
@@ -294,6 +310,23 @@ def to_pyscf(cp: Checkpoint, xc: str | None = None) -> tuple[Any, Any]:
         mf.mo_coeff = alpha
         mf.mo_energy = np.array(cp.alpha_orbital_energies)
         mf.mo_occ = occ_a + _occupations(cp.beta_occupations, nmo)
+    if natural is not None:
+        _natural(cp, mf, t, natural)
     mf.e_tot = cp.scf_energy
     mf.converged = True
     return mol, mf
+
+
+def _natural(cp: Checkpoint, mf: Any, t: Any, density: str) -> None:
+    """The natural orbitals of `density` in place of the job's orbitals, occupations with them, energies 0."""
+    from tesvarin.orbitals import natural_orbitals
+
+    if np.ndim(mf.mo_occ) == 2:
+        alpha, beta = natural_orbitals(cp, density, "alpha"), natural_orbitals(cp, density, "beta")
+        mf.mo_coeff = np.stack([t @ alpha.coefficients.T, t @ beta.coefficients.T])
+        mf.mo_occ = np.stack([alpha.occupations, beta.occupations])
+    else:
+        found = natural_orbitals(cp, density)
+        mf.mo_coeff = t @ found.coefficients.T
+        mf.mo_occ = np.array(found.occupations)
+    mf.mo_energy = np.zeros(mf.mo_occ.shape)
