@@ -25,6 +25,7 @@ from tests.python.chk_builder import (
     basis_section,
     molecule,
     reals,
+    water,
 )
 from tests.python.chk_builder.further import complete_water, core_potentials_section
 from tests.python.real_files import SHARED
@@ -233,6 +234,11 @@ def test_natural_orbital_cube_is_that_orbital_on_the_grid(tmp_path):
     out = tmp_path / "no.cube"
     command = ["cube", cp.path, "--natural-orbital", "21", "--density", "mp2", "--grid", "12"]
     subprocess.run([sys.executable, "-m", "tesvarin", *command, "-o", str(out)], check=True)
+    beyond = subprocess.run(
+        [sys.executable, "-m", "tesvarin", *command[:3], "999", *command[4:], "-o", str(tmp_path / "no2.cube")],
+        capture_output=True,
+    )
+    assert beyond.returncode == 1 and b"--natural-orbital 999: the MP2 density has 141" in beyond.stderr
     written = tesvarin.grid.read_cube(str(out))
     found = cp.natural_orbitals("mp2")
     assert f"occupation {found.occupations[20]:.6f}" in written.comment
@@ -276,3 +282,18 @@ def test_natural_orbitals_go_to_pyscf_in_its_functions():
     assert np.array_equal(mf.mo_occ, cp.natural_orbitals("mp2").occupations)
     s = mol.intor("int1e_ovlp")
     assert np.abs(mf.mo_coeff.T @ s @ mf.mo_coeff - np.eye(len(mf.mo_occ))).max() < 1e-10
+
+
+@pytest.mark.parametrize(
+    ("argv", "said"),
+    [
+        ("cube w.chk --natural-orbital 1 --density mp2", "holds no MP2 density; the densities it holds: none"),
+        ("convert w.chk --to wfx --natural-orbitals cc", "holds no CC density; the densities it holds: none"),
+    ],
+)
+def test_commands_say_what_the_file_lacks(tmp_path, argv, said):
+    water().write(tmp_path / "w.chk")
+    done = subprocess.run(
+        [sys.executable, "-m", "tesvarin", *argv.split()], cwd=tmp_path, capture_output=True, text=True
+    )
+    assert done.returncode == 1 and done.stderr.strip().endswith(said), done.stderr

@@ -222,7 +222,10 @@ def _write_natural_orbital(reader: ChkReader_, path: str, args: argparse.Namespa
     if args.mo is not None or args.spin is not None or args.potential is not None:
         raise ValueError("--natural-orbital takes the density from --density, not --mo, --spin or --potential")
     kind = args.density or "scf"
-    found = natural_orbitals(_from_reader(reader, args.source), kind)
+    try:
+        found = natural_orbitals(_from_reader(reader, args.source), kind)
+    except ValueError as error:  # said once: the command names the file
+        raise ValueError(str(error).removeprefix(os.path.basename(args.source) + " ")) from None
     n = args.natural_orbital
     if n > len(found.occupations):
         raise ValueError(f"--natural-orbital {n}: the {kind.upper()} density has {len(found.occupations)}")
