@@ -8,19 +8,25 @@ import contextlib
 import os
 import sys
 import warnings
+from collections.abc import Callable
+from typing import TYPE_CHECKING, Any
 
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
-from tesvarin._errors import os_reason, reason
+from tesvarin._reasons import os_reason, reason
 from tesvarin.cli import cube, gjf
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, stdout_to_stderr
+from tesvarin.loader import from_reader
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = ["WRITERS", "convert"]
 
 
-# One function per converting subcommand performs its write; options of that subcommand
-# arrive in `args`.
+# One function per converting subcommand performs its write, from the reader (the cube: from the
+# Checkpoint); options of that subcommand arrive in `args`.
 def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     reader.write_fchk(os.fsencode(path), complete=not args.basic, strict=args.strict)
 
@@ -31,14 +37,18 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
         out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
-def write_other(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+def write_other(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
     from tesvarin.export.formats import write_format
-    from tesvarin.loader import _from_reader
 
-    write_format(_from_reader(reader, args.source), path, args.to, args.natural_orbitals)
+    write_format(cp, path, args.to, args.natural_orbitals)
 
 
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube, "convert": write_other}
+WRITERS: dict[str, Callable[[Any, str, argparse.Namespace], None]] = {
+    "fchk": write_fchk,
+    "gjf": write_gjf,
+    "cube": cube.write_cube,
+    "convert": write_other,
+}
 
 
 def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
@@ -57,13 +67,13 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
         outputs.target(out)  # refused, or kept, before the parse
     if args.command == "gjf":
         _gjf_checkpoints(args, path, out)
-    args.source = path  # the input, for writers that name it
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
     try:
+        source = from_reader(reader, path) if args.command in ("cube", "convert") else reader
         with warnings.catch_warnings(record=True) as notes:
             warnings.simplefilter("always", ChkWarning)
-            outputs.write(path, out, lambda temporary: WRITERS[args.command](reader, temporary, args))
+            outputs.write(path, out, lambda temporary: WRITERS[args.command](source, temporary, args))
         # A damaged section left out of the file: the file is written, the reason is said.
         for note in notes:
             print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)

@@ -26,7 +26,7 @@ from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
-from tesvarin._errors import missing
+from tesvarin._optional import missing
 
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
@@ -275,6 +275,11 @@ def _occupations(occupations: Any, n: int) -> Any:
 
 
 def to_pyscf(cp: Checkpoint, xc: str | None = None, natural: str | None = None) -> tuple[Any, Any]:
+    """(a `pyscf.gto.Mole`, an SCF object of the job's kind: RHF, UHF, ROHF, RKS, UKS or ROKS) with the job's
+    basis, orbitals, occupations, orbital energies and SCF energy. `xc` names PySCF's functional instead of the
+    one mapped from the method (`FUNCTIONALS`); `natural` puts the natural orbitals of that stored density
+    ("mp2", ...) and their occupations in place of the orbitals. ValueError for a file PySCF cannot hold."""
+    cp._needs("orbitals")
     pyscf = _import_pyscf()
     refused = _refusal(cp)
     if refused:

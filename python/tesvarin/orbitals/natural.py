@@ -71,6 +71,10 @@ def _density(cp: Checkpoint, density: str, spin: str) -> FloatArray:
 
 
 def natural_orbitals(cp: Checkpoint, density: str = "scf", spin: str = "total") -> NaturalOrbitals:
+    """Occupations (descending) and orbitals (rows) of the stored `density` ("scf", "mp2", "cc", "ci", ...: one of
+    DENSITIES), its "total", "alpha" or "beta" part. ValueError, naming the file and the densities it holds,
+    when it holds no such density."""
+    cp._needs("densities")
     matrix = _density(cp, density, spin)
     s = overlap(cp)
     values, vectors = np.linalg.eigh(s)
