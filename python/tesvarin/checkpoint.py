@@ -264,8 +264,8 @@ class Checkpoint:
 
     def to_pyscf(self, *args: Any, **kwargs: Any) -> tuple[Any, Any]:
         """(a `pyscf.gto.Mole`, an SCF object of the job's kind) holding its basis, orbitals and energy:
-        `tesvarin.export.pyscf.to_pyscf`, whose arguments (xc, natural) it takes after the checkpoint."""
-        from tesvarin.export.pyscf import to_pyscf
+        `tesvarin.interop.pyscf.to_pyscf`, whose arguments (xc, natural) it takes after the checkpoint."""
+        from tesvarin.interop.pyscf import to_pyscf
 
         return to_pyscf(self, *args, **kwargs)
 

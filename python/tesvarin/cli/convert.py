@@ -38,7 +38,7 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
 
 
 def write_other(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
-    from tesvarin.export.formats import write_format
+    from tesvarin.interop.formats import write_format
 
     write_format(cp, path, args.to, args.natural_orbitals)
 

@@ -24,7 +24,7 @@ from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
 from tesvarin.cli.convert import convert
-from tesvarin.export.formats import FORMATS
+from tesvarin.interop.formats import FORMATS
 
 __all__ = ["main"]
 

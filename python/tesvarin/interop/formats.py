@@ -34,10 +34,9 @@ def write_format(cp: Checkpoint, path: str, fmt: str, natural: str | None = None
         from iodata.orbitals import MolecularOrbitals  # type: ignore[import-untyped]
     except ImportError as error:
         raise ImportError(missing(f"Writing a {fmt} file", "iodata", "iodata")) from error
-    from tesvarin.export.iodata import to_iodata
     from tesvarin.orbitals import natural_orbitals
 
-    data = to_iodata(cp)
+    data = cp.to_iodata()
     if natural is not None:
         if cp.restricted and cp.n_alpha == cp.n_beta:
             found = natural_orbitals(cp, natural)
