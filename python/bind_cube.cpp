@@ -130,6 +130,26 @@ void bind_cube(py::module_& m) {
         py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
         "Orbital values on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array");
     m.def(
+        "grid_coefficients",
+        [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
+           const std::array<int64_t, 3>& counts, const Points& coefficients, double tolerance, unsigned threads,
+           const Progress& progress) {
+            const tesvarin::GridSpec grid = grid_spec(origin, axes, counts);
+            if (coefficients.ndim() != 2) throw py::value_error("coefficients must be a (k, nbasis) array");
+            const int64_t k = coefficients.shape(0);
+            const std::vector<double> rows(coefficients.data(), coefficients.data() + coefficients.size());
+            py::array_t<double> out(shape_of({counts[0], counts[1], counts[2], k}));
+            double* dst = out.mutable_data();
+            const auto o = options(tolerance, threads, progress);
+            py::gil_scoped_release release;
+            tesvarin::evaluate_coefficients(t.get_params().mol, rows, k, {nullptr, 0, &grid}, o, dst);
+            return out;
+        },
+        py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("coefficients"),
+        py::kw_only(), py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
+        "Values of combinations of the basis functions, one per row of the (k, nbasis) coefficients, on the grid "
+        "origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array");
+    m.def(
         "grid_density",
         [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
            const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, unsigned threads,

@@ -18,6 +18,7 @@
 #include "tesvarin/grid/boys.hpp"
 #include "tesvarin/grid/combinations.hpp"
 #include "tesvarin/grid/grid_basis.hpp"
+#include "tesvarin/grid/hermite.hpp"
 #include "tesvarin/grid/kernels.hpp"
 #include "tesvarin/grid/points.hpp"
 
@@ -85,6 +86,8 @@ const HermiteIndex& hermite() {
     return h;
 }
 
+}  // namespace
+
 // Cartesian monomials of degree l, x^l first, and each function of a shell written over them.
 std::vector<std::array<int, 3>> monomials(int l) {
     std::vector<std::array<int, 3>> m;
@@ -129,6 +132,8 @@ void hermite_1d(int la, int lb, double p, double xpa, double xpb, std::vector<do
             }
         }
 }
+
+namespace {
 
 // One Gaussian charge distribution: its potential at C is sum_i h[i] R_i(p, P - C), the sign of
 // the electrons' charge and 2 pi / p already in h.

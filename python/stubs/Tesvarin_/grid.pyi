@@ -46,6 +46,19 @@ def grid_orbitals(
 ) -> numpy.typing.NDArray[numpy.float64]:
     """Orbital values on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array"""
 
+def grid_coefficients(
+    reader: ChkReader_,
+    origin: _Vector,
+    axes: list[list[float]],
+    counts: list[int],
+    coefficients: numpy.typing.ArrayLike,
+    *,
+    tolerance: float = 0.0,
+    threads: int = 0,
+    progress: _Progress = None,
+) -> numpy.typing.NDArray[numpy.float64]:
+    """Values of combinations of the basis functions, one per row of the (k, nbasis) coefficients, on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array"""
+
 def grid_density(
     reader: ChkReader_,
     origin: _Vector,
@@ -105,3 +118,6 @@ def grid_potential(
     progress: _Progress = None,
 ) -> numpy.typing.NDArray[numpy.float64]:
     """The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz) array; `tolerance` and `accuracy` as for evaluate_potential"""
+
+def overlap(reader: ChkReader_) -> numpy.typing.NDArray[numpy.float64]:
+    """The overlap <m|n> of the basis functions in the fchk's order: a new (nbasis, nbasis) array"""

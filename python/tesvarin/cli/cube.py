@@ -17,6 +17,7 @@ from tesvarin.grid.evaluation import (
     DEFAULT_ACCURACY,
     DEFAULT_MARGIN,
     GRIDS,
+    coefficient_cube,
     cube,
     grid_size,
     potential,
@@ -100,6 +101,16 @@ def threads_option(text: str) -> int:
     return value
 
 
+def _positive(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"a number from 1, not {text!r}")
+    return value
+
+
 def add_options(parser: argparse.ArgumentParser) -> None:
     """The cube subcommand's own options."""
     what = parser.add_mutually_exclusive_group()
@@ -124,6 +135,13 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         metavar="KIND",
         help="the electrostatic potential (Hartree/e) of the nuclei and the total density of KIND, as for "
         "--density (default: scf)",
+    )
+    parser.add_argument(
+        "--natural-orbital",
+        type=_positive,
+        metavar="N",
+        help="the N-th natural orbital (from 1, largest occupation first) of the total density that --density "
+        "names (default: scf)",
     )
     parser.add_argument(
         "--points",
@@ -201,6 +219,9 @@ def write_cube(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
     if args.points is not None:
         _write_point_list(cp, path, args)
         return
+    if args.natural_orbital is not None:
+        _write_natural_orbital(cp, path, args)
+        return
     what = _what(args)
     try:
         points, per_point = grid_size(cp, what, args.grid, args.margin)
@@ -214,6 +235,37 @@ def write_cube(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
         raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
         raise ValueError(_with_advice(str(error), args)) from None
+    write_file(result, path)
+
+
+def _write_natural_orbital(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
+    """The natural orbital of --natural-orbital of the density of --density."""
+    from tesvarin.orbitals import natural_orbitals
+
+    if args.mo is not None or args.spin is not None or args.potential is not None:
+        raise ValueError("--natural-orbital takes the density from --density, not --mo, --spin or --potential")
+    kind = args.density or "scf"
+    try:
+        found = natural_orbitals(cp, kind)
+    except ValueError as error:  # said once: the command names the file
+        raise ValueError(str(error).removeprefix(os.path.basename(cp.path) + " ")) from None
+    n = args.natural_orbital
+    if n > len(found.occupations):
+        raise ValueError(f"--natural-orbital {n}: the {kind.upper()} density has {len(found.occupations)}")
+    problem = too_large(grid_size(cp, "density:orbitals", args.grid, args.margin)[0], 1)
+    if problem:
+        raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
+    comment = f"Natural orbital {n} of the {kind.upper()} density, occupation {found.occupations[n - 1]:.6f}"
+    result = coefficient_cube(
+        cp,
+        found.coefficients[n - 1 : n],
+        (n,),
+        comment,
+        args.grid,
+        args.margin,
+        threads=args.threads,
+        progress=_progress("cube"),
+    )
     write_file(result, path)
 
 

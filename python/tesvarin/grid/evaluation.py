@@ -56,6 +56,7 @@ __all__ = [
     "DEFAULT_TOLERANCE",
     "GRIDS",
     "Cube",
+    "coefficient_cube",
     "cube",
     "evaluate",
     "potential",
@@ -417,6 +418,45 @@ def cube(
         # A difference density: the stored matrix's density minus the SCF one, point by point.
         values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
+    return _cube(cp, origin, axes, values, numbers, comment)
+
+
+def coefficient_cube(
+    cp: Checkpoint,
+    coefficients: FloatArray,
+    numbers: tuple[int, ...],
+    comment: str,
+    grid: GridLike = "medium",
+    margin: float = DEFAULT_MARGIN,
+    *,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+    progress: Progress | None = None,
+) -> Cube:
+    """Orbitals given by their coefficients over the basis functions, (k, nbasis) as the stored ones (natural
+    orbitals, say), on a grid as for `cube`; listed in the file with `numbers`."""
+    origin, axes, counts = _grid(cp.coordinates, grid, margin)
+    values = Tesvarin_.grid.grid_coefficients(
+        cp.reader,
+        origin.tolist(),
+        axes.tolist(),
+        list(counts),
+        np.ascontiguousarray(coefficients, dtype=np.float64),
+        tolerance=tolerance,
+        threads=_threads(threads),
+        progress=progress,
+    )
+    return _cube(cp, origin, axes, values, numbers, comment)
+
+
+def _cube(
+    cp: Checkpoint,
+    origin: FloatArray,
+    axes: FloatArray,
+    values: FloatArray,
+    numbers: tuple[int, ...] | None,
+    comment: str,
+) -> Cube:
     return Cube(
         origin=frozen(origin, np.float64),
         axes=frozen(axes, np.float64),
