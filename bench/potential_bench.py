@@ -1,12 +1,16 @@
-"""The electrostatic potential on a cube grid: tesvarin against PySCF's nuclear-attraction integrals
-(libcint's int1e_grids) and against gbasis, in one run.
+"""The electrostatic potential on a cube grid: tesvarin's far field against its exact sums, PySCF's
+nuclear-attraction integrals (libcint's int1e_grids) and gbasis, in one run.
 
     pip install . qc-gbasis pyscf      # PySCF and gbasis optional: their ratios are skipped without them
     python -m bench.potential_bench [CHECKPOINT] [--points 80] [--threads 2] [--slab 2]
 
 The default checkpoint is ../shared/realchk2/g16c-kinbot-closed/well7_rm062x_200bf.chk (M06-2X/
 def2-TZVPP, 7 atoms, 200 pure functions). tesvarin evaluates the potential of the checkpoint's SCF
-density on the whole N^3 grid of cp.cube("potential"), once on one thread and once on --threads.
+density on the whole N^3 grid of cp.cube("potential"): with the far field at the default accuracy
+on one thread and on --threads, and with every sum exact (accuracy 0) on --threads; the largest
+difference of the two is given over the points more than 1 Bohr from every nucleus and over those
+nearer. The MK and CHELPG charges of the methane MP2 checkpoint (../shared/realchk4) are fitted by
+both routes.
 PySCF gets the same atoms, its own def2-TZVPP (the same 200 functions) and the same density
 matrix with its rows and columns put in PySCF's order of pure functions. It
 computes the integrals of every function pair at a point (int1e_grids, in blocks of 256 points)
@@ -49,6 +53,26 @@ def timed(run) -> float:
     return time.perf_counter() - start
 
 
+METHANE = DEFAULT.parents[2] / "realchk4" / "g09d01-mp2-esp-fit-methane" / "methane_mp2_optfreq.chk"
+
+
+def charges_by_route() -> None:
+    """The MK and CHELPG charges of the methane MP2 density with the far field and with exact sums."""
+    import tesvarin
+
+    if not METHANE.is_file():
+        print(f"{METHANE} absent: the charges are skipped")
+        return
+    cp = tesvarin.load(str(METHANE))
+    density = "mp2" if "MP2" in cp.total_densities else "scf"
+    for scheme in ("mk", "chelpg"):
+        far, exact = (cp.esp_charges(scheme, density).charges, cp.esp_charges(scheme, density, accuracy=0).charges)
+        print(
+            f"methane {density.upper()} {scheme.upper():6} far field {' '.join(f'{q:9.6f}' for q in far)}   "
+            f"exact {' '.join(f'{q:9.6f}' for q in exact)}   largest difference {np.abs(far - exact).max():.1e} e"
+        )
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("chk", nargs="?", default=str(DEFAULT))
@@ -67,9 +91,34 @@ def main() -> int:
         f"{os.path.basename(args.chk)}: {len(cp.atomic_numbers)} atoms, {cp.n_basis} basis functions, "
         f"{n}^3 grid, {args.threads} threads"
     )
+    from tesvarin.grid.evaluation import DEFAULT_ACCURACY
+
     t_one = timed(lambda: cp.cube("potential", grid=n, threads=1))
+    far = cp.cube("potential", grid=n, threads=args.threads)
     t_two = timed(lambda: cp.cube("potential", grid=n, threads=args.threads))
-    print(f"tesvarin  1 thread {t_one:8.2f} s   {args.threads} threads {t_two:8.2f} s   ({n**3} points)")
+    exact = None
+
+    def run_exact() -> None:
+        nonlocal exact
+        exact = cp.cube("potential", grid=n, accuracy=0, threads=args.threads)
+
+    t_exact = timed(run_exact)
+    print(
+        f"far field (accuracy {DEFAULT_ACCURACY:g})  1 thread {t_one:8.2f} s   {args.threads} threads {t_two:8.2f} s   "
+        f"({n**3} points)"
+    )
+    print(f"exact sums (accuracy 0)    {args.threads} threads {t_exact:8.2f} s")
+    assert exact is not None
+    ijk = np.stack(np.meshgrid(*(np.arange(c) for c in exact.values.shape), indexing="ij"), -1).reshape(-1, 3)
+    grid_points = np.asarray(exact.origin) + ijk @ np.asarray(exact.axes)
+    nearest = np.min(np.linalg.norm(grid_points[:, None, :] - np.asarray(cp.coordinates)[None], axis=2), axis=1)
+    difference = np.abs(np.asarray(far.values) - np.asarray(exact.values)).reshape(-1)
+    away, near = difference[nearest > 1.0], difference[nearest <= 1.0]
+    print(
+        f"largest difference from the exact sums: {away.max():.1e} Hartree/e beyond 1 Bohr of the nuclei "
+        f"({away.size} points), {near.max() if near.size else 0.0:.1e} within ({near.size} points)"
+    )
+    charges_by_route()
 
     # The first planes of that grid: the atoms' box widened by the default margin, N points a side.
     coordinates = np.asarray(cp.coordinates)
@@ -135,6 +184,8 @@ def main() -> int:
 
     parallelism = machine_parallelism()
     print("\nfigure (ratio in one run)                           value    target")
+    print(f"far field / exact sums ({args.threads} threads each)        {t_two / t_exact:7.3f}    <= 0.1")
+    print(f"largest difference / accuracy                     {difference.max() / DEFAULT_ACCURACY:7.1e}    <= 1")
     if pyscf_per_point is not None:
         ratio = pyscf_per_point * n**3 / t_two
         print(f"PySCF / tesvarin ({args.threads} threads each)            {ratio:7.2f}    >= 1 (aim 2)")

@@ -53,6 +53,11 @@ tesvarin::EvalOptions options(double tolerance, unsigned threads, const Progress
     return o;
 }
 
+double far_accuracy(double accuracy) {
+    if (!(accuracy >= 0.0)) throw py::value_error("accuracy must be zero or positive");
+    return accuracy;
+}
+
 tesvarin::PointSet point_set(const Points& points) {
     if (points.ndim() != 2 || points.shape(1) != 3) throw py::value_error("points must be an (n, 3) array (Bohr)");
     return {points.data(), static_cast<int64_t>(points.shape(0)), nullptr};
@@ -126,6 +131,26 @@ void bind_cube(py::module_& m) {
         py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
         "Orbital values on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array");
     m.def(
+        "grid_coefficients",
+        [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
+           const std::array<int64_t, 3>& counts, const Points& coefficients, double tolerance, unsigned threads,
+           const Progress& progress) {
+            const tesvarin::GridSpec grid = grid_spec(origin, axes, counts);
+            if (coefficients.ndim() != 2) throw py::value_error("coefficients must be a (k, nbasis) array");
+            const int64_t k = coefficients.shape(0);
+            const std::vector<double> rows(coefficients.data(), coefficients.data() + coefficients.size());
+            py::array_t<double> out(shape_of({counts[0], counts[1], counts[2], k}));
+            double* dst = out.mutable_data();
+            const auto o = options(tolerance, threads, progress);
+            py::gil_scoped_release release;
+            tesvarin::evaluate_coefficients(t.get_params().mol, rows, k, {nullptr, 0, &grid}, o, dst);
+            return out;
+        },
+        py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("coefficients"),
+        py::kw_only(), py::arg("tolerance") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
+        "Values of combinations of the basis functions, one per row of the (k, nbasis) coefficients, on the grid "
+        "origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new (nx, ny, nz, k) array");
+    m.def(
         "grid_density",
         [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
            const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, unsigned threads,
@@ -173,9 +198,10 @@ void bind_cube(py::module_& m) {
     grid.def(
         "evaluate_potential",
         [](const Tesvarin& t, const Points& points, int kind, const std::string& part, bool field, bool nuclei,
-           bool electrons, double tolerance, unsigned threads, const Progress& progress) {
+           bool electrons, double tolerance, double accuracy, unsigned threads, const Progress& progress) {
             const tesvarin::PointSet set = point_set(points);
-            const tesvarin::PotentialRef ref{kind, density_part(part), field, nuclei, electrons};
+            const tesvarin::PotentialRef ref{kind,   density_part(part), field,
+                                             nuclei, electrons,          far_accuracy(accuracy)};
             py::array_t<double> out(shape_of({set.count, tesvarin::potential_width(field)}));
             double* dst = out.mutable_data();
             const auto o = options(tolerance, threads, progress);
@@ -185,18 +211,20 @@ void bind_cube(py::module_& m) {
         },
         py::arg("reader"), py::arg("points"), py::arg("kind"), py::arg("part") = "total", py::kw_only(),
         py::arg("field") = false, py::arg("nuclei") = true, py::arg("electrons") = true, py::arg("tolerance") = 0.0,
-        py::arg("threads") = 0, py::arg("progress") = py::none(),
+        py::arg("accuracy") = 0.0, py::arg("threads") = 0, py::arg("progress") = py::none(),
         "The electrostatic potential (Hartree/e) at (n, 3) points in Bohr of the nuclei and the density of `kind` "
         "(0..8 a stored matrix, -1 the occupied orbitals), part \"total\", \"spin\", \"alpha\" or \"beta\" "
         "(nuclei only with the total): a new (n, 1) array, (n, 4) with the field (Hartree/(e Bohr)) after the value. "
-        "Distributions whose bounds add up to at most `tolerance` are left out (0: none)");
+        "Distributions whose bounds add up to at most `tolerance` are left out (0: none); `accuracy` > 0 sums "
+        "distributions far from a point through their atom's multipole moments, moving the potential by at most that "
+        "(0: every sum exact; the field is always exact)");
     grid.def(
         "grid_potential",
         [](const Tesvarin& t, const std::array<double, 3>& origin, const std::array<std::array<double, 3>, 3>& axes,
-           const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, unsigned threads,
-           const Progress& progress) {
+           const std::array<int64_t, 3>& counts, int kind, const std::string& part, double tolerance, double accuracy,
+           unsigned threads, const Progress& progress) {
             const tesvarin::GridSpec g = grid_spec(origin, axes, counts);
-            const tesvarin::PotentialRef ref{kind, density_part(part), false, true, true};
+            const tesvarin::PotentialRef ref{kind, density_part(part), false, true, true, far_accuracy(accuracy)};
             py::array_t<double> out(shape_of({counts[0], counts[1], counts[2]}));
             double* dst = out.mutable_data();
             const auto o = options(tolerance, threads, progress);
@@ -205,8 +233,8 @@ void bind_cube(py::module_& m) {
             return out;
         },
         py::arg("reader"), py::arg("origin"), py::arg("axes"), py::arg("counts"), py::arg("kind"),
-        py::arg("part") = "total", py::kw_only(), py::arg("tolerance") = 0.0, py::arg("threads") = 0,
-        py::arg("progress") = py::none(),
+        py::arg("part") = "total", py::kw_only(), py::arg("tolerance") = 0.0, py::arg("accuracy") = 0.0,
+        py::arg("threads") = 0, py::arg("progress") = py::none(),
         "The electrostatic potential on the grid origin + i axes[0] + j axes[1] + k axes[2] (Bohr): a new "
-        "(nx, ny, nz) array");
+        "(nx, ny, nz) array; `tolerance` and `accuracy` as for evaluate_potential");
 }

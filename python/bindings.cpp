@@ -92,5 +92,6 @@ PYBIND11_MODULE(Tesvarin_, m) {
     tesvarin_py::bind_reader(records, reader);
     bind_thermo(thermo);
     bind_cube(grid);
+    bind_overlap(grid);
     bind_charges(m);
 }

@@ -24,4 +24,5 @@ void bind_reader(py::module_& records, Reader& reader);  // bind_reader.cpp; its
 void bind_further(pybind11::module_& m, tesvarin_py::Reader& reader);  // bind_further.cpp
 void bind_thermo(pybind11::module_& m);                                // bind_thermo.cpp
 void bind_cube(pybind11::module_& m);                                  // bind_cube.cpp
+void bind_overlap(pybind11::module_& m);                               // bind_overlap.cpp
 void bind_charges(pybind11::module_& m);                               // bind_charges.cpp

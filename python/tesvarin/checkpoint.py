@@ -22,6 +22,7 @@ if TYPE_CHECKING:
     from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube
     from tesvarin.nmr import SpinSpinCouplings
+    from tesvarin.orbitals import NaturalOrbitals
     from tesvarin.thermo import Thermochemistry
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
@@ -277,6 +278,26 @@ class Checkpoint:
         from tesvarin.export.iodata import to_iodata
 
         return to_iodata(self)
+
+    def to_pyscf(self, *args: Any, **kwargs: Any) -> tuple[Any, Any]:
+        """(a `pyscf.gto.Mole`, an SCF object of the job's kind) holding its basis, orbitals and energy:
+        `tesvarin.interop.pyscf.to_pyscf`, whose arguments (xc, natural) it takes after the checkpoint."""
+        from tesvarin.interop.pyscf import to_pyscf
+
+        return to_pyscf(self, *args, **kwargs)
+
+    def overlap(self) -> FloatArray:
+        """The overlap of the basis functions in their stored order, float64 (nbasis, nbasis)."""
+        from tesvarin.orbitals import overlap
+
+        return overlap(self)
+
+    def natural_orbitals(self, *args: Any, **kwargs: Any) -> NaturalOrbitals:
+        """Occupations (descending) and orbitals (rows) of a stored density: `tesvarin.orbitals.natural_orbitals`,
+        whose arguments (density, spin) it takes after the checkpoint."""
+        from tesvarin.orbitals import natural_orbitals
+
+        return natural_orbitals(self, *args, **kwargs)
 
     def evaluate(self, *args: Any, **kwargs: Any) -> FloatArray:
         """Orbitals or a density at (n, 3) points in Bohr: `tesvarin.grid.evaluate`, whose arguments it takes

@@ -309,6 +309,24 @@ void evaluate_orbitals(const ChkParams::Mol& mol, const std::vector<OrbitalRef>&
     run(ev, Points(points), comb.k, options, out);
 }
 
+void evaluate_coefficients(const ChkParams::Mol& mol, const std::vector<double>& rows, int64_t k,
+                           const PointSet& points, const EvalOptions& options, double* out) {
+    check_points(points);
+    const GridBasis basis(mol);
+    const Checked size = Checked(k) * basis.nbasis;
+    if (k < 0 || !size.ok() || static_cast<int64_t>(rows.size()) != size.value())
+        refuse_evaluation(std::to_string(rows.size()) + " coefficients for " + std::to_string(k) + " combinations of " +
+                          std::to_string(basis.nbasis) + " basis functions");
+    Combinations comb;
+    comb.k = k;
+    comb.w.resize(rows.size());
+    for (int64_t j = 0; j < k; ++j)
+        for (int64_t m = 0; m < basis.nbasis; ++m)
+            comb.w[static_cast<size_t>(m * k + j)] = rows[static_cast<size_t>(j * basis.nbasis + m)];
+    const Evaluator ev(basis, comb, 0, false, options.tolerance);
+    run(ev, Points(points), comb.k, options, out);
+}
+
 void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, const PointSet& points,
                       const EvalOptions& options, double* out) {
     if (density.kind < -1 || density.kind > 8) refuse_evaluation("density kind " + std::to_string(density.kind));

@@ -165,6 +165,9 @@ def test_summary_json_one_line_per_file_and_latin1_text_shown_replaced(tmp_path)
         ("fchk", 2, []),
         ("summary -o x/ a.chk", 2, []),
         ("convert a.chk", 2, []),
+        ("convert --help", 0, ["--to {molden,wfx,wfn,xyz}", "--natural-orbitals KIND", "exit status: 0"]),
+        ("convert a.chk --to pdf", 2, []),
+        ("cube a.chk --natural-orbital 0", 2, []),
     ],
 )
 def test_version_help_and_usage_errors(tmp_path, argv, status, words):

@@ -12,7 +12,7 @@ import Tesvarin_
 
 from tests.python.chk_builder import ALPHA_MO, DENSITIES, ORBENE, Atom, Shell, basis_section, densities, molecule, reals
 from tests.python.real_files import SHARED
-from tests.python.test_cube import RNG, high_l, points_near, reference, water_with_orbitals
+from tests.python.test_cube import RNG, high_l, nfunctions, points_near, reference, water_with_orbitals
 
 pytestmark = pytest.mark.filterwarnings("ignore:Section 997:RuntimeWarning")  # the builder's short molecule
 
@@ -205,3 +205,63 @@ def test_point_list_command_keeps_units_and_files_and_says_why(chk, tmp_path):
         failed = run(path, *args, "-o", tmp_path / "c.cube")
         assert failed.returncode == 1 and message in failed.stderr, failed.stderr
     assert not (tmp_path / "c.cube").exists()
+
+
+def random_molecule(chk, rng, cart, top):
+    """Three atoms, a shell of every L up to `top` on a random one, each with a tight and a diffuse
+    primitive (exponents from 1e-1 to 1e4), random orbitals and a random stored density."""
+    atoms = [Atom(z, tuple(float(x) for x in rng.uniform(-2.0, 2.0, 3))) for z in (8, 6, 1)]
+    shells = [Shell(1, 1, [4.0, 0.3], coefs=[0.5, 0.6], coefp=[0.4, 0.7], centre=atoms[0].xyz)]  # an SP shell
+    for l in range(top + 1):
+        a = int(rng.integers(3))
+        exponents = [float(10 ** rng.uniform(1, 4)), float(10 ** rng.uniform(-1, 0.5))]
+        coefficients = {["coefs", "coefp", "coefd"][min(l, 2)]: list(rng.uniform(0.2, 1.0, 2))}
+        shells.append(Shell(l, a + 1, exponents, cons=l, centre=atoms[a].xyz, **coefficients))
+    n = sum(nfunctions(s, cart) for s in shells)
+    data = molecule(atoms, basis_section(shells, cartd=int(cart), cartf=int(cart)), nbasis=n, charge=0)
+    data.add(ORBENE, reals(*np.sort(rng.normal(size=n))))
+    data.add(ALPHA_MO, reals(*rng.normal(scale=0.3, size=n * n)))
+    m = rng.normal(size=(n, n))
+    data.add(DENSITIES, densities(1, *(m @ m.T / n)[np.tril_indices(n)]))
+    return tesvarin.load(chk(data))
+
+
+@pytest.mark.parametrize("cart", [False, True], ids=["pure", "cartesian"])
+@pytest.mark.parametrize("top", [2, 5, 9])
+def test_far_field_stays_within_the_accuracy_asked(chk, cart, top):
+    """On random files, at points from on the atoms out to 60 Bohr: every value within the accuracy of the
+    exact sums, and the far field in use (the loosest accuracy moves some value past rounding)."""
+    rng = np.random.default_rng(top + 10 * cart)
+    cp = random_molecule(chk, rng, cart, top)
+    directions = rng.normal(size=(10000, 3))
+    far = directions / np.linalg.norm(directions, axis=1)[:, None] * rng.uniform(2.0, 60.0, (10000, 1))
+    pts = np.concatenate([points_near(cp.coordinates, 10000, 1.0), far, cp.coordinates + 1e-3])
+    # In runs of 128 a list's points share a box: in spatial order, most boxes lie off the atoms.
+    pts = pts[np.lexsort((pts[:, 2], np.floor(pts[:, 1]), np.floor(pts[:, 0])))]
+    exact = cp.potential(pts, accuracy=0)
+    # What summing in another order may move a value by: rounding of the nuclei's and electrons' sums.
+    parts = [Tesvarin_.grid.evaluate_potential(cp.reader, pts, 0, nuclei=n, electrons=not n)[:, 0] for n in (0, 1)]
+    rounding = 1e-14 * (np.abs(parts[0]) + np.abs(parts[1]))
+    moved = []
+    for accuracy in (1e-3, 1e-6, 1e-9):
+        difference = np.abs(cp.potential(pts, accuracy=accuracy) - exact)
+        assert np.all(difference <= accuracy + rounding), accuracy
+        moved.append(np.max(difference / rounding))
+    # With L = 9 shells of exponent 1e4 the values near the atoms reach 1e10, whose rounding hides the far field.
+    assert moved[0] > 100 or top == 9
+
+
+def test_accuracy_reaches_the_cube_and_the_commands_and_is_refused_below_zero(chk, tmp_path):
+    rng = np.random.default_rng(7)
+    cp = random_molecule(chk, rng, False, 4)
+    loose, exact = (cp.cube("potential", grid=24, accuracy=a).values for a in (1e-3, 0))
+    assert 0 < np.abs(np.asarray(loose) - np.asarray(exact)).max() <= 1e-3
+    for a in (-1e-9, float("nan")):
+        with pytest.raises(ValueError, match="accuracy must be zero or positive"):
+            cp.potential(np.zeros((1, 3)), accuracy=a)
+    for command in (["cube", cp.path, "--potential", "-o", tmp_path / "v.cube"], ["charges", cp.path]):
+        refused = subprocess.run(
+            [sys.executable, "-m", "tesvarin", *command, "--accuracy", "-1"], capture_output=True, text=True
+        )
+        assert refused.returncode == 2 and "--accuracy: a finite number of Hartree/e, zero or more" in refused.stderr
+        assert subprocess.run([sys.executable, "-m", "tesvarin", *command, "--accuracy", "0"]).returncode == 0

@@ -80,6 +80,11 @@ int64_t density_width(int derivatives);
 void evaluate_orbitals(const ChkParams::Mol& mol, const std::vector<OrbitalRef>& orbitals, const PointSet& points,
                        const EvalOptions& options, double* out);
 
+// Values of k combinations of the basis functions given by their coefficients (k rows of nbasis,
+// as orbitals are stored; natural orbitals, say): out holds count x k values.
+void evaluate_coefficients(const ChkParams::Mol& mol, const std::vector<double>& rows, int64_t k,
+                           const PointSet& points, const EvalOptions& options, double* out);
+
 // The density (and derivatives): out holds count x density_width(derivatives) values.
 void evaluate_density(const ChkParams::Mol& mol, const DensityRef& density, const PointSet& points,
                       const EvalOptions& options, double* out);

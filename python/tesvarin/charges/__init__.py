@@ -345,6 +345,7 @@ def esp_charges(
     radii: Mapping[Any, float] | None = None,
     point_density: float = MK_DENSITY,
     potential: Potential | None = None,
+    accuracy: float = evaluation.DEFAULT_ACCURACY,
 ) -> EspCharges:
     """Charges fitted to the potential of `density` at the program's MK or CHELPG points.
 
@@ -354,7 +355,8 @@ def esp_charges(
     instead of the plain one. `radii` (Angstrom, by element symbol or atomic number) replaces or adds
     to the scheme's radii. `point_density` is the Merz-Kollman dots per Angstrom^2 (IOp(6/42); 1 by
     default, 6 in AMBER's protocol). `potential` computes the potential (Hartree/e) at (n, 3) points
-    in Bohr; by default the checkpoint's own.
+    in Bohr; by default the checkpoint's own, whose far field moves each value by at most `accuracy`
+    Hartree/e (0: every sum exact; see `tesvarin.grid.evaluation`).
     """
     if potential is None:
         cp._needs("orbitals", "densities")
@@ -373,7 +375,7 @@ def esp_charges(
         raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
     if resp and not (isinstance(dipole, (bool, np.bool_)) and not dipole):
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
-    at = potential if potential is not None else (lambda points: evaluation.potential(cp, points, density=density))
+    at = potential if potential is not None else (lambda p: evaluation.potential(cp, p, density, accuracy=accuracy))
     target = _dipole_target(at, dipole)
     points, steps = _points(scheme, xyz, atom_radii, point_density)
     v = _values(at, points)

@@ -19,6 +19,8 @@ from Tesvarin_ import ChkWarning
 from tesvarin._reasons import os_reason
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import Failure, Outputs
+from tesvarin.cli.cube import accuracy_option
+from tesvarin.grid.evaluation import DEFAULT_ACCURACY
 
 __all__ = ["add_parser", "run"]
 
@@ -47,6 +49,14 @@ def add_parser(
         default=1.0,
         metavar="N",
         help="Merz-Kollman points per Angstrom^2 (default 1, as the program; AMBER's RESP protocol uses 6)",
+    )
+    p.add_argument(
+        "--accuracy",
+        type=accuracy_option,
+        default=DEFAULT_ACCURACY,
+        metavar="HARTREE",
+        help=f"what the potential's far field may move a value by, Hartree/e (default {DEFAULT_ACCURACY:g}; "
+        "0 sums every charge distribution exactly)",
     )
     p.add_argument("--charge", type=float, metavar="Q", help="the total charge held (default: the molecule's)")
     p.add_argument("--dipole", action="store_true", help="also hold the dipole of the charges at that of the density")
@@ -123,7 +133,13 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs, separate: bool) -
             said_note = str(note.message).removeprefix(f"{path}: ")  # load's warnings name the file already
             print(f"tesvarin: {path}: warning: {said_note}", file=sys.stderr, flush=True)
         fit = cp.esp_charges(
-            args.scheme, args.density, args.charge, args.dipole, args.resp, point_density=args.point_density
+            args.scheme,
+            args.density,
+            args.charge,
+            args.dipole,
+            args.resp,
+            point_density=args.point_density,
+            accuracy=args.accuracy,
         )
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None

@@ -1,4 +1,5 @@
-"""``tesvarin fchk``, ``gjf`` and ``cube``: one file written from each checkpoint, beside it or where -o says."""
+"""``tesvarin fchk``, ``gjf``, ``cube`` and ``convert``: one file written from each checkpoint, beside it or
+where -o says."""
 
 from __future__ import annotations
 
@@ -8,7 +9,7 @@ import os
 import sys
 import warnings
 from collections.abc import Callable
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
@@ -17,6 +18,9 @@ from tesvarin.cli import cube, gjf
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, stdout_to_stderr
 from tesvarin.loader import from_reader
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = ["WRITERS", "convert"]
 
@@ -33,10 +37,17 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
         out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
+def write_other(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
+    from tesvarin.interop.formats import write_format
+
+    write_format(cp, path, args.to, args.natural_orbitals)
+
+
 WRITERS: dict[str, Callable[[Any, str, argparse.Namespace], None]] = {
     "fchk": write_fchk,
     "gjf": write_gjf,
     "cube": cube.write_cube,
+    "convert": write_other,
 }
 
 
@@ -51,7 +62,7 @@ def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
 
 def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     check_input(path)
-    out = outputs.path_for(path, args.output, "." + args.command)
+    out = outputs.path_for(path, args.output, "." + (args.to if args.command == "convert" else args.command))
     if out != STDOUT:
         outputs.target(out)  # refused, or kept, before the parse
     if args.command == "gjf":
@@ -59,7 +70,7 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
     try:
-        source = from_reader(reader, path) if args.command == "cube" else reader
+        source = from_reader(reader, path) if args.command in ("cube", "convert") else reader
         with warnings.catch_warnings(record=True) as notes:
             warnings.simplefilter("always", ChkWarning)
             outputs.write(path, out, lambda temporary: WRITERS[args.command](source, temporary, args))

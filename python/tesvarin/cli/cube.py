@@ -13,7 +13,17 @@ from typing import TYPE_CHECKING
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment, title
+from tesvarin.grid.evaluation import (
+    DEFAULT_ACCURACY,
+    DEFAULT_MARGIN,
+    GRIDS,
+    coefficient_cube,
+    cube,
+    grid_size,
+    potential,
+    potential_comment,
+    title,
+)
 from tesvarin.grid.point_list import read_points, write_point_list
 
 if TYPE_CHECKING:
@@ -71,6 +81,16 @@ def margin_option(text: str) -> float:
     return value
 
 
+def accuracy_option(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not math.isfinite(value) or value < 0:
+        raise argparse.ArgumentTypeError(f"a finite number of Hartree/e, zero or more, not {text!r}")
+    return value
+
+
 def threads_option(text: str) -> int:
     try:
         value = int(text)
@@ -78,6 +98,16 @@ def threads_option(text: str) -> int:
         value = -1
     if value < 0:
         raise argparse.ArgumentTypeError(f"0 (every core) or more, not {text!r}")
+    return value
+
+
+def _positive(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"a number from 1, not {text!r}")
     return value
 
 
@@ -107,6 +137,13 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         "--density (default: scf)",
     )
     parser.add_argument(
+        "--natural-orbital",
+        type=_positive,
+        metavar="N",
+        help="the N-th natural orbital (from 1, largest occupation first) of the total density that --density "
+        "names (default: scf)",
+    )
+    parser.add_argument(
         "--points",
         metavar="POINTS.txt",
         help="with --potential: the potential at the points of this file (x y z per line) instead of on a "
@@ -132,6 +169,14 @@ def add_options(parser: argparse.ArgumentParser) -> None:
         default=DEFAULT_MARGIN,
         metavar="BOHR",
         help=f"space around the atoms on every side, Bohr (default: {DEFAULT_MARGIN:g})",
+    )
+    parser.add_argument(
+        "--accuracy",
+        type=accuracy_option,
+        default=DEFAULT_ACCURACY,
+        metavar="HARTREE",
+        help=f"with --potential: what the far field may move a value by, Hartree/e (default {DEFAULT_ACCURACY:g}; "
+        "0 sums every charge distribution exactly)",
     )
     parser.add_argument(
         "--threads", type=threads_option, default=0, metavar="N", help="threads to evaluate on (default: every core)"
@@ -174,17 +219,53 @@ def write_cube(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
     if args.points is not None:
         _write_point_list(cp, path, args)
         return
+    if args.natural_orbital is not None:
+        _write_natural_orbital(cp, path, args)
+        return
     what = _what(args)
     try:
         points, per_point = grid_size(cp, what, args.grid, args.margin)
         problem = too_large(points, per_point)
         if problem:
             raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
-        result = cube(cp, what, args.grid, args.margin, threads=args.threads, progress=_progress("cube"))
+        result = cube(
+            cp, what, args.grid, args.margin, accuracy=args.accuracy, threads=args.threads, progress=_progress("cube")
+        )
     except MemoryError:
         raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
         raise ValueError(_with_advice(str(error), args)) from None
+    write_file(result, path)
+
+
+def _write_natural_orbital(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
+    """The natural orbital of --natural-orbital of the density of --density."""
+    from tesvarin.orbitals import natural_orbitals
+
+    if args.mo is not None or args.spin is not None or args.potential is not None:
+        raise ValueError("--natural-orbital takes the density from --density, not --mo, --spin or --potential")
+    kind = args.density or "scf"
+    try:
+        found = natural_orbitals(cp, kind)
+    except ValueError as error:  # said once: the command names the file
+        raise ValueError(str(error).removeprefix(os.path.basename(cp.path) + " ")) from None
+    n = args.natural_orbital
+    if n > len(found.occupations):
+        raise ValueError(f"--natural-orbital {n}: the {kind.upper()} density has {len(found.occupations)}")
+    problem = too_large(grid_size(cp, "density:orbitals", args.grid, args.margin)[0], 1)
+    if problem:
+        raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
+    comment = f"Natural orbital {n} of the {kind.upper()} density, occupation {found.occupations[n - 1]:.6f}"
+    result = coefficient_cube(
+        cp,
+        found.coefficients[n - 1 : n],
+        (n,),
+        comment,
+        args.grid,
+        args.margin,
+        threads=args.threads,
+        progress=_progress("cube"),
+    )
     write_file(result, path)
 
 
@@ -201,7 +282,7 @@ def _write_point_list(cp: Checkpoint, path: str, args: argparse.Namespace) -> No
     to_bohr = 1.0 / BOHR_TO_ANGSTROM if args.points_unit == "angstrom" else 1.0
     kind = args.potential or "scf"
     try:
-        values = potential(cp, points * to_bohr, kind, threads=args.threads)
+        values = potential(cp, points * to_bohr, kind, accuracy=args.accuracy, threads=args.threads)
         comment = potential_comment(cp, kind)
     except ValueError as error:
         raise RuntimeError(str(error)) from None

@@ -24,6 +24,7 @@ from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
 from tesvarin.cli.convert import convert
+from tesvarin.interop.formats import FORMATS
 
 __all__ = ["main"]
 
@@ -88,7 +89,7 @@ def _parser() -> argparse.ArgumentParser:
     )
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
     commands = parser.add_subparsers(
-        dest="command", required=True, metavar="{summary,fchk,gjf,cube,thermo,charges,plot,export}"
+        dest="command", required=True, metavar="{summary,fchk,gjf,cube,convert,thermo,charges,plot,export}"
     )
 
     show = commands.add_parser(
@@ -124,6 +125,14 @@ def _parser() -> argparse.ArgumentParser:
         _converter(
             commands, "cube", "a Gaussian cube file (.cube) of a density, orbitals or the electrostatic potential"
         )
+    )
+    other = _converter(commands, "convert", "a Molden, WFN, WFX or XYZ file (--to), through IOData's writers,")
+    other.add_argument("--to", required=True, choices=FORMATS, help="the format, also the output's extension")
+    other.add_argument(
+        "--natural-orbitals",
+        metavar="KIND",
+        help="write the natural orbitals of the stored density KIND (scf, mp2, cc, ci, ...) with their "
+        "occupations instead of the job's orbitals",
     )
     thermo.add_parser(commands, INPUTS, EXIT_STATUS)
     charges.add_parser(commands, INPUTS, EXIT_STATUS)

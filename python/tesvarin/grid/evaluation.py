@@ -24,6 +24,12 @@ its coefficients' magnitudes; see ``include/tesvarin/grid/grid_eval.hpp`` for th
 ``tolerance=0`` evaluates every function everywhere. For the potential, `tolerance` bounds in
 Hartree/e what the left-out charge distributions can add up to at any point (see
 ``include/tesvarin/grid/potential.hpp``).
+
+The potential's far field: a charge distribution of the density far from a point is summed through
+its atom's multipole moments, which moves the potential by at most `accuracy` Hartree/e at any
+point (default 1e-8; the error bound is in ``include/tesvarin/grid/potential.hpp``). The nuclei and
+the distributions near the point are summed exactly; ``accuracy=0`` sums every distribution exactly,
+and the field is always exact.
 """
 
 from __future__ import annotations
@@ -44,7 +50,18 @@ from tesvarin.grid.cube_file import Cube, read_cube
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
 
-__all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "potential", "read_cube"]
+__all__ = [
+    "DEFAULT_ACCURACY",
+    "DEFAULT_MARGIN",
+    "DEFAULT_TOLERANCE",
+    "GRIDS",
+    "Cube",
+    "coefficient_cube",
+    "cube",
+    "evaluate",
+    "potential",
+    "read_cube",
+]
 
 DENSITY_KINDS = tuple(kind.lower() for kind in _arrays.DENSITY_KINDS)
 GRIDS = {"coarse": 3.0, "medium": 6.0, "fine": 12.0}
@@ -55,6 +72,10 @@ usual density isovalue, close to the van der Waals surface) lies 3 to 4 Bohr bey
 of a neutral molecule; 5 Bohr holds it, and every orbital isovalue in common use, with room."""
 DEFAULT_TOLERANCE = 1e-12
 """Basis-function values below this are left out (far below the 6 digits a cube file keeps)."""
+DEFAULT_ACCURACY = 1e-8
+"""Hartree/e the potential's far field may move a value by: the bound, which the real difference stays
+far below (some 1e-12 on a molecule's grid), lies below the 6 digits a cube keeps of any value over 1e-3,
+and below what moves a fitted charge's sixth decimal."""
 
 GridLike = str | int | tuple[object, object, object]
 Progress = Callable[[float], object]
@@ -205,7 +226,7 @@ def evaluate(
     if isinstance(selection, _Potential):
         if derivatives:
             raise ValueError("the potential's derivatives are its field: potential(points, field=True)")
-        return _potential(cp, xyz, selection.density, False, tolerance, threads)
+        return _potential(cp, xyz, selection.density, False, tolerance, DEFAULT_ACCURACY, threads)
     if isinstance(selection, _Orbitals):
         if derivatives:
             raise ValueError("derivatives are given for densities only")
@@ -239,25 +260,40 @@ def potential(
     field: bool = False,
     *,
     tolerance: float = DEFAULT_TOLERANCE,
+    accuracy: float = DEFAULT_ACCURACY,
     threads: int | None = None,
 ) -> FloatArray:
     """The electrostatic potential of the nuclei and the electrons, Hartree/e, at (n, 3) points in Bohr:
     (n,), or with `field` (n, 4), the field -grad V (Hartree/(e Bohr)) after the value. `density` names
     the kind ("scf", "mp2", "cc", ..., "orbitals"), a part ("spin", "alpha", "beta": their electrons
-    only, without nuclei) or both ("spin:mp2"). Refused (ValueError) for a semi-empirical (ZDO) job, as
-    `evaluate`."""
+    only, without nuclei) or both ("spin:mp2"). The far field moves each value by at most `accuracy`
+    Hartree/e (0: every sum exact; the field is always exact). Refused (ValueError) for a
+    semi-empirical (ZDO) job, as `evaluate`."""
     cp._needs("orbitals", "densities")
     xyz = np.ascontiguousarray(points, dtype=np.float64)
     if xyz.ndim != 2 or xyz.shape[1] != 3:
         raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
-    return _potential(cp, xyz, _density(cp, density), field, tolerance, threads)
+    return _potential(cp, xyz, _density(cp, density), field, tolerance, accuracy, threads)
 
 
 def _potential(
-    cp: Checkpoint, xyz: FloatArray, density: _Density, field: bool, tolerance: float, threads: int | None
+    cp: Checkpoint,
+    xyz: FloatArray,
+    density: _Density,
+    field: bool,
+    tolerance: float,
+    accuracy: float,
+    threads: int | None,
 ) -> FloatArray:
     values: FloatArray = Tesvarin_.grid.evaluate_potential(
-        cp.reader, xyz, density.kind, density.part, field=field, tolerance=tolerance, threads=_threads(threads)
+        cp.reader,
+        xyz,
+        density.kind,
+        density.part,
+        field=field,
+        tolerance=tolerance,
+        accuracy=accuracy,
+        threads=_threads(threads),
     )
     return values if field else values[:, 0]
 
@@ -334,12 +370,14 @@ def cube(
     margin: float = DEFAULT_MARGIN,
     *,
     tolerance: float = DEFAULT_TOLERANCE,
+    accuracy: float = DEFAULT_ACCURACY,
     threads: int | None = None,
     progress: Progress | None = None,
 ) -> Cube:
     """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
     per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
-    reaches `margin` Bohr beyond the outermost nuclei. Refused (ValueError) for a semi-empirical (ZDO) job,
+    reaches `margin` Bohr beyond the outermost nuclei. `accuracy` bounds what the potential's far field
+    moves a value by (Hartree/e; 0: every sum exact). Refused (ValueError) for a semi-empirical (ZDO) job,
     as `evaluate`."""
     cp._needs("orbitals", "densities")
     origin, axes, counts = _grid(cp.coordinates, grid, margin)
@@ -358,6 +396,7 @@ def cube(
             chosen.kind,
             chosen.part,
             tolerance=tolerance,
+            accuracy=accuracy,
             threads=_threads(threads),
             progress=progress,
         )
@@ -379,6 +418,45 @@ def cube(
         # A difference density: the stored matrix's density minus the SCF one, point by point.
         values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
+    return _cube(cp, origin, axes, values, numbers, comment)
+
+
+def coefficient_cube(
+    cp: Checkpoint,
+    coefficients: FloatArray,
+    numbers: tuple[int, ...],
+    comment: str,
+    grid: GridLike = "medium",
+    margin: float = DEFAULT_MARGIN,
+    *,
+    tolerance: float = DEFAULT_TOLERANCE,
+    threads: int | None = None,
+    progress: Progress | None = None,
+) -> Cube:
+    """Orbitals given by their coefficients over the basis functions, (k, nbasis) as the stored ones (natural
+    orbitals, say), on a grid as for `cube`; listed in the file with `numbers`."""
+    origin, axes, counts = _grid(cp.coordinates, grid, margin)
+    values = Tesvarin_.grid.grid_coefficients(
+        cp.reader,
+        origin.tolist(),
+        axes.tolist(),
+        list(counts),
+        np.ascontiguousarray(coefficients, dtype=np.float64),
+        tolerance=tolerance,
+        threads=_threads(threads),
+        progress=progress,
+    )
+    return _cube(cp, origin, axes, values, numbers, comment)
+
+
+def _cube(
+    cp: Checkpoint,
+    origin: FloatArray,
+    axes: FloatArray,
+    values: FloatArray,
+    numbers: tuple[int, ...] | None,
+    comment: str,
+) -> Cube:
     return Cube(
         origin=frozen(origin, np.float64),
         axes=frozen(axes, np.float64),

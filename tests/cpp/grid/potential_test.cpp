@@ -68,12 +68,12 @@ ChkParams::Mol s_and_p(double a, double z, bool p) {
 }
 
 std::vector<double> potential_at(const ChkParams::Mol& mol, const std::vector<double>& points, bool field,
-                                 double tolerance = 0.0, unsigned threads = 1) {
+                                 double tolerance = 0.0, unsigned threads = 1, double accuracy = 0.0) {
     std::vector<double> out(points.size() / 3 * (field ? 4 : 1));
     tesvarin::EvalOptions options;
     options.tolerance = tolerance;
     options.threads = threads;
-    tesvarin::evaluate_potential(mol, {-1, tesvarin::DensityPart::Total, field},
+    tesvarin::evaluate_potential(mol, {-1, tesvarin::DensityPart::Total, field, true, true, accuracy},
                                  {points.data(), int64_t(points.size() / 3), nullptr}, options, out.data());
     return out;
 }
@@ -123,7 +123,8 @@ TEST(Potential, FieldIsMinusTheGradientOfThePotential) {
         }
 }
 
-TEST(Potential, ScreeningStaysWithinItsBoundAndThreadsAgree) {
+// Tight, diffuse and two-centre distributions (S and P shells 2.1 Bohr apart, exponents 0.1 to 900).
+ChkParams::Mol spread_out() {
     ChkParams::Mol mol = s_and_p(0.9, 2.0, true);
     mol.bparams.shellnprim = {3, 3};
     mol.bparams.primexp = {900.0, 9.0, 0.2, 40.0, 2.0, 0.1};
@@ -131,6 +132,11 @@ TEST(Potential, ScreeningStaysWithinItsBoundAndThreadsAgree) {
     mol.cshell[5] = 2.1;
     for (size_t i = 0; i < mol.amocoeff.size(); ++i) mol.amocoeff[i] = std::sin(1.0 + i);
     mol.nae = 2;
+    return mol;
+}
+
+TEST(Potential, ScreeningStaysWithinItsBoundAndThreadsAgree) {
+    const ChkParams::Mol mol = spread_out();
     std::vector<double> points;
     for (int i = 0; i < 300; ++i)
         points.push_back(4 * std::sin(1.3 * i)), points.push_back(3 * std::cos(0.7 * i)),
@@ -144,6 +150,39 @@ TEST(Potential, ScreeningStaysWithinItsBoundAndThreadsAgree) {
         EXPECT_GT(worst, 0.0) << "something is left out at " << eps;
     }
     EXPECT_EQ(potential_at(mol, points, true, 0.0, 3), exact);
+}
+
+// Runs of 128 points within 0.2 Bohr of each other, at distances from 0.3 to 60 Bohr of the atoms:
+// each run one block, so that whole blocks lie beyond the distributions' radii.
+std::vector<double> runs_of_points() {
+    std::vector<double> points;
+    for (int run = 0; run < 80; ++run) {
+        const double r = 0.3 * std::pow(200.0, run / 79.0), theta = 2.4 * run, phi = 1.1 * run;
+        for (int i = 0; i < 128; ++i) {
+            const double j = 0.1 * std::sin(0.37 * i + run);
+            points.push_back(r * std::sin(phi) * std::cos(theta) + j);
+            points.push_back(r * std::sin(phi) * std::sin(theta) + 0.1 * std::cos(1.3 * i) + 1.0);
+            points.push_back(r * std::cos(phi) + 0.1 * std::sin(2.9 * i));
+        }
+    }
+    return points;
+}
+
+TEST(Potential, FarFieldStaysWithinItsAccuracyOnEveryThreadCount) {
+    const ChkParams::Mol mol = spread_out();
+    const std::vector<double> points = runs_of_points();
+    const auto exact = potential_at(mol, points, false);
+    for (double accuracy : {1e-3, 1e-7, 1e-11}) {
+        const auto far = potential_at(mol, points, false, 0.0, 1, accuracy);
+        double worst = 0.0;
+        for (size_t i = 0; i < exact.size(); ++i)
+            worst = std::max(worst, std::fabs(far[i] - exact[i]) - 1e-14 * std::fabs(exact[i]));
+        EXPECT_LE(worst, accuracy);
+        if (accuracy == 1e-3) EXPECT_GT(worst, 1e-12) << "the far field is not in use";
+        EXPECT_EQ(potential_at(mol, points, false, 0.0, 3, accuracy), far);
+    }
+    // The field is always summed exactly.
+    EXPECT_EQ(potential_at(mol, points, true, 0.0, 1, 1e-3), potential_at(mol, points, true));
 }
 
 TEST(Potential, RecordsItCannotEvaluateAreRefusedWithTheReason) {
