@@ -23,6 +23,7 @@ if TYPE_CHECKING:
     from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube, GridLike, Progress
     from tesvarin.thermo import QuasiHarmonic, Thermochemistry
+    from tesvarin.view import View
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
 
@@ -420,6 +421,29 @@ class Checkpoint:
         from tesvarin.export.qcschema import to_qcschema
 
         return to_qcschema(self, wavefunction)
+
+    def view(
+        self,
+        orbital: str | int | None = None,
+        density: str | None = None,
+        isovalue: float | None = None,
+        grid: GridLike = "coarse",
+        margin: float = DEFAULT_MARGIN,
+        *,
+        threads: int | None = None,
+    ) -> View:
+        """The molecule with an orbital's two isosurfaces (the HOMO by default) or a density's surface, to turn
+        and zoom in a notebook or as one self-contained HTML page (`View.write`); see `tesvarin.view.view`."""
+        from tesvarin.view import view
+
+        self._needs("orbitals", "densities")
+        return view(self, orbital, density, isovalue, grid, margin, threads=threads)
+
+    def _repr_html_(self) -> str:
+        """A compact table of the molecule, the job, its energies and what the file holds (for notebooks)."""
+        from tesvarin.view import summary_html
+
+        return summary_html(self)
 
     def __getattribute__(self, name: str) -> Any:
         value = object.__getattribute__(self, name)
