@@ -7,6 +7,10 @@ Needs plotly, the view extra (``pip install ".[view]"`` in a clone).
 from __future__ import annotations
 
 import argparse
+import sys
+import warnings
+
+from Tesvarin_ import ChkWarning
 
 from tesvarin._errors import os_reason
 from tesvarin.cli._inputs import check_input, said
@@ -89,7 +93,13 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     if out != STDOUT:
         outputs.target(out)  # refused, or kept, before the parse
     try:
-        cp = tesvarin.load(path)
+        with warnings.catch_warnings(record=True) as notes:
+            warnings.simplefilter("always", ChkWarning)
+            cp = tesvarin.load(path)
+        # A damaged section is said as the other commands say it; the view goes on without it.
+        for note in notes:
+            text = str(note.message).removeprefix(f"{path}: ")
+            print(f"tesvarin: {path}: warning: {text}", file=sys.stderr, flush=True)
         page = cp.view(args.orbital, args.density, args.isovalue, args.grid, args.margin, threads=args.threads)
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None
