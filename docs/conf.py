@@ -12,6 +12,7 @@ made by the build.
 
 from __future__ import annotations
 
+import re
 import sys
 from pathlib import Path
 
@@ -30,7 +31,6 @@ release = version = tesvarin.__version__
 
 extensions = [
     "sphinx.ext.autodoc",
-    "sphinx.ext.napoleon",
     "sphinx.ext.doctest",
     "myst_parser",
     "sphinx_gallery.gen_gallery",
@@ -51,8 +51,6 @@ html_static_path: list[str] = []
 autodoc_typehints = "none"
 autodoc_member_order = "bysource"
 autodoc_default_options = {"members": True, "undoc-members": False}
-napoleon_google_docstring = False
-napoleon_numpy_docstring = True
 
 # Every Python block of the pages runs in the folder of the sample checkpoints.
 doctest_global_setup = """
@@ -87,3 +85,20 @@ nitpick_ignore_regex = [
     (r"py:.*", r"(numpy|np|npt|pyarrow|pa|iodata|dask|distributed|plotly|qcelemental|os|collections|typing)\..*"),
     (r"py:.*", r"(FloatArray|IntArray|GridLike|Progress|PathLike|Any|Mapping|Sequence|Callable|Iterable)"),
 ]
+
+
+# The docstrings are plain prose for help() and the stubs: a name that ends in "_" (ChkReader_) or a
+# formula with bars (|<0|r|n>|^2) means itself, not reStructuredText's reference or substitution.
+_TRAILING_UNDERSCORE = re.compile(r"(\w)_(?=[\s.,;:)'\"]|$)")
+
+
+def _plain(app: object, what: str, name: str, obj: object, options: object, lines: list[str]) -> None:
+    for n, line in enumerate(lines):
+        parts = line.split("``")
+        for k in range(0, len(parts), 2):  # outside inline literals
+            parts[k] = _TRAILING_UNDERSCORE.sub(r"\1\\_", parts[k]).replace("|", "\\|")
+        lines[n] = "``".join(parts)
+
+
+def setup(app: object) -> None:
+    app.connect("autodoc-process-docstring", _plain)  # type: ignore[attr-defined]
