@@ -12,7 +12,9 @@ import os
 import re
 import subprocess
 import sys
+from collections.abc import Callable
 from pathlib import Path
+from typing import Any, ClassVar
 
 from docutils import nodes
 from docutils.parsers.rst import directives
@@ -24,7 +26,10 @@ EXPECTED = re.compile(r"#\s*exit\s+(\d+)\s*$")
 
 class Command(SphinxDirective):
     has_content = True
-    option_spec = {"max-lines": directives.nonnegative_int, "no-output": directives.flag}
+    option_spec: ClassVar[dict[str, Callable[[str], Any]]] = {
+        "max-lines": directives.nonnegative_int,
+        "no-output": directives.flag,
+    }
 
     def run(self) -> list[nodes.Node]:
         import samples

@@ -9,7 +9,6 @@ Here the same is done from Python on a folder of three checkpoints.
 import matplotlib.pyplot as plt
 import pandas as pd
 import samples
-
 from tesvarin.cli.main import main
 
 folder = samples.folder()
@@ -19,7 +18,7 @@ print(frame[["path", "job_type", "formula", "energy", "zero_point_energy"]].to_s
 
 # %%
 # Each column's unit is in its Arrow field's metadata:
-import pyarrow.parquet as pq
+import pyarrow.parquet as pq  # noqa: E402  (a cell of its own)
 
 schema = pq.read_schema(folder / "results.parquet")
 print(schema.field("energy").metadata[b"description"].decode())

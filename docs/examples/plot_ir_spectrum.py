@@ -9,12 +9,11 @@ band's area equal to its stick.
 
 import matplotlib.pyplot as plt
 import samples
-
 import tesvarin
 
 cp = tesvarin.load(samples.folder() / "freq.chk")
 frequencies, intensities = cp.sticks("ir")
-for f, i in zip(frequencies, intensities):
+for f, i in zip(frequencies, intensities, strict=True):
     print(f"{f:8.1f} cm-1  {i:7.2f} km/mol")
 
 x, y = cp.spectrum("ir", fwhm=30, shape="lorentzian")

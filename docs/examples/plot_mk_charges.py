@@ -9,7 +9,6 @@ the CHELPG grid, beside the Mulliken charges the file stores.
 import matplotlib.pyplot as plt
 import numpy as np
 import samples
-
 import tesvarin
 
 cp = tesvarin.load(samples.folder() / "examples" / "water.chk")

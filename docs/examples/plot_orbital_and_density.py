@@ -10,9 +10,8 @@ Blue is positive, red negative; the density is drawn on a logarithmic scale.
 import matplotlib.pyplot as plt
 import numpy as np
 import samples
-from matplotlib.colors import LogNorm
-
 import tesvarin
+from matplotlib.colors import LogNorm
 
 cp = tesvarin.load(samples.folder() / "examples" / "water.chk")
 cp.cube("homo", grid="medium").write(samples.folder() / "water_homo.cube")
@@ -23,7 +22,7 @@ print(homo.counts, homo.orbitals, density.comment)
 
 def plane(cube):
     """The values on the grid plane nearest x = 0, with its y and z coordinates (Bohr)."""
-    i = int(round(-cube.origin[0] / cube.axes[0, 0]))
+    i = round(float(-cube.origin[0] / cube.axes[0, 0]))
     values = cube.values[i, :, :, 0] if cube.values.ndim == 4 else cube.values[i]
     y = cube.origin[1] + cube.axes[1, 1] * np.arange(values.shape[0])
     z = cube.origin[2] + cube.axes[2, 2] * np.arange(values.shape[1])
@@ -37,8 +36,7 @@ left.contourf(y, z, values, levels=[-1, *levels, 1], cmap="RdBu")
 left.contour(y, z, values, levels=levels, colors="k", linewidths=0.5)
 left.set_title("HOMO (orbital 5)")
 y, z, values = plane(density)
-shown = right.contourf(y, z, np.clip(values, 1e-4, None), levels=np.logspace(-4, 2, 13), norm=LogNorm(),
-                       cmap="viridis")
+shown = right.contourf(y, z, np.clip(values, 1e-4, None), levels=np.logspace(-4, 2, 13), norm=LogNorm(), cmap="viridis")
 fig.colorbar(shown, ax=right, label="e/Bohr³")
 right.set_title("SCF density")
 for axis in (left, right):

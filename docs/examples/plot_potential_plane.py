@@ -9,7 +9,6 @@ Hartree/e out), drawn with its zero contour.
 import matplotlib.pyplot as plt
 import numpy as np
 import samples
-
 import tesvarin
 
 cp = tesvarin.load(samples.folder() / "examples" / "water.chk")

@@ -9,7 +9,6 @@ the program's conventions (ideal gas, rigid rotor, harmonic oscillator).
 import matplotlib.pyplot as plt
 import numpy as np
 import samples
-
 import tesvarin
 
 cp = tesvarin.load(samples.folder() / "freq.chk")

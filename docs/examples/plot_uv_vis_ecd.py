@@ -8,7 +8,6 @@ the ECD spectrum (Delta-epsilon, from the velocity-form rotatory strengths), wit
 
 import matplotlib.pyplot as plt
 import samples  # the documentation's checkpoints, made with the test suite's builder
-
 import tesvarin
 
 cp = tesvarin.load(samples.folder() / "td.chk")
@@ -20,8 +19,13 @@ _, delta_epsilon = cp.spectrum("ecd", fwhm_ev=0.5, unit="nm", grid=nm)
 
 fig, (uv, ecd) = plt.subplots(2, 1, figsize=(7, 6), sharex=True, layout="constrained")
 uv.plot(nm, epsilon, color="C0")
-uv.vlines(states.wavelengths_nm, 0, states.oscillator_strengths * epsilon.max() / states.oscillator_strengths.max(),
-          color="C3", label="states (f, scaled)")
+uv.vlines(
+    states.wavelengths_nm,
+    0,
+    states.oscillator_strengths * epsilon.max() / states.oscillator_strengths.max(),
+    color="C3",
+    label="states (f, scaled)",
+)
 uv.set_ylabel("ε (L mol⁻¹ cm⁻¹)")
 uv.legend()
 ecd.plot(nm, delta_epsilon, color="C2")

@@ -13,7 +13,6 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-
 from tesvarin.cli.main import main
 
 webdriver = pytest.importorskip("selenium.webdriver", reason="selenium is in the test extras")
