@@ -12,15 +12,15 @@ import samples
 from tesvarin.cli.main import main
 
 folder = samples.folder()
-status = main(["export", str(folder / "runs"), "-o", str(folder / "results.parquet"), "--force"])
-frame = pd.read_parquet(folder / "results.parquet")
+status = main(["export", str(folder / "runs"), "-o", str(folder / "table.parquet"), "--force"])
+frame = pd.read_parquet(folder / "table.parquet")
 print(frame[["path", "job_type", "formula", "energy", "zero_point_energy"]].to_string())
 
 # %%
 # Each column's unit is in its Arrow field's metadata:
 import pyarrow.parquet as pq  # noqa: E402  (a cell of its own)
 
-schema = pq.read_schema(folder / "results.parquet")
+schema = pq.read_schema(folder / "table.parquet")
 print(schema.field("energy").metadata[b"description"].decode())
 
 # %%

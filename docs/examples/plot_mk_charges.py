@@ -1,6 +1,6 @@
 """
-Charges fitted to the potential (MK, CHELPG, RESP)
-==================================================
+Charges fitted to the potential (MK and CHELPG)
+===============================================
 
 Atomic charges fitted to the potential of the SCF density at the program's Merz-Kollman points and at
 the CHELPG grid, beside the Mulliken charges the file stores.

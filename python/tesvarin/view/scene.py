@@ -7,6 +7,7 @@ can turn and zoom. Lengths on the page are in Angstrom.
 
 from __future__ import annotations
 
+import html
 import os
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any
@@ -15,7 +16,7 @@ import numpy as np
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray
 from tesvarin._errors import missing
-from tesvarin.grid.evaluation import grid_size
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, grid_size
 from tesvarin.grid.memory import too_large
 from tesvarin.safe_write import write_replacing
 
@@ -88,8 +89,6 @@ class View:
 
 
 def _escape(text: str) -> str:
-    import html
-
     return html.escape(text, quote=True)
 
 
@@ -111,7 +110,7 @@ def view(
     density: str | None = None,
     isovalue: float | None = None,
     grid: GridLike = DEFAULT_GRID,
-    margin: float = 5.0,
+    margin: float = DEFAULT_MARGIN,
     *,
     threads: int | None = None,
 ) -> View:
