@@ -87,3 +87,4 @@ def test_the_documentation_s_start_page_loads_with_no_error_and_no_network(brows
     assert "Tesvarin" in browser.title
     links = browser.execute_script("return [...document.querySelectorAll('a[href]')].map(a => a.href)")
     assert any(link.endswith("water_homo.html") for link in links)
+    assert (START_PAGE.parent / "water_homo.html").exists()  # the build wrote the page it links to

@@ -85,6 +85,7 @@ def files(tmp_path, monkeypatch):
         ("view water.chk", 0, "", "water.html"),
         ("view water.chk --density scf --grid 20 -o d.html", 0, "", "d.html"),
         ("view water.chk -o old.html --force", 0, "", "old.html"),
+        ("view water.chk -o pages/", 0, "", "pages/water.html"),
         ("view bare.chk -o v.html", 1, "tesvarin: bare.chk: the checkpoint holds no orbitals", None),
         (
             "view water.chk --orbital homo+x -o v.html",

@@ -111,6 +111,8 @@ def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
 
     try:
         outputs.write(path, out, write)
+    except BrokenPipeError:
+        raise  # the reader of standard output went away: the command ends quietly
     except OSError as error:
         raise Failure(out, os_reason(error)) from None
     if out != STDOUT:
