@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tesvarin/write/fchk_entry.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tesvarin/checkpoint_vibrations.hpp"
 #include "tesvarin/parser.hpp"
-#include "tesvarin/thermo/checkpoint_vibrations.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;

@@ -15,7 +15,10 @@
 #include "tesvarin/read/section_view.hpp"
 #include "tesvarin/records.hpp"
 #include "tesvarin/sections/further_sections.hpp"
-#include "tesvarin/write/fchk_entry.hpp"
+
+namespace tesvarin {
+struct FchkEntry;
+}
 
 class Tesvarin {
 public:
@@ -28,13 +31,16 @@ public:
     Tesvarin(const string& fname, const tesvarin::ReadOptions& options);
 
     const ChkParams& get_params() const { return params; }
-    const std::vector<int64_t>& get_ilsw() const { return ilsw; }
-    const std::vector<double>& get_rlsw() const { return rlsw; }
+    const std::vector<int64_t>& get_ilsw() const { return switches.ilsw; }
+    const std::vector<double>& get_rlsw() const { return switches.rlsw; }
+    const tesvarin::Switches& get_switches() const { return switches; }
 
     // The further sections, each read or holding the error it raises when asked for.
     const tesvarin::FurtherSections& get_further() const { return further; }
     const tesvarin::ReadOptions& get_read_options() const { return options; }
 
+    // The writers of the parsed records (tesvarin/write/fchk_writer.hpp and gjf.hpp), as members whose
+    // errors name them (src/parser_writers.cpp).
     void write_gjf(const string& fgjf) const;
     // The basic formatted checkpoint: a fixed set of entries.
     void write_fchk(const string& fname) const;
@@ -69,7 +75,6 @@ private:
     // GetCCB's copy, into a caller's buffer of kMaxCon slots: the renormalisation pass reuses one.
     void copy_ccb(int64_t shell, int64_t L, std::vector<double>& values) const;
     friend struct TesvarinTestAccess;
-    friend class FchkEntryBuilder;
 
     void do_parser();
     void read_header();
@@ -95,7 +100,7 @@ private:
     // Checks every shell's primitive runs against the arrays just read.
     void read_basis_arrays();
     void reconcile_orientation(bool have_basis);
-    // Sets iopcl, iopcl_out and irohf from the switch record; the factors of the stored IOpCl.
+    // Sets iopcl and the switches' IOpCl and IROHF from the switch record; the factors of the stored IOpCl.
     tesvarin::ScfType read_scf_type();
     // The three factors of decode_sc that size orbitals and densities.
     tesvarin::ScfType scf_factors(int64_t IOpCl);
@@ -133,14 +138,11 @@ private:
     std::unique_ptr<FileSerializer> serializer;
     string fname;
     std::vector<Address> addresses;
-    std::vector<int64_t> ilsw;
-    std::vector<double> rlsw;
+    tesvarin::Switches switches;
     ChkParams params;
     tesvarin::FurtherSections further;
     tesvarin::ReadOptions options;
     bool rotated = false;
     int64_t iopcl = 0;
-    int64_t iopcl_out = 0;
-    int64_t irohf = 0;
     mutable int64_t claimed_words = 0;  // words of arrays sized by counts from the file so far
 };

@@ -106,3 +106,15 @@ struct ChkParams {
     std::vector<double> genarr;
     std::vector<int64_t> info1_9;
 };
+
+namespace tesvarin {
+
+// The switch record (998) and the SCF codes formchk writes from it.
+struct Switches {
+    std::vector<int64_t> ilsw;
+    std::vector<double> rlsw;
+    int64_t iopcl = 0;  // IOpCl as stored, which formchk writes (0 without the switch record)
+    int64_t irohf = 0;
+};
+
+}  // namespace tesvarin

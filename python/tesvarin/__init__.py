@@ -6,8 +6,6 @@ NumPy arrays in atomic units; ``Checkpoint.to_iodata()`` hands it to IOData;
 ``ChkReader_`` (module ``Tesvarin_``) stays available, with its fchk and gjf writers.
 """
 
-from importlib.metadata import PackageNotFoundError, version
-
 from Tesvarin_ import (
     ChkError,
     ChkFileNotFoundError,
@@ -22,15 +20,11 @@ from Tesvarin_ import (
 )
 
 from tesvarin import _exceptions as _exceptions  # loaded by Tesvarin_ as it starts; bound here as its attribute
+from tesvarin._version import __version__
 from tesvarin.batch import load_many
 from tesvarin.checkpoint import Checkpoint, NotReadError
 from tesvarin.grid.evaluation import Cube, read_cube
 from tesvarin.loader import load
-
-try:
-    __version__ = version("tesvarin")
-except PackageNotFoundError:  # imported from a source tree that was never installed
-    __version__ = "0+unknown"
 
 __all__ = [
     "Checkpoint",

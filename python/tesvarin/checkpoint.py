@@ -3,17 +3,16 @@
 from __future__ import annotations
 
 import os
+import sys
 from collections import Counter
-from collections.abc import Mapping, Sequence
+from collections.abc import Mapping
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, Literal
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
-import Tesvarin_.thermo
 from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, DEFAULT_TOLERANCE
 from tesvarin.unread import NOT_READ, SECTION_OF, SECTIONS, NotReadError
 
 if TYPE_CHECKING:
@@ -21,8 +20,8 @@ if TYPE_CHECKING:
 
     from tesvarin.charges import EspCharges
     from tesvarin.excited import ExcitedStates
-    from tesvarin.grid.evaluation import Cube, GridLike, Progress
-    from tesvarin.thermo import QuasiHarmonic, Thermochemistry
+    from tesvarin.grid.evaluation import Cube
+    from tesvarin.thermo import Thermochemistry
     from tesvarin.view import View
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
@@ -192,6 +191,9 @@ class Checkpoint:
         angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
         return angstrom
 
+    # The computations over a checkpoint live in their areas; each method here calls its area's function
+    # with this checkpoint first and the arguments as given, so the defaults are the function's own.
+
     @property
     def excited_states(self) -> ExcitedStates | None:
         """The states of a CIS or TD job, one row per state (`tesvarin.excited.ExcitedStates`: energies in
@@ -199,140 +201,57 @@ class Checkpoint:
         None when the job computed no excited states."""
         from tesvarin.excited import excited_states
 
-        return excited_states(self.reader)
-
-    def _stored_vibration(self, name: str) -> FloatArray | None:
-        blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
-        value = None if blocks is None else blocks[name]
-        return None if value is None else frozen(value, np.float64)
+        return excited_states(self)
 
     @property
     def raman_activities(self) -> FloatArray | None:
         """Raman scattering activity of each mode, Angstrom^4/amu, float64 (nmodes,); None unless computed."""
-        return self._stored_vibration("raman_activities")
+        from tesvarin.thermo import stored_vibration
+
+        return stored_vibration(self, "raman_activities")
 
     @property
     def depolarization_ratios(self) -> FloatArray | None:
         """Raman depolarisation ratio of each mode for plane-polarised incident light, (nmodes,); None unless
         computed."""
-        return self._stored_vibration("depolarization_plane")
+        from tesvarin.thermo import stored_vibration
+
+        return stored_vibration(self, "depolarization_plane")
 
     @property
     def depolarization_ratios_unpolarized(self) -> FloatArray | None:
         """Raman depolarisation ratio of each mode for unpolarised incident light, (nmodes,); None unless computed."""
-        return self._stored_vibration("depolarization_unpolarized")
+        from tesvarin.thermo import stored_vibration
 
-    def harmonic_analysis(self, masses: Sequence[float] | Mapping[int, float] | None = None) -> dict[str, Any]:
-        """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes
-        (nmodes, natoms, 3) and ir_intensities (km/mol; None without stored dipole derivatives) from the stored
-        force constants, with the file's masses or `masses` (amu): one per atom, or {atom index from 0: mass}
-        replacing some of the file's."""
-        self._needs("hessian")
-        return {
-            key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
-            for key, value in Tesvarin_.thermo.harmonic_analysis(self.reader, self._masses(masses)).items()
-        }
+        return stored_vibration(self, "depolarization_unpolarized")
 
-    def thermochemistry(
-        self,
-        temperature: float | None = None,
-        pressure: float | None = None,
-        scale: float = 1.0,
-        masses: Sequence[float] | Mapping[int, float] | None = None,
-        symmetry_number: int | None = None,
-        quasi_harmonic: QuasiHarmonic | None = None,
-    ) -> Thermochemistry:
-        """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), by default
-        the job's own as the checkpoint stores them (298.15 K and 1 atm when it stores none), with every
-        frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
-        need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
-        corrections (`tesvarin.thermo.QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
+    def harmonic_analysis(self, *args: Any, **kwargs: Any) -> dict[str, Any]:
+        """Frequencies, reduced masses, force constants, modes and IR intensities from the stored force
+        constants: `tesvarin.thermo.harmonic_analysis`, whose arguments it takes after the checkpoint."""
+        from tesvarin.thermo import harmonic_analysis
+
+        return harmonic_analysis(self, *args, **kwargs)
+
+    def thermochemistry(self, *args: Any, **kwargs: Any) -> Thermochemistry:
+        """Thermochemistry in the program's conventions, by default at the job's own temperature and pressure:
+        `tesvarin.thermo.thermochemistry`, whose arguments it takes after the checkpoint."""
         from tesvarin.thermo import thermochemistry
 
-        if self.frequencies is None or masses is not None:  # the analysis runs on the force constants
-            self._needs("hessian")
-        return thermochemistry(
-            self.reader, temperature, pressure, scale, self._masses(masses) or None, symmetry_number, quasi_harmonic
-        )
+        return thermochemistry(self, *args, **kwargs)
 
-    def sticks(self, kind: Literal["ir", "raman"] = "ir") -> tuple[FloatArray, FloatArray]:
-        """(frequencies in cm^-1, intensities) of every mode: IR intensities (km/mol) or Raman activities
-        (Angstrom^4/amu). Those the job stored, else for IR |d mu/d Q|^2 from the force constants and the dipole
-        derivatives (as the program prints them; the files of Gaussian 09 store no harmonic analysis). Raises
-        ValueError, naming the file, when it holds no such intensities."""
-        if kind not in ("ir", "raman"):
-            raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
-        frequencies = self._stored_vibration("frequencies")
-        stored = self._stored_vibration("ir_intensities" if kind == "ir" else "raman_activities")
-        if frequencies is not None and stored is not None:
-            return frequencies, stored
-        if len(self.symbols) == 1 and (
-            frequencies is not None or Tesvarin_.thermo.vibration_blocks(self.reader) is not None
-        ):
-            return frozen(np.empty(0), np.float64), frozen(np.empty(0), np.float64)  # an atom's job: no modes
-        if kind == "ir" and self.dipole_derivatives is not None:
-            self._needs("hessian")
-            if self.hessian is not None:
-                analysis = self.harmonic_analysis()
-                if analysis["ir_intensities"] is not None:
-                    return analysis["frequencies"], analysis["ir_intensities"]
-        if kind == "raman":
-            raise ValueError(f"{self.path}: holds no Raman activities (a job with Freq=Raman computes them)")
-        missing = "force constants" if self.hessian is None else "dipole derivatives"
-        raise ValueError(f"{self.path}: holds no IR intensities (no stored vibrations, no {missing})")
+    def sticks(self, *args: Any, **kwargs: Any) -> tuple[FloatArray, FloatArray]:
+        """(frequencies in cm^-1, intensities) of every mode, IR or Raman: `tesvarin.thermo.sticks`, whose
+        arguments it takes after the checkpoint."""
+        from tesvarin.thermo import sticks
 
-    def spectrum(
-        self,
-        kind: Literal["ir", "raman", "uv-vis", "ecd"] = "ir",
-        fwhm: float = 10.0,
-        shape: Literal["lorentzian", "gaussian"] | None = None,
-        grid: Sequence[float] | FloatArray | None = None,
-        *,
-        fwhm_ev: float | None = None,
-        unit: Literal["nm", "ev", "cm-1"] = "nm",
-        form: Literal["velocity", "length"] = "velocity",
-    ) -> tuple[FloatArray, FloatArray]:
-        """The broadened IR (km/mol per cm^-1) or Raman (Angstrom^4/amu per cm^-1) spectrum as (grid in cm^-1,
-        intensity) of the real modes of `sticks`; each peak's area equals its stick intensity. The default grid
-        runs from 0 to 10 widths past the highest mode. Raises ValueError when the file holds no such intensities.
+        return sticks(self, *args, **kwargs)
 
-        "uv-vis" and "ecd": (grid in `unit`, molar absorptivity epsilon or Delta-epsilon in L mol^-1 cm^-1) of
-        the excited states, bands of full width `fwhm_ev` at half maximum (default 0.666 eV, the program's
-        sigma = 0.4 eV) and Gaussian unless `shape` says otherwise; each band's area over wavenumber is
-        2.3153e8 f (uv-vis) or v R / 22.96 (ecd, R of the velocity or length `form` in 1e-40 cgs), so that
-        with Gaussian bands epsilon(v) = 1.3062974e8 sum f_i / sigma exp(-((v - v_i) / sigma)^2) as in
-        Gaussian's white paper "UV/Visible and ECD spectra" (`tesvarin.excited.bands`). Raises ValueError
-        naming the file when it holds no excited states."""
-        if kind in ("uv-vis", "ecd"):
-            from tesvarin.excited import DEFAULT_FWHM_EV, electronic_spectrum
+    def spectrum(self, *args: Any, **kwargs: Any) -> tuple[FloatArray, FloatArray]:
+        """The broadened IR, Raman, UV-Vis or ECD spectrum as (grid, intensity): `tesvarin.spectra.spectrum`,
+        whose arguments it takes after the checkpoint."""
+        from tesvarin.spectra import spectrum
 
-            states = self.excited_states
-            if states is None:
-                raise ValueError(f"{os.path.basename(self.path)} holds no excited states (not a CIS or TD job)")
-            width = DEFAULT_FWHM_EV if fwhm_ev is None else fwhm_ev
-            return electronic_spectrum(states, self.program_version, kind, width, shape or "gaussian", unit, grid, form)
-        from tesvarin.thermo import spectrum
-
-        if kind not in ("ir", "raman"):
-            raise ValueError(f'kind must be "ir", "raman", "uv-vis" or "ecd", got {kind!r}')
-        frequencies, sticks = self.sticks(kind)
-        real = frequencies > 0
-        return spectrum(frequencies[real], sticks[real], fwhm, shape or "lorentzian", grid)
-
-    def _masses(self, masses: Sequence[float] | Mapping[int, float] | None) -> list[float]:
-        if masses is None:
-            return []
-        if isinstance(masses, Mapping):
-            blocks = Tesvarin_.thermo.vibration_blocks(self.reader)
-            own = list(self.masses) if self.masses is not None else list(blocks["masses"]) if blocks else []
-            if len(own) != len(self.symbols):
-                raise ValueError(f"{os.path.basename(self.path)} holds no atomic masses to substitute in")
-            for atom, mass in masses.items():
-                if not 0 <= atom < len(own):
-                    raise ValueError(f"atom {atom} is not one of the {len(own)} atoms (they count from 0)")
-                own[atom] = float(mass)
-            return own
-        return [float(m) for m in masses]
+        return spectrum(self, *args, **kwargs)
 
     def to_iodata(self) -> IOData:
         """An `iodata.IOData` with what IOData's fchk loader would give for formchk's file of this checkpoint.
@@ -343,101 +262,49 @@ class Checkpoint:
 
         return to_iodata(self)
 
-    def evaluate(
-        self,
-        points: Any,
-        what: str = "density",
-        *,
-        derivatives: int = 0,
-        tolerance: float = DEFAULT_TOLERANCE,
-        threads: int | None = None,
-    ) -> FloatArray:
-        """Orbitals or a density at (n, 3) points in Bohr; `what` and the screening as in `tesvarin.grid.evaluation`."""
+    def evaluate(self, *args: Any, **kwargs: Any) -> FloatArray:
+        """Orbitals or a density at (n, 3) points in Bohr: `tesvarin.grid.evaluate`, whose arguments it takes
+        after the checkpoint."""
         from tesvarin.grid.evaluation import evaluate
 
-        self._needs("orbitals", "densities")
-        return evaluate(self.reader, points, what, derivatives=derivatives, tolerance=tolerance, threads=threads)
+        return evaluate(self, *args, **kwargs)
 
-    def potential(
-        self,
-        points: Any,
-        density: str = "scf",
-        field: bool = False,
-        *,
-        tolerance: float = DEFAULT_TOLERANCE,
-        threads: int | None = None,
-    ) -> FloatArray:
-        """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr: (n,),
-        or (n, 4) with `field` (-grad V after the value); `density` as in `tesvarin.grid.evaluation.potential`."""
+    def potential(self, *args: Any, **kwargs: Any) -> FloatArray:
+        """The electrostatic potential (Hartree/e) of the nuclei and a density at (n, 3) points in Bohr:
+        `tesvarin.grid.potential`, whose arguments it takes after the checkpoint."""
         from tesvarin.grid.evaluation import potential
 
-        self._needs("orbitals", "densities")
-        return potential(self.reader, points, density, field=field, tolerance=tolerance, threads=threads)
+        return potential(self, *args, **kwargs)
 
-    def cube(
-        self,
-        what: str = "density",
-        grid: GridLike = "medium",
-        margin: float = DEFAULT_MARGIN,
-        *,
-        tolerance: float = DEFAULT_TOLERANCE,
-        threads: int | None = None,
-        progress: Progress | None = None,
-    ) -> Cube:
+    def cube(self, *args: Any, **kwargs: Any) -> Cube:
         """Orbitals, a density or the potential on a grid around the atoms (Bohr), with `write(path)` for a
-        cube file."""
+        cube file: `tesvarin.grid.cube`, whose arguments it takes after the checkpoint."""
         from tesvarin.grid.evaluation import cube
 
-        self._needs("orbitals", "densities")
-        return cube(self.reader, what, grid, margin, tolerance=tolerance, threads=threads, progress=progress)
+        return cube(self, *args, **kwargs)
 
-    def esp_charges(
-        self,
-        scheme: Literal["mk", "chelpg"] = "mk",
-        density: str = "scf",
-        total_charge: float | None = None,
-        dipole: bool | Sequence[float] = False,
-        resp: bool = False,
-        *,
-        radii: Mapping[Any, float] | None = None,
-        point_density: float = 1.0,
-    ) -> EspCharges:
-        """Atomic charges fitted to the potential of `density` at the program's Merz-Kollman ("mk") or
-        CHELPG points, with the total charge (default: the molecule's) and, if asked, the dipole held;
-        `resp` fits them in AMBER's two RESP stages; `radii` (Angstrom, by element) and `point_density` (MK dots
-        per Angstrom^2) change the points. See `tesvarin.charges.esp_charges`."""
+    def esp_charges(self, *args: Any, **kwargs: Any) -> EspCharges:
+        """Atomic charges fitted to the potential at the program's Merz-Kollman or CHELPG points, plainly or
+        in AMBER's two RESP stages: `tesvarin.charges.esp_charges`, whose arguments it takes after the
+        checkpoint."""
         from tesvarin.charges import esp_charges
 
-        self._needs("orbitals", "densities")
-        return esp_charges(self, scheme, density, total_charge, dipole, resp, radii=radii, point_density=point_density)
+        return esp_charges(self, *args, **kwargs)
 
-    def to_qcschema(self, wavefunction: bool = False) -> dict[str, Any]:
-        """The QCSchema record of this calculation, as plain JSON-ready values (`tesvarin.export.qcschema`).
-
-        An ``AtomicResult`` (schema_name "qcschema_output"), or for an optimisation (FOpt, POpt, ...) an
-        ``OptimizationResult`` whose trajectory holds one gradient result per stored geometry.
-        With `wavefunction`, the basis, orbitals and SCF densities in QCSchema's basis-function order.
-        """
+    def to_qcschema(self, *args: Any, **kwargs: Any) -> dict[str, Any]:
+        """The QCSchema record of this calculation, as plain JSON-ready values: `tesvarin.export.qcschema.to_qcschema`,
+        whose arguments it takes after the checkpoint."""
         from tesvarin.export.qcschema import to_qcschema
 
-        return to_qcschema(self, wavefunction)
+        return to_qcschema(self, *args, **kwargs)
 
-    def view(
-        self,
-        orbital: str | int | None = None,
-        density: str | None = None,
-        isovalue: float | None = None,
-        grid: GridLike = "coarse",
-        margin: float = DEFAULT_MARGIN,
-        *,
-        threads: int | None = None,
-    ) -> View:
+    def view(self, *args: Any, **kwargs: Any) -> View:
         """The molecule with an orbital's two isosurfaces (the HOMO by default) or a density's surface, to turn
-        and zoom in a notebook or as one self-contained HTML page (`View.write`); see `tesvarin.view.view`."""
+        and zoom in a notebook or as one self-contained HTML page: `tesvarin.view.view`, whose arguments it
+        takes after the checkpoint."""
         from tesvarin.view import view
 
-        self._needs("orbitals", "densities")
-        return view(self, orbital, density, isovalue, grid, margin, threads=threads)
+        return view(self, *args, **kwargs)
 
     def _repr_html_(self) -> str:
         """A compact table of the molecule, the job, its energies and what the file holds (for notebooks)."""
@@ -461,13 +328,6 @@ class Checkpoint:
         unread = self.reader.unread.split(", ")
         return frozenset(section for section in SECTIONS if section not in unread)
 
-    def __reduce__(self) -> tuple[Any, ...]:
-        # Pickled by path: the other side (a worker, a process pool) reads the file again, with the
-        # same sections, so it must see the file at the same path. The reader holds no open file.
-        from tesvarin.loader import load
-
-        return (load, (self.path, None if self.reader.unread == "" else sorted(self.sections)))
-
     def _needs(self, *sections: str) -> None:
         """Raises NotReadError when a section a computation reads was left unread."""
         for section in sections:
@@ -487,8 +347,8 @@ class Checkpoint:
 
 def __getattr__(name: str) -> Any:
     # `load` and `PathLike` lived here once: pickles of a Checkpoint made then name tesvarin.checkpoint.load.
+    # They live in the loader, which builds Checkpoints (so this module does not import it) and which the
+    # package has loaded by the time anything asks for them.
     if name in ("load", "PathLike"):
-        from tesvarin import loader
-
-        return getattr(loader, name)
+        return getattr(sys.modules["tesvarin.loader"], name)
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

@@ -1,22 +1,32 @@
-"""`load`: parse a checkpoint and build its `Checkpoint` from the reader's records."""
+"""`load`: parse a checkpoint and build its `Checkpoint` from the reader's records.
+
+A failure of the parse names the file and says what is wrong with it (`tesvarin._reasons`); the
+reader's own text stays on the exception as `detail`.
+"""
 
 from __future__ import annotations
 
+import copyreg
 import os
 import re
 from collections.abc import Iterable
 from types import MappingProxyType
-from typing import Union
+from typing import Any, Union
 
 import numpy as np
-from Tesvarin_ import ChkReader_, Mol
+from Tesvarin_ import ChkError, ChkFormatError, ChkOSError, ChkReader_, Mol
 
-from tesvarin import _arrays, _errors, _further
+from tesvarin import _arrays, _further
 from tesvarin._arrays import FloatArray, frozen
+from tesvarin._reasons import reason
 from tesvarin.checkpoint import Checkpoint
 from tesvarin.unread import NOT_READ, SECTIONS
 
 PathLike = Union[str, bytes, bytearray, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+# The reader's ValueError for a version record (801) whose end word is before its start word: the
+# length error of the text's buffer, in the C++ library's words.
+_BACKWARDS_VERSION = "cannot create std::vector larger than max_size()"
 
 
 def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
@@ -38,17 +48,44 @@ def load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
 def quiet_load(path: PathLike, sections: Iterable[str] | None = None) -> Checkpoint:
     """`load` without its warnings, for a caller that gives them itself (from another thread, say)."""
     if sections is None:
-        return _from_reader(_errors.parse(path), path)
+        return from_reader(parse(path), path)
     wanted = set(sections)
     if wanted - SECTIONS.keys():
         raise ValueError(
             f"unknown section {', '.join(sorted(wanted - SECTIONS.keys()))}; the sections are {', '.join(SECTIONS)}"
         )
-    checkpoint = _from_reader(_errors.parse(path, {name: name in wanted for name in SECTIONS}), path)
+    checkpoint = from_reader(parse(path, {name: name in wanted for name in SECTIONS}), path)
     for section in SECTIONS.keys() - wanted:
         for name in SECTIONS[section]:
             object.__setattr__(checkpoint, name, NOT_READ)
     return checkpoint
+
+
+def explained(error: ChkError, path: str) -> ChkError:
+    """`error` as a new exception of the same class whose text names `path` and what is wrong."""
+    text = f"{path}: {reason(error, path)}"
+    again: ChkError = (
+        type(error)(text, error.errno or 0, error.filename) if isinstance(error, ChkOSError) else type(error)(text)
+    )
+    again.detail = str(error)
+    return again
+
+
+def parse(path: Any, sections: dict[str, bool] | None = None) -> ChkReader_:
+    """`ChkReader_(path)`, or `ChkReader_.partial(path, **sections)`, whose failures name the file and say
+    what is wrong."""
+    try:
+        return ChkReader_(path) if sections is None else ChkReader_.partial(path, **sections)
+    except ChkError as error:
+        name = os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)
+        raise explained(error, name) from None
+    except ValueError as error:
+        if str(error) != _BACKWARDS_VERSION:
+            raise
+        name = os.fsdecode(bytes(path) if isinstance(path, bytearray) else path)
+        damaged = ChkFormatError(f"{name}: damaged: the version record (section 801) ends before it starts")
+        damaged.detail = str(error)
+        raise damaged from None
 
 
 def _text(raw: bytes) -> str:
@@ -78,7 +115,8 @@ def _occupations(count: int, nmo: int) -> FloatArray:
     return occupations
 
 
-def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
+def from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
+    """The `Checkpoint` of a reader that read every section; `path` is the file it read."""
     params = reader.params
     mol = params.mol
     texts = {key: _text(raw) for key, raw in params.rawtexts.items()}
@@ -135,3 +173,15 @@ def _from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         hessian=_arrays.hessian(mol),
         **_further.quantities(reader.further, natoms),
     )
+
+
+def _by_path(checkpoint: Checkpoint) -> tuple[Any, ...]:
+    # Pickled by path: the other side (a worker, a process pool) reads the file again, with the
+    # same sections, so it must see the file at the same path. The reader holds no open file.
+    unread = checkpoint.reader.unread
+    return (load, (checkpoint.path, None if unread == "" else sorted(checkpoint.sections)))
+
+
+# How a Checkpoint pickles is said here, not by a __reduce__ of its own: the record does not import the
+# loader that builds it.
+copyreg.pickle(Checkpoint, _by_path)

@@ -7,7 +7,7 @@
 
 #include "tesvarin/checked.hpp"
 #include "tesvarin/error.hpp"
-#include "tesvarin/write/number_format.hpp"
+#include "tesvarin/number_text.hpp"
 
 namespace tesvarin {
 namespace {

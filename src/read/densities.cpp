@@ -10,7 +10,7 @@ constexpr int kDensityKinds = 9;
 
 void Tesvarin::read_densities() {
     auto& mol = params.mol;
-    if (LBit(ilsw[kIlswNaturalOrbitals], 1)) TESVARIN_THROW("Cannot do natural orbitals yet");
+    if (LBit(switches.ilsw[kIlswNaturalOrbitals], 1)) TESVARIN_THROW("Cannot do natural orbitals yet");
 
     const tesvarin::ScfType scf = scf_factors(iopcl);
     const int64_t s = scf.spin_blocks, c = scf.value_kind, g = scf.components;

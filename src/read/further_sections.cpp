@@ -1,32 +1,98 @@
-// Step 8: the further sections, each into its own record. A damaged section
-// must not stop the parse: its message is kept, and costs only that section's
-// quantities (the complete writer leaves its entries out, or refuses when strict).
+// Step 8: the further sections, each into its own record, as the table of sections
+// (section_labels.hpp) lists them. A damaged section must not stop the parse: its
+// message is kept, and costs only that section's quantities (the complete writer
+// leaves its entries out, or refuses when strict).
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 #include "tesvarin/parser.hpp"
 #include "tesvarin/read/rotation.hpp"
 
-using tesvarin::Loaded;
-using tesvarin::SectionError;
-using tesvarin::SectionLabel;
-using tesvarin::SectionView;
+namespace tesvarin {
 
 namespace {
+// What a reader may need besides its section: the atom count, the other records, and
+// the parser's basis steps, which the density-fitting basis goes through.
+struct ReadContext {
+    int64_t natoms;
+    FurtherSections& further;
+    std::function<DensityBasis(const SectionView&)> fitting_basis;
+};
+
+using View = std::function<SectionView()>;
+
+// The molecule section's per-atom blocks; its layout code is kept even when they are damaged.
+AtomProperties read_molecule_section(const SectionView& s, ReadContext& c) {
+    c.further.molecule_layout = s.word(0);
+    return read_atom_properties(s, c.natoms);
+}
+
+DensityBasis read_fitting_basis(const SectionView& s, ReadContext& c) { return c.fitting_basis(s); }
+
+// A reader takes its section, and the atom count or the context when it needs them.
+template <typename Read>
+auto call(Read read, const SectionView& s, ReadContext& c) {
+    if constexpr (std::is_invocable_v<Read, const SectionView&, ReadContext&>) {
+        return read(s, c);
+    } else if constexpr (std::is_invocable_v<Read, const SectionView&, int64_t>) {
+        return read(s, c.natoms);
+    } else {
+        return read(s);
+    }
+}
+
 // Whatever the reader refuses becomes the record's error; nothing escapes.
 template <typename T, typename Read>
-void load(Loaded<T>& slot, const std::function<SectionView()>& view, Read read) {
+void load_record(Loaded<T>& slot, const View& view, Read read, ReadContext& c) {
     slot.present = true;
     try {
-        slot.data = read(view());
+        slot.data = call(read, view(), c);
     } catch (const std::exception& e) {
         slot.data = T{};
         slot.error = e.what();
     }
 }
+
+template <typename T, typename Read>
+void load(Loaded<T>& slot, const View& view, Read read, ReadContext& c) {
+    load_record(slot, view, read, c);
+}
+
+// One section, two layouts, a record each: the archive of an optimisation, or the
+// trajectory of an ADMP or BOMD job.
+template <typename Read>
+void load(Loaded<OptimisationArchive>& slot, const View& view, Read read, ReadContext& c) {
+    std::string error;
+    std::optional<SectionView> archive;
+    try {
+        archive.emplace(view());
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    const View kept = [&archive, &error] {
+        if (!archive) throw SectionError(error);
+        return *archive;
+    };
+    if (archive && is_trajectory_archive(*archive)) return load_record(c.further.trajectory, kept, read_trajectory, c);
+    load_record(slot, kept, read, c);
+}
+
+// The message of a damaged record, into `found`; the archive's two records both.
+template <typename T>
+void note_damage(const Loaded<T>& slot, const FurtherSections&, std::vector<std::string>& found) {
+    if (slot.damaged()) found.push_back(slot.error);
+}
+void note_damage(const Loaded<OptimisationArchive>& slot, const FurtherSections& f, std::vector<std::string>& found) {
+    if (slot.damaged()) found.push_back(slot.error);
+    if (f.trajectory.damaged()) found.push_back(f.trajectory.error);
+}
 }  // namespace
 
-SectionView Tesvarin::section_view(int index, const char* name) const {
+}  // namespace tesvarin
+
+tesvarin::SectionView Tesvarin::section_view(int index, const char* name) const {
+    using tesvarin::SectionError;
     const Address& a = addresses[static_cast<size_t>(index)];
     const int64_t file_words = serializer->get_fsize() / 8;
     const std::string title = "Section " + std::to_string(a.label) + " (" + name + ")";
@@ -36,81 +102,36 @@ SectionView Tesvarin::section_view(int index, const char* name) const {
     }
     // A family's record holds at most its section's words (directory entries may share them).
     claim_words((title + " length").c_str(), a.end - a.start);
-    return SectionView(a.label, name, *serializer, a.start, a.end - a.start);
+    return tesvarin::SectionView(a.label, name, *serializer, a.start, a.end - a.start);
 }
 
 void Tesvarin::read_further_sections() {
-    auto& f = further;
-    const int64_t n = params.mol.natoms;
-    int index = -1;
-    auto find = [&](SectionLabel label, auto& slot, auto read) {
-        if (has_magic(label, index)) {
-            const int at = index;
-            const char* name = label.name;
-            load(slot, [this, at, name] { return section_view(at, name); }, read);
-        }
-    };
     using namespace tesvarin;
-    using namespace tesvarin::section;
-    find(kMolecule, f.atoms, [n, &f](const SectionView& s) {
-        f.molecule_layout = s.word(0);
-        return read_atom_properties(s, n);
-    });
-    find(kBonds, f.bonds, [n](const SectionView& s) { return read_bonds(s, n); });
-    find(kInternalForces, f.internal_forces, read_internal_forces);
-    find(kCorePotentials, f.core_potentials, [n](const SectionView& s) { return read_core_potentials(s, n); });
-    find(kExternalField, f.external_field, read_external_field);
-    find(kOrientation, f.symmetry, read_symmetry_words);
-    find(kGradient, f.gradient, [n](const SectionView& s) { return read_gradient(s, n); });
-    find(kCharges, f.charges, [n](const SectionView& s) { return read_charges(s, n); });
-    find(kElectric, f.electric, [n](const SectionView& s) { return read_electric_properties(s, n); });
-    find(kRedundantInternals, f.redundant_internals, read_redundant_internals);
-    find(kOniom, f.oniom, [n](const SectionView& s) { return read_oniom(s, n); });
-    find(kQeq, f.qeq_tensors, [n](const SectionView& s) { return read_qeq_tensors(s, n); });
-    find(kConstraintStructure, f.constraint_structure,
-         [n](const SectionView& s) { return read_constraint_structure(s, n); });
-    if (has_magic(kOptimisationArchive, index)) {  // one section, two layouts, a record each
-        std::string error;
-        std::optional<SectionView> archive;
-        try {
-            archive.emplace(section_view(index, kOptimisationArchive.name));
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        const auto view = [&archive, &error] {
-            if (!archive) throw SectionError(error);
-            return *archive;
-        };
-        if (archive && is_trajectory_archive(*archive)) {
-            load(f.trajectory, view, read_trajectory);
-        } else {
-            load(f.optimisation, view, read_optimisation_archive);
-        }
-    }
-    find(kVibrations, f.vibrations, read_vibrations);
-    find(kExcitedStates, f.excited_states, read_excited_states);
-    find(kDensityBasis, f.density_basis, [this](const SectionView& s) { return read_density_basis(s); });
-    find(kClassical, f.classical, read_classical_parameters);
-    find(kVersion, f.version, read_version_text);
-    find(kNonadiabatic, f.nonadiabatic_coupling,
-         [n](const SectionView& s) { return read_nonadiabatic_coupling(s, n); });
-    f.has_force_constants = has_magic(kForceConstants, index);
-    if (rotated) tesvarin::turn_into_standard_orientation(f, params.mol.stdrot);
+    FurtherSections& f = further;
+    ReadContext context{params.mol.natoms, f, [this](const SectionView& s) { return read_density_basis(s); }};
+    int index = -1;
+    const auto view = [this, &index](SectionLabel label) -> std::function<SectionView()> {
+        return [this, at = index, name = label.name] { return section_view(at, name); };
+    };
+#define TESVARIN_READ_FURTHER(constant, number, name, slot, reader) \
+    if (has_magic(section::constant, index)) load(f.slot, view(section::constant), reader, context);
+#define TESVARIN_BASIC_IS_READ(...)
+    TESVARIN_SECTIONS(TESVARIN_BASIC_IS_READ, TESVARIN_READ_FURTHER)
+#undef TESVARIN_READ_FURTHER
+#undef TESVARIN_BASIC_IS_READ
+    f.has_force_constants = has_magic(section::kForceConstants, index);
+    if (rotated) turn_into_standard_orientation(f, params.mol.stdrot);
 }
 
 namespace tesvarin {
 
 std::vector<std::string> FurtherSections::damage() const {
     std::vector<std::string> found;
-    const auto note = [&found](const auto& slot) {
-        if (slot.damaged()) found.push_back(slot.error);
-    };
-    note(atoms), note(bonds), note(core_potentials), note(internal_forces), note(external_field), note(symmetry),
-        note(gradient);
-    note(charges), note(electric), note(redundant_internals), note(oniom), note(qeq_tensors);
-    note(constraint_structure), note(optimisation), note(trajectory), note(vibrations), note(excited_states),
-        note(density_basis), note(classical), note(version);
-    note(nonadiabatic_coupling);
+#define TESVARIN_NOTE_DAMAGE(constant, number, name, slot, reader) note_damage(slot, *this, found);
+#define TESVARIN_BASIC_REFUSES(...)
+    TESVARIN_SECTIONS(TESVARIN_BASIC_REFUSES, TESVARIN_NOTE_DAMAGE)
+#undef TESVARIN_NOTE_DAMAGE
+#undef TESVARIN_BASIC_REFUSES
     return found;
 }
 
@@ -122,6 +143,7 @@ std::vector<std::string> FurtherSections::notes() const {
 
 void turn_into_standard_orientation(FurtherSections& f, const std::array<double, 9>& r) {
     const Rotation turn(r);
+    f.turned = true;
     if (auto* g = f.gradient.intact()) *g = turn.vectors(*g);
     if (auto* p = f.electric.intact()) {
         ElectricProperties& e = *p;

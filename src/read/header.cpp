@@ -40,26 +40,26 @@ void Tesvarin::read_header() {
 
     int index = -1;
     const bool have_xlsw = has_magic(tesvarin::section::kSwitches, index);
-    ilsw.resize(kIlswWords, 0);
+    switches.ilsw.resize(kIlswWords, 0);
     if (!have_xlsw) {
-        ilsw[kIlswIrohf] = -1;
-        ilsw[kIlswRlswLength] = 47;
-        rlsw.assign(47, 0.0);
+        switches.ilsw[kIlswIrohf] = -1;
+        switches.ilsw[kIlswRlswLength] = 47;
+        switches.rlsw.assign(47, 0.0);
         return;
     }
     const tesvarin::SectionView xlsw = open_section(index);
     if (xlsw.size() != kLRwX) {
         TESVARIN_THROW("Assert failed! The length of XLSW should same as LRwX");
     }
-    xlsw.fetch(ilsw.data(), 0, kIlswWords);
-    const int64_t nrlsw = ilsw[kIlswRlswLength];
+    xlsw.fetch(switches.ilsw.data(), 0, kIlswWords);
+    const int64_t nrlsw = switches.ilsw[kIlswRlswLength];
     if (nrlsw > kMaxRlsw) {
         TESVARIN_THROW("Too more RLSW, should <= 100");
     }
     if (nrlsw < 0) {
         TESVARIN_THROW("Negative RLSW length in .chk: ILSW(57) = " + std::to_string(nrlsw));
     }
-    tesvarin::fetch_array(xlsw, kIlswWords, rlsw, nrlsw);
+    tesvarin::fetch_array(xlsw, kIlswWords, switches.rlsw, nrlsw);
 }
 
 void Tesvarin::read_genarr() {

@@ -40,7 +40,7 @@ void copy_centres(ChkParams::Mol& mol, bool to_atoms) {
 void Tesvarin::reconcile_orientation(bool have_basis) {
     auto& mol = params.mol;
     int index = -1;
-    rotated = ilsw[kIlswNoReorient] != 1 && has_magic(tesvarin::section::kOrientation, index);
+    rotated = switches.ilsw[kIlswNoReorient] != 1 && has_magic(tesvarin::section::kOrientation, index);
     if (rotated) {
         int64_t w[kOrientWords];
         open_section(index).fetch(w, 0, kOrientWords);

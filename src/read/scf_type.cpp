@@ -48,14 +48,15 @@ tesvarin::ScfType Tesvarin::scf_factors(int64_t IOpCl) {
 tesvarin::ScfType Tesvarin::read_scf_type() {
     int index = -1;
     if (has_magic(tesvarin::section::kSwitches, index)) {
-        iopcl = iopcl_out = ilsw[kIlswIOpCl];
-        irohf = ilsw[kIlswIrohf];
+        iopcl = switches.iopcl = switches.ilsw[kIlswIOpCl];
+        switches.irohf = switches.ilsw[kIlswIrohf];
     } else {
-        iopcl = iopcl_out = irohf = 0;
+        iopcl = switches.iopcl = switches.irohf = 0;
     }
     const tesvarin::ScfType scf = scf_factors(iopcl);
     // Restricted open shell: the working code counts one more spin block than the stored one.
-    if ((irohf == 1 || irohf == 2 || (irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
+    if ((switches.irohf == 1 || switches.irohf == 2 ||
+         (switches.irohf == 3 && has_magic(tesvarin::section::kRohfMarker, index))) &&
         (iopcl == 0 || iopcl == 2)) {
         iopcl += 1;
     }
@@ -65,13 +66,13 @@ tesvarin::ScfType Tesvarin::read_scf_type() {
 void Tesvarin::prefix_method(const tesvarin::ScfType& scf) {
     // Without Info1-9 there is no slot 5 to decide on.
     if (params.info1_9.size() < 6) return;
-    if (params.info1_9[5] % 1000 >= 200 || ilsw[kIlswIrohf] >= 2) return;
+    if (params.info1_9[5] % 1000 >= 200 || switches.ilsw[kIlswIrohf] >= 2) return;
     std::string prefix;
     if (scf.components == 2) {
         prefix = "G";
     } else {
         prefix = scf.value_kind == 2 ? "C" : "";
-        prefix.insert(0, scf.spin_blocks == 2 ? "U" : ilsw[kIlswIrohf] == 1 ? "RO" : "R");
+        prefix.insert(0, scf.spin_blocks == 2 ? "U" : switches.ilsw[kIlswIrohf] == 1 ? "RO" : "R");
     }
     params.method.insert(0, prefix);
 }

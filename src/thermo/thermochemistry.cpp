@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "tesvarin/error.hpp"
+#include "tesvarin/number_text.hpp"
 #include "tesvarin/thermo/physical_constants.hpp"
 #include "tesvarin/thermo/rigid_rotor.hpp"
-#include "tesvarin/write/number_format.hpp"
 
 namespace tesvarin {
 

@@ -57,11 +57,11 @@ void FchkEntryBuilder::shells(Entries& e) const {
 }
 
 void FchkEntryBuilder::switches(Entries& e) const {
-    e.push_back(FchkEntry::int_scalar("Num ILSW", static_cast<int64_t>(t.ilsw.size())));
-    e.push_back(FchkEntry::int_view("ILSW", t.ilsw));
-    if (t.rlsw.empty()) return;
-    e.push_back(FchkEntry::int_scalar("Num RLSW", static_cast<int64_t>(t.rlsw.size())));
-    e.push_back(FchkEntry::real_view("RLSW", t.rlsw));
+    e.push_back(FchkEntry::int_scalar("Num ILSW", static_cast<int64_t>(sw.ilsw.size())));
+    e.push_back(FchkEntry::int_view("ILSW", sw.ilsw));
+    if (sw.rlsw.empty()) return;
+    e.push_back(FchkEntry::int_scalar("Num RLSW", static_cast<int64_t>(sw.rlsw.size())));
+    e.push_back(FchkEntry::real_view("RLSW", sw.rlsw));
 }
 
 void FchkEntryBuilder::virial_scf(Entries& e) const {
@@ -70,8 +70,8 @@ void FchkEntryBuilder::virial_scf(Entries& e) const {
 }
 
 void FchkEntryBuilder::scf_codes(Entries& e) const {
-    e.push_back(FchkEntry::int_scalar("IOpCl", t.iopcl_out));
-    e.push_back(FchkEntry::int_scalar("IROHF", t.irohf));
+    e.push_back(FchkEntry::int_scalar("IOpCl", sw.iopcl));
+    e.push_back(FchkEntry::int_scalar("IROHF", sw.irohf));
 }
 
 void FchkEntryBuilder::orbitals_densities(Entries& e) const {

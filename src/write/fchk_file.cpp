@@ -8,9 +8,9 @@
 #include <memory>
 #include <thread>
 
-#include "tesvarin/parser.hpp"
 #include "tesvarin/write/fchk_entry.hpp"
 #include "tesvarin/write/fchk_text.hpp"
+#include "tesvarin/write/fchk_writer.hpp"
 
 namespace {
 // Text entries in whole 12-character pieces and formchk's rounding of real
@@ -40,35 +40,12 @@ void format(tesvarin::FchkText& f, const tesvarin::FchkEntry& e, bool complete) 
 unsigned default_threads() { return std::min(2u, std::max(1u, std::thread::hardware_concurrency())); }
 }  // namespace
 
-void Tesvarin::write_fchk(const string& fname) const {
-    if (!stream_fchk(fname, false, default_threads(), nullptr)) {
-        const int err = errno;
-        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
-    }
-}
-
-void Tesvarin::write_complete_fchk(const string& fname) const {
-    if (!stream_fchk(fname, true, default_threads(), nullptr)) {
-        const int err = errno;
-        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
-    }
-}
-
-void Tesvarin::write_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const {
-    if (!stream_fchk(fname, complete, threads == 0 ? default_threads() : threads, skipped)) {
-        const int err = errno;
-        TESVARIN_THROW_OS("Can not write file: " + fname, err, fname);
-    }
-}
-
-bool Tesvarin::stream_fchk(const string& fname, bool complete, unsigned threads, Skipped* skipped) const {
-    // Gathered before the file is opened, so a refused section leaves no file behind.
-    const std::vector<tesvarin::FchkEntry> entries = fchk_entries(complete, skipped);
+bool tesvarin::write_fchk(const ChkParams& p, const std::vector<FchkEntry>& entries, const std::string& fname,
+                          bool complete, unsigned threads) {
     std::FILE* fp = std::fopen(fname.c_str(), "w");
     if (fp == nullptr) return false;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(fp, std::fclose);  // closed on any exception too
-    const auto& p = params;
-    tesvarin::FchkText f(fp, threads);
+    tesvarin::FchkText f(fp, threads == 0 ? default_threads() : threads);
     f.padded(p.title.size() > 72 ? p.title.substr(0, 71) : p.title, 72);
     f.out += '\n';
     // Each field ends at its first NUL, as a C string would (the info text may hold NULs).

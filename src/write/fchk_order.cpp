@@ -4,9 +4,9 @@
 // entries that always travel together; its emitter skips what the file does not hold.
 #include <algorithm>
 
-#include "tesvarin/parser.hpp"
 #include "tesvarin/write/fchk_entry.hpp"
 #include "tesvarin/write/fchk_entry_builder.hpp"
+#include "tesvarin/write/fchk_writer.hpp"
 
 using tesvarin::FchkEntry;
 
@@ -137,21 +137,17 @@ Flavour complete_flavour(const tesvarin::FurtherSections& f, std::vector<std::st
 }
 }  // namespace
 
-std::vector<FchkEntry> Tesvarin::fchk_entries(bool complete, Skipped* skipped) const {
-    // An fchk without the sections left unread would pass for the whole file.
-    if (!options.everything()) {
-        TESVARIN_THROW("The checkpoint was read without its " + options.unread() + "; read it whole to write an fchk");
-    }
+std::vector<FchkEntry> tesvarin::fchk_entries(const FchkRecords& r, bool complete, std::vector<std::string>* skipped) {
     Flavour flavour = Flavour::Basic;
     std::vector<std::string> notes;
-    if (complete) flavour = complete_flavour(further, notes);
+    if (complete) flavour = complete_flavour(r.further, notes);
     if (skipped != nullptr) skipped->insert(skipped->end(), notes.begin(), notes.end());
     std::vector<const Row*> rows;
     for (const Row& row : kOrder)
         if (position(row, flavour) > 0) rows.push_back(&row);
     std::stable_sort(rows.begin(), rows.end(),
                      [flavour](const Row* a, const Row* b) { return position(*a, flavour) < position(*b, flavour); });
-    const FchkEntryBuilder builder(*this, skipped);
+    const FchkEntryBuilder builder(r, skipped);
     std::vector<FchkEntry> entries;
     for (const Row* row : rows) (builder.*(row->emit))(entries);
     return entries;

@@ -275,7 +275,7 @@ void FchkEntryBuilder::electric(Entries& e) const {
 void FchkEntryBuilder::qeq_rotated(Entries& e) const {
     const auto* q = use(f.qeq_tensors);
     if (q == nullptr) return;
-    if (!t.rotated) return e.push_back(FchkEntry::real_view("QEq coupling tensors", *q));
+    if (!f.turned) return e.push_back(FchkEntry::real_view("QEq coupling tensors", *q));
     e.push_back(FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q)));
 }
 

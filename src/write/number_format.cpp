@@ -317,12 +317,4 @@ void append_uint(std::string& out, uint64_t v, int width) {
     append_padded(out, buf, std::size_t(result.ptr - buf), width);
 }
 
-std::string shortest(double v) {
-    if (std::isnan(v)) return "nan";
-    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
-    char buf[32];
-    const auto result = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, result.ptr);
-}
-
 }  // namespace tesvarin

@@ -9,12 +9,11 @@ from tests.python.chk_builder import LABELS_HEADER, SECTIONS
 
 def test_builder_copy_holds_every_section_of_the_reader_table():
     text = LABELS_HEADER.read_text()
-    declared = re.findall(r"\bSectionLabel (k\w+)\{", text)
-    listed = re.findall(r"section::(k\w+)", text[text.index("kSectionLabels[]") :])
-    # A declaration the builder's pattern misses, or one left out of the table, fails here.
-    assert sorted(SECTIONS) == sorted(declared) == sorted(listed)
+    rows = re.findall(r"\b(?:BASIC|FURTHER)\((k\w+)", text)
+    # A row the builder's pattern misses fails here.
+    assert sorted(SECTIONS) == sorted(rows)
     numbers = [number for number, _ in SECTIONS.values()]
-    assert numbers == sorted(set(numbers))
+    assert len(numbers) == len(set(numbers))
     assert {SECTIONS[k] for k in ("kBonds", "kVibrations", "kSwitches")} == {
         (503, "bonds"),
         (765, "vibrations"),

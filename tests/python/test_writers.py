@@ -228,7 +228,7 @@ def test_fchk_real_format(fchk, x, text):
     assert e[1] == text + "  1.00000000E+00 -1.00000000E+00"
 
 
-SOURCE = {"write_gjf": "write/gjf", "write_fchk": "write/fchk_file"}
+SOURCE = {"write_gjf": "parser_writers", "write_fchk": "parser_writers"}
 
 
 @pytest.mark.parametrize("method", ["write_gjf", "write_fchk"])

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "fuzz_input.hpp"
+#include "tesvarin/checkpoint_vibrations.hpp"
 #include "tesvarin/grid/grid_eval.hpp"
 #include "tesvarin/grid/potential.hpp"
 #include "tesvarin/parser.hpp"
-#include "tesvarin/thermo/checkpoint_vibrations.hpp"
 #include "tesvarin/write/cube_file.hpp"
 
 namespace {

@@ -19,6 +19,7 @@
 
 #include "fuzz_input.hpp"
 #include "tesvarin/parser.hpp"
+#include "tesvarin/write/fchk_entry.hpp"
 
 namespace {
 constexpr int64_t kParseBytesPerByte = 5;            // four for the arrays, one for a section's words in passing

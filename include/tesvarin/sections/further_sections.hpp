@@ -199,6 +199,7 @@ struct FurtherSections {
     Loaded<std::vector<double>> nonadiabatic_coupling;  // 810, 3N reals, turned as the gradient
     bool has_force_constants = false;                   // 585
     int64_t molecule_layout = 0;                        // 997 word 0, the layout code
+    bool turned = false;  // the values above were turned with the coordinates (turn_into_standard_orientation)
 
     // "Section L (name): what was wrong" for each damaged section, in file label order.
     std::vector<std::string> damage() const;

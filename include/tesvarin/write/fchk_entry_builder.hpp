@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tesvarin/parser.hpp"
 #include "tesvarin/write/fchk_entry.hpp"
+#include "tesvarin/write/fchk_writer.hpp"
 
-// Appends one row's entries; reads the parser through friendship only. A damaged
+// Appends one row's entries, from the parse's records only. A damaged
 // section costs only its own entries: they are left out and its message kept in
 // `skipped`, or, without `skipped` (strict), the message is raised.
 class FchkEntryBuilder {
@@ -19,11 +19,11 @@ public:
     using Entries = std::vector<FchkEntry>;
     using Emit = void (FchkEntryBuilder::*)(Entries&) const;
 
-    FchkEntryBuilder(const Tesvarin& t, std::vector<std::string>* skipped)
-        : t(t),
-          p(t.params),
-          mol(t.params.mol),
-          f(t.further),
+    FchkEntryBuilder(const tesvarin::FchkRecords& r, std::vector<std::string>* skipped)
+        : p(r.params),
+          mol(r.params.mol),
+          f(r.further),
+          sw(r.switches),
           natoms(static_cast<size_t>(std::max<int64_t>(mol.natoms, 0))),
           skipped(skipped) {}
 
@@ -123,10 +123,10 @@ private:
     template <typename Archive>
     void archive_c01(Entries& e, const Archive& a, const char* name, const char* point, const char* third,
                      const std::vector<double>& values, int64_t energy) const;
-    const Tesvarin& t;
     const ChkParams& p;
     const ChkParams::Mol& mol;
     const tesvarin::FurtherSections& f;
+    const tesvarin::Switches& sw;
     size_t natoms;
     std::vector<std::string>* skipped;
 };

@@ -37,7 +37,4 @@ void append_int(std::string& out, int64_t v, int width);
 // Same bytes as snprintf("%*llu", width, v); used for sizes ("%zu").
 void append_uint(std::string& out, uint64_t v, int width);
 
-// The shortest text that reads back as `v` ("1e+300", "0.5", "nan", "-inf"), for messages.
-std::string shortest(double v);
-
 }  // namespace tesvarin

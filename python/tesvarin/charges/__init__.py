@@ -21,6 +21,7 @@ import Tesvarin_.charges
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray, IntArray, frozen
 from tesvarin.charges.gesp import gesp_text
+from tesvarin.grid import evaluation
 
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
@@ -355,6 +356,8 @@ def esp_charges(
     default, 6 in AMBER's protocol). `potential` computes the potential (Hartree/e) at (n, 3) points
     in Bohr; by default the checkpoint's own.
     """
+    if potential is None:
+        cp._needs("orbitals", "densities")
     scheme = scheme.lower()
     if scheme not in SCHEMES:
         raise ValueError(f'scheme must be "mk" or "chelpg", got {scheme!r}')
@@ -370,7 +373,7 @@ def esp_charges(
         raise ValueError("point_density sets the Merz-Kollman dots; CHELPG's grid has its fixed spacing")
     if resp and not (isinstance(dipole, (bool, np.bool_)) and not dipole):
         raise ValueError("RESP holds the total charge only; leave dipole False with resp")
-    at = potential if potential is not None else (lambda points: cp.potential(points, density=density))
+    at = potential if potential is not None else (lambda points: evaluation.potential(cp, points, density=density))
     target = _dipole_target(at, dipole)
     points, steps = _points(scheme, xyz, atom_radii, point_density)
     v = _values(at, points)

@@ -6,7 +6,7 @@ import os
 
 from Tesvarin_ import ChkReader_
 
-from tesvarin._errors import length_problem, os_reason, reason
+from tesvarin._reasons import length_problem, os_reason, reason
 from tesvarin.cli._targets import Failure
 
 __all__ = ["check_input", "parse", "said"]

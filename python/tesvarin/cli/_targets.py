@@ -17,7 +17,7 @@ import tempfile
 from collections.abc import Callable, Iterator
 from pathlib import Path
 
-from tesvarin._errors import length_problem, os_reason
+from tesvarin._reasons import length_problem, os_reason
 from tesvarin.safe_write import write_replacing
 
 STDOUT = "-"

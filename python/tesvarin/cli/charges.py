@@ -16,7 +16,7 @@ from typing import Any
 
 from Tesvarin_ import ChkWarning
 
-from tesvarin._errors import os_reason
+from tesvarin._reasons import os_reason
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import Failure, Outputs
 

@@ -7,19 +7,22 @@ import contextlib
 import os
 import sys
 import warnings
+from collections.abc import Callable
+from typing import Any
 
 from Tesvarin_ import ChkFormatError, ChkReader_, ChkWarning
 
-from tesvarin._errors import os_reason, reason
+from tesvarin._reasons import os_reason, reason
 from tesvarin.cli import cube, gjf
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, stdout_to_stderr
+from tesvarin.loader import from_reader
 
 __all__ = ["WRITERS", "convert"]
 
 
-# One function per converting subcommand performs its write; options of that subcommand
-# arrive in `args`.
+# One function per converting subcommand performs its write, from the reader (the cube: from the
+# Checkpoint); options of that subcommand arrive in `args`.
 def write_fchk(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     reader.write_fchk(os.fsencode(path), complete=not args.basic, strict=args.strict)
 
@@ -30,7 +33,11 @@ def write_gjf(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
         out.write(gjf.job_text(reader, oldchk, newchk, route=args.route))
 
 
-WRITERS = {"fchk": write_fchk, "gjf": write_gjf, "cube": cube.write_cube}
+WRITERS: dict[str, Callable[[Any, str, argparse.Namespace], None]] = {
+    "fchk": write_fchk,
+    "gjf": write_gjf,
+    "cube": cube.write_cube,
+}
 
 
 def _gjf_checkpoints(args: argparse.Namespace, path: str, out: str) -> None:
@@ -52,9 +59,10 @@ def convert(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
     with stdout_to_stderr() if out == STDOUT else contextlib.nullcontext():
         reader = parse(path)
     try:
+        source = from_reader(reader, path) if args.command == "cube" else reader
         with warnings.catch_warnings(record=True) as notes:
             warnings.simplefilter("always", ChkWarning)
-            outputs.write(path, out, lambda temporary: WRITERS[args.command](reader, temporary, args))
+            outputs.write(path, out, lambda temporary: WRITERS[args.command](source, temporary, args))
         # A damaged section left out of the file: the file is written, the reason is said.
         for note in notes:
             print(f"tesvarin: {path}: warning: {note.message}", file=sys.stderr, flush=True)

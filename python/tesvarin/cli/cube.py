@@ -8,14 +8,16 @@ import math
 import sys
 import time
 from collections.abc import Callable
-
-from Tesvarin_ import ChkReader_
+from typing import TYPE_CHECKING
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM
 from tesvarin.grid.cube_file import write_file
-from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment
+from tesvarin.grid.evaluation import DEFAULT_MARGIN, GRIDS, cube, grid_size, potential, potential_comment, title
 from tesvarin.grid.memory import too_large
 from tesvarin.grid.point_list import read_points, write_point_list
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = ["add_options", "write_cube"]
 
@@ -144,21 +146,21 @@ def _progress(label: str) -> Callable[[float], None] | None:
     return show
 
 
-def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+def write_cube(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
     """Evaluates what the options ask for and writes the cube file at `path`. ValueError says what the
     checkpoint lacks or what its grid would need."""
     if args.threads < 0:
         raise ValueError("--threads must be 0 (every core) or more")
     if args.points is not None:
-        _write_point_list(reader, path, args)
+        _write_point_list(cp, path, args)
         return
     what = _what(args)
     try:
-        points, per_point = grid_size(reader, what, args.grid, args.margin)
+        points, per_point = grid_size(cp, what, args.grid, args.margin)
         problem = too_large(points, per_point)
         if problem:
             raise ValueError(f"{problem}; a coarser --grid or a smaller --margin needs less")
-        result = cube(reader, what, args.grid, args.margin, threads=args.threads, progress=_progress("cube"))
+        result = cube(cp, what, args.grid, args.margin, threads=args.threads, progress=_progress("cube"))
     except MemoryError:
         raise ValueError("the grid's values do not fit in the memory free now; a coarser --grid needs less") from None
     except ValueError as error:
@@ -166,7 +168,7 @@ def write_cube(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
     write_file(result, path)
 
 
-def _write_point_list(reader: ChkReader_, path: str, args: argparse.Namespace) -> None:
+def _write_point_list(cp: Checkpoint, path: str, args: argparse.Namespace) -> None:
     """The potential at the points of --points, in cubegen's list layout."""
     if args.potential is None:
         raise RuntimeError("--points lists the potential only: add --potential [KIND]")
@@ -179,20 +181,17 @@ def _write_point_list(reader: ChkReader_, path: str, args: argparse.Namespace) -
     to_bohr = 1.0 / BOHR_TO_ANGSTROM if args.points_unit == "angstrom" else 1.0
     kind = args.potential or "scf"
     try:
-        values = potential(reader, points * to_bohr, kind, threads=args.threads)
-        comment = potential_comment(reader, kind)
+        values = potential(cp, points * to_bohr, kind, threads=args.threads)
+        comment = potential_comment(cp, kind)
     except ValueError as error:
         raise RuntimeError(str(error)) from None
-    mol = reader.params.mol
-    natoms = max(mol.natoms, 0)
-    title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip()
     write_point_list(
         path,
-        f"{title} potential={kind.upper()}",
+        f"{title(cp)} potential={kind.upper()}",
         comment,
-        mol.atomic_numbers[:natoms],
-        mol.nuclear_charges[:natoms],
-        mol.coordinates_bohr.reshape(-1, 3)[:natoms],
+        cp.atomic_numbers,
+        cp.nuclear_charges,
+        cp.coordinates,
         points,
         values,
     )

@@ -19,7 +19,7 @@ from importlib import metadata
 from pathlib import Path
 from typing import Any
 
-from tesvarin._errors import os_reason
+from tesvarin._reasons import os_reason
 from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo, view
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder

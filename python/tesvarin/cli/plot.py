@@ -9,7 +9,8 @@ import argparse
 import os
 from typing import Any
 
-from tesvarin._errors import missing, os_reason
+from tesvarin._optional import missing
+from tesvarin._reasons import os_reason
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import Failure, Outputs
 

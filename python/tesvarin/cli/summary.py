@@ -13,6 +13,7 @@ from tesvarin.checkpoint import formula
 from tesvarin.cli._inputs import check_input, parse
 from tesvarin.cli._targets import stdout_to_stderr
 from tesvarin.excited import excited_states
+from tesvarin.loader import from_reader
 
 
 def texts(reader: ChkReader_) -> dict[str, str]:
@@ -58,7 +59,7 @@ def as_json(reader: ChkReader_, path: str) -> str:
             "virial_ratio": _finite(params.viratio),
         },
     }
-    states = excited_states(reader)
+    states = excited_states(from_reader(reader, path))
     record["excited_states"] = None if states is None else states.rows()  # null for a ground-state job
     return json.dumps(record, allow_nan=False)
 
@@ -82,7 +83,7 @@ def as_text(reader: ChkReader_, path: str) -> str:
         ("Total energy", f"{params.totene:.10f} Hartree"),
         ("Virial ratio", f"{params.viratio:.10f}"),
     ]
-    states = excited_states(reader)
+    states = excited_states(from_reader(reader, path))
     if states is not None:
         rows += [
             (

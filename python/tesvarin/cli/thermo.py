@@ -11,7 +11,7 @@ from typing import Any
 
 import numpy as np
 
-from tesvarin.thermo import QuasiHarmonic
+from tesvarin.thermo import QuasiHarmonic, substituted_masses
 from tesvarin.thermo.report import flat, record, table, text
 
 __all__ = ["add_parser", "run"]
@@ -122,8 +122,7 @@ def _masses(cp: Any, isotopes: list[tuple[str, float]]) -> list[float] | None:
             if not hits:
                 raise ValueError(f"--isotope {atom}: no atom of that element")
             substitutions.update(dict.fromkeys(hits, mass))
-    masses: list[float] = cp._masses(substitutions)
-    return masses
+    return substituted_masses(cp, substitutions)
 
 
 def _quasi_harmonic(args: argparse.Namespace) -> QuasiHarmonic | None:

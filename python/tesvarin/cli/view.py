@@ -12,7 +12,7 @@ import warnings
 
 from Tesvarin_ import ChkWarning
 
-from tesvarin._errors import os_reason
+from tesvarin._reasons import os_reason
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs
 from tesvarin.cli.cube import grid_option, margin_option, threads_option

@@ -27,12 +27,14 @@ program that wrote the file used them.
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
-from Tesvarin_ import ChkReader_
 
 from tesvarin._arrays import FloatArray, IntArray, frozen
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = ["CODATA", "Constants", "ExcitedStates", "excited_states"]
 
@@ -128,15 +130,15 @@ def constants_of(version: str) -> Constants:
     return CODATA[2006 if version.strip() in ("", "Unknown") else 2010]
 
 
-def excited_states(reader: ChkReader_) -> ExcitedStates | None:
-    """The excited states of a parsed checkpoint, None when it holds none (or their section is damaged)."""
-    record = reader.further.excited_states
+def excited_states(cp: Checkpoint) -> ExcitedStates | None:
+    """The excited states of a checkpoint, None when it holds none (or their section is damaged)."""
+    record = cp.etran
     if record is None or record.nstates < 1 or record.values_per_state < 1:
         return None
-    params, mol = reader.params, reader.params.mol
-    version = params.rawtexts["gauver"].decode("utf-8", "replace")
-    closed_shell = mol.multiplicity == 1 and len(mol.beta_orbital_energies) == 0
-    return build(record, params.scfene, closed_shell, constants_of(version))
+    # Without its orbitals read, a checkpoint counts as unrestricted by its multiplicity alone.
+    unrestricted = "orbitals" in cp.sections and cp.beta_orbital_energies is not None
+    closed_shell = cp.multiplicity == 1 and not unrestricted
+    return build(record, cp.scf_energy, closed_shell, constants_of(cp.program_version))
 
 
 def build(record: Any, ground: float, closed_shell: bool, c: Constants) -> ExcitedStates:

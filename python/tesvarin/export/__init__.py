@@ -9,6 +9,7 @@ Arrays are flattened row-major into list columns; each column's description give
 reshape to. Units are atomic (Bohr, Hartree, e) as in `tesvarin.Checkpoint`.
 """
 
+from tesvarin._optional import require
 from tesvarin.export.parquet import Counts, exported, is_current, pc, pq, same_columns, write_parquet
 from tesvarin.export.rows import (
     ROW_GROUP_BYTES,
@@ -30,7 +31,6 @@ from tesvarin.export.schema import (
     THERMOCHEMISTRY,
     Column,
     pa,
-    require,
     schema,
     sections_for,
     select,

@@ -11,7 +11,7 @@ from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
-from tesvarin._errors import missing
+from tesvarin._optional import missing
 
 if TYPE_CHECKING:
     from iodata import IOData  # type: ignore[import-untyped]

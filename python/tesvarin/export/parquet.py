@@ -7,8 +7,9 @@ from collections.abc import Iterable, Sequence
 from dataclasses import dataclass
 from typing import Any
 
+from tesvarin._optional import require
 from tesvarin.export.rows import ROW_GROUP_ROWS
-from tesvarin.export.schema import Column, require, schema
+from tesvarin.export.schema import Column, schema
 
 pa = require("pyarrow", "export", "tesvarin's export")
 pq = require("pyarrow.parquet", "export", "tesvarin's export")

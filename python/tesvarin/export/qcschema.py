@@ -17,6 +17,8 @@ from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
+from tesvarin._version import __version__
+
 if TYPE_CHECKING:
     from tesvarin.checkpoint import Checkpoint
 
@@ -48,12 +50,6 @@ def shell_order(code: int) -> list[int]:
     return [2 * m for m in range(l, 0, -1)] + [0] + [2 * m - 1 for m in range(1, l + 1)]
 
 
-def _version() -> str:
-    from tesvarin import __version__
-
-    return __version__
-
-
 def _molecule(cp: Checkpoint, coordinates: Any) -> dict[str, Any]:
     molecule: dict[str, Any] = {
         "schema_name": "qcschema_molecule",
@@ -73,7 +69,7 @@ def _molecule(cp: Checkpoint, coordinates: Any) -> dict[str, Any]:
 
 
 def _provenance() -> dict[str, str]:
-    return {"creator": "tesvarin", "version": _version(), "routine": "tesvarin.Checkpoint.to_qcschema"}
+    return {"creator": "tesvarin", "version": __version__, "routine": "tesvarin.Checkpoint.to_qcschema"}
 
 
 def _extras(cp: Checkpoint) -> dict[str, Any]:

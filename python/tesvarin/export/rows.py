@@ -21,9 +21,10 @@ import numpy as np
 import Tesvarin_
 from Tesvarin_ import ChkError, ChkWarning
 
-from tesvarin._errors import first_line, os_reason
+from tesvarin._optional import require
+from tesvarin._reasons import first_line, os_reason
 from tesvarin.checkpoint import Checkpoint
-from tesvarin.export.schema import BY_NAME, THERMOCHEMISTRY, Column, arrow_type, require, schema, sections_for
+from tesvarin.export.schema import BY_NAME, THERMOCHEMISTRY, Column, arrow_type, schema, sections_for
 from tesvarin.loader import load
 from tesvarin.safe_write import interrupts_held
 

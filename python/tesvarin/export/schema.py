@@ -7,25 +7,14 @@ reshape to. Units are atomic (Bohr, Hartree, e) as in `tesvarin.Checkpoint`.
 
 from __future__ import annotations
 
-import importlib
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
-from types import ModuleType
 from typing import Any
 
 import numpy as np
 
-from tesvarin._errors import missing
+from tesvarin._optional import require
 from tesvarin.checkpoint import Checkpoint, formula
-
-
-def require(module: str, extra: str, what: str) -> ModuleType:
-    """Imports an optional dependency, or says which extra brings it."""
-    try:
-        return importlib.import_module(module)
-    except ImportError as error:
-        raise ImportError(missing(what, module.split(".")[0], extra)) from error
-
 
 pa = require("pyarrow", "export", "tesvarin's export")
 

@@ -32,14 +32,17 @@ import math
 import re
 from collections.abc import Callable
 from dataclasses import dataclass
+from typing import TYPE_CHECKING
 
 import numpy as np
 import Tesvarin_.grid
-from Tesvarin_ import ChkReader_
 
 from tesvarin import _arrays
 from tesvarin._arrays import FloatArray, frozen
 from tesvarin.grid.cube_file import Cube, read_cube
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = ["DEFAULT_MARGIN", "DEFAULT_TOLERANCE", "GRIDS", "Cube", "cube", "evaluate", "potential", "read_cube"]
 
@@ -80,12 +83,16 @@ class _Orbitals:
     numbers: list[int]  # as written in a cube: alpha i is i, beta i is nmo + i (1-based)
 
 
-def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbitals:
-    mol = reader.params.mol
+def _holds(cp: Checkpoint, slot: int) -> bool:
+    """Whether the checkpoint stores the density matrix of `slot` (0 SCF, ... 8 2nd Order)."""
+    return _arrays.DENSITY_KINDS[slot] in cp.total_densities
+
+
+def _selection(cp: Checkpoint, what: str) -> _Density | _Potential | _Orbitals:
     text = what.strip().lower()
     head, _, kind = text.partition(":")
     if head == "potential":
-        return _Potential(_density(reader, kind or "scf"))
+        return _Potential(_density(cp, kind or "scf"))
     if head == "difference":
         bare = (kind or "ci").removesuffix(" density")
         if bare not in DENSITY_KINDS or bare == "scf":
@@ -94,12 +101,12 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
             )
         slot = DENSITY_KINDS.index(bare)
         for k in (slot, _SCF):
-            if mol.total_density(k) is None:
+            if not _holds(cp, k):
                 raise ValueError(f"the checkpoint holds no {DENSITY_KINDS[k].upper()} density")
         return _Density(slot, "total", f"{bare.upper()} density minus SCF density", _SCF)
     if head in _PARTS:
         if not kind:
-            kind = "scf" if mol.total_density(0) is not None else "orbitals"
+            kind = "scf" if _holds(cp, _SCF) else "orbitals"
         part = "total" if head == "density" else head
         name = part.capitalize() + " density"
         if kind == "orbitals":
@@ -108,10 +115,10 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
         if bare not in DENSITY_KINDS:
             raise ValueError(f"unknown density kind {kind!r}; one of {', '.join(DENSITY_KINDS)} or orbitals")
         slot = DENSITY_KINDS.index(bare)
-        if mol.total_density(slot) is None:
+        if not _holds(cp, slot):
             raise ValueError(f"the checkpoint holds no {bare.upper()} density")
         return _Density(slot, part, f"{name} from the {bare.upper()} density matrix")
-    nmo = mol.alpha_mo_coefficients.shape[0]
+    nmo = 0 if cp.alpha_mo_coefficients is None else len(cp.alpha_mo_coefficients)
     if nmo == 0:
         raise ValueError("the checkpoint holds no orbitals")
     refs: list[tuple[bool, int]] = []
@@ -124,7 +131,7 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
             )
         beta = match[1] == "b"
         if match[2]:
-            occupied = mol.nbe if beta else mol.nae
+            occupied = cp.n_beta if beta else cp.n_alpha
             first = last = occupied - 1 + (match[2] == "lumo") + int(match[3] or 0)
         else:
             first = last = int(match[4]) - 1
@@ -140,7 +147,7 @@ def _selection(reader: ChkReader_, what: str) -> _Density | _Potential | _Orbita
     return _Orbitals(refs, [i + 1 + (nmo if beta else 0) for beta, i in refs])
 
 
-def _density(reader: ChkReader_, density: str) -> _Density:
+def _density(cp: Checkpoint, density: str) -> _Density:
     """A density named by its kind ("scf", "mp2", "orbitals"), its part ("spin") or both ("spin:mp2").
     The SCF density of a file without a stored SCF matrix is that of its occupied orbitals."""
     text = density.strip().lower()
@@ -151,9 +158,9 @@ def _density(reader: ChkReader_, density: str) -> _Density:
         head = "density"
     if head not in _PARTS:
         raise ValueError(f"unknown density part {head!r}; one of total, spin, alpha, beta")
-    if kind == "scf" and reader.params.mol.total_density(0) is None:
+    if kind == "scf" and not _holds(cp, _SCF):
         kind = "orbitals"
-    selection = _selection(reader, f"{head}:{kind}" if kind else head)
+    selection = _selection(cp, f"{head}:{kind}" if kind else head)
     assert isinstance(selection, _Density)
     return selection
 
@@ -165,7 +172,7 @@ def _threads(threads: int | None) -> int:
 
 
 def evaluate(
-    reader: ChkReader_,
+    cp: Checkpoint,
     points: object,
     what: str = "density",
     *,
@@ -175,25 +182,32 @@ def evaluate(
 ) -> FloatArray:
     """Values at (n, 3) points in Bohr: orbitals as (n, k); a density as (n,), or with derivatives 1
     as (n, 4) (value, gradient) and with 2 as (n, 5) (value, gradient, Laplacian)."""
+    cp._needs("orbitals", "densities")
     xyz = np.ascontiguousarray(points, dtype=np.float64)
     if xyz.ndim != 2 or xyz.shape[1] != 3:
         raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
-    selection = _selection(reader, what)
+    selection = _selection(cp, what)
     if isinstance(selection, _Potential):
         if derivatives:
             raise ValueError("the potential's derivatives are its field: potential(points, field=True)")
-        return _potential(reader, xyz, selection.density, False, tolerance, threads)
+        return _potential(cp, xyz, selection.density, False, tolerance, threads)
     if isinstance(selection, _Orbitals):
         if derivatives:
             raise ValueError("derivatives are given for densities only")
         values: FloatArray = Tesvarin_.grid.evaluate_orbitals(
-            reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
+            cp.reader, xyz, selection.refs, tolerance=tolerance, threads=_threads(threads)
         )
         return values
 
     def density(kind: int) -> FloatArray:
         found: FloatArray = Tesvarin_.grid.evaluate_density(
-            reader, xyz, kind, selection.part, derivatives=derivatives, tolerance=tolerance, threads=_threads(threads)
+            cp.reader,
+            xyz,
+            kind,
+            selection.part,
+            derivatives=derivatives,
+            tolerance=tolerance,
+            threads=_threads(threads),
         )
         return found
 
@@ -204,11 +218,11 @@ def evaluate(
 
 
 def potential(
-    reader: ChkReader_,
+    cp: Checkpoint,
     points: object,
     density: str = "scf",
-    *,
     field: bool = False,
+    *,
     tolerance: float = DEFAULT_TOLERANCE,
     threads: int | None = None,
 ) -> FloatArray:
@@ -216,17 +230,18 @@ def potential(
     (n,), or with `field` (n, 4), the field -grad V (Hartree/(e Bohr)) after the value. `density` names
     the kind ("scf", "mp2", "cc", ..., "orbitals"), a part ("spin", "alpha", "beta": their electrons
     only, without nuclei) or both ("spin:mp2")."""
+    cp._needs("orbitals", "densities")
     xyz = np.ascontiguousarray(points, dtype=np.float64)
     if xyz.ndim != 2 or xyz.shape[1] != 3:
         raise ValueError(f"points must be an (n, 3) array in Bohr, not of shape {xyz.shape}")
-    return _potential(reader, xyz, _density(reader, density), field, tolerance, threads)
+    return _potential(cp, xyz, _density(cp, density), field, tolerance, threads)
 
 
 def _potential(
-    reader: ChkReader_, xyz: FloatArray, density: _Density, field: bool, tolerance: float, threads: int | None
+    cp: Checkpoint, xyz: FloatArray, density: _Density, field: bool, tolerance: float, threads: int | None
 ) -> FloatArray:
     values: FloatArray = Tesvarin_.grid.evaluate_potential(
-        reader, xyz, density.kind, density.part, field=field, tolerance=tolerance, threads=_threads(threads)
+        cp.reader, xyz, density.kind, density.part, field=field, tolerance=tolerance, threads=_threads(threads)
     )
     return values if field else values[:, 0]
 
@@ -262,9 +277,9 @@ def _grid(
     return low, np.diag(size / (points - 1)), (points, points, points)
 
 
-def potential_comment(reader: ChkReader_, density: str) -> str:
+def potential_comment(cp: Checkpoint, density: str) -> str:
     """cubegen's second line for the potential of `density` (as for `potential`)."""
-    return _potential_comment(_density(reader, density))
+    return _potential_comment(_density(cp, density))
 
 
 def _potential_comment(density: _Density) -> str:
@@ -275,18 +290,17 @@ def _potential_comment(density: _Density) -> str:
     return f"Electrostatic potential from {part} {_arrays.DENSITY_KINDS[density.kind]} Density"
 
 
-def _atom_coordinates(reader: ChkReader_) -> FloatArray:
-    """The nuclei in Bohr, (natoms, 3)."""
-    natoms = max(reader.params.mol.natoms, 0)
-    coordinates: FloatArray = np.asarray(reader.params.mol.coordinates_bohr).reshape(-1, 3)[:natoms]
-    return coordinates
+def title(cp: Checkpoint) -> str:
+    """The job title as a cube file's first line shows it: the stored bytes, those that are not UTF-8
+    replaced (the `title` of a Checkpoint keeps them as \\xNN escapes)."""
+    return str(cp.reader.params.rawtexts["title"].decode("utf-8", "replace").strip())
 
 
-def grid_size(reader: ChkReader_, what: str, grid: GridLike, margin: float) -> tuple[int, int]:
+def grid_size(cp: Checkpoint, what: str, grid: GridLike, margin: float) -> tuple[int, int]:
     """The points that `cube` would evaluate `what` on and the values at each (orbitals, or 1 for a density),
     before any evaluation; ValueError as `cube` for what the checkpoint lacks."""
-    counts = _grid(_atom_coordinates(reader), grid, margin)[2]
-    selection = _selection(reader, what)
+    counts = _grid(cp.coordinates, grid, margin)[2]
+    selection = _selection(cp, what)
     return math.prod(counts), len(selection.refs) if isinstance(selection, _Orbitals) else 1
 
 
@@ -298,7 +312,7 @@ def _share(progress: Progress | None, k: int, n: int) -> Progress | None:
 
 
 def cube(
-    reader: ChkReader_,
+    cp: Checkpoint,
     what: str = "density",
     grid: GridLike = "medium",
     margin: float = DEFAULT_MARGIN,
@@ -310,21 +324,19 @@ def cube(
     """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
     per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
     reaches `margin` Bohr beyond the outermost nuclei."""
-    mol = reader.params.mol
-    natoms = max(mol.natoms, 0)
-    coordinates = _atom_coordinates(reader)
-    origin, axes, counts = _grid(coordinates, grid, margin)
-    selection = _selection(reader, what)
+    cp._needs("orbitals", "densities")
+    origin, axes, counts = _grid(cp.coordinates, grid, margin)
+    selection = _selection(cp, what)
     lattice = (origin.tolist(), axes.tolist(), list(counts))
     if isinstance(selection, _Orbitals):
         values = Tesvarin_.grid.grid_orbitals(
-            reader, *lattice, selection.refs, tolerance=tolerance, threads=_threads(threads), progress=progress
+            cp.reader, *lattice, selection.refs, tolerance=tolerance, threads=_threads(threads), progress=progress
         )
         comment, numbers = "MO coefficients", tuple(selection.numbers)
     elif isinstance(selection, _Potential):
         chosen = selection.density
         values = Tesvarin_.grid.grid_potential(
-            reader,
+            cp.reader,
             *lattice,
             chosen.kind,
             chosen.part,
@@ -337,7 +349,7 @@ def cube(
         kinds = [selection.kind] if selection.minus is None else [selection.kind, selection.minus]
         parts = [
             Tesvarin_.grid.grid_density(
-                reader,
+                cp.reader,
                 *lattice,
                 kind,
                 selection.part,
@@ -350,15 +362,14 @@ def cube(
         # A difference density: the stored matrix's density minus the SCF one, point by point.
         values = parts[0] if len(parts) == 1 else frozen(np.asarray(parts[0]) - np.asarray(parts[1]), np.float64)
         comment, numbers = selection.label, None
-    title = reader.params.rawtexts["title"].decode("utf-8", "replace").strip() or "Tesvarin cube"
     return Cube(
         origin=frozen(origin, np.float64),
         axes=frozen(axes, np.float64),
         values=values,
-        atomic_numbers=frozen(np.asarray(mol.atomic_numbers)[:natoms], np.int64),
-        nuclear_charges=frozen(np.asarray(mol.nuclear_charges)[:natoms], np.float64),
-        coordinates=frozen(coordinates, np.float64),
+        atomic_numbers=frozen(cp.atomic_numbers, np.int64),
+        nuclear_charges=frozen(cp.nuclear_charges, np.float64),
+        coordinates=frozen(cp.coordinates, np.float64),
         orbitals=numbers,
-        title=title,
+        title=title(cp) or "Tesvarin cube",
         comment=comment,
     )

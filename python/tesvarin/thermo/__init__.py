@@ -8,15 +8,19 @@ as the program prints them; the unit is part of every field's name.
 from __future__ import annotations
 
 import math
+import os
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
 from types import MappingProxyType
-from typing import Any, Literal
+from typing import TYPE_CHECKING, Any, Literal
 
 import numpy as np
 import Tesvarin_.thermo
 
 from tesvarin._arrays import FloatArray, frozen
+
+if TYPE_CHECKING:
+    from tesvarin.checkpoint import Checkpoint
 
 __all__ = [
     "DEFAULT_PRESSURE_ATM",
@@ -26,8 +30,12 @@ __all__ = [
     "QuasiHarmonic",
     "QuasiHarmonicResult",
     "Thermochemistry",
+    "harmonic_analysis",
     "job_conditions",
     "spectrum",
+    "sticks",
+    "stored_vibration",
+    "substituted_masses",
     "thermochemistry",
 ]
 
@@ -38,6 +46,8 @@ DEFAULT_TEMPERATURE_K = 298.15
 DEFAULT_PRESSURE_ATM = 1.0
 
 Source = Literal["given", "job", "default"]
+Masses = Sequence[float] | Mapping[int, float]
+"""Masses in amu: one per atom, or {atom index from 0: mass} replacing some of the file's."""
 
 
 @dataclass(frozen=True)
@@ -206,10 +216,10 @@ def _contribution(row: Mapping[str, float]) -> Contribution:
     return Contribution(row["energy"], row["cv"], row["entropy"])
 
 
-def job_conditions(reader: Tesvarin_.ChkReader_) -> tuple[float | None, float | None]:
+def job_conditions(cp: Checkpoint) -> tuple[float | None, float | None]:
     """The temperature (K) and pressure (atm) the job ran at, each None when the checkpoint stores
     none (0, as the 16 C.01 frequency jobs write, or no positive number)."""
-    general = reader.params.genarr
+    general = cp.reader.params.genarr  # the general array, which Checkpoint does not name
 
     def stored(word: int) -> float | None:
         value = general[word] if word < len(general) else 0.0
@@ -224,23 +234,67 @@ def _condition(given: float | None, stored: float | None, default: float) -> tup
     return (stored, "job") if stored is not None else (default, "default")
 
 
+def stored_vibration(cp: Checkpoint, name: str) -> FloatArray | None:
+    """One block of the harmonic analysis the job stored ("frequencies", "raman_activities", ...), None
+    when the file stores none."""
+    blocks = Tesvarin_.thermo.vibration_blocks(cp.reader)
+    value = None if blocks is None else blocks[name]
+    return None if value is None else frozen(value, np.float64)
+
+
+def substituted_masses(cp: Checkpoint, masses: Masses | None) -> list[float]:
+    """The masses (amu) a computation runs with: none given (empty), one per atom, or the file's with
+    {atom index from 0: mass} put in."""
+    if masses is None:
+        return []
+    if isinstance(masses, Mapping):
+        blocks = Tesvarin_.thermo.vibration_blocks(cp.reader)
+        own = list(cp.masses) if cp.masses is not None else list(blocks["masses"]) if blocks else []
+        if len(own) != len(cp.symbols):
+            raise ValueError(f"{os.path.basename(cp.path)} holds no atomic masses to substitute in")
+        for atom, mass in masses.items():
+            if not 0 <= atom < len(own):
+                raise ValueError(f"atom {atom} is not one of the {len(own)} atoms (they count from 0)")
+            own[atom] = float(mass)
+        return own
+    return [float(m) for m in masses]
+
+
+def harmonic_analysis(cp: Checkpoint, masses: Masses | None = None) -> dict[str, Any]:
+    """Frequencies (cm^-1, imaginary negative), reduced_masses (amu), force_constants (mDyne/A), modes
+    (nmodes, natoms, 3) and ir_intensities (km/mol; None without stored dipole derivatives) from the stored
+    force constants, with the file's masses or `masses` (amu): one per atom, or {atom index from 0: mass}
+    replacing some of the file's."""
+    cp._needs("hessian")
+    return {
+        key: frozen(value, np.float64) if isinstance(value, np.ndarray) else value
+        for key, value in Tesvarin_.thermo.harmonic_analysis(cp.reader, substituted_masses(cp, masses)).items()
+    }
+
+
 def thermochemistry(
-    reader: Tesvarin_.ChkReader_,
+    cp: Checkpoint,
     temperature: float | None = None,
     pressure: float | None = None,
     scale: float = 1.0,
-    masses: Sequence[float] | None = None,
+    masses: Masses | None = None,
     symmetry_number: int | None = None,
     quasi_harmonic: QuasiHarmonic | None = None,
 ) -> Thermochemistry:
-    """The thermochemistry of a parsed checkpoint; see `Checkpoint.thermochemistry`."""
+    """Thermochemistry in the program's conventions at `temperature` (K) and `pressure` (atm), by default
+    the job's own as the checkpoint stores them (298.15 K and 1 atm when it stores none), with every
+    frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
+    need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
+    corrections (`QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
+    if cp.frequencies is None or masses is not None:  # the analysis runs on the force constants
+        cp._needs("hessian")
     qh = quasi_harmonic or QuasiHarmonic(entropy_cutoff_cm1=None)
-    stored_temperature, stored_pressure = job_conditions(reader)
+    stored_temperature, stored_pressure = job_conditions(cp)
     temperature, temperature_source = _condition(temperature, stored_temperature, DEFAULT_TEMPERATURE_K)
     pressure, pressure_source = _condition(pressure, stored_pressure, DEFAULT_PRESSURE_ATM)
     raw = Tesvarin_.thermo.thermochemistry(
-        reader,
-        list(masses) if masses is not None else [],
+        cp.reader,
+        substituted_masses(cp, masses),
         temperature=temperature,
         pressure=pressure,
         scale=scale,
@@ -253,6 +307,31 @@ def thermochemistry(
         concentration=qh.concentration_mol_l or 0.0,
     )
     return _shape(raw, quasi_harmonic, temperature_source, pressure_source)
+
+
+def sticks(cp: Checkpoint, kind: Literal["ir", "raman"] = "ir") -> tuple[FloatArray, FloatArray]:
+    """(frequencies in cm^-1, intensities) of every mode: IR intensities (km/mol) or Raman activities
+    (Angstrom^4/amu). Those the job stored, else for IR |d mu/d Q|^2 from the force constants and the dipole
+    derivatives (as the program prints them; the files of Gaussian 09 store no harmonic analysis). Raises
+    ValueError, naming the file, when it holds no such intensities."""
+    if kind not in ("ir", "raman"):
+        raise ValueError(f'kind must be "ir" or "raman", got {kind!r}')
+    frequencies = stored_vibration(cp, "frequencies")
+    stored = stored_vibration(cp, "ir_intensities" if kind == "ir" else "raman_activities")
+    if frequencies is not None and stored is not None:
+        return frequencies, stored
+    if len(cp.symbols) == 1 and (frequencies is not None or Tesvarin_.thermo.vibration_blocks(cp.reader) is not None):
+        return frozen(np.empty(0), np.float64), frozen(np.empty(0), np.float64)  # an atom's job: no modes
+    if kind == "ir" and cp.dipole_derivatives is not None:
+        cp._needs("hessian")
+        if cp.hessian is not None:
+            analysis = harmonic_analysis(cp)
+            if analysis["ir_intensities"] is not None:
+                return analysis["frequencies"], analysis["ir_intensities"]
+    if kind == "raman":
+        raise ValueError(f"{cp.path}: holds no Raman activities (a job with Freq=Raman computes them)")
+    missing = "force constants" if cp.hessian is None else "dipole derivatives"
+    raise ValueError(f"{cp.path}: holds no IR intensities (no stored vibrations, no {missing})")
 
 
 def _shape(

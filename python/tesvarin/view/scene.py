@@ -15,7 +15,7 @@ from typing import TYPE_CHECKING, Any
 import numpy as np
 
 from tesvarin._arrays import BOHR_TO_ANGSTROM, FloatArray
-from tesvarin._errors import missing
+from tesvarin._optional import missing
 from tesvarin.grid.evaluation import DEFAULT_MARGIN, grid_size
 from tesvarin.grid.memory import too_large
 from tesvarin.safe_write import write_replacing
@@ -128,7 +128,8 @@ def view(
     level = (ORBITAL_ISOVALUE if is_orbital else DENSITY_ISOVALUE) if isovalue is None else float(isovalue)
     if not np.isfinite(level) or level <= 0:
         raise ValueError(f"the isovalue must be a positive number, not {isovalue!r}")
-    points, count = grid_size(cp.reader, what, grid, margin)
+    cp._needs("orbitals", "densities")
+    points, count = grid_size(cp, what, grid, margin)
     if is_orbital and count != 1:
         raise ValueError(f"a view shows one orbital; {what!r} names {count}")
     problem = too_large(points, count * VALUES_PER_POINT)

@@ -10,6 +10,7 @@
 
 #include "chk_builder.hpp"
 #include "shared_data.hpp"
+#include "tesvarin/write/fchk_entry.hpp"
 #include "tesvarin/write/number_format.hpp"
 
 using namespace chk;

@@ -11,7 +11,7 @@ LABELS_HEADER = Path(__file__).resolve().parents[3] / "include" / "tesvarin" / "
 
 def section_labels(header: Path = LABELS_HEADER) -> dict[str, tuple[int, str]]:
     """The table of the C++ header: constant name -> (label, name), e.g. "kBonds" -> (503, "bonds")."""
-    found = re.findall(r'inline constexpr SectionLabel (k\w+)\{(\d+), "([^"]+)"\};', header.read_text())
+    found = re.findall(r'^\s*(?:BASIC|FURTHER)\((k\w+),\s*(\d+),\s*"([^"]+)"', header.read_text(), re.MULTILINE)
     return {const: (int(number), name) for const, number, name in found}
 
 

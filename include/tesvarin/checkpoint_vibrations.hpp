@@ -1,6 +1,7 @@
 // Harmonic analysis and thermochemistry of a parsed checkpoint: the force constants,
 // geometry and masses of its records, its stored harmonic analysis, its multiplicity
-// and total energy.
+// and total energy, gathered for the numerics of src/thermo (which know no parser).
+// The functions take the parser because their errors name them so.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Gathers the records a harmonic analysis or a thermochemistry needs from a parsed
 // checkpoint and says clearly which one is missing.
-#include "tesvarin/thermo/checkpoint_vibrations.hpp"
+#include "tesvarin/checkpoint_vibrations.hpp"
 
 #include <string>
 
