@@ -186,6 +186,11 @@ class Checkpoint:
         return self.beta_mo_coefficients is None
 
     @property
+    def formula(self) -> str:
+        """The molecular formula in Hill order ("CH4O", "H2O"); "" for a file without atoms."""
+        return formula(list(self.symbols))
+
+    @property
     def coordinates_angstrom(self) -> FloatArray:
         """Atomic positions, Angstrom (the factor 0.529177249 of the module), float64 (natoms, 3)."""
         angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)

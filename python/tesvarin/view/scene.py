@@ -157,9 +157,7 @@ def view(
 
 
 def _title(cp: Checkpoint, result: Cube, what: str, level: float, is_orbital: bool) -> str:
-    from tesvarin.checkpoint import formula
-
-    name = f"{os.path.basename(cp.path)}: {formula(list(cp.symbols))} {cp.method}/{cp.basis_name}"
+    name = f"{os.path.basename(cp.path)}: {cp.formula} {cp.method}/{cp.basis_name}"
     if is_orbital:
         number = result.orbitals[0] if result.orbitals else 0
         return f"{name}, orbital {what} (number {number}), isovalue ±{level:g}"

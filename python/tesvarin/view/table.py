@@ -54,10 +54,8 @@ def _held(cp: Checkpoint) -> list[str]:
 
 def summary_html(cp: Checkpoint) -> str:
     """The rows: the molecule, method and basis, job kind, energies and what the file holds."""
-    from tesvarin.checkpoint import formula
-
     rows = [
-        ("molecule", f"{formula(list(cp.symbols)) or 'no atoms'} ({len(cp.symbols)} atoms), charge {cp.charge}, "
+        ("molecule", f"{cp.formula or 'no atoms'} ({len(cp.symbols)} atoms), charge {cp.charge}, "
          f"multiplicity {cp.multiplicity}"),
         ("method / basis", f"{cp.method} / {cp.basis_name} ({cp.n_basis} basis functions)"),
         ("job", f"{cp.job_type}, program {cp.program_version}"),
