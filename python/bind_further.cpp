@@ -84,7 +84,18 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                "Nuclear charges ZNuc, float64 (natoms,); empty where the layout has none")
         .array("qmom", &AtomProperties::qmom, "Nuclear quadrupole moments, float64 (natoms,)")
         .array("gfac", &AtomProperties::gfac, "Nuclear g factors, float64 (natoms,)")
-        .array("micopt", &AtomProperties::micopt, "Optimisation flag of each atom (-2 frozen), int64 (natoms,)");
+        .array("micopt", &AtomProperties::micopt, "Optimisation flag of each atom (-2 frozen), int64 (natoms,)")
+        .scalar("symbols", &AtomProperties::symbols,
+                "Atom-type symbols a molecular-mechanics input defined, list of str")
+        .scalar("atom_names", &AtomProperties::atom_names,
+                "PDB name of each atom of a molecular-mechanics input, list of str; empty without residues")
+        .array("atom_residues", &AtomProperties::atom_residues,
+               "Residue of each atom, 1-based into residue_names, int64 (natoms,); empty without residues")
+        .scalar("residue_names", &AtomProperties::residue_names, "PDB residue names, list of str")
+        .array("residue_codes", &AtomProperties::residue_codes,
+               "PDB number of each residue, packed: number << 12 | chain, bit 31 set, int64 (nresidues,)")
+        .array("structures", &AtomProperties::structures, "Secondary structures as stored, int64 (nstructures, 9)",
+               fixed<AtomProperties>(9));
     const auto per_atom_bonds = [](const Bonds& b) { return b.max_bonds; };
     Fields<Bonds>(m, "Bonds", "Bonds (503): partners and orders of each atom")
         .scalar("max_bonds", &Bonds::max_bonds, "Most bonds of any atom (MxBond)")
@@ -277,6 +288,16 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_reals("gradient", &F::gradient, 3,
               "Cartesian gradient (584) in the frame of the coordinates, Hartree/Bohr, float64 (natoms, 3), or None");
     add_reals("qeq_tensors", &F::qeq_tensors, 6, "QEq coupling tensors (695) as stored, float64 (natoms, 6), or None");
+    further.def_property_readonly(
+        "spin_spin",
+        [](py::object self) -> py::object {
+            const std::vector<double>* values = self.cast<const F&>().spin_spin.intact();
+            if (values == nullptr || values->empty()) return py::none();
+            return shaped(self, *values, static_cast<int64_t>(values->size() / 4));
+        },
+        "The Fermi-contact, spin-dipolar, paramagnetic and diamagnetic spin-orbit contributions to the reduced "
+        "spin-spin couplings K of an NMR=SpinSpin job (695), each a lower triangle row by row, float64 "
+        "(4, natoms (natoms + 1) / 2), or None");
     add_reals("constraint_structure", &F::constraint_structure, 3,
               "Constraint structure (698), Bohr, float64 (natoms, 3), or None");
     add_reals("nonadiabatic_coupling", &F::nonadiabatic_coupling, 3,

@@ -47,7 +47,7 @@
     BASIC(kBasis,                  670, "basis")                                                                     \
     FURTHER(kOniom,                674, "ONIOM",                  oniom,                  read_oniom)                \
     BASIC(kOrthonormalBasis,       685, "orthonormal basis")                                                         \
-    FURTHER(kQeq,                  695, "QEq",                    qeq_tensors,            read_qeq_tensors)          \
+    FURTHER(kQeq,                  695, "QEq",                    qeq_tensors,            read_qeq_section)          \
     FURTHER(kConstraintStructure,  698, "constraint structure",   constraint_structure,   read_constraint_structure) \
     FURTHER(kOptimisationArchive,  701, "optimisation archive",   optimisation,           read_optimisation_archive) \
     FURTHER(kVibrations,           765, "vibrations",             vibrations,             read_vibrations)           \

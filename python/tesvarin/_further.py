@@ -64,10 +64,12 @@ def _symmetric(packed: Any, layout: tuple[tuple[int, ...], ...]) -> Any:
 def _vibrations(further: FurtherSections) -> dict[str, Any]:
     found: dict[str, Any] = dict.fromkeys((*_VIBRATION_BLOCKS, "normal_modes"))
     v = further.vibrations
-    if v is None or v.nmodes <= 0 or v.e2.ndim != 2 or v.modes.ndim != 3:
+    if v is None or v.nmodes <= 0 or v.e2.size % v.nmodes or v.modes.size % (3 * v.nmodes):
         return found  # a single atom stores masses only
-    found.update({name: v.e2[k] for k, name in enumerate(_VIBRATION_BLOCKS[: v.le2fix])})
-    found["normal_modes"] = v.modes
+    # One mode (a diatomic) comes as flat arrays: shaped here as for any count.
+    e2, modes = v.e2.reshape(-1, v.nmodes), v.modes.reshape(v.nmodes, -1, 3)
+    found.update({name: e2[k] for k, name in enumerate(_VIBRATION_BLOCKS[: v.le2fix])})
+    found["normal_modes"] = modes
     return found
 
 

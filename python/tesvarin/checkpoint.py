@@ -21,6 +21,7 @@ if TYPE_CHECKING:
     from tesvarin.charges import EspCharges
     from tesvarin.excited import ExcitedStates
     from tesvarin.grid.evaluation import Cube
+    from tesvarin.nmr import SpinSpinCouplings
     from tesvarin.thermo import Thermochemistry
     from tesvarin.view import View
 
@@ -115,7 +116,9 @@ class Checkpoint:
     beta_orbital_energies: FloatArray | None
     """Beta orbital energies, Hartree, float64 (nmo,); None for a restricted wavefunction."""
     alpha_mo_coefficients: FloatArray | None
-    """Alpha (or restricted) MO coefficients, one orbital per row, float64 (nmo, nbasis)."""
+    """Alpha (or restricted) MO coefficients, one orbital per row, float64 (nmo, nbasis). Of a semi-empirical
+    job (PM3, AM1, ...; basis_name "ZDO") they are coefficients of valence functions the method takes as
+    orthonormal (C C^T = 1), not of the overlapping Gaussian functions the basis fields describe."""
     beta_mo_coefficients: FloatArray | None
     """Beta MO coefficients, float64 (nmo, nbasis); None for a restricted wavefunction."""
     alpha_occupations: FloatArray | None
@@ -126,7 +129,9 @@ class Checkpoint:
     """The orthonormal basis as stored, float64 (rows, nbasis)."""
     total_densities: Mapping[str, FloatArray]
     """Total density matrices by kind ("SCF", "Psi(1)", "MP2", "MP3", "MP4", "CI Rho(1)", "CI", "CC",
-    "2nd Order"), each float64 (nbasis, nbasis), for the kinds present with real one-component values."""
+    "2nd Order"), each float64 (nbasis, nbasis), for the kinds present with real one-component values. Of a
+    semi-empirical (ZDO) job in the orthonormal functions of its orbitals: the trace is the valence electron
+    count."""
     spin_densities: Mapping[str, FloatArray]
     """Spin (alpha minus beta) density matrices by kind, as `total_densities`; empty when closed-shell."""
     hessian: FloatArray | None
@@ -150,15 +155,18 @@ class Checkpoint:
     dipole_derivatives: FloatArray | None
     """Dipole derivatives d mu_k / d x_(3a+q), e, float64 (3 natoms, 3)."""
     frequencies: FloatArray | None
-    """Harmonic vibrational frequencies, cm^-1 (imaginary ones negative), float64 (nmodes,)."""
+    """Harmonic vibrational frequencies, cm^-1 (imaginary ones negative), float64 (nmodes,). Those the job
+    stored (the 16 program), else, for a frequency job that stored only its force constants (the 09 program),
+    those of `harmonic_analysis` when the force constants were read; None for any other job."""
     reduced_masses: FloatArray | None
-    """Reduced mass of each mode, amu, float64 (nmodes,)."""
+    """Reduced mass of each mode, amu, float64 (nmodes,); stored or computed as `frequencies`."""
     force_constants: FloatArray | None
-    """Force constant of each mode, mDyne/Angstrom, float64 (nmodes,)."""
+    """Force constant of each mode, mDyne/Angstrom, float64 (nmodes,); stored or computed as `frequencies`."""
     ir_intensities: FloatArray | None
-    """IR intensity of each mode, km/mol, float64 (nmodes,)."""
+    """IR intensity of each mode, km/mol, float64 (nmodes,); stored or computed as `frequencies` (computed
+    from the dipole derivatives; None without them)."""
     normal_modes: FloatArray | None
-    """Cartesian displacements of each mode, float64 (nmodes, natoms, 3)."""
+    """Cartesian displacements of each mode, float64 (nmodes, natoms, 3); stored or computed as `frequencies`."""
     trajectory_coordinates: FloatArray | None
     """Geometries of an optimisation, or the steps of a molecular-dynamics (ADMP, BOMD) trajectory
     in the input orientation, Bohr, float64 (ngeom, natoms, 3)."""
@@ -207,6 +215,15 @@ class Checkpoint:
         from tesvarin.excited import excited_states
 
         return excited_states(self)
+
+    @property
+    def spin_spin_couplings(self) -> SpinSpinCouplings | None:
+        """The nuclear spin-spin couplings of an NMR=SpinSpin job (`tesvarin.nmr.SpinSpinCouplings`): the
+        reduced couplings K by contribution and in total, in the unit the program prints them in, and J in Hz
+        from each pair's isotopes, as symmetric (natoms, natoms) arrays; None when the job computed none."""
+        from tesvarin.nmr import spin_spin_couplings
+
+        return spin_spin_couplings(self)
 
     @property
     def raman_activities(self) -> FloatArray | None:

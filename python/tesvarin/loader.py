@@ -14,6 +14,7 @@ from types import MappingProxyType
 from typing import Any, Union
 
 import numpy as np
+import Tesvarin_.thermo
 from Tesvarin_ import ChkError, ChkFormatError, ChkOSError, ChkReader_, Mol
 
 from tesvarin import _arrays, _further
@@ -115,6 +116,22 @@ def _occupations(count: int, nmo: int) -> FloatArray:
     return occupations
 
 
+def _computed_vibrations(reader: ChkReader_, texts: dict[str, str], natoms: int) -> dict[str, Any]:
+    """The harmonic analysis of the stored force constants of a frequency job that stored none of its own
+    (the 09 program keeps the force constants and dipole derivatives only); {} for any other file. Force
+    constants of another kind of job (an optimiser's estimate, calcfc at its first step) do not count."""
+    frequency_job = texts["jobtype"] == "Freq" or "freq" in texts["route"].lower()
+    if not frequency_job or natoms < 2 or reader.further.vibrations is not None or reader.params.mol.hessian.size == 0:
+        return {}
+    try:
+        analysis = Tesvarin_.thermo.harmonic_analysis(reader, [])
+    except (RuntimeError, ValueError):  # no masses: the quantities stay None
+        return {}
+    found = {name: analysis[name] for name in ("frequencies", "reduced_masses", "force_constants", "ir_intensities")}
+    found["normal_modes"] = analysis["modes"]
+    return {name: None if value is None else frozen(value, np.float64) for name, value in found.items()}
+
+
 def from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
     """The `Checkpoint` of a reader that read every section; `path` is the file it read."""
     params = reader.params
@@ -171,7 +188,7 @@ def from_reader(reader: ChkReader_, path: PathLike) -> Checkpoint:
         total_densities=MappingProxyType(_arrays.densities(mol, spin=False)),
         spin_densities=MappingProxyType(_arrays.densities(mol, spin=True)),
         hessian=_arrays.hessian(mol),
-        **_further.quantities(reader.further, natoms),
+        **{**_further.quantities(reader.further, natoms), **_computed_vibrations(reader, texts, natoms)},
     )
 
 

@@ -28,6 +28,14 @@ AtomProperties read_molecule_section(const SectionView& s, ReadContext& c) {
     return read_atom_properties(s, c.natoms);
 }
 
+// The QEq tensors; an NMR=SpinSpin job's couplings follow them in the same section, read
+// from the same view (so the file's read budget counts the section once).
+std::vector<double> read_qeq_section(const SectionView& s, ReadContext& c) {
+    c.further.spin_spin.present = true;
+    c.further.spin_spin.data = read_spin_spin(s, c.natoms);
+    return read_qeq_tensors(s, c.natoms);
+}
+
 DensityBasis read_fitting_basis(const SectionView& s, ReadContext& c) { return c.fitting_basis(s); }
 
 // A reader takes its section, and the atom count or the context when it needs them.

@@ -27,13 +27,25 @@ void Rotation::vectors_in_place(double* v, std::size_t count) const {
     for (std::size_t k = 0; k < count; ++k) vector(&v[3 * k], &v[3 * k], 1);
 }
 
-std::vector<double> Rotation::lower_tensors(const std::vector<double>& v) const {
+void Rotation::tensor_right_first(const double T[3][3], double out[3][3]) const {
+    double B[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < 3; ++j) B[k][j] = (T[k][0] * m(j, 0) + T[k][1] * m(j, 1)) + T[k][2] * m(j, 2);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) out[i][j] = (m(i, 0) * B[0][j] + m(i, 1) * B[1][j]) + m(i, 2) * B[2][j];
+}
+
+std::vector<double> Rotation::lower_tensors(const std::vector<double>& v, bool right_first) const {
     std::vector<double> out(v.size());
     for (std::size_t k = 0; k + 6 <= v.size(); k += 6) {
         const double* s = &v[k];
         const double T[3][3] = {{s[0], s[1], s[3]}, {s[1], s[2], s[4]}, {s[3], s[4], s[5]}};
         double R[3][3];
-        tensor(T, R);
+        if (right_first) {
+            tensor_right_first(T, R);
+        } else {
+            tensor(T, R);
+        }
         const double lower[6] = {R[0][0], R[1][0], R[1][1], R[2][0], R[2][1], R[2][2]};
         std::copy(lower, lower + 6, &out[k]);
     }

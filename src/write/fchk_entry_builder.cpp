@@ -87,6 +87,12 @@ void FchkEntryBuilder::orbitals_densities(Entries& e) const {
     }
 }
 
+void FchkEntryBuilder::no_orbitals(Entries& e) const {
+    if (mol.nbasis != 0 || !mol.aoene.empty()) return;
+    e.push_back(FchkEntry::real_values("Alpha Orbital Energies", {}));
+    e.push_back(FchkEntry::real_values("Alpha MO coefficients", {}));
+}
+
 void FchkEntryBuilder::residue_counts(Entries& e) const {
     e.push_back(FchkEntry::int_scalar("Number of residues", 0));
     e.push_back(FchkEntry::int_scalar("Number of secondary structures", 0));

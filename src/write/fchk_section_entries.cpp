@@ -272,11 +272,12 @@ void FchkEntryBuilder::electric(Entries& e) const {
     add("Quadrupole Moment", p619->quadrupole);
 }
 
-void FchkEntryBuilder::qeq_rotated(Entries& e) const {
+void FchkEntryBuilder::qeq_turned(Entries& e, bool right_first) const {
     const auto* q = use(f.qeq_tensors);
     if (q == nullptr) return;
     if (!f.turned) return e.push_back(FchkEntry::real_view("QEq coupling tensors", *q));
-    e.push_back(FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q)));
+    e.push_back(
+        FchkEntry::real_values("QEq coupling tensors", tesvarin::Rotation(mol.stdrot).lower_tensors(*q, right_first)));
 }
 
 void FchkEntryBuilder::vibrations(Entries& e) const {

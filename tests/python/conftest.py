@@ -52,7 +52,8 @@ def _with_orbitals(path):
         cp = tesvarin.load(path)
     except RuntimeError:
         return None
-    return cp if cp.alpha_mo_coefficients is not None and len(cp.shell_types) else None
+    # A semi-empirical (ZDO) job's orbitals belong to no functions with values on points: refused there.
+    return cp if cp.alpha_mo_coefficients is not None and len(cp.shell_types) and cp.basis_name != "ZDO" else None
 
 
 @pytest.fixture(

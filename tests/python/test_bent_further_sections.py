@@ -46,6 +46,7 @@ from tests.python.chk_builder import (
     mol_section,
     opt_archive_section,
     padded,
+    qeq_section,
     reals,
     redundant_section,
     vibrations_section,
@@ -73,6 +74,12 @@ def moved_out(label):
         return chk, {}
 
     return bend
+
+
+def mm_counts(symbols, residues, structures):
+    """A version-09 molecule section whose header counts molecular-mechanics records it does not hold."""
+    section = mol_section(WATER, nbasis=3, layout=-12347, nblocks=18)
+    return section[: 8 * 12] + ints(symbols, residues, structures) + section[8 * 15 :]
 
 
 def vib(**kw):
@@ -169,6 +176,22 @@ HOSTILE = [
     ),
     ("674 short", resized(ONIOM, -2), "Section 674 (ONIOM): expected 32 + 9*N = 32 + 9*3 = 59 words, found 57"),
     ("695 long", resized(QEQ, 1), "Section 695 (QEq): expected 28 + 31*N = 28 + 31*3 = 121 words, found 122"),
+    (
+        "695 spin-spin couplings short",
+        replaced(QEQ, qeq_section([0.0] * 18, [0.0] * 23)),
+        "Section 695 (QEq): expected 28 + 31*N = 28 + 31*3 = 121 words, found 144",
+    ),
+    (
+        "997 overflowing residue count",
+        replaced(MOL, mm_counts(0, BIG, 0)),
+        f"Section 997 (molecule): residues (word 13) = {BIG}, expected 0 to 128",
+    ),
+    (
+        "997 residue records missing",
+        replaced(MOL, mm_counts(1, 1, 1)),
+        "Section 997 (molecule): expected 20 + nblocks*(N+3) + 2*NSym + 2*NRes + 9*NSS with nblocks 18 for layout "
+        "-12347, N = 3, NSym = 1, NRes = 1, NSS = 1; found 128 words",
+    ),
     (
         "698 short, version 09",
         lambda c: (c, {"end_delta": {CONSTRAINT: -1}}),

@@ -238,6 +238,14 @@ def test_ir_of_every_real_frequency_job_is_the_logs(tmp_path, chk):
     printed = [v for line in re.findall(r"IR Inten\s+--(.*)", last) for v in line.split()]
     frequencies, intensities = cp.sticks("ir")
     assert [f"{v:.4f}" for v in intensities] == printed
+    # The stored analysis, or that of the 09 program's force constants: the fields the log's table shows.
+    printed_frequencies = [v for line in re.findall(r"Frequencies --(.*)", last) for v in line.split()]
+    if not printed_frequencies:  # an atom: no modes, and no fields for them
+        assert len(cp.symbols) == 1 and cp.frequencies is None
+        return
+    assert [f"{v:.4f}" for v in cp.frequencies] == printed_frequencies
+    assert [f"{v:.4f}" for v in cp.ir_intensities] == printed
+    assert cp.normal_modes.shape == (len(printed), len(cp.symbols), 3) and len(cp.reduced_masses) == len(printed)
     assert len(frequencies) == len(printed)
     if cp.ir_intensities is None:  # most 09 jobs store no harmonic analysis: from the force constants
         assert cp.hessian is not None and np.all(np.isfinite(cp.spectrum("ir")[1]))

@@ -27,7 +27,7 @@ from tests.python.chk_builder import (
     reals,
     water,
 )
-from tests.python.real_files import CHKS, REAL, expected_error
+from tests.python.real_files import CHKS, REAL, SHARED, expected_error
 
 pq = pytest.importorskip("pyarrow.parquet")
 pa = pytest.importorskip("pyarrow")
@@ -100,6 +100,25 @@ def expected(cp):
     }
 
 
+def test_every_real_checkpoint_a_text_and_an_empty_file_are_a_row_each(tmp_path):
+    """No file ends the table, whatever fails in it; an atom's frequency job has its thermochemistry."""
+    folders = sorted(p for p in SHARED.glob("realchk*") if p.is_dir())
+    if not folders:
+        pytest.skip(f"no real checkpoint folders under {SHARED}")
+    (tmp_path / "notes.chk").write_text("not a checkpoint at all\n")
+    (tmp_path / "empty.chk").write_bytes(b"")
+    status, out, err = run(
+        *folders, tmp_path / "notes.chk", tmp_path / "empty.chk", "-o", tmp_path / "a.parquet", cwd=tmp_path
+    )
+    rows = pq.read_table(tmp_path / "a.parquet").to_pylist()
+    assert len(rows) == len([p for f in folders for p in f.rglob("*.chk")]) + 2, err
+    failed = {Path(r["path"]) for r in rows if r["error"] is not None}
+    assert failed == {tmp_path / "notes.chk", tmp_path / "empty.chk"} | {p for p in CHKS if expected_error(p)}
+    assert status == 1 and out.splitlines()[-1] == f"{len(rows) - len(failed)} written, {len(failed)} failed"
+    atom = [r for r in rows if r["path"].endswith("O_triplet_um062x.chk")]
+    assert all(r["zero_point_energy"] == 0.0 and r["gibbs_free_energy"] < r["energy"] for r in atom)
+
+
 def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
     real = [p for p in CHKS]
     status, out, err = run(folder, *real, "-o", tmp_path / "all.parquet", "-j", "2", cwd=tmp_path)
@@ -154,7 +173,7 @@ def test_a_folder_and_the_real_files_into_one_table(folder, tmp_path):
     assert printed >= 5 or not CHKS
     for row in rows:
         if row["error"] is None:
-            cp = tesvarin.load(row["path"])
+            cp = tesvarin.load(row["path"], sections=())  # as the default columns read it: no force constants
             assert {k: row[k] for k in expected(cp)} == expected(cp), row["path"]
             assert row["size"] == os.path.getsize(row["path"])
 

@@ -268,19 +268,46 @@ def test_16_c01_archive_entries_and_order(read, chk, archive, entries, loaded):
     )
 
 
+E01 = "EM64W-G09RevE.01"
+
+
 @pytest.mark.parametrize(
-    "version, written_as", [("ES64L-G16RevC.02", "C.01"), ("ES64L-GDVRevJ.30", "A.03"), ("ES64L-G16RevB.01", None)]
+    "version, written_as",
+    [
+        ("ES64L-G16RevC.02", "16 C.01"),
+        ("ES64L-GDVRevJ.30", "16 A.03"),
+        ("ES64L-G16RevB.01", None),
+        ("ES64L-G09RevD.01", "09 E.01"),  # of its own program: 09's column, not 16's
+    ],
 )
 def test_versions_without_a_column_are_written_in_the_nearest(read, version, written_as):
-    """A revision with no column of its own: the nearest known one, with a note naming it; B.01 is A.03's."""
+    """A revision with no column of its own: the nearest known one of its program, with a note naming it;
+    B.01 is A.03's."""
     r = read(complete_water().replace(VERSION, padded(version, 48, b"\0")))
     if written_as is None:
         assert list(r.fchk_entries(strict=True)) == list(read(complete_water()).fchk_entries())
         return
-    with pytest.warns(tesvarin.ChkWarning, match=f"written as 16 {written_as}'s formchk writes it"):
+    with pytest.warns(tesvarin.ChkWarning, match=f"written as {written_as}'s formchk writes it"):
         left = r.fchk_entries()
-    nearest = c01(complete_water()) if written_as == "C.01" else complete_water()
-    assert list(left) == list(read(nearest).fchk_entries())
+    nearest = {"16 C.01": c01(complete_water()), "16 A.03": complete_water()}.get(
+        written_as, complete_water().replace(VERSION, padded(E01, 48, b"\0"))
+    )
+    assert list(left) == list(read(nearest).fchk_entries(strict=True))
+
+
+def test_09_e01_writes_09_entries_with_16s_additions(read):
+    """09 E.01: version 09's entries (no title, route or version entries), ZNuc after ZEff, the symmetry entries
+    after MicOpt, the job status after the RMS density, the QEq tensors last of the electric properties."""
+    e01 = complete_water(-12347, orient=QUARTER_Z).add(VERSION, padded(E01, 48, b"\0"))
+    labels = list(read(e01).fchk_entries(strict=True))
+    assert not {"Full Title", "Route", "Gaussian Version", "Atom Types", "Number of residues"} & set(labels)
+    for before, after in [
+        ("Nuclear ZEff", "Nuclear ZNuc"),
+        ("MicOpt", "SymInf integers"),
+        ("RMS Density", "Job Status"),
+        ("Quadrupole Moment", "QEq coupling tensors"),
+    ]:
+        assert labels.index(after) == labels.index(before) + 1, after
 
 
 def test_density_basis_is_split_and_normalised_as_formchk_writes_it(read):

@@ -150,6 +150,11 @@ def seeds():
         "further_sections_trajectory",
         c01.replace(cb.OPT_ARCHIVE, cb.opt_archive_section(3, *steps, momenta=steps[1])),
     )
+    # An NMR=SpinSpin job's QEq section: the four K triangles after the tensors.
+    yield (
+        "further_sections_spin_spin",
+        cb.complete_water().without(cb.LABEL).replace(cb.QEQ, cb.qeq_section([0.1] * 18, [0.5] * 24)),
+    )
     potential = cb.core_potentials_section(3, [2.0, 0.0, 0.0], terms=2)
     yield (
         "further_sections_core_potential",

@@ -21,8 +21,9 @@ public:
     std::vector<double> vectors(const std::vector<double>& v) const;
     // The first `count` triples at `v` (atom positions), in place.
     void vectors_in_place(double* v, std::size_t count) const;
-    // Each six values xx yx yy zx zy zz as a symmetric tensor, written back i >= j.
-    std::vector<double> lower_tensors(const std::vector<double>& v) const;
+    // Each six values xx yx yy zx zy zz as a symmetric tensor, written back i >= j: A = M T,
+    // then A M^T; with `right_first` (09 E.01's formchk) B = T M^T, then M B.
+    std::vector<double> lower_tensors(const std::vector<double>& v, bool right_first = false) const;
     // xx yy zz xy xz yz, written back i <= j.
     std::vector<double> quadrupole(const std::vector<double>& v) const;
     // xxx xxy xyy yyy xxz xyz yyz xzz yzz zzz.
@@ -41,6 +42,7 @@ private:
     // out = M in; out may be in itself, but no other overlap of the two.
     void vector(const double* in, double* out, std::size_t stride) const;
     void tensor(const double T[3][3], double out[3][3]) const;
+    void tensor_right_first(const double T[3][3], double out[3][3]) const;
 
     std::array<double, 9> r_;
 };

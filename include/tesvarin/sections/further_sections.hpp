@@ -27,6 +27,12 @@ struct AtomProperties {
     int64_t point_charges = 0;
     std::vector<int64_t> int_atom_types, integer_weights, fragment_info, residue_numbers, nuclear_spins, micopt;
     std::vector<double> mm_charges, real_weights, zeff, znuc, qmom, gfac;  // znuc empty where the layout has none
+    // The records of a molecular-mechanics input (version 09 layouts; empty in other jobs): the
+    // symbols the input defined, each atom's PDB name and residue (1-based into the residues),
+    // the residues' names and packed PDB numbers (number << 12 | chain, bit 31 set), and the
+    // secondary structures, 9 words each as stored.
+    std::vector<std::string> symbols, atom_names, residue_names;
+    std::vector<int64_t> atom_residues, residue_codes, structures;
 };
 
 struct Bonds {                         // 503
@@ -187,7 +193,10 @@ struct FurtherSections {
     Loaded<Charges> charges;
     Loaded<ElectricProperties> electric;
     Loaded<Oniom> oniom;
-    Loaded<std::vector<double>> qeq_tensors;           // 695, 6 per atom, as stored (turned only by the v16 writer)
+    Loaded<std::vector<double>> qeq_tensors;  // 695, 6 per atom, as stored (turned by the 16 and 09 E.01 writers)
+    // 695 of an NMR=SpinSpin job: the FC, SD, PSO and DSO contributions to K, N(N+1)/2 each;
+    // empty when the section holds none. Its damage is the QEq tensors'.
+    Loaded<std::vector<double>> spin_spin;
     Loaded<std::vector<double>> constraint_structure;  // 698, 3N reals
     Loaded<OptimisationArchive> optimisation;
     Loaded<Trajectory> trajectory;  // the archive section in its trajectory layout instead
@@ -232,6 +241,7 @@ std::string read_version_text(const SectionView& s);
 std::vector<double> read_external_field(const SectionView& s);            // 521: 35 or 105 reals
 std::vector<double> read_gradient(const SectionView& s, int64_t natoms);  // 584: first 3N of 6N
 std::vector<double> read_qeq_tensors(const SectionView& s, int64_t natoms);
+std::vector<double> read_spin_spin(const SectionView& s, int64_t natoms);              // 695 past the QEq layout
 std::vector<double> read_constraint_structure(const SectionView& s, int64_t natoms);   // 698: first 3N of 6N
 std::vector<double> read_nonadiabatic_coupling(const SectionView& s, int64_t natoms);  // 810: 3N
 

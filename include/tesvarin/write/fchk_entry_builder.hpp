@@ -47,6 +47,9 @@ public:
     void rms_density(Entries& e) const { e.push_back(FchkEntry::real_scalar("RMS Density", p.genarr[22])); }
     void scf_codes(Entries& e) const;
     void orbitals_densities(Entries& e) const;
+    // A job without basis functions (molecular mechanics): empty orbital entries, so that
+    // readers that need orbitals load the file.
+    void no_orbitals(Entries& e) const;
 
     // Constants formchk writes with no place in the checkpoint.
     void symbol_count(Entries& e) const { e.push_back(FchkEntry::int_scalar("Number of symbols in /Mol/", 0)); }
@@ -90,7 +93,8 @@ public:
     void force_constants(Entries& e) const;
     void nonadiabatic(Entries& e) const { add_reals(e, "Nonadiabatic coupling", f.nonadiabatic_coupling); }
     void electric(Entries& e) const;
-    void qeq_rotated(Entries& e) const;
+    void qeq_rotated(Entries& e) const { qeq_turned(e, false); }
+    void qeq_rotated_e01(Entries& e) const { qeq_turned(e, true); }  // 09 E.01's formchk groups otherwise
     void vibrations(Entries& e) const;
     void vibrations_v09(Entries& e) const;
     void excited_states(Entries& e) const;
@@ -98,6 +102,7 @@ public:
     void version(Entries& e) const;
 
 private:
+    void qeq_turned(Entries& e, bool right_first) const;  // the QEq tensors in the standard orientation
     // The section's record, nullptr when it is absent or (not strict) damaged.
     template <typename T>
     const T* use(const tesvarin::Loaded<T>& slot) const {

@@ -51,6 +51,24 @@ class AtomProperties:
     @property
     def micopt(self) -> numpy.typing.NDArray[numpy.int64]:
         """Optimisation flag of each atom (-2 frozen), int64 (natoms,)"""
+    @property
+    def symbols(self) -> list[str]:
+        """Atom-type symbols a molecular-mechanics input defined, list of str"""
+    @property
+    def atom_names(self) -> list[str]:
+        """PDB name of each atom of a molecular-mechanics input, list of str; empty without residues"""
+    @property
+    def atom_residues(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Residue of each atom, 1-based into residue_names, int64 (natoms,); empty without residues"""
+    @property
+    def residue_names(self) -> list[str]:
+        """PDB residue names, list of str"""
+    @property
+    def residue_codes(self) -> numpy.typing.NDArray[numpy.int64]:
+        """PDB number of each residue, packed: number << 12 | chain, bit 31 set, int64 (nresidues,)"""
+    @property
+    def structures(self) -> numpy.typing.NDArray[numpy.int64]:
+        """Secondary structures as stored, int64 (nstructures, 9)"""
 
 class Bonds:
     """Bonds (503): partners and orders of each atom"""
@@ -338,6 +356,9 @@ class FurtherSections:
     @property
     def qeq_tensors(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """QEq coupling tensors (695) as stored, float64 (natoms, 6), or None"""
+    @property
+    def spin_spin(self) -> numpy.typing.NDArray[numpy.float64] | None:
+        """The Fermi-contact, spin-dipolar, paramagnetic and diamagnetic spin-orbit contributions to the reduced spin-spin couplings K of an NMR=SpinSpin job (695), each a lower triangle row by row, float64 (4, natoms (natoms + 1) / 2), or None"""
     @property
     def constraint_structure(self) -> numpy.typing.NDArray[numpy.float64] | None:
         """Constraint structure (698), Bohr, float64 (natoms, 3), or None"""

@@ -157,7 +157,12 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
             elif args.command == "charges":
                 charges.run(args, path, outputs, done > 0)
             elif args.command == "summary":
-                summary.summarise(args, path, done > 0)
+                try:
+                    summary.summarise(args, path, done > 0)
+                except Failure:
+                    raise
+                except Exception as error:  # whatever else fails is this file's message, not the run's end
+                    raise Failure(path, said(error, path)) from None
             else:
                 convert(args, path, outputs)
             done += 1

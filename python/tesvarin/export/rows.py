@@ -90,7 +90,7 @@ def read_row(path: str, columns: Sequence[Column]) -> dict[str, Any]:
                 row.update(_thermochemistry(cp))
             elif cp.job_type == "Freq" or "freq" in cp.route.lower():
                 row[NEEDS_HESSIAN] = True
-    except (RuntimeError, OSError, ValueError, MemoryError) as error:
+    except Exception as error:  # whatever fails is this file's error row, never the end of the table
         kept = {"path", "size", "mtime_ns"}
         row = {key: value if key in kept else None for key, value in row.items()}
         row["error"] = failure_reason(error, path)

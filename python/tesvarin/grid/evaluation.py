@@ -88,7 +88,20 @@ def _holds(cp: Checkpoint, slot: int) -> bool:
     return _arrays.DENSITY_KINDS[slot] in cp.total_densities
 
 
+def _refuse_zdo(cp: Checkpoint) -> None:
+    """A semi-empirical job (basis "ZDO": PM3, AM1, ...) stores orbitals and densities orthonormal in the unit
+    metric, as coefficients of functions the method takes as orthonormal; the Gaussian functions its basis
+    section names overlap, so values on points from them would be neither its orbitals nor its density."""
+    if cp.basis_name.strip().upper() == "ZDO":
+        raise ValueError(
+            "the checkpoint is of a semi-empirical (ZDO) method: its orbitals and densities are coefficients of "
+            "functions the method takes as orthonormal, not of the overlapping functions its basis section names, "
+            "so they have no values on points"
+        )
+
+
 def _selection(cp: Checkpoint, what: str) -> _Density | _Potential | _Orbitals:
+    _refuse_zdo(cp)
     text = what.strip().lower()
     head, _, kind = text.partition(":")
     if head == "potential":
@@ -150,6 +163,7 @@ def _selection(cp: Checkpoint, what: str) -> _Density | _Potential | _Orbitals:
 def _density(cp: Checkpoint, density: str) -> _Density:
     """A density named by its kind ("scf", "mp2", "orbitals"), its part ("spin") or both ("spin:mp2").
     The SCF density of a file without a stored SCF matrix is that of its occupied orbitals."""
+    _refuse_zdo(cp)
     text = density.strip().lower()
     head, colon, kind = text.partition(":")
     if not colon:
@@ -181,7 +195,8 @@ def evaluate(
     threads: int | None = None,
 ) -> FloatArray:
     """Values at (n, 3) points in Bohr: orbitals as (n, k); a density as (n,), or with derivatives 1
-    as (n, 4) (value, gradient) and with 2 as (n, 5) (value, gradient, Laplacian)."""
+    as (n, 4) (value, gradient) and with 2 as (n, 5) (value, gradient, Laplacian). Raises ValueError for a
+    semi-empirical (ZDO) job, whose coefficients belong to no functions with values on points."""
     cp._needs("orbitals", "densities")
     xyz = np.ascontiguousarray(points, dtype=np.float64)
     if xyz.ndim != 2 or xyz.shape[1] != 3:
@@ -229,7 +244,8 @@ def potential(
     """The electrostatic potential of the nuclei and the electrons, Hartree/e, at (n, 3) points in Bohr:
     (n,), or with `field` (n, 4), the field -grad V (Hartree/(e Bohr)) after the value. `density` names
     the kind ("scf", "mp2", "cc", ..., "orbitals"), a part ("spin", "alpha", "beta": their electrons
-    only, without nuclei) or both ("spin:mp2")."""
+    only, without nuclei) or both ("spin:mp2"). Refused (ValueError) for a semi-empirical (ZDO) job, as
+    `evaluate`."""
     cp._needs("orbitals", "densities")
     xyz = np.ascontiguousarray(points, dtype=np.float64)
     if xyz.ndim != 2 or xyz.shape[1] != 3:
@@ -323,7 +339,8 @@ def cube(
 ) -> Cube:
     """Evaluates `what` on a grid around the atoms: "coarse", "medium" or "fine" (3, 6 or 12 points
     per Bohr, as cubegen), N points per side, or an explicit (origin, axes, counts) in Bohr; the box
-    reaches `margin` Bohr beyond the outermost nuclei."""
+    reaches `margin` Bohr beyond the outermost nuclei. Refused (ValueError) for a semi-empirical (ZDO) job,
+    as `evaluate`."""
     cp._needs("orbitals", "densities")
     origin, axes, counts = _grid(cp.coordinates, grid, margin)
     selection = _selection(cp, what)

@@ -286,7 +286,8 @@ def thermochemistry(
     frequency times `scale`, the file's masses or `masses` (amu; as for `harmonic_analysis`; new masses
     need the force constants), the symmetry number found (or given) and, when asked for, quasi-harmonic
     corrections (`QuasiHarmonic`). Raises ValueError when the file has no frequencies."""
-    if cp.frequencies is None or masses is not None:  # the analysis runs on the force constants
+    # The analysis runs on the force constants; an atom has no modes and needs none.
+    if (cp.frequencies is None and len(cp.symbols) > 1) or masses is not None:
         cp._needs("hessian")
     qh = quasi_harmonic or QuasiHarmonic(entropy_cutoff_cm1=None)
     stored_temperature, stored_pressure = job_conditions(cp)

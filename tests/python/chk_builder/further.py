@@ -70,9 +70,10 @@ def electric_section(natoms: int, mask: int, values: dict[int, list[float]]) -> 
     return halves(mask, 0) + reals(*words)
 
 
-def qeq_section(tensors: list[float]) -> bytes:
+def qeq_section(tensors: list[float], couplings: list[float] = ()) -> bytes:
+    """The QEq section; `couplings` (an NMR=SpinSpin job's four K triangles) follow the tensors."""
     n = len(tensors) // 6
-    return reals(*[0.0] * (28 + 25 * n), *tensors)
+    return reals(*[0.0] * (28 + 25 * n), *tensors, *couplings)
 
 
 def opt_archive_section(
