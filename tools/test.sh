@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what it needs (apt-get, so as root, and a
 # C++17 compiler), builds and installs the package, runs the format, lint and type checks
-# (tools/lint.sh), pytest (then again without the real files of ../shared), then the C++ tests,
+# (tools/lint.sh), builds the documentation (every example and command of its pages runs, warnings are
+# errors), pytest (then again without the real files of ../shared), then the C++ tests,
 # plain and under AddressSanitizer + UndefinedBehaviorSanitizer, then a minute of fuzzing each of the
 # reader and of the numerics. Every stage runs even when an earlier one failed; the last line counts
 # the tests of all of them: "tests: N passed, N failed" (the lint and fuzz stages count as one test
@@ -9,9 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! { [ -f /usr/include/gtest/gtest.h ] && [ -d /usr/include/eigen3 ]; }; then
+# Chromium and its driver: the browser tests open the 3-D view and the documentation's pages in them.
+if ! { [ -f /usr/include/gtest/gtest.h ] && [ -d /usr/include/eigen3 ] && command -v chromium >/dev/null &&
+  command -v chromedriver >/dev/null; }; then
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev libeigen3-dev >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev libeigen3-dev chromium chromium-driver >/dev/null
 fi
 command -v ninja >/dev/null && command -v cmake >/dev/null || python3 -m pip install -q cmake ninja
 python3 -m pip install -q --disable-pip-version-check ".[test,lint]"
@@ -50,6 +53,13 @@ stage() {
   fi
 }
 
+# The documentation: the pages, the API reference and the gallery (its examples run), warnings as
+# errors and every cross-reference checked (-n); then every Python block of the pages, run (doctest).
+docs() {
+  rm -rf docs/_build docs/gallery
+  python3 -m sphinx -W -n -q -b html docs docs/_build/html &&
+    python3 -m sphinx -W -n -q -b doctest docs docs/_build/doctest && tail -n 5 docs/_build/doctest/output.txt
+}
 pytest_all() { python3 -m pytest tests/python -q -p no:cacheprovider; }
 # Once more as on a fresh clone without ../shared: every test that reads it must skip, with its reason.
 pytest_without_shared() { TESVARIN_SHARED="$PWD/build/no-shared" python3 -m pytest tests/python -q -p no:cacheprovider; }
@@ -62,6 +72,7 @@ cpp_sanitized() { cpp_preset sanitize; }
 fuzz() { bash tools/fuzz/run.sh --ci 60; }
 
 stage lint bash tools/lint.sh
+stage docs docs
 stage pytest pytest_all
 stage pytest-without-shared pytest_without_shared
 stage cpp cpp_plain

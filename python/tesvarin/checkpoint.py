@@ -24,6 +24,7 @@ if TYPE_CHECKING:
     from tesvarin.nmr import SpinSpinCouplings
     from tesvarin.orbitals import NaturalOrbitals
     from tesvarin.thermo import Thermochemistry
+    from tesvarin.view import View
 
 __all__ = ["SECTIONS", "Checkpoint", "NotReadError"]
 
@@ -194,6 +195,11 @@ class Checkpoint:
         return self.beta_mo_coefficients is None
 
     @property
+    def formula(self) -> str:
+        """The molecular formula in Hill order ("CH4O", "H2O"); "" for a file without atoms."""
+        return formula(list(self.symbols))
+
+    @property
     def coordinates_angstrom(self) -> FloatArray:
         """Atomic positions, Angstrom (the factor 0.529177249 of the module), float64 (natoms, 3)."""
         angstrom: FloatArray = frozen(self.coordinates * BOHR_TO_ANGSTROM, np.float64)
@@ -334,6 +340,20 @@ class Checkpoint:
         from tesvarin.export.qcschema import to_qcschema
 
         return to_qcschema(self, *args, **kwargs)
+
+    def view(self, *args: Any, **kwargs: Any) -> View:
+        """The molecule with an orbital's two isosurfaces (the HOMO by default) or a density's surface, to turn
+        and zoom in a notebook or as one self-contained HTML page: `tesvarin.view.view`, whose arguments it
+        takes after the checkpoint."""
+        from tesvarin.view import view
+
+        return view(self, *args, **kwargs)
+
+    def _repr_html_(self) -> str:
+        """A compact table of the molecule, the job, its energies and what the file holds (for notebooks)."""
+        from tesvarin.view import summary_html
+
+        return summary_html(self)
 
     def __getattribute__(self, name: str) -> Any:
         value = object.__getattribute__(self, name)

@@ -104,6 +104,7 @@ METHODS = {
     "spectrum": ("tesvarin.spectra.spectrum", "kind fwhm shape grid", "fwhm_ev unit form"),
     "esp_charges": ("tesvarin.charges.esp_charges", "scheme density total_charge dipole resp", "radii point_density"),
     "to_qcschema": ("tesvarin.export.qcschema.to_qcschema", "wavefunction", ""),
+    "view": ("tesvarin.view.view", "orbital density isovalue grid margin", "threads"),
 }
 
 

@@ -160,8 +160,8 @@ def test_the_command_and_the_export_at_the_job_s_temperature(chk, capsys):
 
 
 def documented_names():
-    """The names of the README's table of the thermochemistry record, ROW expanded into its rows."""
-    readme = (Path(__file__).parents[2] / "README.md").read_text()
+    """The names of the documentation's table of the thermochemistry record, ROW expanded into its rows."""
+    readme = (Path(__file__).parents[2] / "docs" / "thermochemistry.md").read_text()
     table = readme[readme.index("| name | value |") :].split("\n\n")[0]
     names = set()
     for line in table.splitlines()[2:]:

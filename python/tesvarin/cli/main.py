@@ -20,7 +20,7 @@ from pathlib import Path
 from typing import Any
 
 from tesvarin._reasons import os_reason
-from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo
+from tesvarin.cli import charges, cube, export, gjf, plot, summary, thermo, view
 from tesvarin.cli._inputs import check_input, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs, Skipped, is_folder
 from tesvarin.cli.convert import convert
@@ -89,7 +89,7 @@ def _parser() -> argparse.ArgumentParser:
     )
     parser.add_argument("--version", action="version", version=f"%(prog)s {_version()}")
     commands = parser.add_subparsers(
-        dest="command", required=True, metavar="{summary,fchk,gjf,cube,convert,thermo,charges,plot,export}"
+        dest="command", required=True, metavar="{summary,fchk,gjf,cube,convert,thermo,charges,plot,view,export}"
     )
 
     show = commands.add_parser(
@@ -141,6 +141,7 @@ def _parser() -> argparse.ArgumentParser:
         "write the results of all inputs to the file PATH; - (the default) is standard output",
     )
     plot.add_parser(commands, EXIT_STATUS_ONE_FILE)
+    view.add_parser(commands, EXIT_STATUS_ONE_FILE)
     export.add_parser(commands, EXIT_STATUS_ONE_FILE)
     parser.set_defaults(subparsers=commands.choices)
     return parser
@@ -160,6 +161,8 @@ def _each(args: argparse.Namespace, outputs: Outputs) -> bool:
                     raise Failure(path, said(error, path)) from None
             elif args.command == "plot":
                 plot.run(args, path, outputs)
+            elif args.command == "view":
+                view.run(args, path, outputs)
             elif args.command == "charges":
                 charges.run(args, path, outputs, done > 0)
             elif args.command == "summary":
