@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "annotations.hpp"
 #include "tesvarin/charges/esp_fit.hpp"
 #include "tesvarin/charges/esp_points.hpp"
 #include "units.hpp"
@@ -68,14 +69,14 @@ void bind_charges(py::module_& m) {
         "atoms' box widened by `extension` (Angstrom), outside every radius and within `extension` of an atom.");
     c.def(
         "fit",
-        [](const Coordinates& atoms, const Coordinates& points, const std::vector<double>& potential,
+        [](const Coordinates& atoms, const Coordinates& points, const tesvarin_py::Reals& potential,
            double total_charge, std::optional<std::array<double, 3>> dipole, const std::vector<int64_t>& share,
            const std::vector<double>& fixed, double restraint_a, double restraint_b,
            const std::vector<bool>& restrained) {
             tesvarin::ChargeFitProblem p;
             p.atoms = rows_of_three(atoms, "atoms");
             p.points = rows_of_three(points, "points");
-            p.potential = potential;
+            p.potential = potential.values;
             p.total_charge = total_charge;
             p.dipole = dipole;
             p.share = share;
@@ -95,7 +96,7 @@ void bind_charges(py::module_& m) {
             d["rms"] = f.rms;
             d["rrms"] = f.rrms;
             d["iterations"] = f.iterations;
-            return d;
+            return py::typing::Dict<py::str, py::object>(d);
         },
         py::arg("atoms"), py::arg("points"), py::arg("potential"), py::arg("total_charge") = 0.0,
         py::arg("dipole") = py::none(), py::arg("share") = std::vector<int64_t>{},

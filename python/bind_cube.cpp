@@ -18,7 +18,8 @@
 
 namespace py = pybind11;
 using Points = py::array_t<double, py::array::c_style | py::array::forcecast>;
-using Progress = std::optional<std::function<void(double)>>;
+// What the progress function returns is ignored.
+using Progress = std::optional<std::function<py::object(double)>>;
 
 namespace {
 

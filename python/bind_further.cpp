@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "annotations.hpp"
 #include "tesvarin/parser.hpp"
 #include "units.hpp"
 #include "views.hpp"
@@ -18,14 +19,15 @@ using namespace tesvarin;
 namespace {
 // The record of a section, None when the section is absent or damaged; it keeps `owner` alive.
 template <typename T>
-py::object record(py::handle owner, const Loaded<T>& slot) {
+tesvarin_py::Optional<T> record(py::handle owner, const Loaded<T>& slot) {
     const T* data = slot.intact();
-    return data ? py::cast(data, py::return_value_policy::reference_internal, owner) : py::none();
+    if (data == nullptr) return py::none();
+    return py::cast(data, py::return_value_policy::reference_internal, owner);
 }
 
 // A flat array shaped (size / width, width) when width > 1 and that divides it, else 1-D.
 template <typename T>
-py::object shaped(py::handle owner, const std::vector<T>& v, int64_t width) {
+py::array_t<T> shaped(py::handle owner, const std::vector<T>& v, int64_t width) {
     const auto n = static_cast<py::ssize_t>(v.size());
     if (width > 1 && n % width == 0) return tesvarin_py::view(owner, v.data(), {n / width, width});
     return tesvarin_py::view_1d(owner, v);
@@ -46,13 +48,19 @@ public:
     template <typename T>
     Fields& array(const char* name, std::vector<T> R::* member, const char* doc,
                   std::function<int64_t(const R&)> width = nullptr, bool none_if_empty = false) {
+        const auto get = [member, width](py::object self) {
+            const R& r = self.cast<const R&>();
+            return shaped(self, r.*member, width ? width(r) : 1);
+        };
+        if (!none_if_empty) {
+            cls.def_property_readonly(name, get, doc);
+            return *this;
+        }
         cls.def_property_readonly(
             name,
-            [member, width, none_if_empty](py::object self) -> py::object {
-                const R& r = self.cast<const R&>();
-                const std::vector<T>& v = r.*member;
-                if (none_if_empty && v.empty()) return py::none();
-                return shaped(self, v, width ? width(r) : 1);
+            [member, get](py::object self) -> tesvarin_py::Optional<py::array_t<T>> {
+                if ((self.cast<const R&>().*member).empty()) return py::none();
+                return get(self);
             },
             doc);
         return *this;
@@ -185,7 +193,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                [](const Vibrations& v) { return v.nmodes; });
     vib.cls.def_property_readonly(
         "modes",
-        [](py::object self) -> py::object {
+        [](py::object self) {
             const Vibrations& v = self.cast<const Vibrations&>();
             const auto modes = static_cast<py::ssize_t>(v.nmodes), dim = static_cast<py::ssize_t>(v.ndim);
             if (modes <= 0 || dim <= 0 || static_cast<py::ssize_t>(v.modes.size()) != modes * dim * 3) {
@@ -278,9 +286,10 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
                                       const char* doc) {
         further.def_property_readonly(
             name,
-            [slot, width](py::object self) -> py::object {
+            [slot, width](py::object self) -> tesvarin_py::Optional<py::array_t<double>> {
                 const std::vector<double>* values = (self.cast<const F&>().*slot).intact();
-                return values ? shaped(self, *values, width) : py::object(py::none());
+                if (values == nullptr) return py::none();
+                return shaped(self, *values, width);
             },
             doc);
     };
@@ -290,7 +299,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
     add_reals("qeq_tensors", &F::qeq_tensors, 6, "QEq coupling tensors (695) as stored, float64 (natoms, 6), or None");
     further.def_property_readonly(
         "spin_spin",
-        [](py::object self) -> py::object {
+        [](py::object self) -> tesvarin_py::Optional<py::array_t<double>> {
             const std::vector<double>* values = self.cast<const F&>().spin_spin.intact();
             if (values == nullptr || values->empty()) return py::none();
             return shaped(self, *values, static_cast<int64_t>(values->size() / 4));
@@ -304,7 +313,7 @@ void bind_further(py::module_& m, py::class_<Tesvarin, std::unique_ptr<Tesvarin>
               "Nonadiabatic coupling (810), float64 (natoms, 3), or None");
     further.def_property_readonly(
         "version",
-        [](const F& f) -> py::object {
+        [](const F& f) -> tesvarin_py::Optional<py::str> {
             const std::string* text = f.version.intact();
             if (text == nullptr) return py::none();
             return py::reinterpret_steal<py::str>(

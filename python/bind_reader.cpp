@@ -11,10 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "annotations.hpp"
 #include "tesvarin/write/fchk_entry.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;
+using Entries =
+    py::typing::Dict<py::str,
+                     py::typing::Union<py::int_, py::float_, py::str, py::array_t<int64_t>, py::array_t<double>>>;
 
 namespace {
 // A path as open() takes it: str, bytes, bytearray or os.PathLike, as the bytes that
@@ -38,7 +42,7 @@ void warn_each(const std::vector<std::string>& messages) {
 }  // namespace
 
 void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
-    reader.def(py::init([](const py::object& fchk) {
+    reader.def(py::init([](const tesvarin_py::PathArg& fchk) {
                    if (fchk.is_none()) throw std::runtime_error("ChkReader_: the checkpoint path is None");
                    const std::string path = fs_path(fchk);
                    py::gil_scoped_release release;  // other threads run while the file is parsed
@@ -47,7 +51,7 @@ void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
                py::arg("fchk"));
     reader.def_static(
         "partial",
-        [](const py::object& fchk, bool orbitals, bool hessian, bool densities) {
+        [](const tesvarin_py::PathArg& fchk, bool orbitals, bool hessian, bool densities) {
             const std::string path = fs_path(fchk);
             py::gil_scoped_release release;
             return std::make_unique<Tesvarin>(path, tesvarin::ReadOptions{orbitals, hessian, densities});
@@ -61,7 +65,7 @@ void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
         "The large sections this reader left unread, e.g. \"orbitals, densities\"; empty when it read everything");
     reader.def(
         "write_gjf",
-        [](const Tesvarin& t, const py::object& fgjf) {
+        [](const Tesvarin& t, const tesvarin_py::PathArg& fgjf) {
             const std::string path = fs_path(fgjf);
             py::gil_scoped_release release;
             t.write_gjf(path);
@@ -69,7 +73,8 @@ void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
         py::arg("fgjf"), "Write a gjf file based on the information of .chk");
     reader.def(
         "write_fchk",
-        [](const Tesvarin& t, const py::object& fname, bool complete, std::optional<unsigned> threads, bool strict) {
+        [](const Tesvarin& t, const tesvarin_py::PathArg& fname, bool complete, std::optional<unsigned> threads,
+           bool strict) {
             const std::string path = fs_path(fname);
             Tesvarin::Skipped skipped;
             {
@@ -91,7 +96,7 @@ void tesvarin_py::bind_reader(py::module_& records, Reader& reader) {
         "leaves out only its own entries, with a ChkWarning saying why; strict=True refuses the file instead");
     reader.def(
         "fchk_entries",
-        [](const Tesvarin& t, bool complete, bool strict) {
+        [](const Tesvarin& t, bool complete, bool strict) -> Entries {
             std::vector<tesvarin::FchkEntry> entries;
             Tesvarin::Skipped skipped;
             {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "annotations.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;
@@ -53,7 +54,7 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
     params.def_property_readonly("totene", [](const ChkParams& p) { return p.genarr[42]; }, "Total Energy");
     params.def_property_readonly(
         "rawtexts",
-        [](const ChkParams& p) {
+        [](const ChkParams& p) -> py::typing::Dict<py::str, py::bytes> {
             const std::pair<const char*, const std::string*> fields[] = {
                 {"title", &p.title}, {"route", &p.route},     {"method", &p.method},
                 {"baset", &p.baset}, {"jobtype", &p.jobtype}, {"gauver", &p.gauver}};
@@ -89,7 +90,7 @@ void tesvarin_py::bind_records(Params& params, MolClass& mol) {
     mol.def_property_readonly("orblabels", [](const Mol& mo) { return mo.orblabels; }, "The atomic orbital labels");
     mol.def_property_readonly(
         "orblabel_bytes",
-        [](const Mol& mo) {
+        [](const Mol& mo) -> py::typing::List<py::bytes> {
             py::list labels;
             for (const std::string& label : mo.orblabels) labels.append(py::bytes(label));
             return labels;

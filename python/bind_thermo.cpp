@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "annotations.hpp"
 #include "tesvarin/checkpoint_vibrations.hpp"
 #include "tesvarin/parser.hpp"
 #include "units.hpp"
 
 namespace py = pybind11;
+using Named = py::typing::Dict<py::str, py::object>;
 
 namespace {
 
@@ -120,7 +122,7 @@ py::dict thermo_dict(const tesvarin::Thermochemistry& t) {
 void bind_thermo(py::module_& m) {
     m.def(
         "harmonic_analysis",
-        [](const Tesvarin& chk, const std::vector<double>& masses) {
+        [](const Tesvarin& chk, const std::vector<double>& masses) -> Named {
             tesvarin::HarmonicAnalysis h;
             {
                 py::gil_scoped_release release;
@@ -146,7 +148,7 @@ void bind_thermo(py::module_& m) {
         "thermochemistry",
         [](const Tesvarin& chk, const std::vector<double>& masses, double temperature, double pressure, double scale,
            int64_t symmetry_number, double entropy_cutoff, double enthalpy_cutoff, double damping_exponent,
-           double average_inertia, double raise_cutoff, double concentration) {
+           double average_inertia, double raise_cutoff, double concentration) -> Named {
             tesvarin::ThermoOptions o;
             o.temperature = temperature;
             o.pressure = pressure;
@@ -170,7 +172,7 @@ void bind_thermo(py::module_& m) {
 
     m.def(
         "vibration_blocks",
-        [](const Tesvarin& chk) -> py::object {
+        [](const Tesvarin& chk) -> tesvarin_py::Optional<Named> {
             std::optional<tesvarin::VibrationBlocks> v;
             {
                 py::gil_scoped_release release;

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <utility>
 
+#include "annotations.hpp"
 #include "tesvarin/triangle.hpp"
 #include "units.hpp"
 #include "views.hpp"
@@ -27,7 +28,7 @@ const std::complex<double>* as_complex(const double* v) { return reinterpret_cas
 
 // Orbitals as (orbital, coefficient): components * nbasis columns, complex when the
 // wavefunction is.
-py::array orbital_matrix(py::handle owner, const Mol& mo, const tesvarin::bulk_vector<double>& v) {
+tesvarin_py::RealOrComplex orbital_matrix(py::handle owner, const Mol& mo, const tesvarin::bulk_vector<double>& v) {
     const auto cols = static_cast<py::ssize_t>(std::max<int64_t>(mo.components * mo.nbasis, 0));
     const auto per_row = static_cast<py::ssize_t>(mo.value_kind) * cols;
     const py::ssize_t rows = per_row > 0 ? static_cast<py::ssize_t>(v.size()) / per_row : 0;
@@ -36,7 +37,7 @@ py::array orbital_matrix(py::handle owner, const Mol& mo, const tesvarin::bulk_v
 }
 
 // A density kind given as 0..8 or by its name ("SCF", "SCF Density", any case).
-int density_slot(const py::object& kind) {
+int density_slot(const tesvarin_py::DensityKind& kind) {
     int k = -1;
     if (py::isinstance<py::str>(kind)) {
         k = density_kind(kind.cast<std::string>());
@@ -52,11 +53,15 @@ int density_slot(const py::object& kind) {
 
 // The packed triangle of one density slot as a view, its full matrix as a new array,
 // or None when the checkpoint does not hold that kind.
-py::object density(py::handle owner, const Mol& mo, const tesvarin::bulk_vector<double>& packed, bool full) {
+tesvarin_py::Optional<tesvarin_py::RealOrComplex> density(py::handle owner, const Mol& mo,
+                                                          const tesvarin::bulk_vector<double>& packed, bool full) {
     if (packed.empty()) return py::none();
     const bool complex = mo.value_kind == 2;
     const auto length = static_cast<py::ssize_t>(packed.size() / (complex ? 2 : 1));
-    if (!full) return complex ? view(owner, as_complex(packed.data()), {length}) : view(owner, packed.data(), {length});
+    if (!full) {
+        if (complex) return view(owner, as_complex(packed.data()), {length});
+        return view(owner, packed.data(), {length});
+    }
     const int64_t n = std::max<int64_t>(mo.components * mo.nbasis, 0);
     if (n * (n + 1) / 2 != length) throw std::runtime_error("density triangle does not match nbasis");
     const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(n)};
@@ -153,7 +158,7 @@ void tesvarin_py::bind_views(MolClass& mol) {
            "Spin density (alpha minus beta) of one kind, laid out as total_density; None when absent"}}) {
         mol.def(
             name,
-            [slots = slots](py::object self, py::object kind, bool full) {
+            [slots = slots](py::object self, const tesvarin_py::DensityKind& kind, bool full) {
                 const Mol& mo = self.cast<const Mol&>();
                 return density(self, mo, (mo.*slots)[static_cast<size_t>(density_slot(kind))], full);
             },

@@ -34,6 +34,8 @@ class ChkFormatError(ChkError, ValueError):
 class ChkOSError(ChkError, OSError):
     """A file could not be opened or written; errno, strerror and filename are set."""
 
+    text: str
+
     def __init__(self, text: str, errno: int = 0, filename: str | None = None) -> None:
         OSError.__init__(self, errno, strerror(errno), filename)
         self.text = text

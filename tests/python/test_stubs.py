@@ -8,6 +8,7 @@ import sys
 import types
 from pathlib import Path
 
+import numpy as np
 import pytest
 import Tesvarin_
 
@@ -52,6 +53,16 @@ def test_the_module_namespace_is_its_docstring_three_classes_the_errors_then_sub
                 assert value.__module__ == name, value
 
 
+def test_committed_stubs_equal_a_fresh_generation_from_the_module():
+    pytest.importorskip("pybind11_stubgen", reason="pybind11-stubgen is in the test extras: pip install .[test]")
+    from tools import make_stubs
+
+    fresh = make_stubs.generate()
+    assert sorted(fresh) == sorted(p.name for p in SOURCE.glob("*.pyi"))
+    for name, text in fresh.items():
+        assert (SOURCE / name).read_text() == text, f"{name} is stale: python -m tools.make_stubs"
+
+
 def test_stub_is_installed_as_a_stub_package():
     if not INSTALLED.is_dir():
         pytest.skip("Tesvarin_ runs from a build tree: its stubs are not installed beside it")
@@ -77,7 +88,8 @@ def test_stub_classes_properties_and_docstrings_match_the_module(name):
             if isinstance(f, ast.FunctionDef)
             and any(isinstance(d, ast.Name) and d.id == "property" for d in f.decorator_list)
         ]
-        assert stub_props == props, cname
+        # The generated stubs list a class's members by name.
+        assert stub_props == sorted(props), cname
         for f in node.body:
             if isinstance(f, ast.FunctionDef) and f.name in props:
                 assert ast.get_docstring(f) == cls.__dict__[f.name].__doc__, (cname, f.name)
@@ -149,3 +161,59 @@ def test_mypy_strict_accepts_a_user_script_and_reports_every_misuse():
     planted = {n for n, line in enumerate(lines, 1) if line.endswith("# misuse")}
     reported = {int(line.split(":")[1]) for line in out.splitlines() if ": error:" in line}
     assert code == 1 and reported == planted, out
+
+
+DOC = '    """\n    Doc.\n    """\n'
+
+
+@pytest.mark.parametrize(
+    ("generated", "expected"),
+    [
+        ('"""Doc."""\nimport Tesvarin_\nfrom __future__ import annotations\nimport os\n',
+         '"""Doc."""\nfrom __future__ import annotations\nimport Tesvarin_\nimport os\n'),
+        ("import os\n", "import os\n"),
+        (f"class ChkError(RuntimeError):\n{DOC}    detail = None\n    def f(self) -> str:\n",
+         f"class ChkError(RuntimeError):\n{DOC}    detail: str | None\n    def f(self) -> str:\n"),
+        (f"class ChkOSError(ChkError, OSError):\n{DOC}    def f(self) -> str:\nclass Other:\n",
+         f"class ChkOSError(ChkError, OSError):\n{DOC}    text: str\n    def f(self) -> str:\nclass Other:\n"),
+    ],
+)  # fmt: skip
+def test_the_generators_edits_put_the_future_import_first_and_annotate_the_exceptions(generated, expected):
+    pytest.importorskip("pybind11_stubgen", reason="pybind11-stubgen is in the test extras: pip install .[test]")
+    from tools import make_stubs
+
+    assert make_stubs.future_first(make_stubs.annotated_attributes(generated, Tesvarin_)) == expected
+
+
+EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "water.chk"
+
+
+@pytest.mark.parametrize(
+    ("call", "error", "text"),
+    [
+        (lambda r: Tesvarin_.ChkReader_(3), TypeError, "expected str, bytes or os.PathLike object, not int"),
+        (lambda r: Tesvarin_.ChkReader_(None), RuntimeError, "the checkpoint path is None"),
+        (lambda r: Tesvarin_.ChkReader_.partial(2.0), TypeError, "not float"),
+        (lambda r: r.write_gjf([]), TypeError, "not list"),
+        (lambda r: r.params.mol.total_density(1.5), TypeError, "density kind: an int 0..8"),
+        (lambda r: r.params.mol.spin_density(None), TypeError, "density kind: an int 0..8"),
+        (lambda r: Tesvarin_.charges.fit([[0, 0, 0]], [[1, 0, 0]], "x"), TypeError, "incompatible function arguments"),
+    ],
+)
+def test_arguments_typed_for_the_stubs_are_still_checked_by_the_binding(call, error, text):
+    with pytest.raises(error, match=text):
+        call(Tesvarin_.ChkReader_(str(EXAMPLE)))
+
+
+def test_typed_arguments_take_what_they_name():
+    reader = Tesvarin_.ChkReader_(os.fsencode(EXAMPLE))
+    assert Tesvarin_.ChkReader_(bytearray(os.fsencode(EXAMPLE))).params.mol.natoms == 3
+    assert reader.params.mol.total_density("SCF") is not None
+    points = [[3.0, 0.0, 0.0], [0.0, 3.0, 0.0], [0.0, 0.0, 3.0], [-3.0, 0.0, 0.0]]
+    atoms = [[0.0, 0.0, 0.0]]
+    as_list = Tesvarin_.charges.fit(atoms, points, [0.1, 0.1, 0.1, 0.1])
+    as_array = Tesvarin_.charges.fit(atoms, points, np.full(4, 0.1))
+    assert as_list["charges"].tolist() == as_array["charges"].tolist()
+    # A progress function's value is ignored, as the stubs' Callable[[float], Any] says.
+    values = Tesvarin_.grid.evaluate_density(reader, points, 0, progress=lambda fraction: "ignored")
+    assert values.shape[0] == 4
