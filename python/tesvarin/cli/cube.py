@@ -52,24 +52,22 @@ def grid_option(text: str) -> str | int:
     return points
 
 
-def margin_option(text: str) -> float:
+def _finite_non_negative(text: str, unit: str) -> float:
     try:
         value = float(text)
     except ValueError:
         value = math.nan
     if not math.isfinite(value) or value < 0:
-        raise argparse.ArgumentTypeError(f"a finite number of Bohr, zero or more, not {text!r}")
+        raise argparse.ArgumentTypeError(f"a finite number of {unit}, zero or more, not {text!r}")
     return value
+
+
+def margin_option(text: str) -> float:
+    return _finite_non_negative(text, "Bohr")
 
 
 def accuracy_option(text: str) -> float:
-    try:
-        value = float(text)
-    except ValueError:
-        value = math.nan
-    if not math.isfinite(value) or value < 0:
-        raise argparse.ArgumentTypeError(f"a finite number of Hartree/e, zero or more, not {text!r}")
-    return value
+    return _finite_non_negative(text, "Hartree/e")
 
 
 def threads_option(text: str) -> int:
