@@ -9,15 +9,11 @@ from __future__ import annotations
 
 import argparse
 import json
-import sys
-import warnings
 from pathlib import Path
 from typing import Any
 
-from Tesvarin_ import ChkWarning
-
 from tesvarin._reasons import os_reason
-from tesvarin.cli._inputs import check_input, said
+from tesvarin.cli._inputs import check_input, load_saying_warnings, said
 from tesvarin.cli._targets import Failure, Outputs
 from tesvarin.cli.cube import accuracy_option
 from tesvarin.grid.evaluation import DEFAULT_ACCURACY
@@ -118,20 +114,13 @@ def _atoms(atoms: tuple[int, ...]) -> str:
 
 def run(args: argparse.Namespace, path: str, outputs: Outputs, separate: bool) -> None:
     """One file; Failure with the reason in words when it cannot be fitted or written."""
-    import tesvarin
 
     check_input(path)
     out = outputs.path_for(path, args.output, ".gesp") if args.gesp else None
     if out is not None:
         outputs.target(out)  # refused, or kept, before the work
     try:
-        with warnings.catch_warnings(record=True) as notes:
-            warnings.simplefilter("always", ChkWarning)
-            cp = tesvarin.load(path)
-        # A damaged section the fit does not need: the charges are fitted, the reason is said.
-        for note in notes:
-            said_note = str(note.message).removeprefix(f"{path}: ")  # load's warnings name the file already
-            print(f"tesvarin: {path}: warning: {said_note}", file=sys.stderr, flush=True)
+        cp = load_saying_warnings(path)
         fit = cp.esp_charges(
             args.scheme,
             args.density,

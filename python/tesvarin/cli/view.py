@@ -7,13 +7,9 @@ Needs plotly, the view extra (``pip install ".[view]"`` in a clone).
 from __future__ import annotations
 
 import argparse
-import sys
-import warnings
-
-from Tesvarin_ import ChkWarning
 
 from tesvarin._reasons import os_reason
-from tesvarin.cli._inputs import check_input, said
+from tesvarin.cli._inputs import check_input, load_saying_warnings, said
 from tesvarin.cli._targets import STDOUT, Failure, Outputs
 from tesvarin.cli.cube import grid_option, margin_option, threads_option
 from tesvarin.grid.evaluation import DEFAULT_MARGIN
@@ -86,20 +82,13 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser], ep
 
 
 def run(args: argparse.Namespace, path: str, outputs: Outputs) -> None:
-    import tesvarin
 
     check_input(path)
     out = outputs.path_for(path, args.output, ".html")
     if out != STDOUT:
         outputs.target(out)  # refused, or kept, before the parse
     try:
-        with warnings.catch_warnings(record=True) as notes:
-            warnings.simplefilter("always", ChkWarning)
-            cp = tesvarin.load(path)
-        # A damaged section is said as the other commands say it; the view goes on without it.
-        for note in notes:
-            text = str(note.message).removeprefix(f"{path}: ")
-            print(f"tesvarin: {path}: warning: {text}", file=sys.stderr, flush=True)
+        cp = load_saying_warnings(path)
         page = cp.view(args.orbital, args.density, args.isovalue, args.grid, args.margin, threads=args.threads)
     except (RuntimeError, ValueError, MemoryError) as error:
         raise Failure(path, said(error, path)) from None
